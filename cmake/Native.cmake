@@ -1,0 +1,67 @@
+include(ExternalProject)
+find_package(GTest REQUIRED)
+
+add_executable(unit_tests
+    tests/unit/parameter_fields_test.cpp
+    tests/unit/value_lists_test.cpp
+    tests/unit/centring_test.cpp
+    tests/unit/cup_layout_test.cpp
+    tests/unit/ring_layout_test.cpp
+    tests/unit/capture_rect_test.cpp
+    tests/unit/dib_header_test.cpp)
+target_link_libraries(unit_tests PRIVATE orbt_pure GTest::gtest GTest::gtest_main)
+add_test(NAME native.unit COMMAND unit_tests)
+
+# The step-button and tool-strip bitmaps are generated, not drawn by hand.
+add_executable(make_bitmaps resources/make_bitmaps.cpp)
+set(ORBT_BITMAP_DIR ${CMAKE_BINARY_DIR}/bitmaps)
+add_custom_command(
+  OUTPUT ${ORBT_BITMAP_DIR}/step_up.bmp ${ORBT_BITMAP_DIR}/step_down.bmp
+         ${ORBT_BITMAP_DIR}/tool_strip.bmp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ORBT_BITMAP_DIR}
+  COMMAND make_bitmaps ${ORBT_BITMAP_DIR}
+  DEPENDS make_bitmaps
+  COMMENT "Generating the plug-in's bitmaps")
+add_custom_target(bitmaps ALL DEPENDS ${ORBT_BITMAP_DIR}/step_up.bmp)
+
+set(ORBT_WIN32_DIR ${CMAKE_BINARY_DIR}/win32)
+ExternalProject_Add(win32
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${ORBT_WIN32_DIR}
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    -DORBT_BITMAP_DIR=${ORBT_BITMAP_DIR}
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON
+  DEPENDS bitmaps)
+
+# Win32 programs run under Wine on one Xvfb and one persistent wineserver,
+# started once for the whole run with a prefix under the build folder.
+set(ORBT_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+set(ORBT_RUN_WINE ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh ${ORBT_WINE_STATE})
+add_test(NAME wine.start
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh start ${ORBT_WINE_STATE})
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
+add_test(NAME wine.stop
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh stop ${ORBT_WINE_STATE})
+set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+function(orbt_wine_test name)
+  add_test(NAME wine.${name}
+    COMMAND ${ORBT_RUN_WINE} ${ORBT_WIN32_DIR}/${name}.exe ${ARGN})
+  set_tests_properties(wine.${name} PROPERTIES
+    FIXTURES_REQUIRED wine
+    RESOURCE_LOCK display
+    ENVIRONMENT "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=Z:${ORBT_WIN32_DIR}/fmhost.exe")
+endfunction()
+
+# The same unit tests, built by the cross compiler with the plug-in's flags:
+# the layouts must give the same integers inside the DLL as natively.
+orbt_wine_test(unit_tests_win32)
+orbt_wine_test(resources_test)
+orbt_wine_test(hostkit_test)
+orbt_wine_test(plugin_test)
+
+add_test(NAME win32.imports
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)

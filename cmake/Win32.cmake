@@ -1,0 +1,81 @@
+enable_language(RC)
+
+# Doubles in SSE registers round once per operation, as natively on x86-64;
+# x87 registers would round again on store and could move a pixel.
+add_compile_options(-msse2 -mfpmath=sse)
+target_compile_options(orbt_pure PRIVATE -msse2 -mfpmath=sse)
+
+# Nothing beside the DLL or the programs: the runtimes are linked in.
+set(ORBT_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+if(NOT ORBT_BITMAP_DIR)
+  message(FATAL_ERROR "ORBT_BITMAP_DIR: the folder of the generated bitmaps")
+endif()
+
+# The plug-in.
+add_library(Orbitrace SHARED
+    host/entry.cpp
+    host/Orbitrace.def
+    sketch/sketch_state.cpp
+    sketch/show_orbitrace.cpp
+    dialog/splash_proc.cpp
+    render/disc.cpp
+    render/cup.cpp
+    render/ring.cpp
+    render/redraw.cpp
+    export/clipboard.cpp
+    export/dib.cpp
+    resources/Orbitrace.rc)
+set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
+target_include_directories(Orbitrace PRIVATE ${CMAKE_SOURCE_DIR}
+                                             ${ORBT_BITMAP_DIR})
+set_property(SOURCE resources/Orbitrace.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${ORBT_BITMAP_DIR}/step_up.bmp ${ORBT_BITMAP_DIR}/step_down.bmp
+    ${ORBT_BITMAP_DIR}/tool_strip.bmp ${CMAKE_SOURCE_DIR}/resources/orbitrace_res.h)
+target_link_libraries(Orbitrace PRIVATE orbt_pure gdi32 user32 kernel32)
+target_link_options(Orbitrace PRIVATE ${ORBT_STATIC_LINK}
+    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--kill-at)
+
+# GoogleTest from Debian's sources, built by the cross compiler.
+set(ORBT_GTEST_SRC /usr/src/googletest/googletest)
+add_library(gtest_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest-all.cc)
+target_include_directories(gtest_win32 SYSTEM PUBLIC ${ORBT_GTEST_SRC}/include
+                                           PRIVATE ${ORBT_GTEST_SRC})
+add_library(gtest_main_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest_main.cc)
+target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
+
+# The stand-in host's pieces, shared by the program and the Wine tests.
+add_library(hostkit STATIC
+    tools/hostkit/host_memory.cpp
+    tools/hostkit/plugin_host.cpp
+    tools/hostkit/dialog_script.cpp
+    tools/hostkit/clipboard_picture.cpp)
+target_include_directories(hostkit PUBLIC ${CMAKE_SOURCE_DIR})
+# Debian's single-header PNG writer; searched after the MinGW headers so
+# that no Linux system header is picked up.
+set_source_files_properties(tools/hostkit/clipboard_picture.cpp
+    PROPERTIES COMPILE_OPTIONS "-idirafter;/usr/include")
+target_link_libraries(hostkit PUBLIC gdi32 user32 kernel32)
+
+add_executable(fmhost tools/fmhost.cpp)
+target_link_libraries(fmhost PRIVATE hostkit)
+target_link_options(fmhost PRIVATE ${ORBT_STATIC_LINK})
+
+function(orbt_win32_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE gtest_main_win32)
+  target_link_options(${name} PRIVATE ${ORBT_STATIC_LINK})
+endfunction()
+
+file(GLOB ORBT_UNIT_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
+orbt_win32_test(unit_tests_win32 ${ORBT_UNIT_TESTS})
+target_link_libraries(unit_tests_win32 PRIVATE orbt_pure)
+
+orbt_win32_test(resources_test tests/wine/resources_test.cpp)
+target_link_libraries(resources_test PRIVATE gdi32 user32 version)
+
+orbt_win32_test(hostkit_test tests/wine/hostkit_test.cpp)
+target_link_libraries(hostkit_test PRIVATE hostkit)
+
+orbt_win32_test(plugin_test tests/wine/plugin_test.cpp)
+target_link_libraries(plugin_test PRIVATE hostkit orbt_pure)

@@ -1,0 +1,116 @@
+#include <string.h>
+
+#include "export/clipboard.h"
+#include "export/dib_header.h"
+
+int PalEntriesOnDevice(HDC hDC) {
+  return PaletteEntryCount(GetDeviceCaps(hDC, PLANES),
+                           GetDeviceCaps(hDC, BITSPIXEL));
+}
+
+HPALETTE GetSystemPalette() {
+  HDC hDC = GetDC(nullptr);
+  if (hDC == nullptr)
+    return nullptr;
+  int n = PalEntriesOnDevice(hDC);
+  HGLOBAL hLogPal = GlobalAlloc(GHND, sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
+  if (hLogPal == nullptr) {
+    ReleaseDC(nullptr, hDC);
+    return nullptr;
+  }
+  LOGPALETTE *pLogPal = static_cast<LOGPALETTE *>(GlobalLock(hLogPal));
+  pLogPal->palVersion = 0x300;
+  pLogPal->palNumEntries = static_cast<WORD>(n);
+  GetSystemPaletteEntries(hDC, 0, n, pLogPal->palPalEntry);
+  HPALETTE hPal = CreatePalette(pLogPal);
+  GlobalUnlock(hLogPal);
+  GlobalFree(hLogPal);
+  ReleaseDC(nullptr, hDC);
+  return hPal;
+}
+
+HBITMAP DIBToBitmap(HANDLE hDIB, HPALETTE hPal) {
+  if (hDIB == nullptr)
+    return nullptr;
+  char *lpDIB = static_cast<char *>(GlobalLock(hDIB));
+  char *lpBits = FindDIBBits(lpDIB);
+  HDC hDC = GetDC(nullptr);
+  if (hDC == nullptr) {
+    GlobalUnlock(hDIB);
+    return nullptr;
+  }
+  HPALETTE hOldPal = nullptr;
+  if (hPal != nullptr)
+    hOldPal = SelectPalette(hDC, hPal, FALSE);
+  RealizePalette(hDC);
+  HBITMAP hBitmap = CreateDIBitmap(
+      hDC, reinterpret_cast<BITMAPINFOHEADER *>(lpDIB), CBM_INIT, lpBits,
+      reinterpret_cast<BITMAPINFO *>(lpDIB), DIB_RGB_COLORS);
+  if (hOldPal != nullptr)
+    SelectPalette(hDC, hOldPal, FALSE);
+  ReleaseDC(nullptr, hDC);
+  GlobalUnlock(hDIB);
+  return hBitmap;
+}
+
+HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
+  BITMAP bm;
+  if (hBitmap == nullptr || GetObjectA(hBitmap, sizeof bm, &bm) == 0)
+    return nullptr;
+  if (hPal == nullptr)
+    hPal = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+
+  BITMAPINFOHEADER bi;
+  memset(&bi, 0, sizeof bi);
+  bi.biSize = sizeof(BITMAPINFOHEADER);
+  bi.biWidth = bm.bmWidth;
+  bi.biHeight = bm.bmHeight;
+  bi.biPlanes = 1;
+  bi.biBitCount = DibBitCount(bm.bmPlanes, bm.bmBitsPixel);
+  bi.biCompression = BI_RGB;
+  DWORD dwLen = bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi));
+
+  HDC hDC = GetDC(nullptr);
+  HPALETTE hOldPal = SelectPalette(hDC, hPal, FALSE);
+  RealizePalette(hDC);
+
+  HANDLE hDIB = GlobalAlloc(GHND, dwLen);
+  if (hDIB != nullptr) {
+    char *lpbi = static_cast<char *>(GlobalLock(hDIB));
+    memcpy(lpbi, &bi, sizeof bi);
+    // First pass: the platform only tells the image size.
+    GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight), nullptr,
+              reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
+    memcpy(&bi, lpbi, sizeof bi);
+    GlobalUnlock(hDIB);
+
+    if (bi.biSizeImage == 0)
+      bi.biSizeImage = DibImageSize(bi.biBitCount, bm.bmWidth, bm.bmHeight);
+    dwLen = bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi)) +
+            bi.biSizeImage;
+
+    HANDLE hGrown = GlobalReAlloc(hDIB, dwLen, 0);
+    if (hGrown == nullptr) {
+      GlobalFree(hDIB);
+      hDIB = nullptr;
+    } else {
+      hDIB = hGrown;
+      lpbi = static_cast<char *>(GlobalLock(hDIB));
+      // Second pass: the pixels, read once, straight into the final block.
+      int lines = GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
+                            lpbi + bi.biSize + PaletteSize(lpbi),
+                            reinterpret_cast<BITMAPINFO *>(lpbi),
+                            DIB_RGB_COLORS);
+      GlobalUnlock(hDIB);
+      if (lines == 0) {
+        GlobalFree(hDIB);
+        hDIB = nullptr;
+      }
+    }
+  }
+
+  SelectPalette(hDC, hOldPal, TRUE);
+  RealizePalette(hDC);
+  ReleaseDC(nullptr, hDC);
+  return hDIB;
+}

@@ -1,0 +1,60 @@
+#include "host/entry.h"
+
+#include <string.h>
+
+#include "sketch/show_orbitrace.h"
+
+ExternCallRecord *gFMExternCallPtr = nullptr;
+
+static const char kVersionText[] = "Orbitrace v1.3";
+
+// Handles travel through the record's 32-bit fields.
+static FMHandle HandleFromField(int32_t field) {
+  return reinterpret_cast<FMHandle>(static_cast<intptr_t>(field));
+}
+
+extern "C" void __cdecl
+FMExternCallProc(ExternCallRecord *pb) {
+  gFMExternCallPtr = pb;
+  switch (pb->whichCall) {
+  case kInitialise:
+    pb->result = Do_Init(pb->extnVersion);
+    break;
+  case kExternalCall:
+    Do_External(pb->parm2, HandleFromField(pb->parm3),
+                HandleFromField(pb->result));
+    break;
+  default:
+    break;
+  }
+}
+
+int32_t Do_Init(int16_t /*version*/) { return 4; }
+
+void Do_External(int32_t functionId, FMHandle parameter, FMHandle result) {
+  // Compared unsigned so that a negative ID is simply unknown.
+  switch (static_cast<uint32_t>(functionId)) {
+  case kVersionFunction:
+    Version(result);
+    break;
+  case kDrawFunction:
+    ShowOrbitrace(parameter, result);
+    break;
+  default:
+    break;
+  }
+}
+
+void WriteResultText(FMHandle result, const char *text, int32_t length) {
+  gFMExternCallPtr->cSetHandleSize(result, length);
+  if (gFMExternCallPtr->cMemoryError() != 0)
+    return;
+  // The write follows the resize directly: the block may have moved, so the
+  // data pointer is read only now.
+  memcpy(*result, text, static_cast<size_t>(length));
+}
+
+void Version(FMHandle result) {
+  WriteResultText(result, kVersionText,
+                  static_cast<int32_t>(strlen(kVersionText)));
+}

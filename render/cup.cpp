@@ -1,0 +1,32 @@
+#include "render/cup_layout.h"
+#include "render/render.h"
+#include "resources/orbitrace_res.h"
+#include "sketch/sketch_state.h"
+
+static const COLORREF kCupColour = RGB(255, 255, 0);
+
+void DrawForegroundEllipse(HDC hdc) {
+  char XText[256], YText[256], Offset[256], Position[256];
+  HPEN pen = CreatePen(PS_SOLID, 1, kCupColour);
+  HBRUSH brush = CreateSolidBrush(kCupColour);
+  HGDIOBJ hpenOld = SelectObject(hdc, pen);
+  HGDIOBJ hbrushOld = SelectObject(hdc, brush);
+
+  RECT rc;
+  GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc);
+  // Unread texts stay empty rather than holding stack garbage.
+  XText[0] = YText[0] = Offset[0] = Position[0] = '\0';
+  GetWindowTextA(GetDlgItem(ghwnd, IDC_VERTICAL), YText, sizeof YText);
+  GetWindowTextA(GetDlgItem(ghwnd, IDC_HORIZONTAL), XText, sizeof XText);
+  GetWindowTextA(GetDlgItem(ghwnd, IDC_RIM), Offset, sizeof Offset);
+  GetWindowTextA(GetDlgItem(ghwnd, IDC_LOCATION), Position, sizeof Position);
+
+  IntRect cup = LayoutCup(IntRect{rc.left, rc.top, rc.right, rc.bottom},
+                          XText, YText, Offset, Position);
+  Ellipse(hdc, cup.left, cup.top, cup.right, cup.bottom);
+
+  SelectObject(hdc, hpenOld);
+  DeleteObject(pen);
+  SelectObject(hdc, hbrushOld);
+  DeleteObject(brush);
+}

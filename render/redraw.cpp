@@ -1,0 +1,29 @@
+#include "render/disc_layout.h"
+#include "render/render.h"
+#include "resources/orbitrace_res.h"
+#include "sketch/sketch_state.h"
+
+void Redraw() {
+  HWND sketch = GetDlgItem(ghwnd, IDC_SKETCH_AREA);
+  HDC hdc = GetDC(sketch);
+  DrawBackroundEllipse(hdc);
+
+  RECT rc;
+  GetClientRect(sketch, &rc);
+  IntRect inset = CupClipRect(IntRect{rc.left, rc.top, rc.right, rc.bottom});
+  RECT clip = {inset.left, inset.top, inset.right, inset.bottom};
+  SelectEllipseClip(hdc, clip);
+  DrawForegroundEllipse(hdc);
+  ReleaseDC(sketch, hdc);
+}
+
+void DrawBitmap(HDC hdc, int xStart, int yStart, HBITMAP hBitmap) {
+  BITMAP bm;
+  HDC hMemDC = CreateCompatibleDC(hdc);
+  HGDIOBJ hOldBitmap = SelectObject(hMemDC, hBitmap);
+  GetObjectA(hBitmap, sizeof bm, &bm);
+  BitBlt(hdc, xStart, yStart, bm.bmWidth, bm.bmHeight, hMemDC, 0, 0, SRCCOPY);
+  // The caller owns the bitmap: take it out before the DC goes.
+  SelectObject(hMemDC, hOldBitmap);
+  DeleteDC(hMemDC);
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The main job: builds the plug-in and the stand-in host, then makes one Draw
+# call through the stand-in host under Wine, with a few scripted steps,
+# prints the result text and writes the clipboard picture.
+#   scripts/run.sh [fmhost options...]   (default: the Draw call below)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORBT_BUILD_DIR:-$root/build}
+picture=${ORBT_PICTURE:-$build/sketch.png}
+
+"$root/scripts/setup-debian.sh"
+cmake -S "$root" -B "$build" >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+
+state=$build/wine-main
+"$root/tests/wine/wine-env.sh" start "$state" >/dev/null
+trap '"$root/tests/wine/wine-env.sh" stop "$state"' EXIT
+
+if [ $# -eq 0 ]; then
+  set -- --call ORBT_Draw ".35|.40|3|-.20|Right eye" \
+    --click 113 --click 122 --select 101=.30 --click 118 --ok \
+    --picture "Z:$picture"
+fi
+"$root/tests/wine/run-wine.sh" "$state" "$build/win32/fmhost.exe" \
+  "Z:$build/win32/Orbitrace.fmx" "$@"

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the native and the Win32 builds, and runs
+# every test: the native unit tests and the Win32 tests under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORBT_BUILD_DIR:-$root/build}
+
+"$root/scripts/setup-debian.sh"
+cmake -S "$root" -B "$build" >/dev/null
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
+ctest --output-on-failure "$@"

@@ -1,0 +1,8 @@
+// The Draw external function.
+#pragma once
+
+#include "host/extern_call.h"
+
+// Opens the sketch dialog for the parameter text and returns the chosen
+// values as "h|v|hour|rim", or "$$002$$" for a parameter it cannot take.
+void ShowOrbitrace(FMHandle parameter, FMHandle result);

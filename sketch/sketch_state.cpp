@@ -1,0 +1,60 @@
+#include "sketch/sketch_state.h"
+
+#include <string.h>
+
+#include "resources/orbitrace_res.h"
+#include "sketch/value_lists.h"
+
+char gXval[kFieldSize];
+char gYval[kFieldSize];
+char gPosition[kFieldSize];
+char gEdge[kFieldSize];
+char gWname[kFieldSize];
+
+char gXval2[kFieldSize];
+char gYval2[kFieldSize];
+char gPosition2[kFieldSize];
+char gEdge2[kFieldSize];
+
+HWND ghwnd;
+
+struct ValueList {
+  int id;
+  const char *const *items;
+  int count;
+  char *incoming;
+  char *outgoing;
+};
+
+static const ValueList kLists[] = {
+    {IDC_HORIZONTAL, kRatioItems, kRatioCount, gXval, gXval2},
+    {IDC_VERTICAL, kRatioItems, kRatioCount, gYval, gYval2},
+    {IDC_LOCATION, kHourItems, kHourCount, gPosition, gPosition2},
+    {IDC_RIM, kRimItems, kRimCount, gEdge, gEdge2},
+};
+
+void SaveSelections() {
+  for (const ValueList &list : kLists)
+    memset(list.outgoing, 0, kFieldSize);
+  for (const ValueList &list : kLists)
+    GetWindowTextA(GetDlgItem(ghwnd, list.id), list.outgoing, kFieldSize);
+}
+
+void FillValueLists() {
+  for (const ValueList &list : kLists)
+    SendDlgItemMessageA(ghwnd, list.id, CB_RESETCONTENT, 0, 0);
+  for (const ValueList &list : kLists)
+    for (int i = 0; i < list.count; ++i)
+      SendDlgItemMessageA(ghwnd, list.id, CB_INSERTSTRING, i,
+                          reinterpret_cast<LPARAM>(list.items[i]));
+}
+
+void SelectIncomingValues() {
+  for (const ValueList &list : kLists) {
+    LRESULT found = SendDlgItemMessageA(ghwnd, list.id, CB_FINDSTRING,
+                                        static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(list.incoming));
+    SendDlgItemMessageA(ghwnd, list.id, CB_SETCURSEL,
+                        found == CB_ERR ? 0 : static_cast<WPARAM>(found), 0);
+  }
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Checks the built plug-in as the host will see it: its export directory,
+# its imports and its hardening flags.
+set -euo pipefail
+[ $# -eq 1 ] || { echo "usage: $0 PLUGIN.fmx" >&2; exit 2; }
+dll=$1
+dump=$(i686-w64-mingw32-objdump -p "$dll")
+fail=0
+check() { # what, got, expected
+  if [ "$2" != "$3" ]; then
+    echo "FAIL: $1: got '$2', expected '$3'"
+    fail=1
+  else
+    echo "ok: $1: $2"
+  fi
+}
+
+check "file format" "$(sed -n 's/.*file format \(.*\)/\1/p' <<<"$dump" | head -1)" "pei-i386"
+check "export name" "$(sed -n 's/^Name[[:space:]]*[0-9a-f]* //p' <<<"$dump" | head -1)" "Orbitrace.FMX"
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^\s*\[/{print $NF; next} on&&!/^\s*\[/{on=0}' <<<"$dump" | sort | tr '\n' ' ')
+check "exports" "${exports% }" "FMExternCallProc"
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u | tr '\n' ' ')
+for lib in $imports; do
+  case "$lib" in
+  kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;;
+  *) echo "FAIL: imports $lib, which is not a system DLL the host can rely on"; fail=1 ;;
+  esac
+done
+echo "imports: $imports"
+flags=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$dump" | head -1)
+flags=$((16#$flags))
+check "DYNAMIC_BASE" "$(( (flags & 0x40) != 0 ))" 1
+check "NX_COMPAT" "$(( (flags & 0x100) != 0 ))" 1
+if [ "$fail" -ne 0 ]; then
+  echo "1 of the plug-in checks failed"
+  exit 1
+fi
+echo "every plug-in check passed"
