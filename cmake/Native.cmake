@@ -5,6 +5,7 @@ add_executable(unit_tests
     tests/unit/parameter_fields_test.cpp
     tests/unit/value_lists_test.cpp
     tests/unit/centring_test.cpp
+    tests/unit/disc_layout_test.cpp
     tests/unit/cup_layout_test.cpp
     tests/unit/ring_layout_test.cpp
     tests/unit/capture_rect_test.cpp
@@ -62,6 +63,7 @@ orbt_wine_test(unit_tests_win32)
 orbt_wine_test(resources_test)
 orbt_wine_test(hostkit_test)
 orbt_wine_test(plugin_test)
+orbt_wine_test(dialog_test)
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)

@@ -12,10 +12,9 @@ if(NOT ORBT_BITMAP_DIR)
   message(FATAL_ERROR "ORBT_BITMAP_DIR: the folder of the generated bitmaps")
 endif()
 
-# The plug-in.
-add_library(Orbitrace SHARED
+# The plug-in's code, also linked straight into the white-box dialog tests.
+add_library(orbt_plugin OBJECT
     host/entry.cpp
-    host/Orbitrace.def
     sketch/sketch_state.cpp
     sketch/show_orbitrace.cpp
     dialog/splash_proc.cpp
@@ -24,17 +23,24 @@ add_library(Orbitrace SHARED
     render/ring.cpp
     render/redraw.cpp
     export/clipboard.cpp
-    export/dib.cpp
-    resources/Orbitrace.rc)
-set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
-target_include_directories(Orbitrace PRIVATE ${CMAKE_SOURCE_DIR}
-                                             ${ORBT_BITMAP_DIR})
+    export/dib.cpp)
+target_include_directories(orbt_plugin PUBLIC ${CMAKE_SOURCE_DIR})
+
+# Its resources, with the generated bitmaps found through the include path.
+add_library(orbt_resources OBJECT resources/Orbitrace.rc)
+target_include_directories(orbt_resources PRIVATE ${CMAKE_SOURCE_DIR}
+                                                  ${ORBT_BITMAP_DIR})
 set_property(SOURCE resources/Orbitrace.rc APPEND PROPERTY OBJECT_DEPENDS
     ${ORBT_BITMAP_DIR}/step_up.bmp ${ORBT_BITMAP_DIR}/step_down.bmp
     ${ORBT_BITMAP_DIR}/tool_strip.bmp ${CMAKE_SOURCE_DIR}/resources/orbitrace_res.h)
+
+# The plug-in: one export, named by the module-definition file.
+add_library(Orbitrace SHARED host/Orbitrace.def
+    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
 target_link_libraries(Orbitrace PRIVATE orbt_pure gdi32 user32 kernel32)
 target_link_options(Orbitrace PRIVATE ${ORBT_STATIC_LINK}
-    -Wl,--dynamicbase -Wl,--nxcompat -Wl,--kill-at)
+    -Wl,--dynamicbase -Wl,--nxcompat)
 
 # GoogleTest from Debian's sources, built by the cross compiler.
 set(ORBT_GTEST_SRC /usr/src/googletest/googletest)
@@ -72,10 +78,14 @@ orbt_win32_test(unit_tests_win32 ${ORBT_UNIT_TESTS})
 target_link_libraries(unit_tests_win32 PRIVATE orbt_pure)
 
 orbt_win32_test(resources_test tests/wine/resources_test.cpp)
-target_link_libraries(resources_test PRIVATE gdi32 user32 version)
+target_link_libraries(resources_test PRIVATE hostkit version)
 
 orbt_win32_test(hostkit_test tests/wine/hostkit_test.cpp)
 target_link_libraries(hostkit_test PRIVATE hostkit)
 
 orbt_win32_test(plugin_test tests/wine/plugin_test.cpp)
 target_link_libraries(plugin_test PRIVATE hostkit orbt_pure)
+
+orbt_win32_test(dialog_test tests/wine/dialog_test.cpp tests/wine/sketch_harness.cpp
+    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+target_link_libraries(dialog_test PRIVATE hostkit orbt_pure)

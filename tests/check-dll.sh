@@ -17,7 +17,7 @@ check() { # what, got, expected
 
 check "file format" "$(sed -n 's/.*file format \(.*\)/\1/p' <<<"$dump" | head -1)" "pei-i386"
 check "export name" "$(sed -n 's/^Name[[:space:]]*[0-9a-f]* //p' <<<"$dump" | head -1)" "Orbitrace.FMX"
-exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^\s*\[/{print $NF; next} on&&!/^\s*\[/{on=0}' <<<"$dump" | sort | tr '\n' ' ')
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^[[:space:]]*\[/{print $NF; next} on&&!/^[[:space:]]*\[/{on=0}' <<<"$dump" | sort | tr '\n' ' ')
 check "exports" "${exports% }" "FMExternCallProc"
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u | tr '\n' ' ')
 for lib in $imports; do

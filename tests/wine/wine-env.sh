@@ -7,7 +7,8 @@ set -euo pipefail
 
 usage() { echo "usage: $0 start|stop STATE_DIR [DEPTH]" >&2; exit 2; }
 [ $# -ge 2 ] || usage
-action=$1 state=$2 depth=${3:-24}
+action=$1 depth=${3:-24}
+state=$(realpath -m "$2") # Wine wants an absolute prefix
 prefix=$state/prefix
 
 case "$action" in

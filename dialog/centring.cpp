@@ -1,0 +1,23 @@
+#include "dialog/centring.h"
+
+#include <limits.h>
+
+static int ClampToInt(long long v) {
+  if (v > INT_MAX)
+    return INT_MAX;
+  if (v < INT_MIN)
+    return INT_MIN;
+  return static_cast<int>(v);
+}
+
+IntPoint CentredOrigin(const IntRect &owner, const IntRect &dialog) {
+  // 64-bit so that no rectangle, however odd, overflows on the way.
+  const long long spareX = (static_cast<long long>(owner.right) - owner.left) -
+                           (static_cast<long long>(dialog.right) - dialog.left);
+  const long long spareY = (static_cast<long long>(owner.bottom) - owner.top) -
+                           (static_cast<long long>(dialog.bottom) - dialog.top);
+  IntPoint origin;
+  origin.x = ClampToInt(owner.left + spareX / 2);
+  origin.y = ClampToInt(owner.top + spareY / 2);
+  return origin;
+}

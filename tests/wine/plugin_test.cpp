@@ -1,0 +1,288 @@
+// The built plug-in as the host sees it: loaded from its file, called only
+// through its one export, with the stand-in host's unforgiving memory.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/hostkit/dialog_script.h"
+#include "tools/hostkit/host_memory.h"
+#include "tools/hostkit/plugin_host.h"
+
+namespace {
+
+LoadedPlugin gPlugin;
+
+class PluginEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    std::string error;
+    if (!LoadPlugin(DefaultPluginPath(), &gPlugin, &error)) {
+      // Without the plug-in every test would only be skipped: stop here.
+      fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+      exit(1);
+    }
+  }
+};
+
+const auto *const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new PluginEnvironment);
+
+class PluginTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_NE(gPlugin.entry, nullptr) << "the plug-in did not load";
+    HostReset();
+  }
+  void TearDown() override {
+    std::string report;
+    EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
+  }
+};
+
+// A record whose every byte is known, so any write to it shows.
+ExternCallRecord PatternRecord(uint8_t whichCall) {
+  ExternCallRecord record;
+  unsigned char *bytes = reinterpret_cast<unsigned char *>(&record);
+  for (size_t i = 0; i < sizeof record; ++i)
+    bytes[i] = static_cast<unsigned char>(0xA0 + i);
+  HostFillServices(&record);
+  record.whichCall = whichCall;
+  record.instanceID = static_cast<int32_t>(
+      reinterpret_cast<intptr_t>(gPlugin.module));
+  return record;
+}
+
+TEST_F(PluginTest, InitialisationAnswersFourWhateverTheVersion) {
+  for (int16_t version : {int16_t(-32768), int16_t(-1), int16_t(0),
+                          int16_t(11), int16_t(32767)}) {
+    bool written = false;
+    EXPECT_EQ(4, SendInit(gPlugin, version, &written))
+        << "extnVersion " << version;
+    EXPECT_TRUE(written) << "extnVersion " << version;
+  }
+}
+
+TEST_F(PluginTest, InitialisationWritesOnlyTheResult) {
+  ExternCallRecord record = PatternRecord(kInitialise);
+  ExternCallRecord before = record;
+  gPlugin.entry(&record);
+  EXPECT_EQ(4, record.result);
+  record.result = before.result;
+  EXPECT_EQ(0, memcmp(&before, &record, sizeof record))
+      << "bytes other than result changed";
+}
+
+TEST_F(PluginTest, OtherCallKindsLeaveTheRecordAlone) {
+  for (int kind : {1, 2, 4, 5, 6, 255}) {
+    ExternCallRecord record = PatternRecord(static_cast<uint8_t>(kind));
+    ExternCallRecord before = record;
+    gPlugin.entry(&record);
+    const unsigned char *a = reinterpret_cast<const unsigned char *>(&before);
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(&record);
+    for (size_t i = 0; i < sizeof record; ++i)
+      EXPECT_EQ(a[i], b[i]) << "call kind " << kind << ", byte " << i;
+  }
+  HostCallCounts counts = HostCounts();
+  EXPECT_EQ(0, counts.resizes + counts.sizeQueries + counts.locks)
+      << "a notice the plug-in ignores must not touch any handle";
+}
+
+TEST_F(PluginTest, UnknownFunctionIdsTouchNeitherHandle) {
+  for (int32_t id : {1, 3, -1, 146, 0x7fffffff}) {
+    HostReset();
+    CallOutcome outcome = CallFunction(gPlugin, id, std::string("a|b"));
+    EXPECT_FALSE(outcome.written)
+        << "function " << id << " wrote \"" << outcome.result << "\"";
+    EXPECT_TRUE(outcome.changedRecordBytes.empty()) << "function " << id;
+    HostCallCounts counts = HostCounts();
+    EXPECT_EQ(0, counts.sizeQueries + counts.resizes + counts.locks)
+        << "function " << id << " read or wrote a handle";
+  }
+}
+
+TEST_F(PluginTest, VersionWritesExactlyItsText) {
+  std::string longParameter(300, 'x');
+  for (const std::string &param :
+       {std::string(), std::string("anything"), longParameter}) {
+    HostReset();
+    CallOutcome outcome = CallFunction(gPlugin, 0, param);
+    EXPECT_TRUE(outcome.written);
+    EXPECT_EQ("Orbitrace v1.3", outcome.result)
+        << "with a parameter of " << param.size() << " bytes";
+    EXPECT_EQ(14u, outcome.result.size()) << "no terminator is written";
+    EXPECT_TRUE(outcome.changedRecordBytes.empty());
+    EXPECT_EQ(0, HostCounts().locks) << "the parameter is not read";
+  }
+}
+
+TEST_F(PluginTest, VersionWritesNothingAfterAFailedResize) {
+  HostArmResizeFailure(1);
+  CallOutcome outcome = CallFunction(gPlugin, 0, std::string("x"));
+  EXPECT_FALSE(outcome.written) << "got \"" << outcome.result << "\"";
+  EXPECT_EQ(1, HostCounts().failedResizes);
+}
+
+TEST_F(PluginTest, FunctionsAreListedByName) {
+  EXPECT_EQ(0, FindFunctionId(gPlugin.module, "ORBT_Version"));
+  EXPECT_EQ(2, FindFunctionId(gPlugin.module, "ORBT_Draw"));
+}
+
+// The PE headers of the loaded module, as the loader sees them.
+const IMAGE_NT_HEADERS32 *NtHeaders(HMODULE module) {
+  const char *base = reinterpret_cast<const char *>(module);
+  const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+  return reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
+}
+
+TEST_F(PluginTest, ExportsOnlyTheEntryUnderItsModuleName) {
+  const char *base = reinterpret_cast<const char *>(gPlugin.module);
+  const IMAGE_NT_HEADERS32 *nt = NtHeaders(gPlugin.module);
+  ASSERT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
+  const IMAGE_DATA_DIRECTORY &dir =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  ASSERT_NE(0u, dir.VirtualAddress) << "no export directory";
+  const IMAGE_EXPORT_DIRECTORY *exports =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir.VirtualAddress);
+  EXPECT_STREQ("Orbitrace.FMX", base + exports->Name);
+  ASSERT_EQ(1u, exports->NumberOfNames);
+  EXPECT_EQ(1u, exports->NumberOfFunctions);
+  const DWORD *names =
+      reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
+  EXPECT_STREQ("FMExternCallProc", base + names[0]);
+  EXPECT_EQ(reinterpret_cast<void *>(gPlugin.entry),
+            reinterpret_cast<void *>(
+                GetProcAddress(gPlugin.module, "FMExternCallProc")));
+}
+
+TEST_F(PluginTest, ImportsOnlySystemLibrariesAndIsHardened) {
+  const char *base = reinterpret_cast<const char *>(gPlugin.module);
+  const IMAGE_NT_HEADERS32 *nt = NtHeaders(gPlugin.module);
+  WORD flags = nt->OptionalHeader.DllCharacteristics;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << std::hex << flags;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << std::hex << flags;
+
+  const IMAGE_DATA_DIRECTORY &dir =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  ASSERT_NE(0u, dir.VirtualAddress);
+  const IMAGE_IMPORT_DESCRIPTOR *desc =
+      reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress);
+  std::vector<std::string> imported;
+  for (; desc->Name != 0; ++desc)
+    imported.push_back(base + desc->Name);
+  ASSERT_FALSE(imported.empty());
+  for (const std::string &name : imported) {
+    bool system = lstrcmpiA(name.c_str(), "kernel32.dll") == 0 ||
+                  lstrcmpiA(name.c_str(), "user32.dll") == 0 ||
+                  lstrcmpiA(name.c_str(), "gdi32.dll") == 0 ||
+                  lstrcmpiA(name.c_str(), "msvcrt.dll") == 0;
+    EXPECT_TRUE(system) << "imports " << name
+                        << ", which a host machine need not have";
+  }
+}
+
+// --- The Draw call through the DLL -------------------------------------
+
+struct DrawResult {
+  CallOutcome call;
+  DialogOutcome dialog;
+};
+
+DrawResult Draw(const std::string &param, std::vector<DialogStep> steps,
+                const CallOptions &options = CallOptions()) {
+  DrawResult out;
+  DialogScript script;
+  script.steps = std::move(steps);
+  script.timeoutMs = 20000;
+  out.dialog = RunWithDialogScript(script, [&] {
+    out.call = CallFunction(gPlugin, 2, param.data(),
+                            static_cast<int32_t>(param.size()), options);
+  });
+  return out;
+}
+
+int CountBars(const std::string &text) {
+  int bars = 0;
+  for (char c : text)
+    bars += c == '|';
+  return bars;
+}
+
+TEST_F(PluginTest, DrawReturnsThePicksAsFourFields) {
+  DrawResult r = Draw(".35|.40|3|-.20|Right eye",
+                      {DialogStep::Select(101, ".30"), DialogStep::Ok()});
+  EXPECT_TRUE(r.dialog.ok()) << r.dialog.error;
+  EXPECT_EQ(".30|.40|3|-.20", r.call.result);
+  EXPECT_EQ(14u, r.call.result.size());
+  EXPECT_TRUE(r.call.changedRecordBytes.empty());
+}
+
+TEST_F(PluginTest, DrawResultAlwaysHasThreeBars) {
+  for (const char *param : {"a", ".5", "|", "||||||||", "a|b|c|d|e|f",
+                            "||||Right eye", ".35|.40"}) {
+    DrawResult r = Draw(param, {});
+    EXPECT_TRUE(r.dialog.dialogSeen) << param;
+    EXPECT_EQ(3, CountBars(r.call.result))
+        << "parameter \"" << param << "\" gave \"" << r.call.result << "\"";
+  }
+}
+
+TEST_F(PluginTest, DrawResultFedBackOpensTheSameSelections) {
+  DrawResult first = Draw(".5|.9|11|-.5", {DialogStep::Click(113)});
+  ASSERT_EQ(".50|.95|11|-.50", first.call.result);
+  DrawResult second = Draw(first.call.result, {});
+  EXPECT_EQ(first.call.result, second.call.result);
+}
+
+TEST_F(PluginTest, DrawRejectsEmptyAndOverlongParameters) {
+  for (size_t length : {size_t(0), size_t(256), size_t(1000)}) {
+    HostReset();
+    DrawResult r = Draw(std::string(length, '1'), {});
+    EXPECT_FALSE(r.dialog.dialogSeen) << length << " bytes opened a dialog";
+    EXPECT_EQ("$$002$$", r.call.result) << length << " bytes";
+  }
+  DrawResult accepted = Draw(std::string(255, '1'), {});
+  EXPECT_TRUE(accepted.dialog.dialogSeen) << "255 bytes must be accepted";
+  EXPECT_EQ("1|1|1|1", accepted.call.result);
+}
+
+TEST_F(PluginTest, DrawErrorTextIsNotWrittenWhenTheResizeFails) {
+  HostArmResizeFailure(1);
+  DrawResult r = Draw(std::string(), {});
+  EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
+}
+
+TEST_F(PluginTest, DrawLockFailureUnlocksAndOpensNothing) {
+  HostArmLockFailure(1);
+  DrawResult r = Draw(".35|.40|3|-.20", {});
+  EXPECT_FALSE(r.dialog.dialogSeen);
+  EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
+  HostCallCounts counts = HostCounts();
+  EXPECT_EQ(1, counts.failedLocks);
+  EXPECT_EQ(counts.locks, counts.unlocks) << "the failed lock is undone";
+}
+
+TEST_F(PluginTest, DrawWritesNothingWhenTheResultResizeFails) {
+  HostArmResizeFailure(1);
+  DrawResult r = Draw(".35|.40|3|-.20", {DialogStep::Click(113)});
+  EXPECT_TRUE(r.dialog.dialogSeen);
+  EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
+  EXPECT_EQ(1, HostCounts().failedResizes);
+}
+
+TEST_F(PluginTest, DrawWithoutADialogReportsTheError) {
+  // An instance without the dialog template: the dialog cannot open, and
+  // the user chose nothing.
+  CallOptions options;
+  options.instance = GetModuleHandleA(nullptr);
+  DrawResult r = Draw(".35|.40|3|-.20", {}, options);
+  EXPECT_FALSE(r.dialog.dialogSeen);
+  EXPECT_EQ("$$002$$", r.call.result);
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+// Runs Draw calls against the plug-in's code linked into the test program,
+// so a test can drive the real dialog and also look at the sketch state.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/hostkit/dialog_script.h"
+#include "tools/hostkit/plugin_host.h"
+
+struct SketchRun {
+  CallOutcome call;
+  DialogOutcome dialog;
+};
+
+// A Draw call with `param`, the steps applied once the dialog is up and OK
+// pressed after them (unless a step ended the dialog).
+SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps);
+
+std::string ControlText(HWND dialog, int id);
+std::vector<std::string> ComboItems(HWND dialog, int id);
+
+// Waits until the dialog has handled everything sent or posted so far.
+void SyncWithDialog(HWND dialog);

@@ -1,0 +1,242 @@
+#include "tools/hostkit/dialog_script.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <atomic>
+#include <thread>
+
+DialogStep DialogStep::Click(int id) {
+  DialogStep s;
+  s.kind = kClick;
+  s.id = id;
+  return s;
+}
+
+DialogStep DialogStep::Select(int id, const std::string &text) {
+  DialogStep s;
+  s.kind = kSelect;
+  s.id = id;
+  s.text = text;
+  return s;
+}
+
+DialogStep DialogStep::Reset() { return Click(kDialogResetId); }
+
+DialogStep DialogStep::Ok() { return Click(kDialogOkId); }
+
+DialogStep DialogStep::Char(char c) {
+  DialogStep s;
+  s.kind = kChar;
+  s.ch = c;
+  return s;
+}
+
+DialogStep DialogStep::Wait(int ms) {
+  DialogStep s;
+  s.kind = kWait;
+  s.ms = ms;
+  return s;
+}
+
+DialogStep DialogStep::Run(std::function<void(HWND)> fn) {
+  DialogStep s;
+  s.kind = kRun;
+  s.run = std::move(fn);
+  return s;
+}
+
+namespace {
+
+const DWORD kPollMs = 10;
+
+struct ControlSearch {
+  int id;
+  const char *className;
+  HWND found;
+};
+
+BOOL CALLBACK FindControlProc(HWND hwnd, LPARAM lParam) {
+  ControlSearch *search = reinterpret_cast<ControlSearch *>(lParam);
+  char cls[64];
+  if (GetDlgCtrlID(hwnd) == search->id &&
+      GetClassNameA(hwnd, cls, sizeof cls) &&
+      lstrcmpiA(cls, search->className) == 0) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
+  char cls[16];
+  // Only once it is visible has the dialog finished WM_INITDIALOG.
+  if (GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "#32770") == 0 &&
+      IsWindowVisible(hwnd)) {
+    *reinterpret_cast<HWND *>(lParam) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindThreadDialog(DWORD threadId) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(threadId, FindDialogProc,
+                    reinterpret_cast<LPARAM>(&dialog));
+  return dialog;
+}
+
+class Runner {
+public:
+  Runner(const DialogScript &script, DWORD hostThread)
+      : script_(script), hostThread_(hostThread),
+        deadline_(GetTickCount() + script.timeoutMs) {}
+
+  void MarkCallEnded() { ended_ = true; }
+  DialogOutcome Outcome() const { return outcome_; }
+
+  void Run() {
+    HWND dialog = nullptr;
+    while (!ended_ && !(dialog = FindThreadDialog(hostThread_))) {
+      if (Expired()) {
+        Hung("the call did not return within the time-out and showed no "
+             "dialog");
+        return;
+      }
+      Sleep(kPollMs);
+    }
+    if (!dialog)
+      return;
+    outcome_.dialogSeen = true;
+
+    size_t i = 0;
+    for (; i < script_.steps.size() && outcome_.error.empty(); ++i) {
+      if (ended_ || !IsWindow(dialog))
+        break;
+      if (Expired())
+        break;
+      Apply(dialog, script_.steps[i]);
+    }
+    outcome_.stepsDone = i == script_.steps.size() && outcome_.error.empty();
+
+    // A second OK would confirm the dialog twice.
+    if (!ended_ && !pressedOk_ && IsWindowVisible(dialog) && !Expired() &&
+        (script_.okAfterSteps || !outcome_.error.empty()))
+      Press(dialog, kDialogOkId);
+
+    while (!ended_ && !Expired())
+      Sleep(kPollMs);
+    if (ended_)
+      return;
+
+    outcome_.timedOut = true;
+    if (IsWindow(dialog))
+      Press(dialog, kDialogOkId);
+    const DWORD graceEnd = GetTickCount() + script_.graceMs;
+    while (!ended_ && LONG(graceEnd - GetTickCount()) > 0)
+      Sleep(kPollMs);
+    if (!ended_)
+      Hung("the dialog did not end after OK was pressed at the time-out");
+  }
+
+private:
+  bool Expired() const { return LONG(deadline_ - GetTickCount()) <= 0; }
+
+  void Hung(const std::string &what) {
+    outcome_.timedOut = true;
+    if (script_.onHang) {
+      script_.onHang(what);
+      return;
+    }
+    fprintf(stderr, "dialog script: %s\n", what.c_str());
+    fflush(stdout);
+    fflush(stderr);
+    ExitProcess(3);
+  }
+
+  // Sends without waiting forever on a dialog thread that no longer pumps.
+  void Send(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR answer;
+    LONG left = LONG(deadline_ - GetTickCount());
+    UINT wait = left > 1000 ? UINT(left) : 1000u;
+    SendMessageTimeoutA(dialog, msg, wParam, lParam, SMTO_NORMAL, wait,
+                        &answer);
+  }
+
+  void Press(HWND dialog, int id) {
+    if (id == kDialogOkId)
+      pressedOk_ = true;
+    HWND button = FindDialogControl(dialog, id, "Button");
+    if (!button)
+      button = GetDlgItem(dialog, id);
+    Send(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+         reinterpret_cast<LPARAM>(button));
+  }
+
+  void Apply(HWND dialog, const DialogStep &step) {
+    switch (step.kind) {
+    case DialogStep::kClick:
+      Press(dialog, step.id);
+      break;
+    case DialogStep::kSelect: {
+      HWND combo = FindDialogControl(dialog, step.id, "ComboBox");
+      if (!combo) {
+        outcome_.error = "no combo box " + std::to_string(step.id);
+        break;
+      }
+      DWORD_PTR index = DWORD_PTR(CB_ERR);
+      SendMessageTimeoutA(combo, CB_FINDSTRINGEXACT, WPARAM(-1),
+                          reinterpret_cast<LPARAM>(step.text.c_str()),
+                          SMTO_NORMAL, 5000, &index);
+      if (LRESULT(index) == CB_ERR) {
+        outcome_.error = "combo box " + std::to_string(step.id) +
+                         " has no item \"" + step.text + "\"";
+        break;
+      }
+      Send(combo, CB_SETCURSEL, WPARAM(index), 0);
+      // A user's choice also tells the dialog, which CB_SETCURSEL does not.
+      Send(dialog, WM_COMMAND, MAKEWPARAM(step.id, CBN_SELCHANGE),
+           reinterpret_cast<LPARAM>(combo));
+      break;
+    }
+    case DialogStep::kChar:
+      Send(dialog, WM_CHAR, WPARAM(static_cast<unsigned char>(step.ch)), 0);
+      break;
+    case DialogStep::kWait: {
+      const DWORD end = GetTickCount() + DWORD(step.ms);
+      while (!ended_ && LONG(end - GetTickCount()) > 0 && !Expired())
+        Sleep(kPollMs);
+      break;
+    }
+    case DialogStep::kRun:
+      if (step.run)
+        step.run(dialog);
+      break;
+    }
+  }
+
+  const DialogScript &script_;
+  const DWORD hostThread_;
+  const DWORD deadline_;
+  std::atomic<bool> ended_{false};
+  bool pressedOk_ = false;
+  DialogOutcome outcome_;
+};
+
+} // namespace
+
+HWND FindDialogControl(HWND dialog, int id, const char *className) {
+  ControlSearch search{id, className, nullptr};
+  EnumChildWindows(dialog, FindControlProc, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+DialogOutcome RunWithDialogScript(const DialogScript &script,
+                                  const std::function<void()> &call) {
+  Runner runner(script, GetCurrentThreadId());
+  std::thread thread([&runner] { runner.Run(); });
+  call();
+  runner.MarkCallEnded();
+  thread.join();
+  return runner.Outcome();
+}

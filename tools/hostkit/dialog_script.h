@@ -1,0 +1,65 @@
+// Drives a plug-in's modal dialog from a second thread, so that a run never
+// waits for a person and never hangs.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct DialogStep {
+  enum Kind { kClick, kSelect, kChar, kWait, kRun } kind = kClick;
+  int id = 0;                    // kClick, kSelect
+  std::string text;              // kSelect: the item's exact text
+  char ch = 0;                   // kChar
+  int ms = 0;                    // kWait
+  std::function<void(HWND)> run; // kRun: called on the runner thread
+
+  static DialogStep Click(int id);
+  static DialogStep Select(int id, const std::string &text);
+  static DialogStep Reset(); // the dialog's Reset button
+  static DialogStep Ok();    // the dialog's OK button
+  static DialogStep Char(char c);
+  static DialogStep Wait(int ms);
+  static DialogStep Run(std::function<void(HWND)> fn);
+};
+
+// Control IDs of the buttons the shortcuts press.
+enum { kDialogOkId = 120, kDialogResetId = 126 };
+
+struct DialogScript {
+  std::vector<DialogStep> steps;
+  // From the start of the call to the end of the dialog. When it passes, the
+  // runner presses OK itself and reports a time-out.
+  DWORD timeoutMs = 30000;
+  // After the steps, press OK if the dialog is still open.
+  bool okAfterSteps = true;
+  // How long the call may still take after the runner pressed OK at the
+  // time-out before it is given up as hung.
+  DWORD graceMs = 5000;
+  // Called on the runner thread when the call neither ends by itself nor
+  // after OK at the time-out, with a description. The default prints it
+  // and ends the process with exit code 3, since the call cannot be
+  // returned from.
+  std::function<void(const std::string &)> onHang;
+};
+
+struct DialogOutcome {
+  bool dialogSeen = false;
+  bool stepsDone = false; // every step was applied
+  bool timedOut = false;  // the runner had to press OK at the time-out
+  std::string error;      // a step that could not be applied, if any
+  bool ok() const { return !timedOut && error.empty(); }
+};
+
+// Runs `call` on this thread while a runner thread waits for a dialog
+// ("#32770") of this thread and applies the script to it. Returns when the
+// call has returned and the runner has stopped.
+DialogOutcome RunWithDialogScript(const DialogScript &script,
+                                  const std::function<void()> &call);
+
+// The first child of `dialog` with control ID `id` whose class is
+// `className` (case-insensitive), or null. IDs may repeat in a template,
+// so GetDlgItem alone can find the wrong control.
+HWND FindDialogControl(HWND dialog, int id, const char *className);
