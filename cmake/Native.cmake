@@ -64,6 +64,7 @@ orbt_wine_test(resources_test)
 orbt_wine_test(hostkit_test)
 orbt_wine_test(plugin_test)
 orbt_wine_test(dialog_test)
+orbt_wine_test(paint_test)
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)

@@ -89,3 +89,8 @@ target_link_libraries(plugin_test PRIVATE hostkit orbt_pure)
 orbt_win32_test(dialog_test tests/wine/dialog_test.cpp tests/wine/sketch_harness.cpp
     $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
 target_link_libraries(dialog_test PRIVATE hostkit orbt_pure)
+
+orbt_win32_test(paint_test tests/wine/paint_test.cpp tests/wine/sketch_harness.cpp
+    tests/wine/pixels.cpp
+    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+target_link_libraries(paint_test PRIVATE hostkit orbt_pure)

@@ -109,11 +109,6 @@ static void OnPaint(HWND hwnd) {
   ShowWindow(GetDlgItem(hwnd, IDC_CAPTURE_FRAME), SW_HIDE);
   ghwnd = hwnd;
 
-  // The dialog's own background is erased now rather than after this
-  // handler returns, where it would wipe the ring labels in the margin.
-  BeginPaint(hwnd, &ps);
-  EndPaint(hwnd, &ps);
-
   for (const StepButton &button : kStepButtons) {
     HWND window = GetDlgItem(hwnd, button.id);
     HDC hdc = BeginPaint(window, &ps);
@@ -123,8 +118,10 @@ static void OnPaint(HWND hwnd) {
     EndPaint(window, &ps);
   }
 
-  // The white rectangle paints itself first; painting over it from here
-  // would otherwise validate it before it ever filled itself.
+  // The white rectangle paints itself first: the dialog is painted before
+  // its controls, and BeginPaint on the rectangle from here would validate
+  // it before it ever filled itself white. The ring goes through a DC of
+  // the dialog, since one of the rectangle's own is clipped to it.
   HWND sketch = GetDlgItem(hwnd, IDC_SKETCH_AREA);
   UpdateWindow(sketch);
   HDC hdc = BeginPaint(sketch, &ps);

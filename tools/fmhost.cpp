@@ -22,6 +22,12 @@
 
 namespace {
 
+void Print(const std::string &line) {
+  fwrite(line.data(), 1, line.size(), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+}
+
 const char kUsage[] =
     "usage: fmhost PLUGIN [options]\n"
     "\n"
@@ -36,6 +42,7 @@ const char kUsage[] =
     "  --fail-lock N        make the Nth handle lock of the call fail\n"
     "  --instance self      pass fmhost's own module as the instance\n"
     "  --click ID | --select ID=TEXT | --reset | --ok | --char C | --wait MS\n"
+    "  --screenshot FILE.png   the open dialog as the screen shows it\n"
     "                       steps applied in order to the call's dialog;\n"
     "                       OK is pressed after the last step\n"
     "  --timeout SECONDS    give up on the dialog after this long (default "
@@ -156,6 +163,19 @@ int Parse(int argc, char **argv, Options *o) {
       if (!next(a.c_str(), &v) || !ParseInt(v, 0, 3600000, &n))
         return BadArguments("--wait needs milliseconds");
       o->steps.push_back(DialogStep::Wait(int(n)));
+    } else if (a == "--screenshot") {
+      if (!next(a.c_str(), &v))
+        return BadArguments("--screenshot needs a .png file");
+      const std::string file = v;
+      o->steps.push_back(DialogStep::Run([file](HWND dialog) {
+        DibImage image;
+        std::string error;
+        if (CaptureWindow(dialog, &image, &error) &&
+            WritePng(file, image, &error))
+          Print("screenshot: " + file);
+        else
+          Print("screenshot: failed, " + error);
+      }));
     } else if (a == "--timeout") {
       if (!next(a.c_str(), &v) || !ParseInt(v, 1, 86400, &n))
         return BadArguments("--timeout needs seconds, 1 or more");
@@ -187,11 +207,6 @@ int Parse(int argc, char **argv, Options *o) {
   return 0;
 }
 
-void Print(const std::string &line) {
-  fwrite(line.data(), 1, line.size(), stdout);
-  fputc('\n', stdout);
-  fflush(stdout);
-}
 
 } // namespace
 

@@ -217,12 +217,8 @@ bool SaveClipboardPicture(const std::string &file, DibImage *info,
   if (info)
     *info = image;
 
-  if (png) {
-    if (!stbi_write_png(file.c_str(), image.width, image.height, 3,
-                        image.rgb.data(), image.width * 3))
-      return Fail(error, "cannot write " + file);
-    return true;
-  }
+  if (png)
+    return WritePng(file, image, error);
 
   BITMAPFILEHEADER header;
   memset(&header, 0, sizeof header);
@@ -238,4 +234,54 @@ bool SaveClipboardPicture(const std::string &file, DibImage *info,
   if (fclose(out) != 0 || !written)
     return Fail(error, "cannot write " + file);
   return true;
+}
+
+bool WritePng(const std::string &file, const DibImage &image,
+              std::string *error) {
+  if (!stbi_write_png(file.c_str(), image.width, image.height, 3,
+                      image.rgb.data(), image.width * 3))
+    return Fail(error, "cannot write " + file);
+  return true;
+}
+
+bool CaptureWindow(HWND window, DibImage *image, std::string *error) {
+  RECT rc;
+  if (!GetWindowRect(window, &rc))
+    return Fail(error, "no such window");
+  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  BITMAPINFO bmi;
+  memset(&bmi, 0, sizeof bmi);
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height; // top-down
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void *bits = nullptr;
+  HDC screen = GetWindowDC(window);
+  HBITMAP section =
+      CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC mem = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(mem, section);
+  const bool copied =
+      section != nullptr &&
+      BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+  if (copied) {
+    image->width = width;
+    image->height = height;
+    image->bitsPerPixel = 32;
+    image->rgb.resize(size_t(width) * height * 3);
+    const uint8_t *p = static_cast<const uint8_t *>(bits);
+    for (size_t i = 0; i < size_t(width) * height; ++i) {
+      image->rgb[i * 3 + 0] = p[i * 4 + 2];
+      image->rgb[i * 3 + 1] = p[i * 4 + 1];
+      image->rgb[i * 3 + 2] = p[i * 4 + 0];
+    }
+  }
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  if (section != nullptr)
+    DeleteObject(section);
+  ReleaseDC(window, screen);
+  return copied || Fail(error, "cannot copy the window's pixels");
 }

@@ -41,3 +41,10 @@ bool ReadClipboardDib(std::vector<uint8_t> *dib, std::string *error);
 // header) or a .png, chosen by the file name's ending.
 bool SaveClipboardPicture(const std::string &file, DibImage *info,
                           std::string *error);
+
+// Captures what a window shows on the screen, frame and caption included.
+bool CaptureWindow(HWND window, DibImage *image, std::string *error);
+
+// Writes top-down RGB rows as a PNG file.
+bool WritePng(const std::string &file, const DibImage &image,
+              std::string *error);
