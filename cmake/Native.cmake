@@ -65,6 +65,21 @@ orbt_wine_test(hostkit_test)
 orbt_wine_test(plugin_test)
 orbt_wine_test(dialog_test)
 orbt_wine_test(paint_test)
+orbt_wine_test(export_test)
+
+# The export again on a 16-bit display, in an environment of its own.
+set(ORBT_WINE16_STATE ${CMAKE_BINARY_DIR}/wine16)
+add_test(NAME wine16.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+  start ${ORBT_WINE16_STATE} 16)
+set_tests_properties(wine16.start PROPERTIES FIXTURES_SETUP wine16)
+add_test(NAME wine16.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+  stop ${ORBT_WINE16_STATE})
+set_tests_properties(wine16.stop PROPERTIES FIXTURES_CLEANUP wine16)
+add_test(NAME wine16.export_test
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh ${ORBT_WINE16_STATE}
+          ${ORBT_WIN32_DIR}/export_test.exe)
+set_tests_properties(wine16.export_test PROPERTIES
+  FIXTURES_REQUIRED wine16 ENVIRONMENT "ORBT_EXPECT_BITS=16")
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)

@@ -94,3 +94,8 @@ orbt_win32_test(paint_test tests/wine/paint_test.cpp tests/wine/sketch_harness.c
     tests/wine/pixels.cpp
     $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
 target_link_libraries(paint_test PRIVATE hostkit orbt_pure)
+
+orbt_win32_test(export_test tests/wine/export_test.cpp tests/wine/sketch_harness.cpp
+    tests/wine/pixels.cpp
+    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+target_link_libraries(export_test PRIVATE hostkit orbt_pure)

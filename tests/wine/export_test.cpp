@@ -1,0 +1,307 @@
+// OK as a whole: the result text and the picture on the clipboard, its
+// formats, header and pixels, and OK with the clipboard held elsewhere.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <limits.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "export/clipboard.h"
+#include "render/cup_layout.h"
+#include "render/ring_layout.h"
+#include "tests/wine/pixels.h"
+#include "tests/wine/sketch_harness.h"
+#include "tools/hostkit/clipboard_picture.h"
+#include "tools/hostkit/host_memory.h"
+
+namespace {
+
+const COLORREF kDisc = RGB(230, 87, 26);
+const COLORREF kCup = RGB(255, 255, 0);
+const COLORREF kGrey = RGB(209, 209, 209);
+
+enum { kSketchArea = 124, kCaptureFrame = 155 };
+
+int DisplayBits() {
+  HDC screen = GetDC(nullptr);
+  int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+  ReleaseDC(nullptr, screen);
+  return bits;
+}
+
+void EmptyTheClipboard() {
+  ASSERT_TRUE(OpenClipboardWithRetry());
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+bool ClipboardHas(UINT format) {
+  std::vector<UINT> formats;
+  std::string error;
+  if (!ClipboardFormats(&formats, &error))
+    return false;
+  for (UINT f : formats)
+    if (f == format)
+      return true;
+  return false;
+}
+
+// What the dialog showed just before OK, in the capture frame's terms.
+struct Geometry {
+  RECT frame = {};    // capture frame's client rectangle
+  POINT sketch = {};  // sketch area's top-left inside the frame
+  int width = 0, height = 0; // sketch area's client size
+  int lh = 0, aw = 0; // metrics of the ring's surface
+};
+
+DialogStep Measure(Geometry *g) {
+  return DialogStep::Run([g](HWND d) {
+    HWND frame = GetDlgItem(d, kCaptureFrame), sketch = GetDlgItem(d, kSketchArea);
+    GetClientRect(frame, &g->frame);
+    RECT rc;
+    GetClientRect(sketch, &rc);
+    g->width = rc.right;
+    g->height = rc.bottom;
+    g->sketch = POINT{0, 0};
+    MapWindowPoints(sketch, frame, &g->sketch, 1);
+    HDC hdc = GetDC(d);
+    TEXTMETRICA tm;
+    GetTextMetricsA(hdc, &tm);
+    ReleaseDC(d, hdc);
+    g->lh = tm.tmHeight;
+    g->aw = tm.tmAveCharWidth;
+  });
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    HostReset();
+    EmptyTheClipboard();
+  }
+};
+
+TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
+  Geometry g;
+  SketchRun run = RunSketch(".35|.40|3|-.20|Right eye", {Measure(&g)});
+  EXPECT_EQ(".35|.40|3|-.20", run.call.result)
+      << "OK without a change returns the opening selections";
+  EXPECT_TRUE(ClipboardHas(CF_DIB));
+  EXPECT_TRUE(ClipboardHas(CF_BITMAP));
+  EXPECT_TRUE(ClipboardHas(CF_PALETTE));
+
+  std::vector<uint8_t> dib;
+  std::string error;
+  ASSERT_TRUE(ReadClipboardDib(&dib, &error)) << error;
+  ASSERT_GE(dib.size(), sizeof(BITMAPINFOHEADER));
+  BITMAPINFOHEADER bi;
+  memcpy(&bi, dib.data(), sizeof bi);
+  EXPECT_EQ(40u, bi.biSize);
+  EXPECT_EQ(g.frame.right, bi.biWidth) << "the capture frame's client width";
+  EXPECT_EQ(g.frame.bottom - 1, bi.biHeight)
+      << "the capture frame's client height less one row";
+  EXPECT_EQ(1, bi.biPlanes);
+  EXPECT_EQ(24, bi.biBitCount) << "on a display of " << DisplayBits() << " bits";
+  EXPECT_EQ(DWORD(BI_RGB), bi.biCompression);
+  EXPECT_EQ(0u, bi.biClrUsed) << "no colour table";
+  uint32_t row = (24u * bi.biWidth + 31) / 32 * 4;
+  EXPECT_EQ(40u + row * bi.biHeight, dib.size())
+      << "header, then the pixels at once, nothing more";
+
+  ASSERT_TRUE(OpenClipboardWithRetry());
+  HBITMAP ddb = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+  BITMAP bm = {};
+  EXPECT_NE(0, GetObjectA(ddb, sizeof bm, &bm));
+  EXPECT_EQ(bi.biWidth, bm.bmWidth);
+  EXPECT_EQ(bi.biHeight, bm.bmHeight);
+
+  HPALETTE pal = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
+  HPALETTE stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+  EXPECT_NE(stock, pal) << "the clipboard frees what it holds";
+  PALETTEENTRY got[256], expected[256];
+  UINT n = GetPaletteEntries(pal, 0, 256, got);
+  UINT m = GetPaletteEntries(stock, 0, 256, expected);
+  CloseClipboard();
+  ASSERT_EQ(m, n);
+  ASSERT_GT(n, 0u);
+  EXPECT_EQ(0, memcmp(got, expected, n * sizeof(PALETTEENTRY)))
+      << "the default palette's colours";
+}
+
+TEST_F(ExportTest, ClipboardCanBeEmptiedAfterwards) {
+  // The clipboard deletes what it owns at the next emptying; a stock object
+  // among it would go with it.
+  RunSketch(".35|.40|3|-.20", {});
+  RunSketch(".35|.40|3|-.20", {});
+  EmptyTheClipboard();
+  HPALETTE stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+  PALETTEENTRY entry;
+  EXPECT_EQ(1u, GetPaletteEntries(stock, 0, 1, &entry))
+      << "the default palette survives";
+}
+
+struct Picture {
+  DibImage image;
+  COLORREF At(int x, int y) const {
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height)
+      return CLR_INVALID;
+    const uint8_t *p = &image.rgb[(size_t(y) * image.width + x) * 3];
+    return RGB(p[0], p[1], p[2]);
+  }
+};
+
+Picture ClipboardPicture() {
+  Picture pic;
+  std::vector<uint8_t> dib;
+  std::string error;
+  EXPECT_TRUE(ReadClipboardDib(&dib, &error)) << error;
+  EXPECT_TRUE(DibToRgb(dib.data(), dib.size(), &pic.image, &error)) << error;
+  return pic;
+}
+
+TEST_F(ExportTest, PictureShowsDiscCupAndGreyLabels) {
+  if (DisplayBits() < 24)
+    GTEST_SKIP() << "colours are quantised on a " << DisplayBits() << "-bit display";
+  Geometry g;
+  SketchRun run = RunSketch(".30|.50|12|1", {DialogStep::Select(101, ".35"), Measure(&g)});
+  ASSERT_EQ(".35|.50|12|1", run.call.result);
+  Picture pic = ClipboardPicture();
+  ASSERT_GT(pic.image.width, 0);
+
+  // The cup: rim 1 keeps it centred and whole.
+  IntRect cup = LayoutCup(IntRect{0, 0, g.width, g.height}, ".35", ".50", "1", "12");
+  RECT yellow = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (int y = 0; y < pic.image.height; ++y)
+    for (int x = 0; x < pic.image.width; ++x)
+      if (pic.At(x, y) == kCup) {
+        yellow.left = std::min<LONG>(yellow.left, x - g.sketch.x);
+        yellow.top = std::min<LONG>(yellow.top, y - g.sketch.y);
+        yellow.right = std::max<LONG>(yellow.right, x - g.sketch.x);
+        yellow.bottom = std::max<LONG>(yellow.bottom, y - g.sketch.y);
+      }
+  EXPECT_EQ(cup.left, yellow.left);
+  EXPECT_EQ(cup.top, yellow.top);
+  EXPECT_EQ(cup.right - 1, yellow.right);
+  EXPECT_EQ(cup.bottom - 1, yellow.bottom);
+  EXPECT_EQ(kDisc, pic.At(g.sketch.x + g.width / 5, g.sketch.y + g.height / 2));
+  EXPECT_EQ(RGB(255, 255, 255), pic.At(g.sketch.x + 1, g.sketch.y + 1));
+
+  // Every label greyed where the layout puts it; no dark glyph left.
+  RingLabel labels[kRingLabelCount];
+  LayoutRing(IntRect{0, 0, g.width, g.height}, g.lh, g.aw, labels);
+  for (const RingLabel &label : labels) {
+    int grey = 0, dark = 0;
+    for (int y = label.yPos; y < label.yPos + g.lh; ++y)
+      for (int x = label.xPos; x < label.xPos + label.count * g.aw + g.aw; ++x) {
+        COLORREF c = pic.At(g.sketch.x + x, g.sketch.y + y);
+        grey += c == kGrey;
+        dark += c != CLR_INVALID && IsDark(c);
+      }
+    EXPECT_GE(grey, 5) << "label " << label.text << " at (" << label.xPos
+                       << ", " << label.yPos << ")";
+    EXPECT_EQ(0, dark) << "label " << label.text;
+  }
+}
+
+TEST_F(ExportTest, OkAfterResetReturnsTheItemTexts) {
+  SketchRun run = RunSketch(".5|.9|1|-.5", {DialogStep::Click(113),
+                                            DialogStep::Select(119, "0"),
+                                            DialogStep::Reset()});
+  EXPECT_EQ(".55|.95|1|-.50", run.call.result);
+  EXPECT_TRUE(ClipboardHas(CF_DIB));
+}
+
+// Holds the clipboard open from a thread with a window of its own until
+// told to let go.
+class ClipboardHolder {
+public:
+  ClipboardHolder() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this] {
+      HWND owner = CreateWindowA("STATIC", "holder", WS_POPUP, 0, 0, 1, 1,
+                                 nullptr, nullptr, nullptr, nullptr);
+      held_ = OpenClipboard(owner) != 0;
+      SetEvent(ready_);
+      WaitForSingleObject(release_, 30000);
+      if (held_)
+        CloseClipboard();
+      DestroyWindow(owner);
+    });
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~ClipboardHolder() {
+    SetEvent(release_);
+    thread_.join();
+    CloseHandle(ready_);
+    CloseHandle(release_);
+  }
+  bool held() const { return held_; }
+
+private:
+  HANDLE ready_, release_;
+  bool held_ = false;
+  std::thread thread_;
+};
+
+TEST_F(ExportTest, OkEndsTheDialogWhileTheClipboardIsHeld) {
+  SketchRun run;
+  {
+    ClipboardHolder holder;
+    ASSERT_TRUE(holder.held());
+    run = RunSketch(".35|.40|3|-.20", {DialogStep::Click(113)});
+  }
+  EXPECT_TRUE(run.dialog.ok()) << run.dialog.error;
+  EXPECT_EQ(".30|.40|3|-.20", run.call.result);
+  EXPECT_FALSE(ClipboardHas(CF_DIB)) << "nothing could be exported";
+  std::string report;
+  EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
+}
+
+TEST_F(ExportTest, PaletteStaysSmallOnDeepDisplays) {
+  HDC screen = GetDC(nullptr);
+  int bits = DisplayBits();
+  int entries = PalEntriesOnDevice(screen);
+  ReleaseDC(nullptr, screen);
+  if (bits <= 8)
+    EXPECT_EQ(1 << bits, entries);
+  else
+    EXPECT_EQ(256, entries) << "on a " << bits << "-bit display";
+  HPALETTE pal = GetSystemPalette();
+  ASSERT_NE(nullptr, pal);
+  EXPECT_LE(GetPaletteEntries(pal, 0, 0, nullptr), 256u);
+  DeleteObject(pal);
+}
+
+TEST_F(ExportTest, RunsOnTheDisplayDepthAskedFor) {
+  const char *expected = getenv("ORBT_EXPECT_BITS");
+  if (expected == nullptr)
+    GTEST_SKIP() << "ORBT_EXPECT_BITS is not set for this run";
+  EXPECT_EQ(atoi(expected), DisplayBits());
+}
+
+TEST_F(ExportTest, CaptureConvertsAtThisDepth) {
+  Geometry g;
+  RunSketch(".35|.40|3|-.20", {Measure(&g)});
+  std::vector<uint8_t> dib;
+  std::string error;
+  ASSERT_TRUE(ReadClipboardDib(&dib, &error)) << error;
+  BITMAPINFOHEADER bi;
+  memcpy(&bi, dib.data(), sizeof bi);
+  EXPECT_EQ(24, bi.biBitCount) << "display of " << DisplayBits() << " bits";
+  EXPECT_EQ(g.frame.right, bi.biWidth);
+  Picture pic = ClipboardPicture();
+  // Some pixel of the disc survives the round trip, whatever the depth does
+  // to its exact colour.
+  COLORREF c = pic.At(g.sketch.x + g.width / 5, g.sketch.y + g.height / 2);
+  EXPECT_GT(GetRValue(c), 200);
+  EXPECT_LT(GetBValue(c), 60);
+}
+
+} // namespace
