@@ -310,7 +310,7 @@ TEST_F(PaintTest, RepaintKeepsWhiteAreaAndLabels) {
               RedrawWindow(d, nullptr, nullptr,
                            RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN |
                                RDW_FRAME | RDW_UPDATENOW);
-              SyncWithDialog(d);
+              WaitUntilPainted(d);
               frameHidden = !IsWindowVisible(GetDlgItem(d, kCaptureFrame));
               s = Look(d);
               cells = RingCells(s);
@@ -368,11 +368,13 @@ TEST_F(PaintTest, StepButtonsKeepTheirArrowsWhenTheyRepaint) {
                 HWND button = GetDlgItem(d, id);
                 RedrawWindow(button, nullptr, nullptr,
                              RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+                WaitUntilPainted(d);
                 ExpectArrow(d, id, id == 107 || id == 122, "after its own paint");
                 // A real press and release.
                 PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
                 PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
                 SyncWithDialog(d);
+                WaitUntilPainted(d);
                 ExpectArrow(d, id, id == 107 || id == 122, "after a click");
               }
             })});
