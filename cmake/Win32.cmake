@@ -99,3 +99,6 @@ orbt_win32_test(export_test tests/wine/export_test.cpp tests/wine/sketch_harness
     tests/wine/pixels.cpp
     $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
 target_link_libraries(export_test PRIVATE hostkit orbt_pure)
+
+# The benchmark program.
+include(cmake/Bench.cmake OPTIONAL)

@@ -8,6 +8,8 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth x11-apps
   libstb-dev
+  clang libclang-rt-14-dev
+  libcairo2-dev fonts-dejavu-core
 )
 
 if [ "$(id -u)" -ne 0 ]; then
