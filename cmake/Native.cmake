@@ -1,7 +1,7 @@
 include(ExternalProject)
 find_package(GTest REQUIRED)
 
-add_executable(unit_tests
+set(ORBT_UNIT_TEST_SOURCES
     tests/unit/parameter_fields_test.cpp
     tests/unit/value_lists_test.cpp
     tests/unit/centring_test.cpp
@@ -10,6 +10,7 @@ add_executable(unit_tests
     tests/unit/ring_layout_test.cpp
     tests/unit/capture_rect_test.cpp
     tests/unit/dib_header_test.cpp)
+add_executable(unit_tests ${ORBT_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE orbt_pure GTest::gtest GTest::gtest_main)
 add_test(NAME native.unit COMMAND unit_tests)
 
@@ -66,6 +67,8 @@ orbt_wine_test(plugin_test)
 orbt_wine_test(dialog_test)
 orbt_wine_test(paint_test)
 orbt_wine_test(export_test)
+orbt_wine_test(faults_test)
+orbt_wine_test(load_test)
 
 # The export again on a 16-bit display, in an environment of its own.
 set(ORBT_WINE16_STATE ${CMAKE_BINARY_DIR}/wine16)

@@ -102,3 +102,10 @@ target_link_libraries(export_test PRIVATE hostkit orbt_pure)
 
 # The benchmark program.
 include(cmake/Bench.cmake OPTIONAL)
+
+# Faults and load, against the built plug-in.
+add_executable(faults_test tests/wine/faults_test.cpp tests/wine/pixels.cpp)
+target_link_libraries(faults_test PRIVATE gtest_win32 hostkit)
+target_link_options(faults_test PRIVATE ${ORBT_STATIC_LINK})
+orbt_win32_test(load_test tests/wine/load_test.cpp)
+target_link_libraries(load_test PRIVATE hostkit psapi)

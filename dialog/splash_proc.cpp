@@ -91,6 +91,9 @@ static void OnReset() {
 
 static void OnOk(HWND hwnd) {
   SaveSelections();
+  // The picture is read off the screen: a paint still pending (OK pressed
+  // the moment the dialog appeared) would leave it blank.
+  UpdateWindow(hwnd);
   HDC hdc = GetRingDC();
   EraseRing(hdc);
   SendItToTheClipboard(hwnd);

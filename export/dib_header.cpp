@@ -85,3 +85,26 @@ uint16_t PaletteSize(const char *lpDIB) {
 char *FindDIBBits(char *lpDIB) {
   return lpDIB + ReadU32(lpDIB) + PaletteSize(lpDIB);
 }
+
+bool LocateDIBBits(const char *block, size_t length, size_t *offset) {
+  if (block == NULL || length < 4)
+    return false;
+  const uint32_t headerSize = ReadU32(block);
+  if (headerSize < kCoreHeaderSize || headerSize > kMaxHeaderSize ||
+      headerSize > length)
+    return false;
+  // Every field the readers use now lies inside the header, hence inside the
+  // block: bcBitCount ends at byte 12, biClrUsed at byte 36.
+  const size_t entrySize = headerSize == kInfoHeaderSize ? 4 : 3;
+  const size_t table = DIBNumColors(block) * entrySize;
+  // PaletteSize is 16 bits: a larger table (biClrUsed of 16384 or more)
+  // wraps there, and FindDIBBits would put the rows inside the table.
+  if (table > 0xFFFF)
+    return false;
+  const size_t end = static_cast<size_t>(headerSize) + table;
+  if (end > length)
+    return false;
+  if (offset != NULL)
+    *offset = end;
+  return true;
+}

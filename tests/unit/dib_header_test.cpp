@@ -166,4 +166,113 @@ TEST(DibHeaderReaders, CoreHeaderIgnoresWhatWouldBeClrUsed) {
   EXPECT_EQ(16, DIBNumColors(&b[1]));
 }
 
+// LocateDIBBits gets exactly the bytes it is allowed to read: a heap copy of
+// that length, so the sanitized build catches a read past the end.
+bool Locate(const std::vector<char> &b, size_t from, size_t length,
+            size_t *offset) {
+  std::vector<char> exact(b.begin() + from, b.begin() + from + length);
+  return LocateDIBBits(exact.empty() ? "" : exact.data(), length, offset);
+}
+
+TEST(LocateDIBBits, AgreesWithFindDIBBitsOnWellFormedBlocks) {
+  struct {
+    std::vector<char> block;
+    size_t bits;
+  } cases[] = {{InfoBlock(300, 277, 24), 40},
+               {InfoBlock(300, 277, 8), 1064},
+               {InfoBlock(3, 2, 1), 48},
+               {InfoBlock(3, 2, 4), 104},
+               {InfoBlock(3, 2, 8, 5), 60},
+               {CoreBlock(8), 780},
+               {CoreBlock(4), 60},
+               {CoreBlock(24), 12}};
+  for (auto &c : cases) {
+    char *dib = &c.block[1];
+    size_t offset = 0;
+    ASSERT_TRUE(Locate(c.block, 1, c.block.size() - 1, &offset)) << c.bits;
+    EXPECT_EQ(c.bits, offset);
+    EXPECT_EQ(FindDIBBits(dib), dib + offset);
+  }
+}
+
+TEST(LocateDIBBits, ColourTableMustFitExactly) {
+  // A table that ends on the block's last byte is accepted (no rows yet);
+  // one byte less and it no longer fits.
+  std::vector<char> b = InfoBlock(300, 277, 8);
+  size_t offset = 0;
+  EXPECT_TRUE(Locate(b, 1, 1064, &offset));
+  EXPECT_EQ(1064u, offset);
+  EXPECT_FALSE(Locate(b, 1, 1063, &offset));
+
+  b = CoreBlock(8);
+  EXPECT_TRUE(Locate(b, 1, 780, &offset));
+  EXPECT_EQ(780u, offset);
+  EXPECT_FALSE(Locate(b, 1, 779, &offset));
+
+  b = InfoBlock(300, 277, 24, 5); // biClrUsed asks for a table at 24 bits too
+  EXPECT_FALSE(Locate(b, 1, 59, &offset));
+  EXPECT_TRUE(Locate(b, 1, 60, &offset));
+  EXPECT_EQ(60u, offset);
+}
+
+TEST(LocateDIBBits, BlockShorterThanItsHeaderIsRefused) {
+  std::vector<char> info = InfoBlock(300, 277, 24);
+  std::vector<char> core = CoreBlock(24);
+  size_t offset = 1234;
+  for (size_t n = 0; n < 40; ++n)
+    EXPECT_FALSE(Locate(info, 1, n, &offset)) << n;
+  for (size_t n = 0; n < 12; ++n)
+    EXPECT_FALSE(Locate(core, 1, n, &offset)) << n;
+  EXPECT_EQ(1234u, offset); // untouched on refusal
+  EXPECT_TRUE(Locate(info, 1, 40, &offset));
+  EXPECT_TRUE(Locate(core, 1, 12, &offset));
+  EXPECT_FALSE(LocateDIBBits(NULL, 40, &offset));
+}
+
+TEST(LocateDIBBits, ImplausibleHeaderSizesAreRefused) {
+  std::vector<char> b(1 + 4096, '\0');
+  size_t offset = 0;
+  for (uint32_t size :
+       {0u, 1u, 4u, 11u, 125u, 4096u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    Put32(b, 1, size);
+    EXPECT_FALSE(Locate(b, 1, b.size() - 1, &offset)) << size;
+  }
+}
+
+TEST(LocateDIBBits, OtherSizesAreReadAsCoreHeadersOfThatLength) {
+  // Like FindDIBBits: a 108-byte header is read as a core header, bit count
+  // from byte 10, three-byte entries, rows after all 108 bytes.
+  std::vector<char> b(1 + 108 + 48, '\0');
+  Put32(b, 1, 108);
+  Put16(b, 1 + 10, 4);
+  size_t offset = 0;
+  ASSERT_TRUE(Locate(b, 1, b.size() - 1, &offset));
+  EXPECT_EQ(108u + 48u, offset);
+  EXPECT_EQ(FindDIBBits(&b[1]), &b[1] + offset);
+  EXPECT_FALSE(Locate(b, 1, 107, &offset));
+  EXPECT_FALSE(Locate(b, 1, 108 + 47, &offset));
+}
+
+TEST(LocateDIBBits, TablesBeyondSixteenBitsOfBytesAreRefused) {
+  // 16384 four-byte entries make 65536 bytes, which PaletteSize cuts to 0:
+  // FindDIBBits would then put the rows where the table starts.
+  std::vector<char> b(40 + 65536 + 16, '\0');
+  Put32(b, 0, 40);
+  Put16(b, 14, 8);
+  Put32(b, 32, 16384);
+  size_t offset = 0;
+  EXPECT_FALSE(Locate(b, 0, b.size(), &offset));
+
+  Put32(b, 32, 16383); // 65532 bytes still fit
+  ASSERT_TRUE(Locate(b, 0, b.size(), &offset));
+  EXPECT_EQ(40u + 65532u, offset);
+  EXPECT_EQ(FindDIBBits(&b[0]), &b[0] + offset);
+}
+
+TEST(LocateDIBBits, OffsetMayBeOmitted) {
+  std::vector<char> b = InfoBlock(300, 277, 24);
+  EXPECT_TRUE(LocateDIBBits(&b[1], 40, NULL));
+  EXPECT_FALSE(LocateDIBBits(&b[1], 39, NULL));
+}
+
 } // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export/clipboard.h"
+#include "host/entry.h"
 #include "render/cup_layout.h"
 #include "render/ring_layout.h"
 #include "tests/wine/pixels.h"
@@ -207,6 +208,34 @@ TEST_F(ExportTest, PictureShowsDiscCupAndGreyLabels) {
                        << ", " << label.yPos << ")";
     EXPECT_EQ(0, dark) << "label " << label.text;
   }
+}
+
+TEST_F(ExportTest, OkAtOnceStillExportsTheWholeSketch) {
+  // OK before the dialog has had its first paint, as a quick Enter would.
+  DialogScript script;
+  script.waitForPaint = false;
+  script.steps = {DialogStep::Ok()};
+  std::string result;
+  DialogOutcome outcome = RunWithDialogScript(script, [&] {
+    LoadedPlugin self;
+    self.module = GetModuleHandleA(nullptr);
+    self.entry = FMExternCallProc;
+    result = CallFunction(self, 2, std::string(".35|.40|3|-.20")).result;
+  });
+  EXPECT_TRUE(outcome.ok()) << outcome.error;
+  EXPECT_EQ(".35|.40|3|-.20", result);
+  if (DisplayBits() < 24)
+    return;
+  Picture pic = ClipboardPicture();
+  int disc = 0, grey = 0;
+  for (int y = 0; y < pic.image.height; ++y)
+    for (int x = 0; x < pic.image.width; ++x) {
+      disc += pic.At(x, y) == kDisc;
+      grey += pic.At(x, y) == kGrey;
+    }
+  EXPECT_GT(disc, pic.image.width * pic.image.height / 3)
+      << "the picture holds the disc";
+  EXPECT_GT(grey, 50) << "and the greyed hour figures";
 }
 
 TEST_F(ExportTest, OkAfterResetReturnsTheItemTexts) {

@@ -12,6 +12,7 @@
 #include "render/ring_layout.h"
 #include "tests/wine/pixels.h"
 #include "tests/wine/sketch_harness.h"
+#include "tests/wine/gdi_probe.h"
 #include "tools/hostkit/clipboard_picture.h"
 #include "tools/hostkit/host_memory.h"
 
@@ -405,17 +406,9 @@ TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
   EXPECT_EQ(kBlack, cornerAfter) << "the ampersand draws disc and cup only";
 }
 
-// Wine hands the lowest free GDI slot to the next object, so a probe pen
-// lands in its old slot only if nothing in between was left behind. The
-// high word counts the slot's reuses and is left out.
-unsigned ProbePen() {
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
-  DeleteObject(pen);
-  return LOWORD(reinterpret_cast<uintptr_t>(pen));
-}
 
 TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
-  unsigned before = 0, after = 0;
+  int before = 0, after = 0;
   Scene end;
   RunSketch(".50|.50|1|.50", {DialogStep::Run([&](HWND d) {
               SendMessageA(d, WM_COMMAND, MAKEWPARAM(113, BN_CLICKED), 0);
@@ -425,11 +418,11 @@ TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
               for (int id : buttons)
                 SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
               SendMessageA(d, WM_CHAR, '&', 0);
-              before = ProbePen();
+              before = LiveGdiObjects();
               for (int i = 0; i < 5000; ++i)
                 SendMessageA(d, WM_COMMAND, MAKEWPARAM(buttons[i % 8], BN_CLICKED), 0);
               SendMessageA(d, WM_CHAR, '&', 0);
-              after = ProbePen();
+              after = LiveGdiObjects();
               end = Look(d);
             })});
   EXPECT_EQ(before, after) << "GDI objects were left behind";

@@ -10,32 +10,12 @@ SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps) {
   self.entry = FMExternCallProc;
   SketchRun out;
   DialogScript script;
-  script.steps.push_back(DialogStep::Run(WaitUntilPainted));
-  for (DialogStep &step : steps)
-    script.steps.push_back(std::move(step));
+  script.steps = std::move(steps);
   script.timeoutMs = 30000;
   out.dialog = RunWithDialogScript(script, [&] {
     out.call = CallFunction(self, kDrawFunction, param);
   });
   return out;
-}
-
-static BOOL CALLBACK CountInvalidChild(HWND child, LPARAM lParam) {
-  *reinterpret_cast<int *>(lParam) += GetUpdateRect(child, nullptr, FALSE) != 0;
-  return TRUE;
-}
-
-void WaitUntilPainted(HWND dialog) {
-  // The dialog shows before its first paint; the modal loop paints when it
-  // runs out of other messages.
-  for (int i = 0; i < 500; ++i) {
-    int invalid = GetUpdateRect(dialog, nullptr, FALSE) != 0;
-    EnumChildWindows(dialog, CountInvalidChild, reinterpret_cast<LPARAM>(&invalid));
-    if (invalid == 0)
-      break;
-    Sleep(10);
-  }
-  SyncWithDialog(dialog);
 }
 
 std::string ControlText(HWND dialog, int id) {

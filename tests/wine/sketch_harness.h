@@ -22,9 +22,6 @@ SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps);
 std::string ControlText(HWND dialog, int id);
 std::vector<std::string> ComboItems(HWND dialog, int id);
 
-// Waits until the dialog and its controls have painted what was invalid.
-// RunSketch does this before the first step.
-void WaitUntilPainted(HWND dialog);
 
 // Waits until the dialog has handled everything sent or posted so far.
 void SyncWithDialog(HWND dialog);

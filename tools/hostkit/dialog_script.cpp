@@ -68,6 +68,11 @@ BOOL CALLBACK FindControlProc(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
+BOOL CALLBACK CountInvalid(HWND child, LPARAM lParam) {
+  *reinterpret_cast<int *>(lParam) += GetUpdateRect(child, nullptr, FALSE) != 0;
+  return TRUE;
+}
+
 BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
   char cls[16];
   // Only once it is visible has the dialog finished WM_INITDIALOG.
@@ -108,6 +113,8 @@ public:
     if (!dialog)
       return;
     outcome_.dialogSeen = true;
+    if (script_.waitForPaint)
+      WaitUntilPainted(dialog);
 
     size_t i = 0;
     for (; i < script_.steps.size() && outcome_.error.empty(); ++i) {
@@ -239,4 +246,16 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
   runner.MarkCallEnded();
   thread.join();
   return runner.Outcome();
+}
+
+// The modal loop paints once it runs out of other messages; until then the
+// dialog and its controls hold update regions.
+void WaitUntilPainted(HWND dialog) {
+  for (int i = 0; i < 500; ++i) {
+    int invalid = GetUpdateRect(dialog, nullptr, FALSE) != 0;
+    EnumChildWindows(dialog, CountInvalid, reinterpret_cast<LPARAM>(&invalid));
+    if (invalid == 0)
+      return;
+    Sleep(10);
+  }
 }

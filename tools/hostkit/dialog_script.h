@@ -33,6 +33,9 @@ struct DialogScript {
   // From the start of the call to the end of the dialog. When it passes, the
   // runner presses OK itself and reports a time-out.
   DWORD timeoutMs = 30000;
+  // Before the first step, wait until the dialog has painted, as a person
+  // sees it before acting on it.
+  bool waitForPaint = true;
   // After the steps, press OK if the dialog is still open.
   bool okAfterSteps = true;
   // How long the call may still take after the runner pressed OK at the
@@ -63,3 +66,7 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
 // `className` (case-insensitive), or null. IDs may repeat in a template,
 // so GetDlgItem alone can find the wrong control.
 HWND FindDialogControl(HWND dialog, int id, const char *className);
+
+// Waits, for a few seconds at most, until the dialog and its controls have
+// painted everything that was invalid.
+void WaitUntilPainted(HWND dialog);

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Runs a libFuzzer target for a bounded time on a fresh copy of its seeds.
+# Usage: run-fuzzer.sh FUZZER SEED_DIR WORK_DIR SECONDS [LIBFUZZER_OPTION...]
+# Fails (non-zero) on any crash, sanitizer report, leak or slow input; the
+# input that failed is kept in WORK_DIR/artifacts.
+set -eu
+fuzzer=$1 seeds=$2 work=$3 seconds=$4
+shift 4
+
+rm -rf "$work"
+mkdir -p "$work/corpus" "$work/artifacts"
+cp "$seeds"/* "$work/corpus/"
+
+exec "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
+  -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \
+  "$work/corpus"

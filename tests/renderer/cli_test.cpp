@@ -1,0 +1,170 @@
+#include "tools/renderer/render_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome Main(std::vector<std::string> args, const std::string &input = "") {
+  args.insert(args.begin(), "orbitrace-render");
+  std::vector<const char *> argv;
+  for (const std::string &a : args)
+    argv.push_back(a.c_str());
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  Outcome r;
+  r.status =
+      RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+std::string TempDir() {
+  char tmpl[] = "/tmp/orbt_cli_XXXXXX";
+  return mkdtemp(tmpl);
+}
+
+bool Exists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
+  Outcome r = Main({"--help"});
+  EXPECT_EQ(kExitOk, r.status);
+  EXPECT_NE(std::string::npos, r.out.find("default 289x263"));
+  EXPECT_NE(std::string::npos, r.out.find("--batch"));
+}
+
+TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
+  const std::string dir = TempDir();
+  struct Case {
+    std::vector<std::string> args;
+    const char *message;
+  } cases[] = {
+      {{}, "expected VALUES and OUTPUT"},
+      {{".30|.40|3|-.20"}, "expected VALUES and OUTPUT"},
+      {{".3|.40|3|-.20", dir + "/a.png"}, "horizontal ratio \".3\""},
+      {{".30|.40|3|-.20", dir + "/a.jpg"}, "does not end in .png"},
+      {{"--size", "289", ".30|.40|3|-.20", dir + "/a.png"}, "size \"289\""},
+      {{"--size", "8x8", ".30|.40|3|-.20", dir + "/a.png"}, "size \"8x8\""},
+      {{"--size"}, "--size needs WxH"},
+      {{"--colour", "red"}, "unknown option --colour"},
+      {{"--batch", "-"}, "exactly one output PATTERN"},
+      {{"--batch", "-", dir + "/s.png"}, "no '#'"},
+      {{"--batch", "-", dir + "/#-#.png"}, "more than one run"},
+      {{"--bench", "0"}, "--bench needs a count"},
+      {{"--bench", "5x"}, "--bench needs a count"},
+  };
+  for (const Case &c : cases) {
+    Outcome r = Main(c.args);
+    EXPECT_EQ(kExitUsage, r.status) << c.message;
+    EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
+  }
+  EXPECT_FALSE(Exists(dir + "/a.png"));
+}
+
+TEST(RenderMain, WritesOnePictureInTheFormatOfItsName) {
+  const std::string dir = TempDir();
+  for (const char *name : {"/a.png", "/a.svg", "/a.pdf"}) {
+    Outcome r = Main({".30|.40|3|-.20", dir + name});
+    EXPECT_EQ(kExitOk, r.status) << r.err;
+    EXPECT_TRUE(Exists(dir + name)) << name;
+  }
+  Outcome r = Main({".30|.40|3|-.20", dir + "/missing/a.png"});
+  EXPECT_EQ(kExitFailed, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("cannot write")) << r.err;
+}
+
+TEST(NameForRow, PadsTheRowNumberToTheRunOfHashes) {
+  EXPECT_EQ("s-0007.png", NameForRow("s-####.png", 7));
+  EXPECT_EQ("s-12345.png", NameForRow("s-####.png", 12345));
+  EXPECT_EQ("3.svg", NameForRow("#.svg", 3));
+  EXPECT_EQ("out/r042x.pdf", NameForRow("out/r###x.pdf", 42));
+}
+
+TEST(Batch, ReportsBadRowsByNumberAndGoesOn) {
+  const std::string dir = TempDir();
+  const std::string rows = ".30|.40|3|-.20\n"
+                           ".3|.40|3|-.20\n"
+                           "\n"
+                           "1|1|12|1\r\n"
+                           ".30|.40|13|0\n"
+                           ".50|.50|9|0|Left eye\n"
+                           "0|0|6|.05";
+  Outcome r = Main({"--batch", "-", dir + "/s-##.png"}, rows);
+  EXPECT_EQ(kExitFailed, r.status);
+  EXPECT_NE(std::string::npos,
+            r.err.find("row 2: horizontal ratio \".3\" is not one of"))
+      << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("row 5: location \"13\"")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("row 6: expected 4 values")) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("3 of 6 rows failed")) << r.err;
+  EXPECT_EQ(std::string::npos, r.err.find("row 3")) << "a blank line is no row";
+  EXPECT_EQ(std::string::npos, r.err.find("row 4")) << r.err;
+  for (int row : {1, 4, 7})
+    EXPECT_TRUE(Exists(NameForRow(dir + "/s-##.png", row))) << row;
+  for (int row : {2, 3, 5, 6})
+    EXPECT_FALSE(Exists(NameForRow(dir + "/s-##.png", row))) << row;
+}
+
+TEST(Batch, SucceedsWhenEveryRowIsDrawnAndReadsFiles) {
+  const std::string dir = TempDir();
+  const std::string list = dir + "/rows.txt";
+  FILE *f = fopen(list.c_str(), "w");
+  ASSERT_NE(nullptr, f);
+  fputs(".30|.40|3|-.20\n.95|.05|11|-.95\n", f);
+  fclose(f);
+  Outcome r = Main({"--quiet", "--batch", list, dir + "/#.svg"});
+  EXPECT_EQ(kExitOk, r.status) << r.err;
+  EXPECT_EQ("", r.err);
+  EXPECT_TRUE(Exists(dir + "/1.svg"));
+  EXPECT_TRUE(Exists(dir + "/2.svg"));
+
+  r = Main({"--batch", dir + "/absent.txt", dir + "/#.png"});
+  EXPECT_EQ(kExitFailed, r.status);
+  EXPECT_NE(std::string::npos, r.err.find("cannot read")) << r.err;
+}
+
+TEST(ProgressBar, StaysSilentForTheFirstSecondThenShows) {
+  std::ostringstream err;
+  double now = 100.0;
+  ProgressBar bar(
+      err, 4, [&] { return now; }, true);
+  now = 100.5;
+  bar.Update(1);
+  bar.Message("row 2: bad");
+  EXPECT_EQ("row 2: bad\n", err.str()) << "no bar within the first second";
+  now = 101.5;
+  bar.Update(2);
+  EXPECT_NE(std::string::npos, err.str().find("] 2/4"));
+  EXPECT_NE(std::string::npos, err.str().find("[###############     "));
+  bar.Message("row 3: bad");
+  // The message stands on a line of its own and the bar comes back.
+  const std::string s = err.str();
+  EXPECT_NE(std::string::npos, s.find("\rrow 3: bad\n\r["));
+  bar.Finish();
+  EXPECT_EQ('\n', err.str().back());
+
+  std::ostringstream quiet;
+  ProgressBar off(
+      quiet, 4, [&] { return now += 10; }, false);
+  off.Update(1);
+  off.Finish();
+  EXPECT_EQ("", quiet.str());
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "sketch/value_lists.h"
+#include "tools/renderer/sketch_cairo.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Join(const char *h, const char *v, const char *loc,
+                 const char *rim) {
+  return std::string(h) + "|" + v + "|" + loc + "|" + rim;
+}
+
+TEST(ParseValues, AcceptsEveryItemOfEachListInItsField) {
+  SketchValues v;
+  std::string error;
+  for (const char *ratio : kRatioItems) {
+    ASSERT_TRUE(ParseValues(Join(ratio, ".50", "6", "0"), &v, &error)) << error;
+    EXPECT_EQ(ratio, v.horizontal);
+    ASSERT_TRUE(ParseValues(Join(".50", ratio, "6", "0"), &v, &error)) << error;
+    EXPECT_EQ(ratio, v.vertical);
+  }
+  for (const char *hour : kHourItems) {
+    ASSERT_TRUE(ParseValues(Join(".50", ".50", hour, "0"), &v, &error));
+    EXPECT_EQ(hour, v.location);
+  }
+  for (const char *rim : kRimItems) {
+    ASSERT_TRUE(ParseValues(Join(".50", ".50", "6", rim), &v, &error));
+    EXPECT_EQ(rim, v.rim);
+  }
+}
+
+TEST(ParseValues, KeepsTheFieldsInTheOrderTheDrawCallReturnsThem) {
+  SketchValues v;
+  std::string error;
+  ASSERT_TRUE(ParseValues(".30|.40|3|-.20", &v, &error)) << error;
+  EXPECT_EQ(".30", v.horizontal);
+  EXPECT_EQ(".40", v.vertical);
+  EXPECT_EQ("3", v.location);
+  EXPECT_EQ("-.20", v.rim);
+}
+
+TEST(ParseValues, RefusesTextsThatAreNotItemsRatherThanGuessing) {
+  struct Case {
+    const char *row;
+    const char *reason; // part of the message
+  } cases[] = {
+      {".3|.40|3|0", "horizontal ratio \".3\""},
+      {"0.30|.40|3|0", "horizontal ratio \"0.30\""},
+      {".30|-.20|3|0", "vertical ratio \"-.20\""}, // a rim item, not a ratio
+      {".30|.40|13|0", "location \"13\""},
+      {".30|.40|0|0", "location \"0\""},
+      {".30|.40|03|0", "location \"03\""},
+      {".30|.40|3|-1", "rim \"-1\""},
+      {".30|.40|3|-.97", "rim \"-.97\""},
+      {".30| .40|3|0", "vertical ratio \" .40\""},
+      {".30|.40|3|", "rim \"\""},
+      {".30|.40|3|0|Right eye", "found 5"},
+      {".30|.40|3", "found 3"},
+      {"", "found 1"},
+  };
+  for (const Case &c : cases) {
+    SketchValues v;
+    std::string error;
+    EXPECT_FALSE(ParseValues(c.row, &v, &error)) << c.row;
+    EXPECT_NE(std::string::npos, error.find(c.reason))
+        << c.row << " gave: " << error;
+  }
+}
+
+TEST(GeometryFor, DefaultAreaGivesTheCapturedPictureUnderWine) {
+  // The capture frame is 350 x 324 there, and the picture drops its last row.
+  const PictureGeometry g = GeometryFor(kDefaultAreaWidth, kDefaultAreaHeight);
+  EXPECT_EQ(350, g.width);
+  EXPECT_EQ(323, g.height);
+  EXPECT_EQ(26, g.areaX);
+  EXPECT_EQ(26, g.areaY);
+  EXPECT_EQ(289, g.areaWidth);
+  EXPECT_EQ(263, g.areaHeight);
+}
+
+TEST(GeometryFor, KeepsTheDialogsProportionsAtOtherSizes) {
+  for (int w : {100, 289, 578, 1155, 4000})
+    for (int h : {90, 263, 526, 1052}) {
+      const PictureGeometry g = GeometryFor(w, h);
+      // Frame 200 x 185 units around an area of 165 x 150, 15 units in.
+      EXPECT_NEAR(200.0 * w / 165, g.width, 0.5) << w;
+      EXPECT_NEAR(185.0 * h / 150 - 1, g.height, 0.5) << h;
+      EXPECT_NEAR(15.0 * w / 165, g.areaX, 0.5) << w;
+      EXPECT_NEAR(15.0 * h / 150, g.areaY, 0.5) << h;
+      EXPECT_LT(g.areaX + w, g.width);
+      EXPECT_LT(g.areaY + h, g.height);
+    }
+}
+
+TEST(FormatForName, FollowsTheExtensionInAnyCase) {
+  OutputFormat f;
+  ASSERT_TRUE(FormatForName("a.png", &f));
+  EXPECT_EQ(OutputFormat::kPng, f);
+  ASSERT_TRUE(FormatForName("dir.pdf/b.SVG", &f));
+  EXPECT_EQ(OutputFormat::kSvg, f);
+  ASSERT_TRUE(FormatForName("c.Pdf", &f));
+  EXPECT_EQ(OutputFormat::kPdf, f);
+  EXPECT_FALSE(FormatForName("d.jpg", &f));
+  EXPECT_FALSE(FormatForName("png", &f));
+  EXPECT_FALSE(FormatForName("dir.png/e", &f));
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+// The plug-in under faults: a memory error at every resize and every lock
+// of every external function, one at a time; a dialog that cannot open; the
+// clipboard held by another process. No crash, no hang, the result either
+// right or untouched, the host's memory intact, nothing drawn outside the
+// dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/wine/pixels.h"
+#include "tools/hostkit/clipboard_picture.h"
+#include "tools/hostkit/dialog_script.h"
+#include "tools/hostkit/host_memory.h"
+#include "tools/hostkit/plugin_host.h"
+
+namespace {
+
+LoadedPlugin gPlugin;
+
+// One external call and what it gives when nothing goes wrong.
+struct Scenario {
+  const char *name;
+  int32_t id;
+  std::string param;
+  std::vector<int> clicks; // dialog steps before OK
+  std::string expected;
+};
+
+const Scenario kScenarios[] = {
+    {"Version", 0, "x", {}, "Orbitrace v1.3"},
+    {"Draw", 2, ".35|.40|3|-.20|Right eye", {113, 122}, ".30|.40|2|-.20"},
+    {"Draw without steps", 2, "1|0|12|-.95", {}, "1|0|12|-.95"},
+    {"Draw, empty parameter", 2, "", {}, "$$002$$"},
+    {"Draw, overlong parameter", 2, std::string(300, '|'), {}, "$$002$$"},
+};
+
+struct Outcome {
+  CallOutcome call;
+  DialogOutcome dialog;
+  RECT dialogRect = {};
+  Snapshot during; // the screen while the dialog was up
+};
+
+Outcome Call(const Scenario &s, const CallOptions &options = CallOptions()) {
+  Outcome run;
+  DialogScript script;
+  script.timeoutMs = 20000;
+  script.steps.push_back(DialogStep::Run([&run](HWND d) {
+    GetWindowRect(d, &run.dialogRect);
+    run.during = SnapClient(GetDesktopWindow());
+  }));
+  for (int id : s.clicks)
+    script.steps.push_back(DialogStep::Click(id));
+  run.dialog = RunWithDialogScript(script, [&] {
+    run.call = CallFunction(gPlugin, s.id, s.param.data(),
+                            static_cast<int32_t>(s.param.size()), options);
+  });
+  return run;
+}
+
+Snapshot Screen() { return SnapClient(GetDesktopWindow()); }
+
+// Pixels of the screen that changed outside `except` (empty: anywhere).
+int ChangedOutside(const Snapshot &a, const Snapshot &b, const RECT &except) {
+  if (a.width != b.width || a.height != b.height)
+    return -1;
+  int changed = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      POINT p = {x, y};
+      if (!PtInRect(&except, p) && a.At(x, y) != b.At(x, y))
+        ++changed;
+    }
+  return changed;
+}
+
+class FaultsTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    std::string error;
+    if (!LoadPlugin(DefaultPluginPath(), &gPlugin, &error)) {
+      fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+      exit(1);
+    }
+  }
+  void SetUp() override { HostReset(); }
+};
+
+TEST_F(FaultsTest, EveryResizeAndLockFailingInTurn) {
+  for (const Scenario &s : kScenarios) {
+    HostReset();
+    Snapshot screen = Screen();
+    Outcome clean = Call(s);
+    ASSERT_EQ(s.expected, clean.call.result) << s.name;
+    if (clean.dialog.dialogSeen) {
+      // The screen probe below must be able to see a dialog at all.
+      EXPECT_GT(ChangedOutside(screen, clean.during, RECT{}), 10000) << s.name;
+    }
+    const HostCallCounts counts = HostCounts();
+    ASSERT_GE(counts.resizes, 1) << s.name << " writes its result";
+
+    for (int kind = 0; kind < 2; ++kind) {
+      const bool resize = kind == 0;
+      const int sites = resize ? counts.resizes : counts.locks;
+      for (int n = 1; n <= sites; ++n) {
+        SCOPED_TRACE(std::string(s.name) + (resize ? ", resize " : ", lock ") +
+                     std::to_string(n) + " fails");
+        HostReset();
+        if (resize)
+          HostArmResizeFailure(n);
+        else
+          HostArmLockFailure(n);
+        Snapshot before = Screen();
+        Outcome run = Call(s);
+        Snapshot after = Screen();
+
+        EXPECT_FALSE(run.dialog.timedOut) << run.dialog.error;
+        EXPECT_FALSE(run.call.written) << "got \"" << run.call.result << "\"";
+        EXPECT_TRUE(run.call.changedRecordBytes.empty());
+        if (!resize) {
+          EXPECT_FALSE(run.dialog.dialogSeen)
+              << "no dialog without the parameter";
+        }
+        std::string report;
+        EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
+        HostCallCounts faulty = HostCounts();
+        EXPECT_EQ(faulty.locks, faulty.unlocks) << "lock balance";
+        EXPECT_EQ(0, ChangedOutside(before, after, run.dialogRect))
+            << "pixels drawn outside the dialog";
+      }
+    }
+  }
+}
+
+TEST_F(FaultsTest, InstanceWithoutResources) {
+  CallOptions options;
+  options.instance = GetModuleHandleA(nullptr); // this program has none
+  Snapshot before = Screen();
+  Outcome run = Call(kScenarios[1], options);
+  Snapshot after = Screen();
+  EXPECT_FALSE(run.dialog.dialogSeen);
+  EXPECT_EQ("$$002$$", run.call.result);
+  EXPECT_EQ(0, ChangedOutside(before, after, RECT{}));
+  std::string report;
+  EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
+}
+
+// The other process: this program, started with --hold-clipboard, holds
+// the clipboard with a window of its own until the event is set.
+const char kHeldEvent[] = "OrbitraceTestClipboardHeld";
+const char kReleaseEvent[] = "OrbitraceTestClipboardRelease";
+
+int HoldClipboard() {
+  HANDLE held = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHeldEvent);
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, kReleaseEvent);
+  if (held == nullptr || release == nullptr)
+    return 2;
+  HWND owner = CreateWindowA("STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr,
+                             nullptr, nullptr, nullptr);
+  if (!OpenClipboard(owner))
+    return 3;
+  EmptyClipboard();
+  SetEvent(held);
+  WaitForSingleObject(release, 60000);
+  CloseClipboard();
+  DestroyWindow(owner);
+  return 0;
+}
+
+TEST_F(FaultsTest, ClipboardHeldByAnotherProcess) {
+  HANDLE held = CreateEventA(nullptr, TRUE, FALSE, kHeldEvent);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kReleaseEvent);
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string command = std::string("\"") + self + "\" --hold-clipboard";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+                             nullptr, nullptr, &si, &pi));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 20000))
+      << "the other process did not take the clipboard";
+
+  Outcome run = Call(kScenarios[1]);
+  SetEvent(release);
+  WaitForSingleObject(pi.hProcess, 20000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(pi.hProcess, &exitCode);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  CloseHandle(held);
+  CloseHandle(release);
+
+  EXPECT_TRUE(run.dialog.ok()) << run.dialog.error;
+  EXPECT_EQ(kScenarios[1].expected, run.call.result);
+  EXPECT_EQ(0u, exitCode) << "the holding process";
+  std::vector<UINT> formats;
+  std::string error;
+  ASSERT_TRUE(ClipboardFormats(&formats, &error)) << error;
+  EXPECT_TRUE(formats.empty()) << "nothing was exported while it was held";
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc == 2 && strcmp(argv[1], "--hold-clipboard") == 0)
+    return HoldClipboard();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
