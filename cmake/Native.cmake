@@ -88,5 +88,5 @@ add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
 # Fuzzing and sanitized unit tests, and the native renderer.
-include(cmake/Fuzz.cmake OPTIONAL)
-include(cmake/Renderer.cmake OPTIONAL)
+include(cmake/Fuzz.cmake)
+include(cmake/Renderer.cmake)

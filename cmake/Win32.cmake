@@ -101,7 +101,7 @@ orbt_win32_test(export_test tests/wine/export_test.cpp tests/wine/sketch_harness
 target_link_libraries(export_test PRIVATE hostkit orbt_pure)
 
 # The benchmark program.
-include(cmake/Bench.cmake OPTIONAL)
+include(cmake/Bench.cmake)
 
 # Faults and load, against the built plug-in.
 add_executable(faults_test tests/wine/faults_test.cpp tests/wine/pixels.cpp)

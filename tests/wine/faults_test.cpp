@@ -81,13 +81,7 @@ int ChangedOutside(const Snapshot &a, const Snapshot &b, const RECT &except) {
 
 class FaultsTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    if (!LoadPlugin(DefaultPluginPath(), &gPlugin, &error)) {
-      fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-      exit(1);
-    }
-  }
+  static void SetUpTestSuite() { gPlugin = LoadPluginOrExit(); }
   void SetUp() override { HostReset(); }
 };
 

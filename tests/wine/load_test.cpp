@@ -45,13 +45,7 @@ std::string Draw(const std::string &param, std::vector<DialogStep> steps,
 
 class LoadTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    std::string error;
-    if (!LoadPlugin(DefaultPluginPath(), &gPlugin, &error)) {
-      fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-      exit(1);
-    }
-  }
+  static void SetUpTestSuite() { gPlugin = LoadPluginOrExit(); }
   void SetUp() override { HostReset(); }
 };
 

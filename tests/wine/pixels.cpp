@@ -1,5 +1,7 @@
 #include "tests/wine/pixels.h"
 
+#include "tools/hostkit/clipboard_picture.h"
+
 COLORREF Snapshot::At(int x, int y) const {
   if (!Contains(x, y))
     return CLR_INVALID;
@@ -11,33 +13,11 @@ Snapshot SnapClient(HWND window) {
   Snapshot snap;
   RECT rc;
   GetClientRect(window, &rc);
-  snap.width = rc.right;
-  snap.height = rc.bottom;
-  BITMAPINFO bmi = {};
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = snap.width;
-  bmi.bmiHeader.biHeight = -snap.height;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
   HDC hdc = GetDC(window);
-  HBITMAP section =
-      CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC mem = CreateCompatibleDC(hdc);
-  HGDIOBJ old = SelectObject(mem, section);
-  if (section && BitBlt(mem, 0, 0, snap.width, snap.height, hdc, 0, 0, SRCCOPY)) {
-    const uint32_t *p = static_cast<const uint32_t *>(bits);
-    snap.pixels.assign(p, p + size_t(snap.width) * snap.height);
-    for (uint32_t &px : snap.pixels)
-      px &= 0xFFFFFF;
-  } else {
-    snap.width = snap.height = 0;
+  if (CopyDCPixels(hdc, rc.right, rc.bottom, &snap.pixels)) {
+    snap.width = rc.right;
+    snap.height = rc.bottom;
   }
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  if (section)
-    DeleteObject(section);
   ReleaseDC(window, hdc);
   return snap;
 }

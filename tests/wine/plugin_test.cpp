@@ -21,12 +21,8 @@ LoadedPlugin gPlugin;
 class PluginEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
-    std::string error;
-    if (!LoadPlugin(DefaultPluginPath(), &gPlugin, &error)) {
-      // Without the plug-in every test would only be skipped: stop here.
-      fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-      exit(1);
-    }
+    // Without the plug-in every test would only be skipped: stop here.
+    gPlugin = LoadPluginOrExit();
   }
 };
 

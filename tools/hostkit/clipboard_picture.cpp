@@ -244,11 +244,8 @@ bool WritePng(const std::string &file, const DibImage &image,
   return true;
 }
 
-bool CaptureWindow(HWND window, DibImage *image, std::string *error) {
-  RECT rc;
-  if (!GetWindowRect(window, &rc))
-    return Fail(error, "no such window");
-  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+bool CopyDCPixels(HDC hdc, int width, int height,
+                  std::vector<uint32_t> *pixels) {
   BITMAPINFO bmi;
   memset(&bmi, 0, sizeof bmi);
   bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -258,30 +255,44 @@ bool CaptureWindow(HWND window, DibImage *image, std::string *error) {
   bmi.bmiHeader.biBitCount = 32;
   bmi.bmiHeader.biCompression = BI_RGB;
   void *bits = nullptr;
-  HDC screen = GetWindowDC(window);
   HBITMAP section =
-      CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC mem = CreateCompatibleDC(screen);
+      CreateDIBSection(hdc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (section == nullptr)
+    return false;
+  HDC mem = CreateCompatibleDC(hdc);
   HGDIOBJ old = SelectObject(mem, section);
-  const bool copied =
-      section != nullptr &&
-      BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+  const bool copied = BitBlt(mem, 0, 0, width, height, hdc, 0, 0, SRCCOPY) != 0;
   if (copied) {
-    image->width = width;
-    image->height = height;
-    image->bitsPerPixel = 32;
-    image->rgb.resize(size_t(width) * height * 3);
-    const uint8_t *p = static_cast<const uint8_t *>(bits);
-    for (size_t i = 0; i < size_t(width) * height; ++i) {
-      image->rgb[i * 3 + 0] = p[i * 4 + 2];
-      image->rgb[i * 3 + 1] = p[i * 4 + 1];
-      image->rgb[i * 3 + 2] = p[i * 4 + 0];
-    }
+    const uint32_t *p = static_cast<const uint32_t *>(bits);
+    pixels->assign(p, p + size_t(width) * height);
+    for (uint32_t &px : *pixels)
+      px &= 0xFFFFFF;
   }
   SelectObject(mem, old);
   DeleteDC(mem);
-  if (section != nullptr)
-    DeleteObject(section);
+  DeleteObject(section);
+  return copied;
+}
+
+bool CaptureWindow(HWND window, DibImage *image, std::string *error) {
+  RECT rc;
+  if (!GetWindowRect(window, &rc))
+    return Fail(error, "no such window");
+  const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+  std::vector<uint32_t> pixels;
+  HDC screen = GetWindowDC(window);
+  const bool copied = CopyDCPixels(screen, width, height, &pixels);
   ReleaseDC(window, screen);
-  return copied || Fail(error, "cannot copy the window's pixels");
+  if (!copied)
+    return Fail(error, "cannot copy the window's pixels");
+  image->width = width;
+  image->height = height;
+  image->bitsPerPixel = 32;
+  image->rgb.resize(pixels.size() * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    image->rgb[i * 3 + 0] = uint8_t(pixels[i] >> 16);
+    image->rgb[i * 3 + 1] = uint8_t(pixels[i] >> 8);
+    image->rgb[i * 3 + 2] = uint8_t(pixels[i]);
+  }
+  return true;
 }

@@ -42,6 +42,11 @@ bool ReadClipboardDib(std::vector<uint8_t> *dib, std::string *error);
 bool SaveClipboardPicture(const std::string &file, DibImage *info,
                           std::string *error);
 
+// Copies a width x height area of `hdc` from (0, 0) as 0x00RRGGBB values in
+// top-down rows.
+bool CopyDCPixels(HDC hdc, int width, int height,
+                  std::vector<uint32_t> *pixels);
+
 // Captures what a window shows on the screen, frame and caption included.
 bool CaptureWindow(HWND window, DibImage *image, std::string *error);
 

@@ -1,5 +1,6 @@
 #include "tools/hostkit/plugin_host.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -143,4 +144,14 @@ std::string DefaultPluginPath() {
   size_t slash = dir.find_last_of("\\/");
   dir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
   return dir + "Orbitrace.fmx";
+}
+
+LoadedPlugin LoadPluginOrExit() {
+  LoadedPlugin plugin;
+  std::string error;
+  if (!LoadPlugin(DefaultPluginPath(), &plugin, &error)) {
+    fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+    exit(1);
+  }
+  return plugin;
 }

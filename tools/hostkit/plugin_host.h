@@ -84,3 +84,7 @@ int32_t FindFunctionId(HMODULE module, const std::string &name);
 // The plug-in a test program works on: ORBT_PLUGIN if set, else
 // Orbitrace.fmx beside the program, where the build puts both.
 std::string DefaultPluginPath();
+
+// Loads DefaultPluginPath() for a test program, which cannot go on without
+// it: prints why and ends the process if that fails.
+LoadedPlugin LoadPluginOrExit();

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the plug-in and the benchmark, then runs the benchmark under Wine in
+# an environment of its own and prints the machine and the table of figures.
+#   scripts/bench.sh [--reps N]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORBT_BUILD_DIR:-$root/build}
+
+for arg in "$@"; do
+  case "$arg" in
+  --reps | [0-9]*) ;;
+  *) echo "usage: $0 [--reps N]" >&2; exit 2 ;;
+  esac
+done
+
+"$root/scripts/setup-debian.sh"
+cmake -S "$root" -B "$build" >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+
+echo "machine: $(uname -m), $(nproc) CPUs," \
+  "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)"
+echo "wine: $(wine --version)"
+
+state=$build/wine-bench
+"$root/tests/wine/wine-env.sh" start "$state" >/dev/null
+trap '"$root/tests/wine/wine-env.sh" stop "$state"' EXIT
+"$root/tests/wine/run-wine.sh" "$state" "$build/win32/orbitrace_bench.exe" "$@"
