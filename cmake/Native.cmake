@@ -70,6 +70,12 @@ orbt_wine_test(export_test)
 orbt_wine_test(faults_test)
 orbt_wine_test(load_test)
 
+add_test(NAME wine.fmhost_cli
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh ${ORBT_WINE_STATE}
+          ${ORBT_WIN32_DIR})
+set_tests_properties(wine.fmhost_cli PROPERTIES
+  FIXTURES_REQUIRED wine RESOURCE_LOCK display)
+
 # The export again on a 16-bit display, in an environment of its own.
 set(ORBT_WINE16_STATE ${CMAKE_BINARY_DIR}/wine16)
 add_test(NAME wine16.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh

@@ -93,6 +93,12 @@ int BadArguments(const std::string &why) {
 }
 
 // Returns 0 when parsed, otherwise the exit status.
+bool EndsWithNoCase(const std::string &text, const char *tail) {
+  const size_t n = strlen(tail);
+  return text.size() >= n &&
+         _stricmp(text.c_str() + text.size() - n, tail) == 0;
+}
+
 int Parse(int argc, char **argv, Options *o) {
   std::vector<std::string> args(argv + 1, argv + argc);
   for (const std::string &a : args)
@@ -164,8 +170,8 @@ int Parse(int argc, char **argv, Options *o) {
         return BadArguments("--wait needs milliseconds");
       o->steps.push_back(DialogStep::Wait(int(n)));
     } else if (a == "--screenshot") {
-      if (!next(a.c_str(), &v))
-        return BadArguments("--screenshot needs a .png file");
+      if (!next(a.c_str(), &v) || !EndsWithNoCase(v, ".png"))
+        return BadArguments("--screenshot needs a .png file name");
       const std::string file = v;
       o->steps.push_back(DialogStep::Run([file](HWND dialog) {
         DibImage image;
@@ -187,6 +193,9 @@ int Parse(int argc, char **argv, Options *o) {
     } else if (a == "--picture") {
       if (!next(a.c_str(), &o->picture))
         return BadArguments("--picture needs a file");
+      if (!EndsWithNoCase(o->picture, ".bmp") &&
+          !EndsWithNoCase(o->picture, ".png"))
+        return BadArguments("--picture needs a .bmp or .png file name");
     } else if (a.compare(0, 2, "--") == 0) {
       return BadArguments("unknown option " + a);
     } else if (o->plugin.empty()) {
