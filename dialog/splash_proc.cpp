@@ -102,7 +102,8 @@ static void OnOk(HWND hwnd) {
 }
 
 static void PaintStepButton(HDC hdc, const StepButton &button) {
-  HBITMAP hBitmap = LoadBitmapA(PluginInstance(), MAKEINTRESOURCEA(button.bitmap));
+  HBITMAP hBitmap =
+      LoadBitmapA(PluginInstance(), MAKEINTRESOURCEA(button.bitmap));
   DrawBitmap(hdc, 0, 0, hBitmap);
   DeleteObject(hBitmap);
 }
@@ -160,8 +161,7 @@ static BOOL OnDrawItem(const DRAWITEMSTRUCT *item) {
   return TRUE;
 }
 
-INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam,
-                            LPARAM lParam) {
+INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
   case WM_INITDIALOG:
     OnInitDialog(hwnd);

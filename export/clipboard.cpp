@@ -36,8 +36,8 @@ static HPALETTE CopyOfDefaultPalette() {
     WORD palNumEntries;
     PALETTEENTRY entries[256];
   } pal;
-  UINT count = GetPaletteEntries(static_cast<HPALETTE>(stock), 0, 256,
-                                 pal.entries);
+  UINT count =
+      GetPaletteEntries(static_cast<HPALETTE>(stock), 0, 256, pal.entries);
   if (count == 0)
     return nullptr;
   pal.palVersion = 0x300;

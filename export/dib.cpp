@@ -13,7 +13,8 @@ HPALETTE GetSystemPalette() {
   if (hDC == nullptr)
     return nullptr;
   int n = PalEntriesOnDevice(hDC);
-  HGLOBAL hLogPal = GlobalAlloc(GHND, sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
+  HGLOBAL hLogPal =
+      GlobalAlloc(GHND, sizeof(LOGPALETTE) + n * sizeof(PALETTEENTRY));
   if (hLogPal == nullptr) {
     ReleaseDC(nullptr, hDC);
     return nullptr;
@@ -86,8 +87,8 @@ HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
 
     if (bi.biSizeImage == 0)
       bi.biSizeImage = DibImageSize(bi.biBitCount, bm.bmWidth, bm.bmHeight);
-    dwLen = bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi)) +
-            bi.biSizeImage;
+    dwLen =
+        bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi)) + bi.biSizeImage;
 
     HANDLE hGrown = GlobalReAlloc(hDIB, dwLen, 0);
     if (hGrown == nullptr) {
@@ -97,10 +98,10 @@ HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
       hDIB = hGrown;
       lpbi = static_cast<char *>(GlobalLock(hDIB));
       // Second pass: the pixels, read once, straight into the final block.
-      int lines = GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
-                            lpbi + bi.biSize + PaletteSize(lpbi),
-                            reinterpret_cast<BITMAPINFO *>(lpbi),
-                            DIB_RGB_COLORS);
+      int lines =
+          GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
+                    lpbi + bi.biSize + PaletteSize(lpbi),
+                    reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
       GlobalUnlock(hDIB);
       if (lines == 0) {
         GlobalFree(hDIB);

@@ -13,8 +13,7 @@ static FMHandle HandleFromField(int32_t field) {
   return reinterpret_cast<FMHandle>(static_cast<intptr_t>(field));
 }
 
-extern "C" void __cdecl
-FMExternCallProc(ExternCallRecord *pb) {
+extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb) {
   gFMExternCallPtr = pb;
   switch (pb->whichCall) {
   case kInitialise:

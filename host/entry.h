@@ -7,8 +7,7 @@
 // instance are reached only through it, also from inside the modal dialog.
 extern ExternCallRecord *gFMExternCallPtr;
 
-extern "C" void __cdecl
-FMExternCallProc(ExternCallRecord *pb);
+extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb);
 
 int32_t Do_Init(int16_t version);
 void Do_External(int32_t functionId, FMHandle parameter, FMHandle result);

@@ -62,14 +62,18 @@ static_assert(offsetof(ExternCallRecord, instanceID) == 20, "instanceID");
 static_assert(offsetof(ExternCallRecord, result) == 24, "result");
 static_assert(offsetof(ExternCallRecord, unused) == 28, "unused");
 static_assert(offsetof(ExternCallRecord, cNewHandle) == 32, "cNewHandle");
-static_assert(offsetof(ExternCallRecord, cSetHandleSize) == 36, "cSetHandleSize");
-static_assert(offsetof(ExternCallRecord, cGetHandleSize) == 40, "cGetHandleSize");
-static_assert(offsetof(ExternCallRecord, cDisposeHandle) == 44, "cDisposeHandle");
+static_assert(offsetof(ExternCallRecord, cSetHandleSize) == 36,
+              "cSetHandleSize");
+static_assert(offsetof(ExternCallRecord, cGetHandleSize) == 40,
+              "cGetHandleSize");
+static_assert(offsetof(ExternCallRecord, cDisposeHandle) == 44,
+              "cDisposeHandle");
 static_assert(offsetof(ExternCallRecord, cMoveHHi) == 48, "cMoveHHi");
 static_assert(offsetof(ExternCallRecord, cLockHandle) == 52, "cLockHandle");
 static_assert(offsetof(ExternCallRecord, cUnlockHandle) == 56, "cUnlockHandle");
 static_assert(offsetof(ExternCallRecord, cNewPointer) == 60, "cNewPointer");
-static_assert(offsetof(ExternCallRecord, cDisposePointer) == 64, "cDisposePointer");
+static_assert(offsetof(ExternCallRecord, cDisposePointer) == 64,
+              "cDisposePointer");
 static_assert(offsetof(ExternCallRecord, cMemoryError) == 68, "cMemoryError");
 static_assert(sizeof(ExternCallRecord) == 72, "the host's record is 72 bytes");
 

@@ -21,8 +21,8 @@ void DrawForegroundEllipse(HDC hdc) {
   GetWindowTextA(GetDlgItem(ghwnd, IDC_RIM), Offset, sizeof Offset);
   GetWindowTextA(GetDlgItem(ghwnd, IDC_LOCATION), Position, sizeof Position);
 
-  IntRect cup = LayoutCup(IntRect{rc.left, rc.top, rc.right, rc.bottom},
-                          XText, YText, Offset, Position);
+  IntRect cup = LayoutCup(IntRect{rc.left, rc.top, rc.right, rc.bottom}, XText,
+                          YText, Offset, Position);
   Ellipse(hdc, cup.left, cup.top, cup.right, cup.bottom);
 
   SelectObject(hdc, hpenOld);

@@ -51,9 +51,9 @@ void FillValueLists() {
 
 void SelectIncomingValues() {
   for (const ValueList &list : kLists) {
-    LRESULT found = SendDlgItemMessageA(ghwnd, list.id, CB_FINDSTRING,
-                                        static_cast<WPARAM>(-1),
-                                        reinterpret_cast<LPARAM>(list.incoming));
+    LRESULT found = SendDlgItemMessageA(
+        ghwnd, list.id, CB_FINDSTRING, static_cast<WPARAM>(-1),
+        reinterpret_cast<LPARAM>(list.incoming));
     SendDlgItemMessageA(ghwnd, list.id, CB_SETCURSEL,
                         found == CB_ERR ? 0 : static_cast<WPARAM>(found), 0);
   }

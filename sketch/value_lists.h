@@ -5,8 +5,8 @@
 enum { kRatioCount = 21, kRimCount = 40, kHourCount = 12 };
 
 extern const char *const kRatioItems[kRatioCount]; // "1", ".95" ... "0"
-extern const char *const kRimItems[kRimCount];     // ratio items, "-.05" ... "-.95"
-extern const char *const kHourItems[kHourCount];   // "1" ... "12"
+extern const char *const kRimItems[kRimCount]; // ratio items, "-.05" ... "-.95"
+extern const char *const kHourItems[kHourCount]; // "1" ... "12"
 
 // What CB_FINDSTRING with a start of -1 answers: the index of the first item
 // that begins with `text`, compared without regard to ASCII case, or -1.

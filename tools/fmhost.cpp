@@ -216,7 +216,6 @@ int Parse(int argc, char **argv, Options *o) {
   return 0;
 }
 
-
 } // namespace
 
 int main(int argc, char **argv) {

@@ -53,11 +53,12 @@ protected:
 
 TEST_F(DialogTest, CaptionComesFromTheFifthField) {
   std::string withTitle, withoutTitle;
-  SketchRun a = RunSketch(".35|.40|3|-.20|Right eye", {DialogStep::Run([&](HWND d) {
-                            char text[256] = "";
-                            GetWindowTextA(d, text, sizeof text);
-                            withTitle = text;
-                          })});
+  SketchRun a =
+      RunSketch(".35|.40|3|-.20|Right eye", {DialogStep::Run([&](HWND d) {
+                  char text[256] = "";
+                  GetWindowTextA(d, text, sizeof text);
+                  withTitle = text;
+                })});
   SketchRun b = RunSketch(".35|.40", {DialogStep::Run([&](HWND d) {
                             char text[256] = "x";
                             GetWindowTextA(d, text, sizeof text);
@@ -99,8 +100,9 @@ TEST_F(DialogTest, ListsHoldTheirItemsInOrder) {
               idClass = cls;
             })});
   const std::vector<std::string> ratios = {
-      "1",   ".95", ".90", ".85", ".80", ".75", ".70", ".65", ".60", ".55", ".50",
-      ".45", ".40", ".35", ".30", ".25", ".20", ".15", ".10", ".05", "0"};
+      "1",   ".95", ".90", ".85", ".80", ".75", ".70",
+      ".65", ".60", ".55", ".50", ".45", ".40", ".35",
+      ".30", ".25", ".20", ".15", ".10", ".05", "0"};
   std::vector<std::string> rims = ratios;
   for (const char *r : {"-.05", "-.10", "-.15", "-.20", "-.25", "-.30", "-.35",
                         "-.40", "-.45", "-.50", "-.55", "-.60", "-.65", "-.70",
@@ -124,7 +126,9 @@ struct SelectionCase {
 
 TEST_F(DialogTest, OpeningSelectionsFollowThePrefixRule) {
   // A zero byte ends its field's text; later bars still split.
-  const char zeroBytes[] = ".3\0" "5|.4|1\0" "0|-.2";
+  const char zeroBytes[] = ".3\0"
+                           "5|.4|1\0"
+                           "0|-.2";
   const SelectionCase cases[] = {
       {".35|.40|3|-.10", {".35", ".40", "3", "-.10"}},
       {".5|.9|1|-.5", {".55", ".95", "1", "-.50"}},
@@ -133,7 +137,8 @@ TEST_F(DialogTest, OpeningSelectionsFollowThePrefixRule) {
       {"||||Right eye", {"1", "1", "1", "1"}},
       {".35|.40", {".35", ".40", "1", "1"}},
       {"A|b|c|d|e|f", {"1", "1", "1", "1"}},
-      {std::string(zeroBytes, sizeof zeroBytes - 1), {".35", ".45", "1", "-.20"}},
+      {std::string(zeroBytes, sizeof zeroBytes - 1),
+       {".35", ".45", "1", "-.20"}},
   };
   for (const SelectionCase &c : cases) {
     Values opened, saved;
@@ -192,8 +197,8 @@ TEST_F(DialogTest, StepButtonsStopOrWrapAtTheEnds) {
         DialogStep::Run([&](HWND d) { target = ControlText(d, c.combo); }));
     SketchRun run = RunSketch(c.param, steps);
     EXPECT_TRUE(run.dialog.ok()) << run.dialog.error;
-    EXPECT_EQ(c.expected, target) << "button " << c.button << " x" << c.clicks
-                                  << " from " << c.param;
+    EXPECT_EQ(c.expected, target)
+        << "button " << c.button << " x" << c.clicks << " from " << c.param;
     EXPECT_EQ(seen, saved) << "each step refreshes the outgoing values";
   }
 }
@@ -202,8 +207,9 @@ TEST_F(DialogTest, StepIgnoresTheNotificationCode) {
   std::string after;
   RunSketch(".50|1|1|1", {DialogStep::Run([&](HWND d) {
               // Any notification code is a click: here BN_DOUBLECLICKED.
-              SendMessageA(d, WM_COMMAND, MAKEWPARAM(kHorizontalDown, 5),
-                           reinterpret_cast<LPARAM>(GetDlgItem(d, kHorizontalDown)));
+              SendMessageA(
+                  d, WM_COMMAND, MAKEWPARAM(kHorizontalDown, 5),
+                  reinterpret_cast<LPARAM>(GetDlgItem(d, kHorizontalDown)));
               after = ControlText(d, kHorizontal);
             })});
   EXPECT_EQ(".45", after);
@@ -211,9 +217,10 @@ TEST_F(DialogTest, StepIgnoresTheNotificationCode) {
 
 TEST_F(DialogTest, ComboCommandsRefreshTheOutgoingValues) {
   Values saved;
-  RunSketch(".35|.40|3|-.20", {DialogStep::Select(kVertical, ".75"),
-                               DialogStep::Select(kRim, "-.95"),
-                               DialogStep::Run([&](HWND) { saved = Outgoing(); })});
+  RunSketch(".35|.40|3|-.20",
+            {DialogStep::Select(kVertical, ".75"),
+             DialogStep::Select(kRim, "-.95"),
+             DialogStep::Run([&](HWND) { saved = Outgoing(); })});
   EXPECT_EQ(".35|.75|3|-.95", Show(saved));
 }
 
@@ -253,8 +260,7 @@ TEST_F(DialogTest, CancelEscapeAndCloseLeaveItOpen) {
   Values afterAll;
   SketchRun run = RunSketch(
       ".35|.40|3|-.20",
-      {DialogStep::Click(kHorizontalDown),
-       DialogStep::Run([&](HWND d) {
+      {DialogStep::Click(kHorizontalDown), DialogStep::Run([&](HWND d) {
          SendMessageA(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
          openAfterCancel = IsWindow(d) && IsWindowVisible(d);
          PostMessageA(d, WM_KEYDOWN, VK_ESCAPE, 0x00010001);

@@ -55,15 +55,16 @@ bool ClipboardHas(UINT format) {
 
 // What the dialog showed just before OK, in the capture frame's terms.
 struct Geometry {
-  RECT frame = {};    // capture frame's client rectangle
-  POINT sketch = {};  // sketch area's top-left inside the frame
+  RECT frame = {};           // capture frame's client rectangle
+  POINT sketch = {};         // sketch area's top-left inside the frame
   int width = 0, height = 0; // sketch area's client size
-  int lh = 0, aw = 0; // metrics of the ring's surface
+  int lh = 0, aw = 0;        // metrics of the ring's surface
 };
 
 DialogStep Measure(Geometry *g) {
   return DialogStep::Run([g](HWND d) {
-    HWND frame = GetDlgItem(d, kCaptureFrame), sketch = GetDlgItem(d, kSketchArea);
+    HWND frame = GetDlgItem(d, kCaptureFrame),
+         sketch = GetDlgItem(d, kSketchArea);
     GetClientRect(frame, &g->frame);
     RECT rc;
     GetClientRect(sketch, &rc);
@@ -108,7 +109,8 @@ TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
   EXPECT_EQ(g.frame.bottom - 1, bi.biHeight)
       << "the capture frame's client height less one row";
   EXPECT_EQ(1, bi.biPlanes);
-  EXPECT_EQ(24, bi.biBitCount) << "on a display of " << DisplayBits() << " bits";
+  EXPECT_EQ(24, bi.biBitCount)
+      << "on a display of " << DisplayBits() << " bits";
   EXPECT_EQ(DWORD(BI_RGB), bi.biCompression);
   EXPECT_EQ(0u, bi.biClrUsed) << "no colour table";
   uint32_t row = (24u * bi.biWidth + 31) / 32 * 4;
@@ -168,15 +170,18 @@ Picture ClipboardPicture() {
 
 TEST_F(ExportTest, PictureShowsDiscCupAndGreyLabels) {
   if (DisplayBits() < 24)
-    GTEST_SKIP() << "colours are quantised on a " << DisplayBits() << "-bit display";
+    GTEST_SKIP() << "colours are quantised on a " << DisplayBits()
+                 << "-bit display";
   Geometry g;
-  SketchRun run = RunSketch(".30|.50|12|1", {DialogStep::Select(101, ".35"), Measure(&g)});
+  SketchRun run =
+      RunSketch(".30|.50|12|1", {DialogStep::Select(101, ".35"), Measure(&g)});
   ASSERT_EQ(".35|.50|12|1", run.call.result);
   Picture pic = ClipboardPicture();
   ASSERT_GT(pic.image.width, 0);
 
   // The cup: rim 1 keeps it centred and whole.
-  IntRect cup = LayoutCup(IntRect{0, 0, g.width, g.height}, ".35", ".50", "1", "12");
+  IntRect cup =
+      LayoutCup(IntRect{0, 0, g.width, g.height}, ".35", ".50", "1", "12");
   RECT yellow = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
   for (int y = 0; y < pic.image.height; ++y)
     for (int x = 0; x < pic.image.width; ++x)
@@ -199,7 +204,8 @@ TEST_F(ExportTest, PictureShowsDiscCupAndGreyLabels) {
   for (const RingLabel &label : labels) {
     int grey = 0, dark = 0;
     for (int y = label.yPos; y < label.yPos + g.lh; ++y)
-      for (int x = label.xPos; x < label.xPos + label.count * g.aw + g.aw; ++x) {
+      for (int x = label.xPos; x < label.xPos + label.count * g.aw + g.aw;
+           ++x) {
         COLORREF c = pic.At(g.sketch.x + x, g.sketch.y + y);
         grey += c == kGrey;
         dark += c != CLR_INVALID && IsDark(c);

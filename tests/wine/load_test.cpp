@@ -2,6 +2,7 @@
 // the picture right at the end, and neither GDI objects nor memory growing.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
 #include <psapi.h>
 
 #include <stdio.h>
@@ -19,7 +20,6 @@ namespace {
 
 LoadedPlugin gPlugin;
 
-
 SIZE_T PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX pmc = {};
   pmc.cb = sizeof pmc;
@@ -35,9 +35,8 @@ std::string Draw(const std::string &param, std::vector<DialogStep> steps,
   DialogScript script;
   script.steps = std::move(steps);
   script.timeoutMs = 120000;
-  DialogOutcome dialog = RunWithDialogScript(script, [&] {
-    result = CallFunction(gPlugin, 2, param).result;
-  });
+  DialogOutcome dialog = RunWithDialogScript(
+      script, [&] { result = CallFunction(gPlugin, 2, param).result; });
   if (outcome)
     *outcome = dialog;
   return result;
@@ -50,7 +49,8 @@ protected:
 };
 
 TEST_F(LoadTest, TwoHundredDrawCallsInARow) {
-  const char *hours[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
+  const char *hours[] = {"1", "2", "3", "4",  "5",  "6",
+                         "7", "8", "9", "10", "11", "12"};
   // The first calls warm up what the system keeps for later (classes, DC
   // caches, the clipboard's own state): under Wine the count climbs over
   // some twenty calls, then only wavers by a few.
@@ -104,22 +104,22 @@ TEST_F(LoadTest, TwentyThousandStepsInOneDialog) {
   SIZE_T memoryBefore = 0, memoryAfter = 0;
   std::string texts;
   const int buttons[] = {112, 113, 107, 108, 117, 118, 122, 123};
-  std::string result = Draw(
-      ".50|.50|6|.50",
-      {DialogStep::Run([&](HWND d) {
-         for (int id : buttons)
-           SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-         gdiBefore = LiveGdiObjects();
-         memoryBefore = PrivateBytes();
-         // Every button in turn: up and down cancel out in each round, and
-         // 2,500 rounds end where they began.
-         for (int i = 0; i < 20000; ++i)
-           SendMessageA(d, WM_COMMAND,
-                        MAKEWPARAM(buttons[i % 8], BN_CLICKED), 0);
-         gdiAfter = LiveGdiObjects();
-         memoryAfter = PrivateBytes();
-       }),
-       DialogStep::Click(113)});
+  std::string result =
+      Draw(".50|.50|6|.50",
+           {DialogStep::Run([&](HWND d) {
+              for (int id : buttons)
+                SendMessageA(d, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+              gdiBefore = LiveGdiObjects();
+              memoryBefore = PrivateBytes();
+              // Every button in turn: up and down cancel out in each round, and
+              // 2,500 rounds end where they began.
+              for (int i = 0; i < 20000; ++i)
+                SendMessageA(d, WM_COMMAND,
+                             MAKEWPARAM(buttons[i % 8], BN_CLICKED), 0);
+              gdiAfter = LiveGdiObjects();
+              memoryAfter = PrivateBytes();
+            }),
+            DialogStep::Click(113)});
   EXPECT_EQ(".45|.50|6|.50", result);
   EXPECT_LE(gdiAfter, gdiBefore + 8) << "GDI objects were left behind";
   EXPECT_LT(memoryAfter, memoryBefore + 256 * 1024)

@@ -10,9 +10,9 @@
 
 #include "render/cup_layout.h"
 #include "render/ring_layout.h"
+#include "tests/wine/gdi_probe.h"
 #include "tests/wine/pixels.h"
 #include "tests/wine/sketch_harness.h"
-#include "tests/wine/gdi_probe.h"
 #include "tools/hostkit/clipboard_picture.h"
 #include "tools/hostkit/host_memory.h"
 
@@ -33,7 +33,9 @@ struct Scene {
   int width = 0, height = 0;
   Snapshot snap;
 
-  COLORREF At(int x, int y) const { return snap.At(origin.x + x, origin.y + y); }
+  COLORREF At(int x, int y) const {
+    return snap.At(origin.x + x, origin.y + y);
+  }
   RECT Area() const {
     return {origin.x, origin.y, origin.x + width, origin.y + height};
   }
@@ -87,8 +89,8 @@ TEST_F(PaintTest, DiscOnAWhiteSketchArea) {
   RunSketch(".30|.30|1|1", {DialogStep::Run([&](HWND d) { s = Look(d); })});
   ASSERT_GT(s.width, 100);
   ASSERT_GT(s.height, 100);
-  const POINT corners[] = {{1, 1}, {s.width - 2, 1}, {1, s.height - 2},
-                           {s.width - 2, s.height - 2}};
+  const POINT corners[] = {
+      {1, 1}, {s.width - 2, 1}, {1, s.height - 2}, {s.width - 2, s.height - 2}};
   for (const POINT &p : corners)
     EXPECT_EQ(kWhite, s.At(p.x, p.y))
         << "corner (" << p.x << ", " << p.y << ") of the sketch area";
@@ -139,7 +141,8 @@ TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
                            {".55", ".55", "1", "6"},
                            {".35", ".40", "1", "3"}};
   for (const CupCase &c : cases) {
-    std::string param = std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
+    std::string param =
+        std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
     Scene s;
     RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
     IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
@@ -151,17 +154,20 @@ TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
 }
 
 TEST_F(PaintTest, MovedCupsMatchTheLayoutWhereNotClipped) {
-  const CupCase cases[] = {{".30", ".50", ".50", "12"}, {".30", ".50", ".50", "3"},
-                           {".30", ".50", ".50", "6"},  {".30", ".50", ".50", "9"},
-                           {".30", ".50", ".50", "2"},  {".45", ".25", ".25", "10"}};
+  const CupCase cases[] = {
+      {".30", ".50", ".50", "12"}, {".30", ".50", ".50", "3"},
+      {".30", ".50", ".50", "6"},  {".30", ".50", ".50", "9"},
+      {".30", ".50", ".50", "2"},  {".45", ".25", ".25", "10"}};
   for (const CupCase &c : cases) {
-    std::string param = std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
+    std::string param =
+        std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
     Scene s;
     RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
     IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
     IntRect clip = ClipEllipse(s);
     RECT box = CupBox(s);
-    double midX = (cup.left + cup.right) / 2.0, midY = (cup.top + cup.bottom) / 2.0;
+    double midX = (cup.left + cup.right) / 2.0,
+           midY = (cup.top + cup.bottom) / 2.0;
     // A side counts when the cup's extreme point there lies well inside
     // the clip.
     int sides = 0;
@@ -220,29 +226,31 @@ TEST_F(PaintTest, EachStepRedrawsAtOnce) {
                         {107, ".30", ".45", "2", "-.25"},
                         {112, ".35", ".45", "2", "-.25"}};
   std::vector<std::string> failures;
-  RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
-              RECT before = CupBox(Look(d));
-              for (const Step &step : steps) {
-                // Sent, so it has been handled when this returns; no paint
-                // is waited for.
-                SendMessageA(d, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(d, step.button)));
-                Scene s = Look(d);
-                RECT box = CupBox(s);
-                IntRect cup = LayoutCup(Client(s), step.x, step.y, step.rim, step.hour);
-                IntRect clip = ClipEllipse(s);
-                // Compare the side that faces away from the cup's hour.
-                double midY = (cup.top + cup.bottom) / 2.0;
-                if (EqualRect(&before, &box))
-                  failures.push_back("button " + std::to_string(step.button) +
-                                     " left the cup at " + Describe(box));
-                if (EllipseLevel(clip, cup.left, midY) < 0.95 && box.left != cup.left)
-                  failures.push_back("button " + std::to_string(step.button) +
-                                     ": left " + std::to_string(box.left) +
-                                     ", expected " + std::to_string(cup.left));
-                before = box;
-              }
-            })});
+  RunSketch(
+      ".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+        RECT before = CupBox(Look(d));
+        for (const Step &step : steps) {
+          // Sent, so it has been handled when this returns; no paint
+          // is waited for.
+          SendMessageA(d, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(GetDlgItem(d, step.button)));
+          Scene s = Look(d);
+          RECT box = CupBox(s);
+          IntRect cup =
+              LayoutCup(Client(s), step.x, step.y, step.rim, step.hour);
+          IntRect clip = ClipEllipse(s);
+          // Compare the side that faces away from the cup's hour.
+          double midY = (cup.top + cup.bottom) / 2.0;
+          if (EqualRect(&before, &box))
+            failures.push_back("button " + std::to_string(step.button) +
+                               " left the cup at " + Describe(box));
+          if (EllipseLevel(clip, cup.left, midY) < 0.95 && box.left != cup.left)
+            failures.push_back("button " + std::to_string(step.button) +
+                               ": left " + std::to_string(box.left) +
+                               ", expected " + std::to_string(cup.left));
+          before = box;
+        }
+      })});
   EXPECT_TRUE(failures.empty()) << failures.front();
 }
 
@@ -264,11 +272,13 @@ LabelCells RingCells(const Scene &s) {
   return cells;
 }
 
-int DarkPixelsInCell(const Scene &s, const RingLabel &label, const SIZE &extent) {
+int DarkPixelsInCell(const Scene &s, const RingLabel &label,
+                     const SIZE &extent) {
   int dark = 0;
   for (int y = label.yPos; y < label.yPos + extent.cy; ++y)
     for (int x = label.xPos; x < label.xPos + extent.cx; ++x)
-      dark += s.snap.Contains(s.origin.x + x, s.origin.y + y) && IsDark(s.At(x, y));
+      dark +=
+          s.snap.Contains(s.origin.x + x, s.origin.y + y) && IsDark(s.At(x, y));
   return dark;
 }
 
@@ -280,8 +290,8 @@ TEST_F(PaintTest, RingLabelsStandWhereTheLayoutPutsThem) {
                first = Look(d);
                cells = RingCells(first);
              }),
-             DialogStep::Click(113), DialogStep::Click(122), DialogStep::Click(118),
-             DialogStep::Select(101, ".95"),
+             DialogStep::Click(113), DialogStep::Click(122),
+             DialogStep::Click(118), DialogStep::Select(101, ".95"),
              DialogStep::Run([&](HWND d) { after = Look(d); })});
   int outside = 0;
   for (int i = 0; i < kRingLabelCount; ++i) {
@@ -297,7 +307,8 @@ TEST_F(PaintTest, RingLabelsStandWhereTheLayoutPutsThem) {
     for (int y = label.yPos; y < label.yPos + cells.extent[i].cy; ++y)
       for (int x = label.xPos; x < label.xPos + cells.extent[i].cx; ++x)
         ASSERT_EQ(first.At(x, y), after.At(x, y))
-            << "label " << label.text << " changed at (" << x << ", " << y << ")";
+            << "label " << label.text << " changed at (" << x << ", " << y
+            << ")";
   }
   EXPECT_EQ(4, outside) << "labels wholly outside the sketch area";
 }
@@ -345,9 +356,12 @@ void ExpectArrow(HWND dialog, int id, bool upper, const char *when) {
   }
   ASSERT_GE(b.width, 12) << "button " << id;
   ASSERT_GE(b.height, 12) << "button " << id;
-  EXPECT_EQ(kBlack, b.At(8, upper ? 7 : 8)) << "apex of button " << id << " " << when;
-  EXPECT_EQ(kFace, b.At(3, upper ? 10 : 5)) << "face of button " << id << " " << when;
-  EXPECT_EQ(kBlack, b.At(0, upper ? 5 : 10)) << "edge of button " << id << " " << when;
+  EXPECT_EQ(kBlack, b.At(8, upper ? 7 : 8))
+      << "apex of button " << id << " " << when;
+  EXPECT_EQ(kFace, b.At(3, upper ? 10 : 5))
+      << "face of button " << id << " " << when;
+  EXPECT_EQ(kBlack, b.At(0, upper ? 5 : 10))
+      << "edge of button " << id << " " << when;
 }
 
 const int kUpper[] = {107, 112, 117, 122};
@@ -363,22 +377,23 @@ TEST_F(PaintTest, StepButtonsShowTheirArrows) {
 }
 
 TEST_F(PaintTest, StepButtonsKeepTheirArrowsWhenTheyRepaint) {
-  RunSketch("1|1|6|1", {DialogStep::Run([&](HWND d) {
-              for (int id : {107, 108, 122, 123}) {
-                // The button repaints itself alone, as when it is uncovered.
-                HWND button = GetDlgItem(d, id);
-                RedrawWindow(button, nullptr, nullptr,
-                             RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-                WaitUntilPainted(d);
-                ExpectArrow(d, id, id == 107 || id == 122, "after its own paint");
-                // A real press and release.
-                PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-                PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
-                SyncWithDialog(d);
-                WaitUntilPainted(d);
-                ExpectArrow(d, id, id == 107 || id == 122, "after a click");
-              }
-            })});
+  RunSketch(
+      "1|1|6|1", {DialogStep::Run([&](HWND d) {
+        for (int id : {107, 108, 122, 123}) {
+          // The button repaints itself alone, as when it is uncovered.
+          HWND button = GetDlgItem(d, id);
+          RedrawWindow(button, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+          WaitUntilPainted(d);
+          ExpectArrow(d, id, id == 107 || id == 122, "after its own paint");
+          // A real press and release.
+          PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+          PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+          SyncWithDialog(d);
+          WaitUntilPainted(d);
+          ExpectArrow(d, id, id == 107 || id == 122, "after a click");
+        }
+      })});
 }
 
 TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
@@ -406,7 +421,6 @@ TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
   EXPECT_EQ(kBlack, cornerAfter) << "the ampersand draws disc and cup only";
 }
 
-
 TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
   int before = 0, after = 0;
   Scene end;
@@ -420,7 +434,8 @@ TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
               SendMessageA(d, WM_CHAR, '&', 0);
               before = LiveGdiObjects();
               for (int i = 0; i < 5000; ++i)
-                SendMessageA(d, WM_COMMAND, MAKEWPARAM(buttons[i % 8], BN_CLICKED), 0);
+                SendMessageA(d, WM_COMMAND,
+                             MAKEWPARAM(buttons[i % 8], BN_CLICKED), 0);
               SendMessageA(d, WM_CHAR, '&', 0);
               after = LiveGdiObjects();
               end = Look(d);

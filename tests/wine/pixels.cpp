@@ -27,10 +27,14 @@ RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area) {
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x)
       if (snap.At(x, y) == colour) {
-        if (x < box.left) box.left = x;
-        if (x > box.right) box.right = x;
-        if (y < box.top) box.top = y;
-        if (y > box.bottom) box.bottom = y;
+        if (x < box.left)
+          box.left = x;
+        if (x > box.right)
+          box.right = x;
+        if (y < box.top)
+          box.top = y;
+        if (y > box.bottom)
+          box.bottom = y;
       }
   return box;
 }

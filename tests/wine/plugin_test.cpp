@@ -49,14 +49,14 @@ ExternCallRecord PatternRecord(uint8_t whichCall) {
     bytes[i] = static_cast<unsigned char>(0xA0 + i);
   HostFillServices(&record);
   record.whichCall = whichCall;
-  record.instanceID = static_cast<int32_t>(
-      reinterpret_cast<intptr_t>(gPlugin.module));
+  record.instanceID =
+      static_cast<int32_t>(reinterpret_cast<intptr_t>(gPlugin.module));
   return record;
 }
 
 TEST_F(PluginTest, InitialisationAnswersFourWhateverTheVersion) {
-  for (int16_t version : {int16_t(-32768), int16_t(-1), int16_t(0),
-                          int16_t(11), int16_t(32767)}) {
+  for (int16_t version : {int16_t(-32768), int16_t(-1), int16_t(0), int16_t(11),
+                          int16_t(32767)}) {
     bool written = false;
     EXPECT_EQ(4, SendInit(gPlugin, version, &written))
         << "extnVersion " << version;
@@ -132,7 +132,8 @@ TEST_F(PluginTest, FunctionsAreListedByName) {
 // The PE headers of the loaded module, as the loader sees them.
 const IMAGE_NT_HEADERS32 *NtHeaders(HMODULE module) {
   const char *base = reinterpret_cast<const char *>(module);
-  const IMAGE_DOS_HEADER *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+  const IMAGE_DOS_HEADER *dos =
+      reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
   return reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
 }
 
@@ -144,7 +145,8 @@ TEST_F(PluginTest, ExportsOnlyTheEntryUnderItsModuleName) {
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   ASSERT_NE(0u, dir.VirtualAddress) << "no export directory";
   const IMAGE_EXPORT_DIRECTORY *exports =
-      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base + dir.VirtualAddress);
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base +
+                                                       dir.VirtualAddress);
   EXPECT_STREQ("Orbitrace.FMX", base + exports->Name);
   ASSERT_EQ(1u, exports->NumberOfNames);
   EXPECT_EQ(1u, exports->NumberOfFunctions);
@@ -160,14 +162,16 @@ TEST_F(PluginTest, ImportsOnlySystemLibrariesAndIsHardened) {
   const char *base = reinterpret_cast<const char *>(gPlugin.module);
   const IMAGE_NT_HEADERS32 *nt = NtHeaders(gPlugin.module);
   WORD flags = nt->OptionalHeader.DllCharacteristics;
-  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << std::hex << flags;
+  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE)
+      << std::hex << flags;
   EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << std::hex << flags;
 
   const IMAGE_DATA_DIRECTORY &dir =
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   ASSERT_NE(0u, dir.VirtualAddress);
   const IMAGE_IMPORT_DESCRIPTOR *desc =
-      reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress);
+      reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base +
+                                                        dir.VirtualAddress);
   std::vector<std::string> imported;
   for (; desc->Name != 0; ++desc)
     imported.push_back(base + desc->Name);

@@ -21,9 +21,7 @@ namespace {
 const WORD kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 const WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
 
-std::string PluginPath() {
-  return DefaultPluginPath();
-}
+std::string PluginPath() { return DefaultPluginPath(); }
 
 class PluginResources : public ::testing::Test {
 protected:

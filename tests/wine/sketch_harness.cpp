@@ -12,9 +12,8 @@ SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps) {
   DialogScript script;
   script.steps = std::move(steps);
   script.timeoutMs = 30000;
-  out.dialog = RunWithDialogScript(script, [&] {
-    out.call = CallFunction(self, kDrawFunction, param);
-  });
+  out.dialog = RunWithDialogScript(
+      script, [&] { out.call = CallFunction(self, kDrawFunction, param); });
   return out;
 }
 

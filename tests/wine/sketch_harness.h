@@ -22,6 +22,5 @@ SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps);
 std::string ControlText(HWND dialog, int id);
 std::vector<std::string> ComboItems(HWND dialog, int id);
 
-
 // Waits until the dialog has handled everything sent or posted so far.
 void SyncWithDialog(HWND dialog);
