@@ -2,14 +2,6 @@
 
 #include <limits.h>
 
-static int ClampToInt(long long v) {
-  if (v > INT_MAX)
-    return INT_MAX;
-  if (v < INT_MIN)
-    return INT_MIN;
-  return static_cast<int>(v);
-}
-
 IntPoint CentredOrigin(const IntRect &owner, const IntRect &dialog) {
   // 64-bit so that no rectangle, however odd, overflows on the way.
   const long long spareX = (static_cast<long long>(owner.right) - owner.left) -

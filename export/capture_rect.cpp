@@ -2,14 +2,6 @@
 
 #include <limits.h>
 
-static int ClampToInt(long long v) {
-  if (v > INT_MAX)
-    return INT_MAX;
-  if (v < INT_MIN)
-    return INT_MIN;
-  return static_cast<int>(v);
-}
-
 CaptureRect ComputeCaptureRect(const IntRect &rect, int xScrn, int yScrn) {
   CaptureRect c;
   c.nX = rect.left < 0 ? 0 : rect.left;

@@ -21,14 +21,6 @@ const double kAxisFactor = 0.9999999999;
 const double kHourSine = 0.4999999999870395;
 const double kHourCosine = 0.8660254037919214;
 
-static int ClampToInt(long long v) {
-  if (v > INT_MAX)
-    return INT_MAX;
-  if (v < INT_MIN)
-    return INT_MIN;
-  return static_cast<int>(v);
-}
-
 int TruncToInt(double value) {
   if (value != value)
     return 0;

@@ -10,14 +10,6 @@
 #error "Build with SSE2 floating point (-msse2 -mfpmath=sse)"
 #endif
 
-static int ClampToInt(long long v) {
-  if (v > INT_MAX)
-    return INT_MAX;
-  if (v < INT_MIN)
-    return INT_MIN;
-  return static_cast<int>(v);
-}
-
 static void SetLabel(RingLabel &label, const char *text, long long xPos,
                      long long yPos) {
   memset(label.text, 0, sizeof label.text);
