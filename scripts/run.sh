@@ -16,10 +16,16 @@ state=$build/wine-main
 "$root/tests/wine/wine-env.sh" start "$state" >/dev/null
 trap '"$root/tests/wine/wine-env.sh" stop "$state"' EXIT
 
+default=0
 if [ $# -eq 0 ]; then
+  default=1
+  rm -f "$picture"
   set -- --call ORBT_Draw ".35|.40|3|-.20|Right eye" \
     --click 113 --click 122 --select 101=.30 --click 118 --ok \
     --picture "Z:$picture"
 fi
 "$root/tests/wine/run-wine.sh" "$state" "$build/win32/fmhost.exe" \
   "Z:$build/win32/Orbitrace.fmx" "$@"
+rc=$?
+[ "$default" -eq 1 ] && [ -f "$picture" ] && echo "The clipboard picture is in $picture"
+exit "$rc"
