@@ -4,6 +4,10 @@
 # Fails (non-zero) on any crash, sanitizer report, leak or slow input; the
 # input that failed is kept in WORK_DIR/artifacts.
 set -eu
+if [ $# -lt 4 ]; then
+  echo "usage: $0 FUZZER SEED_DIR WORK_DIR SECONDS [LIBFUZZER_OPTION...]" >&2
+  exit 2
+fi
 fuzzer=$1 seeds=$2 work=$3 seconds=$4
 shift 4
 
