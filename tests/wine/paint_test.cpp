@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/cup_layout.h"
+#include "render/render.h"
 #include "render/ring_layout.h"
 #include "tests/wine/gdi_probe.h"
 #include "tests/wine/pixels.h"
@@ -419,6 +420,34 @@ TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
   EXPECT_EQ(kBlack, afterOther) << "only the ampersand redraws";
   EXPECT_EQ(kDisc, afterAmpersand);
   EXPECT_EQ(kBlack, cornerAfter) << "the ampersand draws disc and cup only";
+}
+
+TEST_F(PaintTest, DrawingLeavesTheCallersObjectsSelected) {
+  bool penKept = false, brushKept = false, penAfterCup = false,
+       brushAfterCup = false;
+  RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+              HWND sketch = GetDlgItem(d, kSketchArea);
+              HDC hdc = GetDC(sketch);
+              HPEN pen = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
+              HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
+              HGDIOBJ oldPen = SelectObject(hdc, pen);
+              HGDIOBJ oldBrush = SelectObject(hdc, brush);
+              DrawBackroundEllipse(hdc);
+              penKept = GetCurrentObject(hdc, OBJ_PEN) == pen;
+              brushKept = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
+              DrawForegroundEllipse(hdc);
+              penAfterCup = GetCurrentObject(hdc, OBJ_PEN) == pen;
+              brushAfterCup = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
+              SelectObject(hdc, oldPen);
+              SelectObject(hdc, oldBrush);
+              DeleteObject(pen);
+              DeleteObject(brush);
+              ReleaseDC(sketch, hdc);
+            })});
+  EXPECT_TRUE(penKept) << "the disc's pen is still selected";
+  EXPECT_TRUE(brushKept) << "the disc's brush is still selected";
+  EXPECT_TRUE(penAfterCup) << "the cup's pen is still selected";
+  EXPECT_TRUE(brushAfterCup) << "the cup's brush is still selected";
 }
 
 TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
