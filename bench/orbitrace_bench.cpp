@@ -286,6 +286,20 @@ void SelectEllipseClipPath(HDC hdc, int l, int t, int r, int b) {
   SelectClipPath(hdc, RGN_COPY);
 }
 
+// An ellipse outlined and filled in one colour, the DC's objects restored.
+void FillEllipse(HDC hdc, COLORREF colour, int penWidth, int l, int t, int r,
+                 int b) {
+  HPEN pen = CreatePen(PS_SOLID, penWidth, colour);
+  HBRUSH brush = CreateSolidBrush(colour);
+  HGDIOBJ oldPen = SelectObject(hdc, pen);
+  HGDIOBJ oldBrush = SelectObject(hdc, brush);
+  Ellipse(hdc, l, t, r, b);
+  SelectObject(hdc, oldPen);
+  DeleteObject(pen);
+  SelectObject(hdc, oldBrush);
+  DeleteObject(brush);
+}
+
 // What one step draws, done directly: the disc through an elliptic clip,
 // then the cup clipped to an ellipse, with the four values read from the
 // combo boxes.
@@ -295,16 +309,9 @@ void DrawDiscAndCup(HWND dialog) {
   RECT rc;
   GetClientRect(sketch, &rc);
 
-  HPEN pen = CreatePen(PS_SOLID, 2, RGB(230, 87, 26));
-  HBRUSH brush = CreateSolidBrush(RGB(230, 87, 26));
-  HGDIOBJ oldPen = SelectObject(hdc, pen);
-  HGDIOBJ oldBrush = SelectObject(hdc, brush);
   SelectEllipseClipPath(hdc, rc.left, rc.top, rc.right, rc.bottom);
-  Ellipse(hdc, rc.left + 6, rc.top + 6, rc.right - 6, rc.bottom - 6);
-  SelectObject(hdc, oldPen);
-  DeleteObject(pen);
-  SelectObject(hdc, oldBrush);
-  DeleteObject(brush);
+  FillEllipse(hdc, RGB(230, 87, 26), 2, rc.left + 6, rc.top + 6, rc.right - 6,
+              rc.bottom - 6);
 
   SelectEllipseClipPath(hdc, rc.left + 5, rc.top + 5, rc.right - 5,
                         rc.bottom - 5);
@@ -313,18 +320,11 @@ void DrawDiscAndCup(HWND dialog) {
     texts[i][0] = '\0';
     GetWindowTextA(GetDlgItem(dialog, kCombos[i]), texts[i], sizeof texts[i]);
   }
-  pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 0));
-  brush = CreateSolidBrush(RGB(255, 255, 0));
-  oldPen = SelectObject(hdc, pen);
-  oldBrush = SelectObject(hdc, brush);
   int w = int((rc.right - rc.left) * atof(texts[1]));
   int h = int((rc.bottom - rc.top) * atof(texts[0]));
   int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
-  Ellipse(hdc, cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2);
-  SelectObject(hdc, oldPen);
-  DeleteObject(pen);
-  SelectObject(hdc, oldBrush);
-  DeleteObject(brush);
+  FillEllipse(hdc, RGB(255, 255, 0), 1, cx - w / 2, cy - h / 2, cx + w / 2,
+              cy + h / 2);
   ReleaseDC(sketch, hdc);
 }
 

@@ -55,6 +55,13 @@ Scene Look(HWND dialog) {
   return s;
 }
 
+// The dialog as it first shows for these values.
+Scene LookAt(const std::string &param) {
+  Scene s;
+  RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
+  return s;
+}
+
 IntRect Client(const Scene &s) { return IntRect{0, 0, s.width, s.height}; }
 
 // Yellow pixels of the sketch area, in its own coordinates.
@@ -86,8 +93,7 @@ protected:
 };
 
 TEST_F(PaintTest, DiscOnAWhiteSketchArea) {
-  Scene s;
-  RunSketch(".30|.30|1|1", {DialogStep::Run([&](HWND d) { s = Look(d); })});
+  const Scene s = LookAt(".30|.30|1|1");
   ASSERT_GT(s.width, 100);
   ASSERT_GT(s.height, 100);
   const POINT corners[] = {
@@ -105,9 +111,8 @@ TEST_F(PaintTest, DiscOnAWhiteSketchArea) {
 }
 
 TEST_F(PaintTest, DiscDoesNotMoveWithTheValues) {
-  Scene a, b;
-  RunSketch(".30|.30|1|1", {DialogStep::Run([&](HWND d) { a = Look(d); })});
-  RunSketch("1|.95|7|-.95", {DialogStep::Run([&](HWND d) { b = Look(d); })});
+  const Scene a = LookAt(".30|.30|1|1");
+  const Scene b = LookAt("1|.95|7|-.95");
   ASSERT_EQ(a.width, b.width);
   ASSERT_EQ(a.height, b.height);
   IntRect disc = {6, 6, a.width - 6, a.height - 6};
@@ -135,6 +140,10 @@ struct CupCase {
   const char *x, *y, *rim, *hour;
 };
 
+std::string Param(const CupCase &c) {
+  return std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
+}
+
 TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
   const CupCase cases[] = {{".30", ".50", "1", "12"},
                            {".75", ".20", "1", "3"},
@@ -142,10 +151,8 @@ TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
                            {".55", ".55", "1", "6"},
                            {".35", ".40", "1", "3"}};
   for (const CupCase &c : cases) {
-    std::string param =
-        std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
-    Scene s;
-    RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
+    const std::string param = Param(c);
+    const Scene s = LookAt(param);
     IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
     // An ellipse covers its rectangle's left and top but not its right and
     // bottom.
@@ -160,10 +167,8 @@ TEST_F(PaintTest, MovedCupsMatchTheLayoutWhereNotClipped) {
       {".30", ".50", ".50", "6"},  {".30", ".50", ".50", "9"},
       {".30", ".50", ".50", "2"},  {".45", ".25", ".25", "10"}};
   for (const CupCase &c : cases) {
-    std::string param =
-        std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
-    Scene s;
-    RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
+    const std::string param = Param(c);
+    const Scene s = LookAt(param);
     IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
     IntRect clip = ClipEllipse(s);
     RECT box = CupBox(s);
@@ -195,8 +200,7 @@ TEST_F(PaintTest, MovedCupsMatchTheLayoutWhereNotClipped) {
 TEST_F(PaintTest, NegativeRimIsCutAtTheDisc) {
   for (const char *hour : {"12", "2", "3", "7", "9"}) {
     std::string param = std::string(".50|.50|") + hour + "|-.50";
-    Scene s;
-    RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
+    const Scene s = LookAt(param);
     IntRect cup = LayoutCup(Client(s), ".50", ".50", "-.50", hour);
     IntRect clip = ClipEllipse(s);
     int outside = 0, inside = 0;

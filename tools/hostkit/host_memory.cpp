@@ -43,6 +43,15 @@ int gSerial = 0;
 int gResizeArm = 0, gResizesSinceArm = 0;
 int gLockArm = 0, gLocksSinceArm = 0;
 
+// Counts one call against an armed failure; true when this is the call that
+// fails, which disarms it.
+bool FailsNow(int *arm, int *sinceArm) {
+  if (*arm == 0 || ++*sinceArm != *arm)
+    return false;
+  *arm = 0;
+  return true;
+}
+
 bool NewPlace(int32_t size, Place *place) {
   if (size < 0 || size > kLargestBlock)
     return false;
@@ -297,10 +306,7 @@ void FMX_API HostServiceSetHandleSize(FMHandle h, int32_t size) {
     return;
   }
   // A failed resize leaves the block exactly as it was.
-  const bool injected = gResizeArm && ++gResizesSinceArm == gResizeArm;
-  if (injected)
-    gResizeArm = 0;
-  if (injected || !MoveBlock(*b, size)) {
+  if (FailsNow(&gResizeArm, &gResizesSinceArm) || !MoveBlock(*b, size)) {
     ++gCounts.failedResizes;
     gMemoryError = kHostMemFullErr;
     return;
@@ -340,9 +346,7 @@ void FMX_API HostServiceLockHandle(FMHandle h) {
     return;
   }
   ++b->balance;
-  const bool injected = gLockArm && ++gLocksSinceArm == gLockArm;
-  if (injected) {
-    gLockArm = 0;
+  if (FailsNow(&gLockArm, &gLocksSinceArm)) {
     ++gCounts.failedLocks;
     gMemoryError = kHostMemFullErr;
     return;
