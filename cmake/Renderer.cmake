@@ -6,11 +6,11 @@ pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 find_package(ZLIB REQUIRED)
 
 add_library(orbt_sketch_cairo STATIC
-    tools/renderer/sketch_cairo.cpp
-    tools/renderer/render_cli.cpp)
+    orbitrace-render/sketch_cairo.cpp
+    orbitrace-render/render_cli.cpp)
 target_link_libraries(orbt_sketch_cairo PUBLIC orbt_pure PkgConfig::CAIRO)
 
-add_executable(orbitrace-render tools/renderer/orbitrace_render.cpp)
+add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
 target_link_libraries(orbitrace-render PRIVATE orbt_sketch_cairo)
 
 add_executable(renderer_tests

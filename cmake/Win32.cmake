@@ -52,18 +52,18 @@ target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
 
 # The stand-in host's pieces, shared by the program and the Wine tests.
 add_library(hostkit STATIC
-    tools/hostkit/host_memory.cpp
-    tools/hostkit/plugin_host.cpp
-    tools/hostkit/dialog_script.cpp
-    tools/hostkit/clipboard_picture.cpp)
+    stand-in-host/host_memory.cpp
+    stand-in-host/plugin_host.cpp
+    stand-in-host/dialog_script.cpp
+    stand-in-host/clipboard_picture.cpp)
 target_include_directories(hostkit PUBLIC ${CMAKE_SOURCE_DIR})
 # Debian's single-header PNG writer; searched after the MinGW headers so
 # that no Linux system header is picked up.
-set_source_files_properties(tools/hostkit/clipboard_picture.cpp
+set_source_files_properties(stand-in-host/clipboard_picture.cpp
     PROPERTIES COMPILE_OPTIONS "-idirafter;/usr/include")
 target_link_libraries(hostkit PUBLIC gdi32 user32 kernel32)
 
-add_executable(fmhost tools/fmhost.cpp)
+add_executable(fmhost stand-in-host/fmhost.cpp)
 target_link_libraries(fmhost PRIVATE hostkit)
 target_link_options(fmhost PRIVATE ${ORBT_STATIC_LINK})
 

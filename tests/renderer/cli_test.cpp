@@ -1,4 +1,4 @@
-#include "tools/renderer/render_cli.h"
+#include "orbitrace-render/render_cli.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 //   compare_pictures DLL.png RENDERED.png --size WxH --dll-metrics LHxAW
 //                    [--min PERCENT] [--diff OUT.png]
 #include "render/ring_layout.h"
-#include "tools/renderer/render_cli.h"
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/render_cli.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include <cairo.h>
 #include <stdint.h>

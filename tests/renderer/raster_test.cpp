@@ -1,6 +1,6 @@
 #include "render/cup_layout.h"
 #include "render/ring_layout.h"
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include <gtest/gtest.h>
 

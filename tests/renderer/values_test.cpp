@@ -1,5 +1,5 @@
 #include "sketch/value_lists.h"
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include <gtest/gtest.h>
 

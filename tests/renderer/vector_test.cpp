@@ -1,7 +1,7 @@
 // The SVG and PDF outputs are read back: the disc, the cup and their clips
 // must be curves that trace the expected ellipses, and no raster image.
 #include "render/cup_layout.h"
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -8,7 +8,7 @@
 
 #include "sketch/sketch_state.h"
 #include "tests/wine/sketch_harness.h"
-#include "tools/hostkit/host_memory.h"
+#include "stand-in-host/host_memory.h"
 
 namespace {
 

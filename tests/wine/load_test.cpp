@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "tests/wine/gdi_probe.h"
-#include "tools/hostkit/clipboard_picture.h"
-#include "tools/hostkit/dialog_script.h"
-#include "tools/hostkit/host_memory.h"
-#include "tools/hostkit/plugin_host.h"
+#include "stand-in-host/clipboard_picture.h"
+#include "stand-in-host/dialog_script.h"
+#include "stand-in-host/host_memory.h"
+#include "stand-in-host/plugin_host.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "tests/wine/gdi_probe.h"
 #include "tests/wine/pixels.h"
 #include "tests/wine/sketch_harness.h"
-#include "tools/hostkit/clipboard_picture.h"
-#include "tools/hostkit/host_memory.h"
+#include "stand-in-host/clipboard_picture.h"
+#include "stand-in-host/host_memory.h"
 
 namespace {
 

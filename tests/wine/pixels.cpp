@@ -1,6 +1,6 @@
 #include "tests/wine/pixels.h"
 
-#include "tools/hostkit/clipboard_picture.h"
+#include "stand-in-host/clipboard_picture.h"
 
 COLORREF Snapshot::At(int x, int y) const {
   if (!Contains(x, y))

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/hostkit/dialog_script.h"
-#include "tools/hostkit/host_memory.h"
-#include "tools/hostkit/plugin_host.h"
+#include "stand-in-host/dialog_script.h"
+#include "stand-in-host/host_memory.h"
+#include "stand-in-host/plugin_host.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/hostkit/plugin_host.h"
+#include "stand-in-host/plugin_host.h"
 
 #include <cstdint>
 #include <cstdlib>

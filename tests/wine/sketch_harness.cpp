@@ -1,7 +1,7 @@
 #include "tests/wine/sketch_harness.h"
 
 #include "host/entry.h"
-#include "tools/hostkit/host_memory.h"
+#include "stand-in-host/host_memory.h"
 
 SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps) {
   // The plug-in's code and resources are part of this program.

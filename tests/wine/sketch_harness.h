@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/hostkit/dialog_script.h"
-#include "tools/hostkit/plugin_host.h"
+#include "stand-in-host/dialog_script.h"
+#include "stand-in-host/plugin_host.h"
 
 struct SketchRun {
   CallOutcome call;

@@ -1,4 +1,4 @@
-#include "tools/hostkit/host_memory.h"
+#include "stand-in-host/host_memory.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"

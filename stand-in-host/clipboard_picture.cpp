@@ -1,4 +1,4 @@
-#include "tools/hostkit/clipboard_picture.h"
+#include "stand-in-host/clipboard_picture.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -2,7 +2,7 @@
 // the benchmark, with the batch's progress bar.
 #pragma once
 
-#include "tools/renderer/sketch_cairo.h"
+#include "orbitrace-render/sketch_cairo.h"
 
 #include <functional>
 #include <iosfwd>

@@ -1,6 +1,6 @@
 // orbitrace-render: the sketch picture from stored values, as PNG, SVG or
 // PDF, without Windows.
-#include "tools/renderer/render_cli.h"
+#include "orbitrace-render/render_cli.h"
 
 #include <iostream>
 

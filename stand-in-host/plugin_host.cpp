@@ -1,10 +1,10 @@
-#include "tools/hostkit/plugin_host.h"
+#include "stand-in-host/plugin_host.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "tools/hostkit/host_memory.h"
+#include "stand-in-host/host_memory.h"
 
 const char kUntouchedResult[] = "<untouched>";
 

@@ -1,4 +1,4 @@
-#include "tools/hostkit/dialog_script.h"
+#include "stand-in-host/dialog_script.h"
 
 #include <stdio.h>
 #include <string.h>
