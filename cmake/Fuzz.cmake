@@ -69,7 +69,8 @@ endfunction()
 # Parameters beyond 255 bytes only show the cut; a DIB needs room for a
 # 1024-byte colour table and more.
 orbt_fuzzer(parameter 512 sketch/parameter_fields.cpp)
-orbt_fuzzer(layout 512 render/cup_layout.cpp render/ring_layout.cpp)
+orbt_fuzzer(layout 512 render/number_text.cpp render/cup_layout.cpp
+            render/ring_layout.cpp)
 orbt_fuzzer(dib 4096 export/dib_header.cpp)
 
 # The unit tests with the project's compiler and the sanitizers, the pure

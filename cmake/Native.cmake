@@ -1,15 +1,6 @@
 include(ExternalProject)
 find_package(GTest REQUIRED)
 
-set(ORBT_UNIT_TEST_SOURCES
-    tests/unit/parameter_fields_test.cpp
-    tests/unit/value_lists_test.cpp
-    tests/unit/centring_test.cpp
-    tests/unit/disc_layout_test.cpp
-    tests/unit/cup_layout_test.cpp
-    tests/unit/ring_layout_test.cpp
-    tests/unit/capture_rect_test.cpp
-    tests/unit/dib_header_test.cpp)
 add_executable(unit_tests ${ORBT_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE orbt_pure GTest::gtest GTest::gtest_main)
 add_test(NAME native.unit COMMAND unit_tests)
@@ -38,57 +29,77 @@ ExternalProject_Add(win32
   BUILD_ALWAYS ON
   DEPENDS bitmaps)
 
-# Win32 programs run under Wine on one Xvfb and one persistent wineserver,
-# started once for the whole run with a prefix under the build folder.
+# Win32 programs run under Wine, each environment on one Xvfb and one
+# persistent wineserver with a prefix of its own under the build folder,
+# started once for the whole run. "wine" is the display we build on (24
+# bits, 96 dpi); the others are displays clinics have: 16 and 8 bits (a
+# palette), and 125 % and 150 % scaling (120 and 144 dpi).
 set(ORBT_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
-set(ORBT_RUN_WINE ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh ${ORBT_WINE_STATE})
-add_test(NAME wine.start
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh start ${ORBT_WINE_STATE})
-set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
-add_test(NAME wine.stop
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh stop ${ORBT_WINE_STATE})
-set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+set(ORBT_WIN32_ENV
+    "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=Z:${ORBT_WIN32_DIR}/fmhost.exe")
 
-function(orbt_wine_test name)
-  add_test(NAME wine.${name}
-    COMMAND ${ORBT_RUN_WINE} ${ORBT_WIN32_DIR}/${name}.exe ${ARGN})
-  set_tests_properties(wine.${name} PROPERTIES
-    FIXTURES_REQUIRED wine
-    RESOURCE_LOCK display
-    ENVIRONMENT "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=Z:${ORBT_WIN32_DIR}/fmhost.exe")
+# Tests in one environment share its display, so they take turns; tests in
+# different environments may run side by side.
+function(orbt_wine_env env depth dpi)
+  set(state ${CMAKE_BINARY_DIR}/${env})
+  # A 24-bit X display has 32 bits per pixel.
+  set(bits ${depth})
+  if(depth EQUAL 24)
+    set(bits 32)
+  endif()
+  set(ORBT_ENV_${env} "${bits};${dpi}" PARENT_SCOPE)
+  add_test(NAME ${env}.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+           start ${state} ${depth} ${dpi})
+  set_tests_properties(${env}.start PROPERTIES FIXTURES_SETUP ${env}
+                       RESOURCE_LOCK ${env})
+  add_test(NAME ${env}.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+           stop ${state})
+  set_tests_properties(${env}.stop PROPERTIES FIXTURES_CLEANUP ${env}
+                       RESOURCE_LOCK ${env})
 endfunction()
+
+# A test in an environment: `env`.`name`, running COMMAND... there.
+function(orbt_wine_add env name)
+  list(GET ORBT_ENV_${env} 0 bits)
+  list(GET ORBT_ENV_${env} 1 dpi)
+  add_test(NAME ${env}.${name} COMMAND ${ARGN})
+  set_tests_properties(${env}.${name} PROPERTIES
+    FIXTURES_REQUIRED ${env}
+    RESOURCE_LOCK ${env}
+    ENVIRONMENT "${ORBT_WIN32_ENV};ORBT_EXPECT_BITS=${bits};ORBT_EXPECT_DPI=${dpi}")
+endfunction()
+
+# A Win32 test program in an environment.
+function(orbt_wine_test env name)
+  orbt_wine_add(${env} ${name} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
+                ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe ${ARGN})
+endfunction()
+
+orbt_wine_env(wine 24 96)
+orbt_wine_env(wine16 16 96)
+orbt_wine_env(wine8 8 96)
+orbt_wine_env(wine120 24 120)
+orbt_wine_env(wine144 24 144)
 
 # The same unit tests, built by the cross compiler with the plug-in's flags:
 # the layouts must give the same integers inside the DLL as natively.
-orbt_wine_test(unit_tests_win32)
-orbt_wine_test(resources_test)
-orbt_wine_test(hostkit_test)
-orbt_wine_test(plugin_test)
-orbt_wine_test(dialog_test)
-orbt_wine_test(paint_test)
-orbt_wine_test(export_test)
-orbt_wine_test(faults_test)
-orbt_wine_test(load_test)
+foreach(name unit_tests_win32 resources_test hostkit_test plugin_test
+             dialog_test faults_test load_test)
+  orbt_wine_test(wine ${name})
+endforeach()
 
-add_test(NAME wine.fmhost_cli
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh ${ORBT_WINE_STATE}
-          ${ORBT_WIN32_DIR})
-set_tests_properties(wine.fmhost_cli PROPERTIES
-  FIXTURES_REQUIRED wine RESOURCE_LOCK display)
+# What depends on the display's geometry and colours, in every environment
+# that changes them: the painting at every dpi, the clipboard picture at
+# every dpi and depth.
+foreach(env wine wine120 wine144)
+  orbt_wine_test(${env} paint_test)
+endforeach()
+foreach(env wine wine16 wine8 wine120 wine144)
+  orbt_wine_test(${env} export_test)
+endforeach()
 
-# The export again on a 16-bit display, in an environment of its own.
-set(ORBT_WINE16_STATE ${CMAKE_BINARY_DIR}/wine16)
-add_test(NAME wine16.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
-  start ${ORBT_WINE16_STATE} 16)
-set_tests_properties(wine16.start PROPERTIES FIXTURES_SETUP wine16)
-add_test(NAME wine16.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
-  stop ${ORBT_WINE16_STATE})
-set_tests_properties(wine16.stop PROPERTIES FIXTURES_CLEANUP wine16)
-add_test(NAME wine16.export_test
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh ${ORBT_WINE16_STATE}
-          ${ORBT_WIN32_DIR}/export_test.exe)
-set_tests_properties(wine16.export_test PROPERTIES
-  FIXTURES_REQUIRED wine16 ENVIRONMENT "ORBT_EXPECT_BITS=16")
+orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
+              ${ORBT_WINE_STATE} ${ORBT_WIN32_DIR})
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)

@@ -26,11 +26,13 @@ add_test(NAME native.renderer COMMAND renderer_tests)
 add_executable(compare_pictures tests/renderer/compare_pictures.cpp)
 target_link_libraries(compare_pictures PRIVATE orbt_sketch_cairo)
 
-add_test(NAME wine.renderer_matches_dll
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/compare-with-dll.sh
-          ${ORBT_WINE_STATE} ${CMAKE_CURRENT_BINARY_DIR}/renderer-vs-dll
-          $<TARGET_FILE:orbitrace-render> $<TARGET_FILE:compare_pictures>)
-set_tests_properties(wine.renderer_matches_dll PROPERTIES
-  FIXTURES_REQUIRED wine
-  RESOURCE_LOCK display
-  ENVIRONMENT "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=${ORBT_WIN32_DIR}/fmhost.exe;ORBT_RUN_WINE=${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh")
+# The renderer against the plug-in at every dpi: the sketch area's size and
+# the dialog's font change with it.
+foreach(env wine wine120 wine144)
+  orbt_wine_add(${env} renderer_matches_dll
+    ${CMAKE_SOURCE_DIR}/tests/renderer/compare-with-dll.sh
+    ${CMAKE_BINARY_DIR}/${env} ${CMAKE_CURRENT_BINARY_DIR}/renderer-vs-dll-${env}
+    $<TARGET_FILE:orbitrace-render> $<TARGET_FILE:compare_pictures>)
+  set_property(TEST ${env}.renderer_matches_dll APPEND PROPERTY ENVIRONMENT
+    "ORBT_HOST=${ORBT_WIN32_DIR}/fmhost.exe;ORBT_RUN_WINE=${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh")
+endforeach()

@@ -57,9 +57,12 @@ add_library(hostkit STATIC
     stand-in-host/dialog_script.cpp
     stand-in-host/clipboard_picture.cpp)
 target_include_directories(hostkit PUBLIC ${CMAKE_SOURCE_DIR})
-# Debian's single-header PNG writer; searched after the MinGW headers so
-# that no Linux system header is picked up.
+# Debian's header-only PNG writer and reader (stb) and number reader
+# (fast_float);
+# searched after the MinGW headers so that no Linux system header is
+# picked up.
 set_source_files_properties(stand-in-host/clipboard_picture.cpp
+    render/number_text.cpp tests/wine/export_test.cpp
     PROPERTIES COMPILE_OPTIONS "-idirafter;/usr/include")
 target_link_libraries(hostkit PUBLIC gdi32 user32 kernel32)
 
@@ -73,8 +76,7 @@ function(orbt_win32_test name)
   target_link_options(${name} PRIVATE ${ORBT_STATIC_LINK})
 endfunction()
 
-file(GLOB ORBT_UNIT_TESTS ${CMAKE_SOURCE_DIR}/tests/unit/*_test.cpp)
-orbt_win32_test(unit_tests_win32 ${ORBT_UNIT_TESTS})
+orbt_win32_test(unit_tests_win32 ${ORBT_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests_win32 PRIVATE orbt_pure)
 
 orbt_win32_test(resources_test tests/wine/resources_test.cpp)

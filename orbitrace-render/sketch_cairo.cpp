@@ -112,10 +112,37 @@ static int RoundedShare(int pixels, int units, int ofUnits) {
   return (2 * pixels * units + ofUnits) / (2 * ofUnits);
 }
 
+// Dialog units to pixels as the dialog manager maps them: times the base
+// unit, over 4 across or 8 down, rounded half up as MulDiv rounds.
+static int DialogPixels(int units, int baseUnit, int unitsPerBase) {
+  return (2 * units * baseUnit + unitsPerBase) / (2 * unitsPerBase);
+}
+
+// The whole base unit that maps `units` to exactly `pixels`, or 0.
+static int BaseUnitFor(int pixels, int units, int unitsPerBase) {
+  for (int b = 1; b <= pixels * unitsPerBase / units + 1; ++b)
+    if (DialogPixels(units, b, unitsPerBase) == pixels)
+      return b;
+  return 0;
+}
+
 PictureGeometry GeometryFor(int areaWidth, int areaHeight) {
   PictureGeometry g;
   g.areaWidth = areaWidth;
   g.areaHeight = areaHeight;
+  // A sketch area the dialog can have at some font (every dpi) gives its
+  // base units, and with them the frame exactly as the dialog rounds it;
+  // the frame's corner is mapped separately from the area's. Any other
+  // size keeps the dialog's proportions.
+  const int bx = BaseUnitFor(areaWidth, 165, 4);
+  const int by = BaseUnitFor(areaHeight, 150, 8);
+  if (bx > 0 && by > 0) {
+    g.width = DialogPixels(200, bx, 4);
+    g.height = DialogPixels(185, by, 8) - 1;
+    g.areaX = DialogPixels(35, bx, 4) - DialogPixels(20, bx, 4);
+    g.areaY = DialogPixels(15, by, 8);
+    return g;
+  }
   g.width = RoundedShare(areaWidth, 200, 165);
   g.height = RoundedShare(areaHeight, 185, 150) - 1;
   g.areaX = RoundedShare(areaWidth, 15, 165);

@@ -1,5 +1,7 @@
 #include "render/cup_layout.h"
 
+#include "render/number_text.h"
+
 #include <float.h>
 #include <limits.h>
 #include <stdint.h>
@@ -112,9 +114,7 @@ int TruncExactProduct(double ratio, long long n) {
   return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
-static double ParseNumber(const char *text) {
-  return text == NULL ? 0.0 : atof(text);
-}
+static double ParseNumber(const char *text) { return NumberFromText(text); }
 
 // As atoi reads it, without atoi's undefined overflow.
 static long ParseHour(const char *text) {

@@ -19,6 +19,6 @@ int TruncToInt(double value);
 int TruncExactProduct(double ratio, long long n);
 
 // XText, YText: ratios; Offset: rim; Position: clock hour. Texts are read as
-// atof and atoi read them.
+// atof and atoi read them in the "C" locale, whatever the process's locale.
 IntRect LayoutCup(const IntRect &client, const char *XText, const char *YText,
                   const char *Offset, const char *Position);

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ googletest
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth x11-apps
-  libstb-dev
+  libstb-dev libfast-float-dev libgtest-dev
   clang libclang-rt-14-dev
   libcairo2-dev fonts-dejavu-core
 )

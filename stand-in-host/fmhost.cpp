@@ -43,6 +43,8 @@ const char kUsage[] =
     "  --instance self      pass fmhost's own module as the instance\n"
     "  --click ID | --select ID=TEXT | --reset | --ok | --char C | --wait MS\n"
     "  --screenshot FILE.png   the open dialog as the screen shows it\n"
+    "  --measure ID         print control ID's client size and the text\n"
+    "                       metrics of a DC of the dialog\n"
     "                       steps applied in order to the call's dialog;\n"
     "                       OK is pressed after the last step\n"
     "  --timeout SECONDS    give up on the dialog after this long (default "
@@ -181,6 +183,25 @@ int Parse(int argc, char **argv, Options *o) {
           Print("screenshot: " + file);
         else
           Print("screenshot: failed, " + error);
+      }));
+    } else if (a == "--measure") {
+      if (!next(a.c_str(), &v) || !ParseInt(v, 0, 65535, &n))
+        return BadArguments("--measure needs a control ID");
+      const int id = int(n);
+      o->steps.push_back(DialogStep::Run([id](HWND dialog) {
+        RECT rc = {};
+        if (!GetClientRect(GetDlgItem(dialog, id), &rc)) {
+          Print("measure " + std::to_string(id) + ": no such control");
+          return;
+        }
+        HDC hdc = GetDC(dialog);
+        TEXTMETRICA tm = {};
+        GetTextMetricsA(hdc, &tm);
+        ReleaseDC(dialog, hdc);
+        Print("measure " + std::to_string(id) + ": client " +
+              std::to_string(rc.right) + "x" + std::to_string(rc.bottom) +
+              ", text " + std::to_string(tm.tmHeight) + "x" +
+              std::to_string(tm.tmAveCharWidth));
       }));
     } else if (a == "--timeout") {
       if (!next(a.c_str(), &v) || !ParseInt(v, 1, 86400, &n))

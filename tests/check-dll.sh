@@ -27,6 +27,15 @@ for lib in $imports; do
   esac
 done
 echo "imports: $imports"
+# The runtime's number readers follow the process-wide locale, which any
+# other module of the host may change: the plug-in reads its texts itself.
+crt=$(awk '/DLL Name: msvcrt.dll/{on=1;next} on&&/DLL Name:/{on=0} on&&NF>=3{print $3}' <<<"$dump")
+for fn in $crt; do
+  case "$fn" in
+  atof | strtod | _atof_l | _strtod_l | sscanf | setlocale | localeconv)
+    echo "FAIL: imports msvcrt's $fn, which depends on the process's locale"; fail=1 ;;
+  esac
+done
 flags=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$dump" | head -1)
 flags=$((16#$flags))
 check "DYNAMIC_BASE" "$(( (flags & 0x40) != 0 ))" 1

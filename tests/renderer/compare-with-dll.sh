@@ -16,9 +16,18 @@ done
 mkdir -p "$work"
 work=$(realpath "$work")
 
-# The dialog's default font under Wine at 96 dpi: tmHeight and
-# tmAveCharWidth, which place the DLL's labels.
-dll_metrics=16x7
+# The sketch area's size and the dialog's font metrics (tmHeight and
+# tmAveCharWidth, which place the DLL's labels) differ with the display's
+# dpi, so they are measured in this environment, not assumed.
+measured=$("$ORBT_RUN_WINE" "$state" "$ORBT_HOST" "$ORBT_PLUGIN" \
+  --call ORBT_Draw "1" --measure 124 --ok 2>&1 | sed -n 's/^measure 124: //p')
+size=$(sed -n 's/^client \([0-9]*x[0-9]*\),.*/\1/p' <<<"$measured")
+dll_metrics=$(sed -n 's/.*, text \([0-9]*x[0-9]*\)$/\1/p' <<<"$measured")
+if [ -z "$size" ] || [ -z "$dll_metrics" ]; then
+  echo "FAIL: could not measure the dialog (got '$measured')" >&2
+  exit 1
+fi
+echo "sketch area $size, dialog font $dll_metrics"
 
 # Centred, at each axis, between the axes, breaking through the edge, and
 # an empty cup.
@@ -37,12 +46,12 @@ for i in "${!cases[@]}"; do
     failed=1
     continue
   fi
-  if ! "$render" "$values" "$ours"; then
+  if ! "$render" --size "$size" "$values" "$ours"; then
     echo "FAIL $values: orbitrace-render failed" >&2
     failed=1
     continue
   fi
-  if out=$("$compare" "$dll" "$ours" --dll-metrics "$dll_metrics" \
+  if out=$("$compare" "$dll" "$ours" --size "$size" --dll-metrics "$dll_metrics" \
       --min 99 --diff "$work/diff-$i.png"); then
     echo "ok   $values: $out"
   else

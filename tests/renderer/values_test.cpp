@@ -1,5 +1,5 @@
-#include "sketch/value_lists.h"
 #include "orbitrace-render/sketch_cairo.h"
+#include "sketch/value_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -69,26 +69,38 @@ TEST(ParseValues, RefusesTextsThatAreNotItemsRatherThanGuessing) {
   }
 }
 
-TEST(GeometryFor, DefaultAreaGivesTheCapturedPictureUnderWine) {
-  // The capture frame is 350 x 324 there, and the picture drops its last row.
-  const PictureGeometry g = GeometryFor(kDefaultAreaWidth, kDefaultAreaHeight);
-  EXPECT_EQ(350, g.width);
-  EXPECT_EQ(323, g.height);
-  EXPECT_EQ(26, g.areaX);
-  EXPECT_EQ(26, g.areaY);
-  EXPECT_EQ(289, g.areaWidth);
-  EXPECT_EQ(263, g.areaHeight);
+TEST(GeometryFor, SketchAreasOfEachDpiGiveTheCapturedPicture) {
+  // Measured under Wine at 96, 120 and 144 dpi: the sketch area, and the
+  // capture frame less the row the capture drops, with the area's corner.
+  struct Case {
+    int areaWidth, areaHeight, width, height, areaX, areaY;
+  };
+  const Case cases[] = {{289, 263, 350, 323, 26, 26},
+                        {371, 338, 450, 415, 34, 34},
+                        {454, 394, 550, 485, 41, 39}};
+  for (const Case &c : cases) {
+    const PictureGeometry g = GeometryFor(c.areaWidth, c.areaHeight);
+    const std::string got =
+        std::to_string(g.width) + "x" + std::to_string(g.height) + " at (" +
+        std::to_string(g.areaX) + ", " + std::to_string(g.areaY) + ")";
+    const std::string want =
+        std::to_string(c.width) + "x" + std::to_string(c.height) + " at (" +
+        std::to_string(c.areaX) + ", " + std::to_string(c.areaY) + ")";
+    EXPECT_EQ(want, got) << "sketch area " << c.areaWidth << "x"
+                         << c.areaHeight;
+  }
 }
 
 TEST(GeometryFor, KeepsTheDialogsProportionsAtOtherSizes) {
   for (int w : {100, 289, 578, 1155, 4000})
     for (int h : {90, 263, 526, 1052}) {
       const PictureGeometry g = GeometryFor(w, h);
-      // Frame 200 x 185 units around an area of 165 x 150, 15 units in.
-      EXPECT_NEAR(200.0 * w / 165, g.width, 0.5) << w;
-      EXPECT_NEAR(185.0 * h / 150 - 1, g.height, 0.5) << h;
-      EXPECT_NEAR(15.0 * w / 165, g.areaX, 0.5) << w;
-      EXPECT_NEAR(15.0 * h / 150, g.areaY, 0.5) << h;
+      // Frame 200 x 185 units around an area of 165 x 150, 15 units in;
+      // within a pixel, since the dialog rounds area and frame separately.
+      EXPECT_NEAR(200.0 * w / 165, g.width, 1.0) << w;
+      EXPECT_NEAR(185.0 * h / 150 - 1, g.height, 1.0) << h;
+      EXPECT_NEAR(15.0 * w / 165, g.areaX, 1.0) << w;
+      EXPECT_NEAR(15.0 * h / 150, g.areaY, 1.0) << h;
       EXPECT_LT(g.areaX + w, g.width);
       EXPECT_LT(g.areaY + h, g.height);
     }

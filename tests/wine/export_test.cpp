@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <limits.h>
+#include <locale.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -16,10 +17,14 @@
 #include "host/entry.h"
 #include "render/cup_layout.h"
 #include "render/ring_layout.h"
-#include "tests/wine/pixels.h"
-#include "tests/wine/sketch_harness.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/host_memory.h"
+#include "tests/wine/pixels.h"
+#include "tests/wine/sketch_harness.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb/stb_image.h>
 
 namespace {
 
@@ -109,13 +114,19 @@ TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
   EXPECT_EQ(g.frame.bottom - 1, bi.biHeight)
       << "the capture frame's client height less one row";
   EXPECT_EQ(1, bi.biPlanes);
-  EXPECT_EQ(24, bi.biBitCount)
+  // A palette display gives 8 bits per pixel behind a table of 256
+  // colours; any deeper one 24 bits and no table.
+  const int bits = DisplayBits() <= 8 ? 8 : 24;
+  const uint32_t table = bits == 8 ? 256 * 4 : 0;
+  EXPECT_EQ(bits, bi.biBitCount)
       << "on a display of " << DisplayBits() << " bits";
   EXPECT_EQ(DWORD(BI_RGB), bi.biCompression);
-  EXPECT_EQ(0u, bi.biClrUsed) << "no colour table";
-  uint32_t row = (24u * bi.biWidth + 31) / 32 * 4;
-  EXPECT_EQ(40u + row * bi.biHeight, dib.size())
-      << "header, then the pixels at once, nothing more";
+  EXPECT_EQ(0u, bi.biClrUsed) << "a table as long as the bit count says";
+  EXPECT_EQ(40u + table, DibPixelOffset(dib.data(), dib.size()))
+      << "pixels right after the header and the colour table";
+  uint32_t row = (bits * uint32_t(bi.biWidth) + 31) / 32 * 4;
+  EXPECT_EQ(40u + table + row * bi.biHeight, dib.size())
+      << "header, table, then the pixels, nothing more";
 
   ASSERT_TRUE(OpenClipboardWithRetry());
   HBITMAP ddb = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
@@ -123,6 +134,8 @@ TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
   EXPECT_NE(0, GetObjectA(ddb, sizeof bm, &bm));
   EXPECT_EQ(bi.biWidth, bm.bmWidth);
   EXPECT_EQ(bi.biHeight, bm.bmHeight);
+  EXPECT_EQ(DisplayBits(), bm.bmBitsPixel * bm.bmPlanes)
+      << "a bitmap of the display's format";
 
   HPALETTE pal = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
   HPALETTE stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
@@ -168,80 +181,202 @@ Picture ClipboardPicture() {
   return pic;
 }
 
+// A solid colour (a pen's, a text's) as this display stores it: exact at 24
+// bits and more, quantised at 16, the nearest palette entry at 8.
+COLORREF DisplayedSolid(COLORREF c) {
+  HDC screen = GetDC(nullptr);
+  HDC hdc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 1, 1);
+  HGDIOBJ old = SelectObject(hdc, bitmap);
+  SetPixelV(hdc, 0, 0, c);
+  std::vector<uint32_t> px;
+  CopyDCPixels(hdc, 1, 1, &px);
+  SelectObject(hdc, old);
+  DeleteObject(bitmap);
+  DeleteDC(hdc);
+  ReleaseDC(nullptr, screen);
+  return px.empty() ? CLR_INVALID
+                    : RGB(px[0] >> 16 & 0xFF, px[0] >> 8 & 0xFF, px[0] & 0xFF);
+}
+
+// Where a point lies against the ellipse inscribed in `r`: below 1 inside.
+double EllipseLevel(const IntRect &r, double x, double y) {
+  double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
+  double a = (r.right - r.left) / 2.0, b = (r.bottom - r.top) / 2.0;
+  return (x - cx) * (x - cx) / (a * a) + (y - cy) * (y - cy) / (b * b);
+}
+
+// The pixels of one region of the sketch and what they show together.
+struct Region {
+  const char *name;
+  COLORREF colour; // what the plug-in fills it with
+  int pixels = 0, exact = 0;
+  double r = 0, g = 0, b = 0; // sums
+  void Add(COLORREF c) {
+    ++pixels;
+    exact += c == colour;
+    r += GetRValue(c), g += GetGValue(c), b += GetBValue(c);
+  }
+};
+
+// Each region holds its colour: every pixel exactly on a display of 24
+// bits or more; on fewer GDI quantises or dithers a brush, so there the
+// region's mean colour must be near it.
+void ExpectRegion(const Region &region) {
+  ASSERT_GT(region.pixels, 50) << region.name << " region is too small";
+  if (DisplayBits() >= 24) {
+    EXPECT_EQ(region.pixels, region.exact)
+        << region.name << ": pixels of RGB(" << int(GetRValue(region.colour))
+        << ", " << int(GetGValue(region.colour)) << ", "
+        << int(GetBValue(region.colour)) << ")";
+    return;
+  }
+  const int r = int(region.r / region.pixels),
+            g = int(region.g / region.pixels),
+            b = int(region.b / region.pixels);
+  const int off = std::max({abs(r - GetRValue(region.colour)),
+                            abs(g - GetGValue(region.colour)),
+                            abs(b - GetBValue(region.colour))});
+  EXPECT_LE(off, 40) << region.name << ": mean RGB(" << r << ", " << g << ", "
+                     << b << "), expected near RGB("
+                     << int(GetRValue(region.colour)) << ", "
+                     << int(GetGValue(region.colour)) << ", "
+                     << int(GetBValue(region.colour)) << ")";
+}
+
+// The picture shows the sketch of `values` (rim 1: a whole, centred cup):
+// the white area, the disc around the cup, the cup, and every hour figure
+// greyed where the layout puts it, with no dark glyph left.
+void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
+                  const char *y, const char *hour) {
+  ASSERT_GT(pic.image.width, 0);
+  const IntRect client = {0, 0, g.width, g.height};
+  const IntRect cup = LayoutCup(client, x, y, "1", hour);
+  const IntRect disc = {6, 6, g.width - 6, g.height - 6};
+  RingLabel labels[kRingLabelCount];
+  LayoutRing(client, g.lh, g.aw, labels);
+  auto inLabel = [&](int px, int py) {
+    for (const RingLabel &l : labels)
+      if (px >= l.xPos - g.aw && px < l.xPos + (l.count + 1) * g.aw &&
+          py >= l.yPos && py < l.yPos + g.lh)
+        return true;
+    return false;
+  };
+
+  Region white{"white area", RGB(255, 255, 255)}, discArea{"disc", kDisc},
+      cupArea{"cup", kCup};
+  for (int py = 0; py < g.height; ++py)
+    for (int px = 0; px < g.width; ++px) {
+      const COLORREF c = pic.At(g.sketch.x + px, g.sketch.y + py);
+      const double cx = px + 0.5, cy = py + 0.5;
+      if (EllipseLevel(cup, cx, cy) < 0.7)
+        cupArea.Add(c);
+      else if (EllipseLevel(cup, cx, cy) > 1.4 &&
+               EllipseLevel(disc, cx, cy) < 0.85)
+        discArea.Add(c);
+      else if (EllipseLevel(client, cx, cy) > 1.2 && !inLabel(px, py))
+        white.Add(c);
+    }
+  ExpectRegion(white);
+  ExpectRegion(discArea);
+  ExpectRegion(cupArea);
+
+  if (DisplayBits() >= 24) {
+    // The cup's exact place: an ellipse covers its rectangle's left and top
+    // but not its right and bottom.
+    RECT yellow = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    for (int py = 0; py < pic.image.height; ++py)
+      for (int px = 0; px < pic.image.width; ++px)
+        if (pic.At(px, py) == kCup) {
+          yellow.left = std::min<LONG>(yellow.left, px - g.sketch.x);
+          yellow.top = std::min<LONG>(yellow.top, py - g.sketch.y);
+          yellow.right = std::max<LONG>(yellow.right, px - g.sketch.x);
+          yellow.bottom = std::max<LONG>(yellow.bottom, py - g.sketch.y);
+        }
+    EXPECT_EQ(cup.left, yellow.left);
+    EXPECT_EQ(cup.top, yellow.top);
+    EXPECT_EQ(cup.right - 1, yellow.right);
+    EXPECT_EQ(cup.bottom - 1, yellow.bottom);
+  }
+
+  // The figures are drawn in a solid colour, which no display dithers.
+  const COLORREF grey = DisplayedSolid(kGrey);
+  for (const RingLabel &label : labels) {
+    int greyed = 0, dark = 0;
+    for (int py = label.yPos; py < label.yPos + g.lh; ++py)
+      for (int px = label.xPos; px < label.xPos + (label.count + 1) * g.aw;
+           ++px) {
+        COLORREF c = pic.At(g.sketch.x + px, g.sketch.y + py);
+        greyed += c == grey;
+        dark += c != CLR_INVALID && IsDark(c);
+      }
+    EXPECT_GE(greyed, 5) << "label " << label.text << " at (" << label.xPos
+                         << ", " << label.yPos << ")";
+    EXPECT_EQ(0, dark) << "label " << label.text;
+  }
+}
+
 TEST_F(ExportTest, PictureShowsDiscCupAndGreyLabels) {
-  if (DisplayBits() < 24)
-    GTEST_SKIP() << "colours are quantised on a " << DisplayBits()
-                 << "-bit display";
   Geometry g;
   SketchRun run =
       RunSketch(".30|.50|12|1", {DialogStep::Select(101, ".35"), Measure(&g)});
   ASSERT_EQ(".35|.50|12|1", run.call.result);
   Picture pic = ClipboardPicture();
-  ASSERT_GT(pic.image.width, 0);
+  ExpectSketch(pic, g, ".35", ".50", "12");
 
-  // The cup: rim 1 keeps it centred and whole.
-  IntRect cup =
-      LayoutCup(IntRect{0, 0, g.width, g.height}, ".35", ".50", "1", "12");
-  RECT yellow = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
-  for (int y = 0; y < pic.image.height; ++y)
-    for (int x = 0; x < pic.image.width; ++x)
-      if (pic.At(x, y) == kCup) {
-        yellow.left = std::min<LONG>(yellow.left, x - g.sketch.x);
-        yellow.top = std::min<LONG>(yellow.top, y - g.sketch.y);
-        yellow.right = std::max<LONG>(yellow.right, x - g.sketch.x);
-        yellow.bottom = std::max<LONG>(yellow.bottom, y - g.sketch.y);
-      }
-  EXPECT_EQ(cup.left, yellow.left);
-  EXPECT_EQ(cup.top, yellow.top);
-  EXPECT_EQ(cup.right - 1, yellow.right);
-  EXPECT_EQ(cup.bottom - 1, yellow.bottom);
-  EXPECT_EQ(kDisc, pic.At(g.sketch.x + g.width / 5, g.sketch.y + g.height / 2));
-  EXPECT_EQ(RGB(255, 255, 255), pic.At(g.sketch.x + 1, g.sketch.y + 1));
+  // What the stand-in host's --picture writes holds the same pixels, from
+  // a table of colours as from none.
+  const std::string file = "export-picture.png";
+  DibImage saved;
+  std::string error;
+  ASSERT_TRUE(SaveClipboardPicture(file, &saved, &error)) << error;
+  int w = 0, h = 0, n = 0;
+  unsigned char *png = stbi_load(file.c_str(), &w, &h, &n, 3);
+  ASSERT_NE(nullptr, png) << stbi_failure_reason();
+  EXPECT_EQ(pic.image.width, w);
+  EXPECT_EQ(pic.image.height, h);
+  EXPECT_EQ(pic.image.rgb.size(), size_t(w) * h * 3);
+  EXPECT_TRUE(pic.image.rgb.size() == size_t(w) * h * 3 &&
+              memcmp(png, pic.image.rgb.data(), pic.image.rgb.size()) == 0)
+      << "the PNG's pixels differ from the clipboard's";
+  stbi_image_free(png);
+  DeleteFileA(file.c_str());
+}
 
-  // Every label greyed where the layout puts it; no dark glyph left.
-  RingLabel labels[kRingLabelCount];
-  LayoutRing(IntRect{0, 0, g.width, g.height}, g.lh, g.aw, labels);
-  for (const RingLabel &label : labels) {
-    int grey = 0, dark = 0;
-    for (int y = label.yPos; y < label.yPos + g.lh; ++y)
-      for (int x = label.xPos; x < label.xPos + label.count * g.aw + g.aw;
-           ++x) {
-        COLORREF c = pic.At(g.sketch.x + x, g.sketch.y + y);
-        grey += c == kGrey;
-        dark += c != CLR_INVALID && IsDark(c);
-      }
-    EXPECT_GE(grey, 5) << "label " << label.text << " at (" << label.xPos
-                       << ", " << label.yPos << ")";
-    EXPECT_EQ(0, dark) << "label " << label.text;
-  }
+TEST_F(ExportTest, PictureDoesNotDependOnTheLocale) {
+  // Another module of the host process may set a decimal-comma locale in
+  // the runtime the plug-in shares; ".30" must still be three tenths.
+  std::vector<uint8_t> inC, inGerman;
+  std::string error;
+  RunSketch(".30|.40|3|-.20", {});
+  ASSERT_TRUE(ReadClipboardDib(&inC, &error)) << error;
+  const std::string saved = setlocale(LC_ALL, nullptr);
+  ASSERT_NE(nullptr, setlocale(LC_ALL, "German"));
+  const double there = atof(".30");
+  SketchRun run = RunSketch(".30|.40|3|-.20", {});
+  setlocale(LC_ALL, saved.c_str());
+  ASSERT_NE(0.3, there) << "precondition: the runtime's atof follows it";
+  EXPECT_EQ(".30|.40|3|-.20", run.call.result);
+  ASSERT_TRUE(ReadClipboardDib(&inGerman, &error)) << error;
+  EXPECT_TRUE(inC == inGerman) << "the picture changed with the locale";
 }
 
 TEST_F(ExportTest, OkAtOnceStillExportsTheWholeSketch) {
   // OK before the dialog has had its first paint, as a quick Enter would.
   DialogScript script;
   script.waitForPaint = false;
-  script.steps = {DialogStep::Ok()};
+  Geometry g;
+  script.steps = {Measure(&g), DialogStep::Ok()};
   std::string result;
   DialogOutcome outcome = RunWithDialogScript(script, [&] {
     LoadedPlugin self;
     self.module = GetModuleHandleA(nullptr);
     self.entry = FMExternCallProc;
-    result = CallFunction(self, 2, std::string(".35|.40|3|-.20")).result;
+    result = CallFunction(self, 2, std::string(".35|.40|3|1")).result;
   });
   EXPECT_TRUE(outcome.ok()) << outcome.error;
-  EXPECT_EQ(".35|.40|3|-.20", result);
-  if (DisplayBits() < 24)
-    return;
-  Picture pic = ClipboardPicture();
-  int disc = 0, grey = 0;
-  for (int y = 0; y < pic.image.height; ++y)
-    for (int x = 0; x < pic.image.width; ++x) {
-      disc += pic.At(x, y) == kDisc;
-      grey += pic.At(x, y) == kGrey;
-    }
-  EXPECT_GT(disc, pic.image.width * pic.image.height / 3)
-      << "the picture holds the disc";
-  EXPECT_GT(grey, 50) << "and the greyed hour figures";
+  EXPECT_EQ(".35|.40|3|1", result);
+  ExpectSketch(ClipboardPicture(), g, ".35", ".40", "3");
 }
 
 TEST_F(ExportTest, OkAfterResetReturnsTheItemTexts) {
@@ -314,29 +449,18 @@ TEST_F(ExportTest, PaletteStaysSmallOnDeepDisplays) {
   DeleteObject(pal);
 }
 
-TEST_F(ExportTest, RunsOnTheDisplayDepthAskedFor) {
-  const char *expected = getenv("ORBT_EXPECT_BITS");
-  if (expected == nullptr)
-    GTEST_SKIP() << "ORBT_EXPECT_BITS is not set for this run";
-  EXPECT_EQ(atoi(expected), DisplayBits());
-}
-
-TEST_F(ExportTest, CaptureConvertsAtThisDepth) {
-  Geometry g;
-  RunSketch(".35|.40|3|-.20", {Measure(&g)});
-  std::vector<uint8_t> dib;
-  std::string error;
-  ASSERT_TRUE(ReadClipboardDib(&dib, &error)) << error;
-  BITMAPINFOHEADER bi;
-  memcpy(&bi, dib.data(), sizeof bi);
-  EXPECT_EQ(24, bi.biBitCount) << "display of " << DisplayBits() << " bits";
-  EXPECT_EQ(g.frame.right, bi.biWidth);
-  Picture pic = ClipboardPicture();
-  // Some pixel of the disc survives the round trip, whatever the depth does
-  // to its exact colour.
-  COLORREF c = pic.At(g.sketch.x + g.width / 5, g.sketch.y + g.height / 2);
-  EXPECT_GT(GetRValue(c), 200);
-  EXPECT_LT(GetBValue(c), 60);
+TEST_F(ExportTest, RunsOnTheDisplayAskedFor) {
+  // Without this, an environment that silently fell back to the default
+  // display would pass for one that tested another.
+  const char *bits = getenv("ORBT_EXPECT_BITS");
+  const char *dpi = getenv("ORBT_EXPECT_DPI");
+  if (bits == nullptr || dpi == nullptr)
+    GTEST_SKIP() << "ORBT_EXPECT_BITS and ORBT_EXPECT_DPI are not set";
+  HDC screen = GetDC(nullptr);
+  const int logPixels = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(atoi(bits), DisplayBits()) << "bits per pixel";
+  EXPECT_EQ(atoi(dpi), logPixels) << "logical dpi";
 }
 
 } // namespace

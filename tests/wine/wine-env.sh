@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine environment of a test run: one Xvfb and one
-# persistent wineserver over a prefix kept in STATE_DIR (never ~/.wine).
-#   wine-env.sh start STATE_DIR [DEPTH]
+# persistent wineserver over a prefix kept in STATE_DIR (never ~/.wine), with
+# the display's colour depth (8, 16 or 24 bits) and logical dpi (96, 120 or
+# 144, as a clinic's 100, 125 or 150 % displays) asked for.
+#   wine-env.sh start STATE_DIR [DEPTH [DPI]]
 #   wine-env.sh stop STATE_DIR
 set -euo pipefail
 
-usage() { echo "usage: $0 start|stop STATE_DIR [DEPTH]" >&2; exit 2; }
+usage() { echo "usage: $0 start|stop STATE_DIR [DEPTH [DPI]]" >&2; exit 2; }
 [ $# -ge 2 ] || usage
-action=$1 depth=${3:-24}
+action=$1 depth=${3:-24} dpi=${4:-96}
+case "$depth" in 8 | 16 | 24) ;; *) echo "wine-env: depth $depth: use 8, 16 or 24" >&2; exit 2 ;; esac
+case "$dpi" in 96 | 120 | 144) ;; *) echo "wine-env: dpi $dpi: use 96, 120 or 144" >&2; exit 2 ;; esac
 state=$(realpath -m "$2") # Wine wants an absolute prefix
 prefix=$state/prefix
 
@@ -41,6 +45,8 @@ start)
   fi
   # Without a window manager Wine would wait 2 s for every hidden window.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  # Read when the server starts, so set before the persistent one.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
   wineserver -w
   wineserver -p </dev/null >"$state/wineserver.log" 2>&1
   {
@@ -49,7 +55,7 @@ start)
     echo "export WINEDEBUG=-all"
     echo "export WINEDLLOVERRIDES=mscoree,mshtml="
   } >"$state/env"
-  echo "wine-env: display :$display (depth $depth), prefix $prefix"
+  echo "wine-env: display :$display (depth $depth, $dpi dpi), prefix $prefix"
   ;;
 stop)
   if [ -f "$state/env" ]; then
