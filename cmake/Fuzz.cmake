@@ -7,7 +7,8 @@ find_program(ORBT_CLANGXX NAMES clang++-14 clang++)
 if(NOT ORBT_CLANGXX)
   message(FATAL_ERROR
     "clang++ not found: the fuzz tests need clang 14 and libclang-rt-14-dev "
-    "(apt-get install clang-14 libclang-rt-14-dev), or set ORBT_CLANGXX.")
+    "(apt-get install clang-14 libclang-rt-14-dev), or set ORBT_CLANGXX, "
+    "or configure with -DORBT_FUZZING=OFF to leave them out.")
 endif()
 
 set(ORBT_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all)
@@ -31,7 +32,8 @@ execute_process(
 if(NOT _probe_result EQUAL 0)
   message(FATAL_ERROR
     "${ORBT_CLANGXX} cannot link a libFuzzer target with ASan and UBSan "
-    "(is libclang-rt-14-dev installed?):\n${_probe_error}")
+    "(is libclang-rt-14-dev installed? -DORBT_FUZZING=OFF leaves the "
+    "fuzzers out):\n${_probe_error}")
 endif()
 
 # name: the target is fuzz_<name>, its entry point tests/fuzz/<name>_fuzz.cpp

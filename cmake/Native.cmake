@@ -69,10 +69,14 @@ function(orbt_wine_add env name)
     ENVIRONMENT "${ORBT_WIN32_ENV};ORBT_EXPECT_BITS=${bits};ORBT_EXPECT_DPI=${dpi}")
 endfunction()
 
-# A Win32 test program in an environment.
-function(orbt_wine_test env name)
-  orbt_wine_add(${env} ${name} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
-                ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe ${ARGN})
+# A Win32 test program in each of its environments (the table is
+# tests/wine/suites.cmake; the cross build makes the programs).
+function(orbt_win32_suite name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" "" "SOURCES;LINK;ENVS")
+  foreach(env ${arg_ENVS})
+    orbt_wine_add(${env} ${name} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
+                  ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe)
+  endforeach()
 endfunction()
 
 orbt_wine_env(wine 24 96)
@@ -80,23 +84,7 @@ orbt_wine_env(wine16 16 96)
 orbt_wine_env(wine8 8 96)
 orbt_wine_env(wine120 24 120)
 orbt_wine_env(wine144 24 144)
-
-# The same unit tests, built by the cross compiler with the plug-in's flags:
-# the layouts must give the same integers inside the DLL as natively.
-foreach(name unit_tests_win32 resources_test hostkit_test plugin_test
-             dialog_test faults_test load_test)
-  orbt_wine_test(wine ${name})
-endforeach()
-
-# What depends on the display's geometry and colours, in every environment
-# that changes them: the painting at every dpi, the clipboard picture at
-# every dpi and depth.
-foreach(env wine wine120 wine144)
-  orbt_wine_test(${env} paint_test)
-endforeach()
-foreach(env wine wine16 wine8 wine120 wine144)
-  orbt_wine_test(${env} export_test)
-endforeach()
+include(tests/wine/suites.cmake)
 
 orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
               ${ORBT_WINE_STATE} ${ORBT_WIN32_DIR})
@@ -104,6 +92,19 @@ orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
-# Fuzzing and sanitized unit tests, and the native renderer.
-include(cmake/Fuzz.cmake)
-include(cmake/Renderer.cmake)
+# Fuzzing and sanitized unit tests, and the native renderer: parts a machine
+# without clang's fuzzing runtime or without cairo can leave out and still
+# build and test the plug-in.
+option(ORBT_FUZZING "fuzzers and sanitized unit tests (clang, libclang-rt)" ON)
+option(ORBT_RENDERER "orbitrace-render and its tests (cairo)" ON)
+if(ORBT_FUZZING)
+  include(cmake/Fuzz.cmake)
+endif()
+if(ORBT_RENDERER)
+  include(cmake/Renderer.cmake)
+  install(TARGETS orbitrace-render RUNTIME DESTINATION bin)
+endif()
+
+# The plug-in goes to the host's extensions folder on the Windows machine;
+# installed here beside its documentation for copying there.
+install(FILES ${ORBT_WIN32_DIR}/Orbitrace.fmx DESTINATION share/orbitrace)

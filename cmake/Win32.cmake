@@ -70,44 +70,28 @@ add_executable(fmhost stand-in-host/fmhost.cpp)
 target_link_libraries(fmhost PRIVATE hostkit)
 target_link_options(fmhost PRIVATE ${ORBT_STATIC_LINK})
 
-function(orbt_win32_test name)
-  add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE gtest_main_win32)
+# One Win32 test program (the table is tests/wine/suites.cmake).
+function(orbt_win32_suite name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" "" "SOURCES;LINK;ENVS")
+  set(sources ${arg_SOURCES})
+  if(NOT sources)
+    set(sources tests/wine/${name}.cpp)
+  endif()
+  if(arg_PLUGIN)
+    list(APPEND sources tests/wine/sketch_harness.cpp tests/wine/pixels.cpp
+         $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+    list(APPEND arg_LINK orbt_pure)
+  endif()
+  add_executable(${name} ${sources})
+  if(arg_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE gtest_win32)
+  else()
+    target_link_libraries(${name} PRIVATE gtest_main_win32)
+  endif()
+  target_link_libraries(${name} PRIVATE hostkit ${arg_LINK})
   target_link_options(${name} PRIVATE ${ORBT_STATIC_LINK})
 endfunction()
-
-orbt_win32_test(unit_tests_win32 ${ORBT_UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests_win32 PRIVATE orbt_pure)
-
-orbt_win32_test(resources_test tests/wine/resources_test.cpp)
-target_link_libraries(resources_test PRIVATE hostkit version)
-
-orbt_win32_test(hostkit_test tests/wine/hostkit_test.cpp)
-target_link_libraries(hostkit_test PRIVATE hostkit)
-
-orbt_win32_test(plugin_test tests/wine/plugin_test.cpp)
-target_link_libraries(plugin_test PRIVATE hostkit orbt_pure)
-
-orbt_win32_test(dialog_test tests/wine/dialog_test.cpp tests/wine/sketch_harness.cpp
-    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
-target_link_libraries(dialog_test PRIVATE hostkit orbt_pure)
-
-orbt_win32_test(paint_test tests/wine/paint_test.cpp tests/wine/sketch_harness.cpp
-    tests/wine/pixels.cpp
-    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
-target_link_libraries(paint_test PRIVATE hostkit orbt_pure)
-
-orbt_win32_test(export_test tests/wine/export_test.cpp tests/wine/sketch_harness.cpp
-    tests/wine/pixels.cpp
-    $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
-target_link_libraries(export_test PRIVATE hostkit orbt_pure)
+include(tests/wine/suites.cmake)
 
 # The benchmark program.
 include(cmake/Bench.cmake)
-
-# Faults and load, against the built plug-in.
-add_executable(faults_test tests/wine/faults_test.cpp tests/wine/pixels.cpp)
-target_link_libraries(faults_test PRIVATE gtest_win32 hostkit)
-target_link_options(faults_test PRIVATE ${ORBT_STATIC_LINK})
-orbt_win32_test(load_test tests/wine/load_test.cpp)
-target_link_libraries(load_test PRIVATE hostkit psapi)

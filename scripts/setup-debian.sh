@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and testing Orbitrace needs on Debian 12, as root.
-# Idempotent: when every package is present it only checks and returns.
+# Installs what building and testing Orbitrace needs on Debian 12. Needs
+# root only when something is missing; when every package is present it only
+# checks and returns.
 set -euo pipefail
 
 packages=(
@@ -12,14 +13,9 @@ packages=(
   libcairo2-dev fonts-dejavu-core
 )
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup-debian.sh: run as root (it installs Debian packages)" >&2
-  exit 1
-fi
-
+need_arch=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  need_update=1
+  need_arch=1
 fi
 
 missing=()
@@ -29,9 +25,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "setup-debian.sh: installing ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Root is needed only for something to install.
+if [ "$need_arch" -eq 0 ] && [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
 fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup-debian.sh: missing ${missing[*]:-the i386 architecture}; run as root to install" >&2
+  exit 1
+fi
+
+if [ "$need_arch" -eq 1 ]; then
+  dpkg --add-architecture i386
+fi
+echo "setup-debian.sh: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

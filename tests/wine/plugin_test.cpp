@@ -129,63 +129,6 @@ TEST_F(PluginTest, FunctionsAreListedByName) {
   EXPECT_EQ(2, FindFunctionId(gPlugin.module, "ORBT_Draw"));
 }
 
-// The PE headers of the loaded module, as the loader sees them.
-const IMAGE_NT_HEADERS32 *NtHeaders(HMODULE module) {
-  const char *base = reinterpret_cast<const char *>(module);
-  const IMAGE_DOS_HEADER *dos =
-      reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
-  return reinterpret_cast<const IMAGE_NT_HEADERS32 *>(base + dos->e_lfanew);
-}
-
-TEST_F(PluginTest, ExportsOnlyTheEntryUnderItsModuleName) {
-  const char *base = reinterpret_cast<const char *>(gPlugin.module);
-  const IMAGE_NT_HEADERS32 *nt = NtHeaders(gPlugin.module);
-  ASSERT_EQ(IMAGE_FILE_MACHINE_I386, nt->FileHeader.Machine);
-  const IMAGE_DATA_DIRECTORY &dir =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-  ASSERT_NE(0u, dir.VirtualAddress) << "no export directory";
-  const IMAGE_EXPORT_DIRECTORY *exports =
-      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY *>(base +
-                                                       dir.VirtualAddress);
-  EXPECT_STREQ("Orbitrace.FMX", base + exports->Name);
-  ASSERT_EQ(1u, exports->NumberOfNames);
-  EXPECT_EQ(1u, exports->NumberOfFunctions);
-  const DWORD *names =
-      reinterpret_cast<const DWORD *>(base + exports->AddressOfNames);
-  EXPECT_STREQ("FMExternCallProc", base + names[0]);
-  EXPECT_EQ(reinterpret_cast<void *>(gPlugin.entry),
-            reinterpret_cast<void *>(
-                GetProcAddress(gPlugin.module, "FMExternCallProc")));
-}
-
-TEST_F(PluginTest, ImportsOnlySystemLibrariesAndIsHardened) {
-  const char *base = reinterpret_cast<const char *>(gPlugin.module);
-  const IMAGE_NT_HEADERS32 *nt = NtHeaders(gPlugin.module);
-  WORD flags = nt->OptionalHeader.DllCharacteristics;
-  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE)
-      << std::hex << flags;
-  EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << std::hex << flags;
-
-  const IMAGE_DATA_DIRECTORY &dir =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  ASSERT_NE(0u, dir.VirtualAddress);
-  const IMAGE_IMPORT_DESCRIPTOR *desc =
-      reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base +
-                                                        dir.VirtualAddress);
-  std::vector<std::string> imported;
-  for (; desc->Name != 0; ++desc)
-    imported.push_back(base + desc->Name);
-  ASSERT_FALSE(imported.empty());
-  for (const std::string &name : imported) {
-    bool system = lstrcmpiA(name.c_str(), "kernel32.dll") == 0 ||
-                  lstrcmpiA(name.c_str(), "user32.dll") == 0 ||
-                  lstrcmpiA(name.c_str(), "gdi32.dll") == 0 ||
-                  lstrcmpiA(name.c_str(), "msvcrt.dll") == 0;
-    EXPECT_TRUE(system) << "imports " << name
-                        << ", which a host machine need not have";
-  }
-}
-
 // --- The Draw call through the DLL -------------------------------------
 
 struct DrawResult {
