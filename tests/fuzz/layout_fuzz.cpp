@@ -7,6 +7,7 @@
 // newlines: horizontal ratio, vertical ratio, rim, hour. A missing text is
 // passed as a null pointer.
 #include "render/cup_layout.h"
+#include "render/number_text.h"
 #include "render/ring_layout.h"
 
 #include <limits.h>
@@ -52,10 +53,22 @@ long long Height(const IntRect &r) {
   return static_cast<long long>(r.bottom) - r.top;
 }
 
+// A text without hexadecimal, infinity or NaN is read as the C library's
+// strtod reads it in the "C" locale, bit for bit.
+void CheckNumber(const char *text) {
+  if (text == NULL || strpbrk(text, "xXiInN") != NULL)
+    return;
+  const double ours = NumberFromText(text), libc = strtod(text, NULL);
+  Check(memcmp(&ours, &libc, sizeof ours) == 0, "a number read unlike strtod");
+}
+
 void CheckCup(const IntRect &client, const char *x, const char *y,
               const char *rim, const char *hour) {
   const IntRect cup = LayoutCup(client, x, y, rim, hour);
   Check(cup == LayoutCup(client, x, y, rim, hour), "cup not deterministic");
+  CheckNumber(x);
+  CheckNumber(y);
+  CheckNumber(rim);
 
   // Without an hour the cup stays centred in the client area less its
   // 5-pixel margin: equal margins left and right, top and bottom.
@@ -89,18 +102,18 @@ void CheckCup(const IntRect &client, const char *x, const char *y,
 
   // A rim of exactly 1 leaves no room to move: every hour gives the centre
   // (unless the margin itself pushes the corner out of int range).
-  if (rim && strtod(rim, NULL) == 1.0 && client.left <= INT_MAX - 5 &&
+  if (rim && NumberFromText(rim) == 1.0 && client.left <= INT_MAX - 5 &&
       client.top <= INT_MAX - 5)
     Check(cup == centred, "a rim of 1 moved the cup");
 
   // A ratio of 1 spans the margin-less client width (when that fits an int).
   const long long ww = static_cast<long long>(client.right) - 5 -
                        (static_cast<long long>(client.left) + 5);
-  if (x && strtod(x, NULL) == 1.0 && ww > INT_MIN && ww < INT_MAX &&
+  if (x && NumberFromText(x) == 1.0 && ww > INT_MIN && ww < INT_MAX &&
       !Saturated(cup))
     Check(Width(cup) == ww, "a ratio of 1 is not the full width");
   // A ratio of 0 leaves at most the odd pixel.
-  if ((!x || strtod(x, NULL) == 0.0) && !Saturated(cup))
+  if ((!x || NumberFromText(x) == 0.0) && !Saturated(cup))
     Check(Width(cup) >= -1 && Width(cup) <= 1, "a ratio of 0 has width");
 }
 
