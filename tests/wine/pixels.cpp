@@ -47,9 +47,14 @@ bool IsDark(COLORREF c) {
 }
 
 int DisplayBits() {
-  HDC screen = GetDC(nullptr);
-  int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-  ReleaseDC(nullptr, screen);
+  // A run's display keeps its depth; asked once, since pictures are
+  // compared pixel by pixel.
+  static const int bits = [] {
+    HDC screen = GetDC(nullptr);
+    int n = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return n;
+  }();
   return bits;
 }
 

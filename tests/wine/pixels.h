@@ -29,7 +29,7 @@ RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area);
 
 bool IsDark(COLORREF c);
 
-// Bits per pixel of the screen.
+// Bits per pixel of the screen, as it was first asked.
 int DisplayBits();
 
 // Whether the screen shows `want` as `got`: exactly at 24 bits and more,
