@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/entry.h"
 #include "sketch/sketch_state.h"
-#include "tests/wine/sketch_harness.h"
 #include "stand-in-host/host_memory.h"
+#include "stand-in-host/plugin_host.h"
+#include "tests/wine/sketch_harness.h"
 
 namespace {
 
@@ -285,6 +288,187 @@ TEST_F(DialogTest, ResultIsBuiltFromTheSelectionsAtOk) {
                             {DialogStep::Select(kHorizontal, ".30")});
   EXPECT_EQ(".30|.40|3|-.20", run.call.result);
   EXPECT_EQ(".30|.40|3|-.20", Show(Outgoing()));
+}
+
+// A record whose call has ended, as the host's stack or heap leaves it:
+// its services only tell that they were used.
+bool gStaleRecordUsed = false;
+
+void FMX_API StaleSetSize(FMHandle, int32_t) { gStaleRecordUsed = true; }
+int32_t FMX_API StaleGetSize(FMHandle) {
+  gStaleRecordUsed = true;
+  return 0;
+}
+void FMX_API StaleHandle(FMHandle) { gStaleRecordUsed = true; }
+int16_t FMX_API StaleMemoryError() {
+  gStaleRecordUsed = true;
+  return 1;
+}
+
+struct InnerCall {
+  int32_t function;
+  std::string param;
+  std::string result;
+};
+
+// Makes `call` through the plug-in's entry with a record of its own, and
+// leaves that record spoiled afterwards.
+void CallWithPassingRecord(InnerCall *call) {
+  FMHandle parameter = HostNewHandle(0, "inner parameter");
+  HostSetText(parameter, call->param.data(), int32_t(call->param.size()));
+  FMHandle result = HostNewHandle(0, "inner result");
+  std::unique_ptr<ExternCallRecord> record(new ExternCallRecord());
+  record->whichCall = kExternalCall;
+  record->parm2 = call->function;
+  record->parm3 = int32_t(reinterpret_cast<intptr_t>(parameter));
+  record->result = int32_t(reinterpret_cast<intptr_t>(result));
+  record->instanceID =
+      int32_t(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
+  HostFillServices(record.get());
+  FMExternCallProc(record.get());
+  call->result = HostText(result);
+  HostDisposeHandle(parameter);
+  HostDisposeHandle(result);
+  record->instanceID = 0;
+  record->cSetHandleSize = StaleSetSize;
+  record->cGetHandleSize = StaleGetSize;
+  record->cLockHandle = StaleHandle;
+  record->cUnlockHandle = StaleHandle;
+  record->cMemoryError = StaleMemoryError;
+  static std::vector<std::unique_ptr<ExternCallRecord>> spent;
+  spent.push_back(std::move(record));
+}
+
+const UINT kCallInside = WM_APP + 1;
+
+// The host's window on the calling thread: the dialog's loop dispatches
+// its messages, as it does the host's timers and menu commands.
+LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
+                                LPARAM lParam) {
+  if (msg == kCallInside) {
+    CallWithPassingRecord(reinterpret_cast<InnerCall *>(lParam));
+    return 1;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateHostWindow(DWORD style) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = HostWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "OrbitraceTestHost";
+  RegisterClassA(&wc); // fails harmlessly once registered
+  return CreateWindowA("OrbitraceTestHost", "host", style, 100, 100, 600, 400,
+                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+BOOL CALLBACK PressOkOnOtherDialogs(HWND hwnd, LPARAM outer) {
+  char cls[16] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (hwnd != reinterpret_cast<HWND>(outer) && strcmp(cls, "#32770") == 0)
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(120, BN_CLICKED), 0);
+  return TRUE;
+}
+
+TEST_F(DialogTest, ACallInsideTheDialogLeavesItAlone) {
+  const InnerCall calls[] = {
+      {2, "1|1|1|1|Inner", "$$002$$"},
+      {0, "", "Orbitrace v1.3"},
+  };
+  HWND host = CreateHostWindow(WS_OVERLAPPEDWINDOW); // hidden: not the owner
+  ASSERT_NE(nullptr, host);
+  for (const InnerCall &c : calls) {
+    SCOPED_TRACE("function " + std::to_string(c.function));
+    gStaleRecordUsed = false;
+    InnerCall inner = c;
+    inner.result.clear();
+    bool answered = false;
+    std::string caption;
+    Values during, afterReset, incoming;
+    HWND open = nullptr;
+    COLORREF apex = 0;
+    SketchRun run = RunSketch(
+        ".35|.40|3|-.20|Outer",
+        {DialogStep::Click(kHorizontalDown), DialogStep::Run([&](HWND d) {
+           DWORD_PTR answer = 0;
+           answered = SendMessageTimeoutA(host, kCallInside, 0,
+                                          reinterpret_cast<LPARAM>(&inner),
+                                          SMTO_NORMAL, 5000, &answer) != 0;
+           if (!answered) // a second dialog: end it, or the call never ends
+             EnumThreadWindows(GetWindowThreadProcessId(d, nullptr),
+                               PressOkOnOtherDialogs,
+                               reinterpret_cast<LPARAM>(d));
+           SyncWithDialog(d);
+           char text[256] = "";
+           GetWindowTextA(d, text, sizeof text);
+           caption = text;
+           during = Selections(d);
+           incoming = {gXval, gYval, gPosition, gEdge};
+           open = ghwnd;
+           // The arrows come from the module of the call still running.
+           InvalidateRect(d, nullptr, TRUE);
+           WaitUntilPainted(d);
+           SyncWithDialog(d);
+           HWND button = GetDlgItem(d, kHorizontalUp);
+           HDC hdc = GetDC(button);
+           apex = GetPixel(hdc, 8, 7);
+           ReleaseDC(button, hdc);
+         }),
+         DialogStep::Reset(),
+         DialogStep::Run([&](HWND d) { afterReset = Selections(d); })});
+    EXPECT_TRUE(answered) << "the inner call did not return at once";
+    EXPECT_EQ(c.result, inner.result);
+    EXPECT_EQ("Outer", caption);
+    EXPECT_EQ(".30|.40|3|-.20", Show(during));
+    EXPECT_EQ(".35|.40|3|-.20", Show(incoming)) << "the incoming values";
+    EXPECT_EQ(".35|.40|3|-.20", Show(afterReset));
+    EXPECT_NE(nullptr, open);
+    EXPECT_EQ(RGB(0, 0, 0), apex) << "arrow of button 112 after a repaint";
+    EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+    EXPECT_FALSE(gStaleRecordUsed)
+        << "the outer call went on through the inner call's record";
+  }
+  DestroyWindow(host);
+}
+
+struct OwnerCase {
+  const char *what;
+  bool hostWindow;
+  bool active; // the host's window active on the calling thread
+};
+
+TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
+  const OwnerCase cases[] = {
+      {"no window on the calling thread", false, false},
+      {"the host's window active", true, true},
+      {"the host's window in the background", true, false},
+  };
+  for (const OwnerCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    HWND host = nullptr;
+    if (c.hostWindow) {
+      host = CreateHostWindow(WS_OVERLAPPEDWINDOW);
+      ShowWindow(host, c.active ? SW_SHOW : SW_SHOWNOACTIVATE);
+      if (c.active)
+        SetActiveWindow(host);
+      else
+        SetActiveWindow(nullptr);
+    }
+    ASSERT_EQ(c.active ? host : nullptr, GetActiveWindow())
+        << "the active window before the call";
+    HWND owner = reinterpret_cast<HWND>(1);
+    bool hostEnabled = true;
+    RunSketch("1", {DialogStep::Run([&](HWND d) {
+                owner = GetWindow(d, GW_OWNER);
+                hostEnabled = host != nullptr && IsWindowEnabled(host);
+              })});
+    EXPECT_EQ(host, owner);
+    if (host != nullptr) {
+      EXPECT_FALSE(hostEnabled) << "the host is disabled while it is open";
+      EXPECT_TRUE(IsWindowEnabled(host)) << "and enabled again after";
+      DestroyWindow(host);
+    }
+  }
 }
 
 } // namespace

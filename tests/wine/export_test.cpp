@@ -190,6 +190,7 @@ void ExpectSketchOf(const std::string &values, const Geometry &g,
         yellow.right = std::max<LONG>(yellow.right, x - at.x);
         yellow.bottom = std::max<LONG>(yellow.bottom, y - at.y);
       }
+  ASSERT_LE(yellow.left, yellow.right) << "no cup in the picture of " << values;
   EXPECT_EQ(cup.left, yellow.left) << "cup of " << values;
   EXPECT_EQ(cup.top, yellow.top) << "cup of " << values;
   EXPECT_EQ(cup.right - 1, yellow.right) << "cup of " << values;
