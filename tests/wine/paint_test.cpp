@@ -382,6 +382,11 @@ const Repaint kRepaints[] = {
        MapWindowPoints(sketch, d, reinterpret_cast<POINT *>(&rc), 2);
        InvalidateRect(d, &rc, TRUE);
      }},
+    {"the dialog alone, not its controls",
+     [](HWND d) {
+       RedrawWindow(d, nullptr, nullptr,
+                    RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+     }},
     {"the sketch area alone", [](HWND d) { Invalidate(d, kSketchArea, TRUE); }},
     {"a step button alone", [](HWND d) { Invalidate(d, 113, TRUE); }},
     {"everything at once, the capture frame shown first",
