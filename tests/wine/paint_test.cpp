@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "export/clipboard.h"
 #include "render/cup_layout.h"
 #include "render/render.h"
 #include "render/ring_layout.h"
@@ -551,7 +552,7 @@ __attribute__((noinline)) LONG PoisonStack() {
   return area[0];
 }
 
-TEST_F(PaintTest, NothingIsDrawnWithoutASketchArea) {
+TEST_F(PaintTest, NothingIsDrawnOrCapturedWithoutTheDialog) {
   RunSketch("1", {});
   ASSERT_FALSE(IsWindow(ghwnd)) << "the ended dialog's handle stays behind";
   struct Drawing {
@@ -560,9 +561,7 @@ TEST_F(PaintTest, NothingIsDrawnWithoutASketchArea) {
   };
   const Drawing drawings[] = {
       {"DrawBackroundEllipse", DrawBackroundEllipse},
-      {"DrawForegroundEllipse", DrawForegroundEllipse},
       {"DrawRing", DrawRing},
-      {"EraseRing", EraseRing},
       {"Redraw", [](HDC) { Redraw(); }},
   };
   HDC screen = GetDC(nullptr);
@@ -590,6 +589,11 @@ TEST_F(PaintTest, NothingIsDrawnWithoutASketchArea) {
   SelectObject(hdc, old);
   DeleteObject(bitmap);
   DeleteDC(hdc);
+  PoisonStack();
+  HBITMAP captured = CreateClippedBitmap();
+  EXPECT_EQ(nullptr, captured) << "a capture without a capture frame";
+  if (captured != nullptr)
+    DeleteObject(captured);
 }
 
 TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
