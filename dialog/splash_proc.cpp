@@ -66,6 +66,7 @@ static void OnInitDialog(HWND hwnd) {
   // Recorded now, not only at the first paint, so that a combo box
   // notification before that paint draws into this dialog.
   ghwnd = hwnd;
+  // The sketch area paints itself from now on (SketchAreaProc).
   gStaticProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(GetDlgItem(hwnd, IDC_SKETCH_AREA), GWLP_WNDPROC,
                         reinterpret_cast<LONG_PTR>(SketchAreaProc)));
@@ -136,12 +137,14 @@ static void PaintStepButton(HDC hdc, const StepButton &button) {
   DeleteObject(hBitmap);
 }
 
-// The sketch area paints itself whole: white, whatever the colour scheme
-// (the static control's own fill takes a system colour: the window colour
-// on Windows, ButtonHilight under Wine), then the parts of the hour figures
-// that cross into it, the disc and the cup. Without this a repaint of the
-// sketch area alone (an uncovering, an assistive tool) would leave it blank,
-// and OK would export the blank.
+// The sketch area paints itself whole: white, whatever the colour scheme,
+// then the parts of the hour figures that cross into it, the disc and the
+// cup. Left to the static control, a repaint of the sketch area alone (an
+// uncovering, an assistive tool) would leave it blank, and OK would export
+// the blank. The static tells its parent nothing after its fill, which is
+// why it is given this procedure: WM_CTLCOLORSTATIC comes before the fill,
+// and the white rectangle does not take its brush but a system colour (the
+// window colour on Windows, ButtonHilight under Wine).
 static void PaintSketchArea(HWND sketch) {
   PAINTSTRUCT ps;
   HDC hdc = BeginPaint(sketch, &ps);

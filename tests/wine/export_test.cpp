@@ -1,5 +1,7 @@
 // OK as a whole: the result text and the picture on the clipboard, its
-// formats, header and pixels, and OK with the clipboard held elsewhere.
+// formats, header and pixels, whatever stood before OK (repaints, colour
+// schemes), and OK with the clipboard held elsewhere. Past the usual length
+// because all of it checks one picture with the same helpers.
 #include <gtest/gtest.h>
 #include <windows.h>
 

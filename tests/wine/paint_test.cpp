@@ -1,5 +1,7 @@
 // The sketch as the screen shows it: disc, cup, clock ring, step buttons,
-// and what repainting and thousands of steps leave behind.
+// and what repainting and thousands of steps leave behind. One file past
+// the usual length: every case reads the same scene of one dialog, and one
+// test program per half would only copy those helpers.
 #include <gtest/gtest.h>
 #include <windows.h>
 
