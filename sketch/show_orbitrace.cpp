@@ -24,8 +24,6 @@ static void AppendBounded(char *buffer, size_t size, const char *text) {
   buffer[used + length] = '\0';
 }
 
-static void OpenSketch(FMHandle parameter, FMHandle result);
-
 // Set while a sketch dialog is open. The dialog's loop dispatches the
 // host's messages and timers, and an enabled host window can be used, so a
 // Draw call can arrive inside a Draw call; it would overwrite the state of
@@ -53,17 +51,6 @@ static HWND DialogOwner() {
     EnumThreadWindows(GetCurrentThreadId(), FindOwnerWindow,
                       reinterpret_cast<LPARAM>(&owner));
   return owner;
-}
-
-void ShowOrbitrace(FMHandle parameter, FMHandle result) {
-  // Refused before anything is read or cleared: the open dialog's values,
-  // its window and its record stay as they are.
-  if (InterlockedExchange(&gDialogOpen, 1) != 0) {
-    WriteText(result, kParameterError);
-    return;
-  }
-  OpenSketch(parameter, result);
-  InterlockedExchange(&gDialogOpen, 0);
 }
 
 static void OpenSketch(FMHandle parameter, FMHandle result) {
@@ -120,4 +107,15 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   AppendBounded(parmout, sizeof parmout, "|");
   AppendBounded(parmout, sizeof parmout, gEdge2);
   WriteText(result, parmout);
+}
+
+void ShowOrbitrace(FMHandle parameter, FMHandle result) {
+  // Refused before anything is read or cleared: the open dialog's values,
+  // its window and its record stay as they are.
+  if (InterlockedExchange(&gDialogOpen, 1) != 0) {
+    WriteText(result, kParameterError);
+    return;
+  }
+  OpenSketch(parameter, result);
+  InterlockedExchange(&gDialogOpen, 0);
 }
