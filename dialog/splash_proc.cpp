@@ -208,21 +208,20 @@ static void OnPaint(HWND hwnd) {
     HWND window = GetDlgItem(hwnd, button.id);
     HDC hdc = BeginPaint(window, &ps);
     PaintStepButton(hdc, button);
-    if (button.id == IDC_LOCATION_DOWN)
-      Redraw();
     EndPaint(window, &ps);
   }
 
-  // The sketch area paints itself whole (PaintSketchArea), after the erase
-  // that may have run over it. The figures' parts outside it are drawn here,
-  // on the erased background only, with the origin at its corner.
+  // The sketch area paints itself whole (PaintSketchArea), once, after the
+  // erase that may have run over it; drawn earlier in this paint too (after
+  // the last arrow, as it once was) it would only flicker. The figures'
+  // parts outside it are drawn here, on the erased background only, with
+  // the origin at its corner.
   HWND sketch = GetDlgItem(hwnd, IDC_SKETCH_AREA);
   RedrawWindow(sketch, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   RECT rc;
-  POINT corner = {0, 0};
-  if (dialogDC != nullptr && GetClientRect(sketch, &rc) &&
-      MapWindowPoints(sketch, hwnd, &corner, 1) != 0) {
-    POINT oldOrigin;
+  if (dialogDC != nullptr && GetClientRect(sketch, &rc)) {
+    POINT corner = {0, 0}, oldOrigin;
+    MapWindowPoints(sketch, hwnd, &corner, 1);
     SetViewportOrgEx(dialogDC, corner.x, corner.y, &oldOrigin);
     ExcludeClipRect(dialogDC, rc.left, rc.top, rc.right, rc.bottom);
     SetTextColor(dialogDC, kLabelColour);
