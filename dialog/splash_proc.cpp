@@ -33,6 +33,14 @@ static const StepButton *FindStepButton(int id) {
   return nullptr;
 }
 
+// Hour figures on the screen: black, whatever the colour scheme. The
+// dialog's erase leaves the scheme's window-text colour in its paint DC.
+static const COLORREF kLabelColour = RGB(0, 0, 0);
+
+// The sketch area's own window procedure, the static control's, kept while
+// the sketch area paints itself (SketchAreaProc).
+static WNDPROC gStaticProc;
+
 static HINSTANCE PluginInstance() {
   return reinterpret_cast<HINSTANCE>(
       static_cast<intptr_t>(gFMExternCallPtr->instanceID));
@@ -51,10 +59,17 @@ static void CentreDialog(HWND hwnd) {
   SetWindowPos(hwnd, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE);
 }
 
+static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
+                                       LPARAM lParam);
+
 static void OnInitDialog(HWND hwnd) {
   // Recorded now, not only at the first paint, so that a combo box
   // notification before that paint draws into this dialog.
   ghwnd = hwnd;
+  // The sketch area paints itself from now on (SketchAreaProc).
+  gStaticProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(GetDlgItem(hwnd, IDC_SKETCH_AREA), GWLP_WNDPROC,
+                        reinterpret_cast<LONG_PTR>(SketchAreaProc)));
   CentreDialog(hwnd);
   FillValueLists();
   SelectIncomingValues();
@@ -89,11 +104,25 @@ static void OnReset() {
   Redraw();
 }
 
+// The capture frame's area in the dialog's client coordinates.
+static RECT CaptureArea(HWND hwnd) {
+  HWND frame = GetDlgItem(hwnd, IDC_CAPTURE_FRAME);
+  RECT rc = {0, 0, 0, 0};
+  GetClientRect(frame, &rc);
+  MapWindowPoints(frame, hwnd, reinterpret_cast<POINT *>(&rc), 2);
+  return rc;
+}
+
 static void OnOk(HWND hwnd) {
   SaveSelections();
-  // The picture is read off the screen: a paint still pending (OK pressed
-  // the moment the dialog appeared) would leave it blank.
-  UpdateWindow(hwnd);
+  // The picture is read off the screen, so the screen must show the sketch
+  // of exactly the values just saved, whatever it showed a moment ago (a
+  // paint still pending, a selection changed without a notification,
+  // something drawn over it): the capture frame's area is painted afresh
+  // from the combo boxes, and every other pending paint is done with it.
+  RECT area = CaptureArea(hwnd);
+  RedrawWindow(hwnd, &area, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   HDC hdc = GetRingDC();
   EraseRing(hdc);
   SendItToTheClipboard(hwnd);
@@ -108,43 +137,109 @@ static void PaintStepButton(HDC hdc, const StepButton &button) {
   DeleteObject(hBitmap);
 }
 
-static void OnPaint(HWND hwnd) {
+// The sketch area paints itself whole: white, whatever the colour scheme,
+// then the parts of the hour figures that cross into it, the disc and the
+// cup. Left to the static control, a repaint of the sketch area alone (an
+// uncovering, an assistive tool) would leave it blank, and OK would export
+// the blank. The static tells its parent nothing after its fill, which is
+// why it is given this procedure: WM_CTLCOLORSTATIC comes before the fill,
+// and the white rectangle does not take its brush but a system colour (the
+// window colour on Windows, ButtonHilight under Wine).
+static void PaintSketchArea(HWND sketch) {
   PAINTSTRUCT ps;
+  HDC hdc = BeginPaint(sketch, &ps);
+  RECT rc;
+  if (hdc != nullptr && GetClientRect(sketch, &rc)) {
+    FillRect(hdc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    // On Windows the static's DC may reach beyond it (CS_PARENTDC); the
+    // dialog draws the figures' parts out there.
+    IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
+    SetTextColor(hdc, kLabelColour);
+    DrawRing(hdc);
+    DrawBackroundEllipse(hdc);
+    Redraw();
+  }
+  EndPaint(sketch, &ps);
+}
+
+static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
+                                       LPARAM lParam) {
+  WNDPROC original = gStaticProc;
+  switch (msg) {
+  case WM_PAINT:
+    PaintSketchArea(sketch);
+    return 0;
+  case WM_ENABLE:
+  case WM_SYSCOLORCHANGE: {
+    // The static paints itself at once on these, in its system colour.
+    LRESULT answer = CallWindowProcA(original, sketch, msg, wParam, lParam);
+    InvalidateRect(sketch, nullptr, FALSE);
+    return answer;
+  }
+  case WM_NCDESTROY:
+    SetWindowLongPtrA(sketch, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(original));
+    break;
+  default:
+    break;
+  }
+  return CallWindowProcA(original, sketch, msg, wParam, lParam);
+}
+
+static void OnPaint(HWND hwnd) {
   ShowWindow(GetDlgItem(hwnd, IDC_CAPTURE_FRAME), SW_HIDE);
   ghwnd = hwnd;
+  // The dialog's own BeginPaint comes first: it erases the background, and
+  // left to the default handling after this procedure it would erase what
+  // is drawn here (the hour figures outside the sketch area, and on Windows,
+  // where painting a child does not take it out of its parent's update
+  // region, the step arrows too). The erase is asked for even when the
+  // invalidation did not ask: the figures are drawn transparently, and
+  // drawn again over themselves their smoothed edges would darken.
+  HRGN update = CreateRectRgn(0, 0, 0, 0);
+  if (GetUpdateRgn(hwnd, update, FALSE) > NULLREGION)
+    InvalidateRgn(hwnd, update, TRUE);
+  DeleteObject(update);
+  PAINTSTRUCT psDialog;
+  HDC dialogDC = BeginPaint(hwnd, &psDialog);
+  PAINTSTRUCT ps;
 
   for (const StepButton &button : kStepButtons) {
     HWND window = GetDlgItem(hwnd, button.id);
     HDC hdc = BeginPaint(window, &ps);
     PaintStepButton(hdc, button);
-    if (button.id == IDC_LOCATION_DOWN)
-      Redraw();
     EndPaint(window, &ps);
   }
 
-  // The white rectangle paints itself first: the dialog is painted before
-  // its controls, and BeginPaint on the rectangle from here would validate
-  // it before it ever filled itself white. The ring goes through a DC of
-  // the dialog, since one of the rectangle's own is clipped to it.
+  // The sketch area paints itself whole (PaintSketchArea), once, after the
+  // erase that may have run over it; drawn earlier in this paint too (after
+  // the last arrow, as it once was) it would only flicker. The figures'
+  // parts outside it are drawn here, on the erased background only, with
+  // the origin at its corner.
   HWND sketch = GetDlgItem(hwnd, IDC_SKETCH_AREA);
-  UpdateWindow(sketch);
-  HDC hdc = BeginPaint(sketch, &ps);
-  HDC ringDC = GetRingDC();
-  DrawRing(ringDC);
-  ReleaseRingDC(ringDC);
-  DrawBackroundEllipse(hdc);
-  Redraw();
-  EndPaint(sketch, &ps);
+  RedrawWindow(sketch, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  RECT rc;
+  if (dialogDC != nullptr && GetClientRect(sketch, &rc)) {
+    POINT corner = {0, 0}, oldOrigin;
+    MapWindowPoints(sketch, hwnd, &corner, 1);
+    SetViewportOrgEx(dialogDC, corner.x, corner.y, &oldOrigin);
+    ExcludeClipRect(dialogDC, rc.left, rc.top, rc.right, rc.bottom);
+    SetTextColor(dialogDC, kLabelColour);
+    DrawRing(dialogDC);
+    SetViewportOrgEx(dialogDC, oldOrigin.x, oldOrigin.y, nullptr);
+  }
+  EndPaint(hwnd, &psDialog);
 }
 
 static void OnChar(HWND hwnd, WPARAM code) {
   if (code != '&')
     return;
   HWND sketch = GetDlgItem(hwnd, IDC_SKETCH_AREA);
+  RECT rc;
+  if (!GetClientRect(sketch, &rc))
+    return;
   HDC hdc = GetDC(sketch);
   DrawBackroundEllipse(hdc);
-  RECT rc;
-  GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc);
   SelectEllipseClip(hdc, rc);
   DrawForegroundEllipse(hdc);
   ReleaseDC(sketch, hdc);

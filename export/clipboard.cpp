@@ -5,10 +5,13 @@
 #include "sketch/sketch_state.h"
 
 HBITMAP CreateClippedBitmap() {
+  // Without the capture frame there is nothing to capture (and
+  // GetDC(nullptr) would be the whole screen).
   HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
-  HDC hScrDC = GetDC(frame);
   RECT rect;
-  GetClientRect(frame, &rect);
+  if (frame == nullptr || !GetClientRect(frame, &rect))
+    return nullptr;
+  HDC hScrDC = GetDC(frame);
   HDC hMemDC = CreateCompatibleDC(hScrDC);
   int xScrn = GetDeviceCaps(hScrDC, HORZRES);
   int yScrn = GetDeviceCaps(hScrDC, VERTRES);
@@ -45,13 +48,29 @@ static HPALETTE CopyOfDefaultPalette() {
   return CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal));
 }
 
+// Clipboard managers, clipboard history and remote-desktop clipboard sync
+// hold the clipboard for milliseconds: one failed attempt would lose the
+// picture. A few more within about 100 ms, then give up as before.
+static const int kOpenClipboardRetries = 10;
+static const DWORD kOpenClipboardWaitMs = 10;
+
+static bool OpenClipboardSoon(HWND owner) {
+  for (int retry = 0;; ++retry) {
+    if (OpenClipboard(owner))
+      return true;
+    if (retry == kOpenClipboardRetries)
+      return false;
+    Sleep(kOpenClipboardWaitMs);
+  }
+}
+
 void SendItToTheClipboard(HWND mydialog) {
   HPALETTE hPal = nullptr;
   HBITMAP hBitmap = CreateClippedBitmap();
   if (hBitmap != nullptr)
     hPal = GetSystemPalette();
 
-  if (OpenClipboard(mydialog)) {
+  if (OpenClipboardSoon(mydialog)) {
     EmptyClipboard();
     if (hBitmap != nullptr) {
       // A null handle would announce a format rendered on request, which

@@ -14,6 +14,10 @@ static FMHandle HandleFromField(int32_t field) {
 }
 
 extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb) {
+  // A call can arrive while a Draw dialog is open (its loop dispatches the
+  // host's messages); once served, the record of the call that is still
+  // running is the current one again, not this one, which ends here.
+  ExternCallRecord *outer = gFMExternCallPtr;
   gFMExternCallPtr = pb;
   switch (pb->whichCall) {
   case kInitialise:
@@ -26,6 +30,7 @@ extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb) {
   default:
     break;
   }
+  gFMExternCallPtr = outer;
 }
 
 int32_t Do_Init(int16_t /*version*/) { return 4; }

@@ -7,13 +7,15 @@ static const COLORREF kCupColour = RGB(255, 255, 0);
 
 void DrawForegroundEllipse(HDC hdc) {
   char XText[256], YText[256], Offset[256], Position[256];
+  // Without the sketch area's rectangle there is no cup to place.
+  RECT rc;
+  if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc))
+    return;
   HPEN pen = CreatePen(PS_SOLID, 1, kCupColour);
   HBRUSH brush = CreateSolidBrush(kCupColour);
   HGDIOBJ hpenOld = SelectObject(hdc, pen);
   HGDIOBJ hbrushOld = SelectObject(hdc, brush);
 
-  RECT rc;
-  GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc);
   // Unread texts stay empty rather than holding stack garbage.
   XText[0] = YText[0] = Offset[0] = Position[0] = '\0';
   GetWindowTextA(GetDlgItem(ghwnd, IDC_VERTICAL), YText, sizeof YText);

@@ -17,13 +17,15 @@ void SelectEllipseClip(HDC hdc, const RECT &rect) {
 }
 
 void DrawBackroundEllipse(HDC hdc) {
+  // Without the sketch area's rectangle there is no disc to place.
+  RECT rc;
+  if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc))
+    return;
   HPEN pen = CreatePen(PS_SOLID, 2, kDiscColour);
   HBRUSH brush = CreateSolidBrush(kDiscColour);
   HGDIOBJ hpenOld = SelectObject(hdc, pen);
   HGDIOBJ hbrushOld = SelectObject(hdc, brush);
 
-  RECT rc;
-  GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc);
   DiscLayout layout = LayoutDisc(FromRect(rc));
   RECT clip = {layout.clip.left, layout.clip.top, layout.clip.right,
                layout.clip.bottom};

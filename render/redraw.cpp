@@ -4,12 +4,15 @@
 #include "sketch/sketch_state.h"
 
 void Redraw() {
+  // Without the sketch area (a stale ghwnd) there is nothing to draw on, and
+  // GetDC(nullptr) would be the whole screen.
   HWND sketch = GetDlgItem(ghwnd, IDC_SKETCH_AREA);
+  RECT rc;
+  if (sketch == nullptr || !GetClientRect(sketch, &rc))
+    return;
   HDC hdc = GetDC(sketch);
   DrawBackroundEllipse(hdc);
 
-  RECT rc;
-  GetClientRect(sketch, &rc);
   IntRect inset = CupClipRect(IntRect{rc.left, rc.top, rc.right, rc.bottom});
   RECT clip = {inset.left, inset.top, inset.right, inset.bottom};
   SelectEllipseClip(hdc, clip);

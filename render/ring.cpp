@@ -25,7 +25,9 @@ void DrawRing(HDC hdc) {
   TEXTMETRICA tMetric;
   RingLabel labels[kRingLabelCount];
 
-  GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rect);
+  // Without the sketch area's rectangle there is no ring to place.
+  if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rect))
+    return;
   SetBkMode(hdc, TRANSPARENT);
   GetTextMetricsA(hdc, &tMetric);
   LayoutRing(IntRect{rect.left, rect.top, rect.right, rect.bottom},

@@ -24,7 +24,36 @@ static void AppendBounded(char *buffer, size_t size, const char *text) {
   buffer[used + length] = '\0';
 }
 
-void ShowOrbitrace(FMHandle parameter, FMHandle result) {
+// Set while a sketch dialog is open. The dialog's loop dispatches the
+// host's messages and timers, and an enabled host window can be used, so a
+// Draw call can arrive inside a Draw call; it would overwrite the state of
+// the open dialog, which shares it.
+static LONG gDialogOpen;
+
+static BOOL CALLBACK FindOwnerWindow(HWND hwnd, LPARAM lParam) {
+  bool tool = (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !tool) {
+    *reinterpret_cast<HWND *>(lParam) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The host's window that the dialog belongs to, so that the host is
+// disabled while it is open and it stays above the host. GetActiveWindow
+// finds none when the host is in the background (another program active,
+// a scheduled script); then the calling thread's top-level window nearest
+// the top that a user could reach (visible, enabled, not a tool window such
+// as a tooltip or a palette), if it has one.
+static HWND DialogOwner() {
+  HWND owner = GetActiveWindow();
+  if (owner == nullptr)
+    EnumThreadWindows(GetCurrentThreadId(), FindOwnerWindow,
+                      reinterpret_cast<LPARAM>(&owner));
+  return owner;
+}
+
+static void OpenSketch(FMHandle parameter, FMHandle result) {
   char parmin[kFieldSize];
   char parmout[kFieldSize];
   int32_t ParmLength = gFMExternCallPtr->cGetHandleSize(parameter);
@@ -61,7 +90,7 @@ void ShowOrbitrace(FMHandle parameter, FMHandle result) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(
       static_cast<intptr_t>(gFMExternCallPtr->instanceID));
   INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SKETCH),
-                                  GetActiveWindow(), SplashProc, 0);
+                                  DialogOwner(), SplashProc, 0);
   // Without a dialog the user chose nothing: report the error the host
   // already knows instead of values from an earlier call.
   if (ended <= 0) {
@@ -78,4 +107,15 @@ void ShowOrbitrace(FMHandle parameter, FMHandle result) {
   AppendBounded(parmout, sizeof parmout, "|");
   AppendBounded(parmout, sizeof parmout, gEdge2);
   WriteText(result, parmout);
+}
+
+void ShowOrbitrace(FMHandle parameter, FMHandle result) {
+  // Refused before anything is read or cleared: the open dialog's values,
+  // its window and its record stay as they are.
+  if (InterlockedExchange(&gDialogOpen, 1) != 0) {
+    WriteText(result, kParameterError);
+    return;
+  }
+  OpenSketch(parameter, result);
+  InterlockedExchange(&gDialogOpen, 0);
 }

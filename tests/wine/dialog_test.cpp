@@ -1,14 +1,19 @@
 // The sketch dialog driven with real messages: set-up, the value lists and
-// their selections, stepping, Reset, and the ways it does not close.
+// their selections, stepping, Reset, the ways it does not close, its owner
+// and calls made while it is open. A little past the usual length, all of
+// it on the same dialog helpers.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "host/entry.h"
 #include "sketch/sketch_state.h"
-#include "tests/wine/sketch_harness.h"
 #include "stand-in-host/host_memory.h"
+#include "tests/wine/sketch_harness.h"
 
 namespace {
 
@@ -285,6 +290,147 @@ TEST_F(DialogTest, ResultIsBuiltFromTheSelectionsAtOk) {
                             {DialogStep::Select(kHorizontal, ".30")});
   EXPECT_EQ(".30|.40|3|-.20", run.call.result);
   EXPECT_EQ(".30|.40|3|-.20", Show(Outgoing()));
+}
+
+struct InnerCall {
+  int32_t function;
+  std::string param;
+  std::string result;
+};
+
+// Makes `call` through the plug-in's entry, as CallFunction does, but with
+// a record that outlives it: a plug-in that went on using it would then
+// only be caught by the test, not crash it.
+void CallWithLastingRecord(InnerCall *call) {
+  static ExternCallRecord record;
+  FMHandle parameter = HostNewHandle(0, "inner parameter");
+  HostSetText(parameter, call->param.data(), int32_t(call->param.size()));
+  FMHandle result = HostNewHandle(0, "inner result");
+  memset(&record, 0, sizeof record);
+  record.whichCall = kExternalCall;
+  record.parm2 = call->function;
+  record.parm3 = int32_t(reinterpret_cast<intptr_t>(parameter));
+  record.result = int32_t(reinterpret_cast<intptr_t>(result));
+  record.instanceID =
+      int32_t(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
+  HostFillServices(&record);
+  FMExternCallProc(&record);
+  call->result = HostText(result);
+  HostDisposeHandle(parameter);
+  HostDisposeHandle(result);
+}
+
+const UINT kCallInside = WM_APP + 1;
+
+// The host's window on the calling thread: the dialog's loop dispatches
+// its messages, as it does the host's timers and menu commands.
+LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam,
+                                LPARAM lParam) {
+  if (msg == kCallInside)
+    CallWithLastingRecord(reinterpret_cast<InnerCall *>(lParam));
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateHostWindow(DWORD style) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = HostWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "OrbitraceTestHost";
+  RegisterClassA(&wc); // fails harmlessly once registered
+  return CreateWindowA("OrbitraceTestHost", "host", style, 100, 100, 600, 400,
+                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+BOOL CALLBACK PressOkOnOtherDialogs(HWND hwnd, LPARAM outer) {
+  char cls[16] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (hwnd != reinterpret_cast<HWND>(outer) && strcmp(cls, "#32770") == 0)
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(120, BN_CLICKED), 0);
+  return TRUE;
+}
+
+TEST_F(DialogTest, ACallInsideTheDialogLeavesItAlone) {
+  const InnerCall calls[] = {
+      {kDrawFunction, "1|1|1|1|Inner", "$$002$$"},
+      {kVersionFunction, "", "Orbitrace v1.3"},
+  };
+  HWND host = CreateHostWindow(WS_OVERLAPPEDWINDOW); // hidden: not the owner
+  ASSERT_NE(nullptr, host);
+  for (const InnerCall &c : calls) {
+    SCOPED_TRACE("function " + std::to_string(c.function));
+    InnerCall inner = {c.function, c.param, ""};
+    bool answered = false, sameDialog = false, sameRecord = false;
+    Values during, incoming, afterReset;
+    SketchRun run = RunSketch(
+        ".35|.40|3|-.20",
+        {DialogStep::Click(kHorizontalDown), DialogStep::Run([&](HWND d) {
+           ExternCallRecord *outer = gFMExternCallPtr;
+           DWORD_PTR answer = 0;
+           answered = SendMessageTimeoutA(host, kCallInside, 0,
+                                          reinterpret_cast<LPARAM>(&inner),
+                                          SMTO_NORMAL, 5000, &answer) != 0;
+           if (!answered) // a second dialog: end it, or the call never ends
+             EnumThreadWindows(GetWindowThreadProcessId(d, nullptr),
+                               PressOkOnOtherDialogs,
+                               reinterpret_cast<LPARAM>(d));
+           SyncWithDialog(d);
+           sameRecord = gFMExternCallPtr == outer;
+           sameDialog = ghwnd == d;
+           during = Selections(d);
+           incoming = {gXval, gYval, gPosition, gEdge};
+         }),
+         DialogStep::Reset(),
+         DialogStep::Run([&](HWND d) { afterReset = Selections(d); })});
+    EXPECT_TRUE(answered) << "the inner call did not return at once";
+    EXPECT_EQ(c.result, inner.result);
+    EXPECT_TRUE(sameRecord) << "the record of the call still running";
+    EXPECT_TRUE(sameDialog) << "ghwnd";
+    EXPECT_EQ(".30|.40|3|-.20", Show(during));
+    EXPECT_EQ(".35|.40|3|-.20", Show(incoming)) << "the incoming values";
+    EXPECT_EQ(".35|.40|3|-.20", Show(afterReset));
+    EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+  }
+  DestroyWindow(host);
+}
+
+struct OwnerCase {
+  const char *what;
+  bool hostWindow;
+  bool active; // the host's window active on the calling thread
+};
+
+TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
+  const OwnerCase cases[] = {
+      {"no window on the calling thread", false, false},
+      {"the host's window active", true, true},
+      {"the host's window in the background", true, false},
+  };
+  for (const OwnerCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    HWND host = nullptr;
+    if (c.hostWindow) {
+      host = CreateHostWindow(WS_OVERLAPPEDWINDOW);
+      ShowWindow(host, c.active ? SW_SHOW : SW_SHOWNOACTIVATE);
+      if (c.active)
+        SetActiveWindow(host);
+      else
+        SetActiveWindow(nullptr);
+    }
+    ASSERT_EQ(c.active ? host : nullptr, GetActiveWindow())
+        << "the active window before the call";
+    HWND owner = reinterpret_cast<HWND>(1);
+    bool hostEnabled = true;
+    RunSketch("1", {DialogStep::Run([&](HWND d) {
+                owner = GetWindow(d, GW_OWNER);
+                hostEnabled = host != nullptr && IsWindowEnabled(host);
+              })});
+    EXPECT_EQ(host, owner);
+    if (host != nullptr) {
+      EXPECT_FALSE(hostEnabled) << "the host is disabled while it is open";
+      EXPECT_TRUE(IsWindowEnabled(host)) << "and enabled again after";
+      DestroyWindow(host);
+    }
+  }
 }
 
 } // namespace

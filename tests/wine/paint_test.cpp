@@ -1,16 +1,21 @@
 // The sketch as the screen shows it: disc, cup, clock ring, step buttons,
-// and what repainting and thousands of steps leave behind.
+// and what repainting and thousands of steps leave behind. One file past
+// the usual length: every case reads the same scene of one dialog, and one
+// test program per half would only copy those helpers.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <math.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
 
+#include "export/clipboard.h"
 #include "render/cup_layout.h"
 #include "render/render.h"
 #include "render/ring_layout.h"
+#include "sketch/sketch_state.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/host_memory.h"
 #include "tests/wine/gdi_probe.h"
@@ -260,7 +265,9 @@ TEST_F(PaintTest, EachStepRedrawsAtOnce) {
                         {122, ".30", ".40", "2", "-.20"},
                         {118, ".30", ".40", "2", "-.25"},
                         {107, ".30", ".45", "2", "-.25"},
-                        {112, ".35", ".45", "2", "-.25"}};
+                        {112, ".35", ".45", "2", "-.25"},
+                        // Reset: back to the opening values, drawn at once.
+                        {126, ".35", ".40", "3", "-.20"}};
   std::vector<std::string> failures;
   RunSketch(
       ".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
@@ -349,37 +356,6 @@ TEST_F(PaintTest, RingLabelsStandWhereTheLayoutPutsThem) {
   EXPECT_EQ(4, outside) << "labels wholly outside the sketch area";
 }
 
-TEST_F(PaintTest, RepaintKeepsWhiteAreaAndLabels) {
-  Scene s;
-  LabelCells cells;
-  bool frameHidden = false;
-  RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
-              ShowWindow(GetDlgItem(d, kCaptureFrame), SW_SHOW);
-              RedrawWindow(d, nullptr, nullptr,
-                           RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN |
-                               RDW_FRAME | RDW_UPDATENOW);
-              WaitUntilPainted(d);
-              frameHidden = !IsWindowVisible(GetDlgItem(d, kCaptureFrame));
-              s = Look(d);
-              cells = RingCells(s);
-            })});
-  EXPECT_TRUE(frameHidden) << "the capture frame is hidden at every paint";
-  EXPECT_EQ(kWhite, s.At(1, 1));
-  EXPECT_EQ(kWhite, s.At(s.width - 2, s.height - 2));
-  EXPECT_EQ(kDisc, s.At(s.width / 5, s.height / 2));
-  for (int i = 0; i < kRingLabelCount; ++i)
-    EXPECT_GE(DarkPixelsInCell(s, cells.labels[i], cells.extent[i]), 5)
-        << "label " << cells.labels[i].text << " after a full repaint";
-}
-
-TEST_F(PaintTest, CaptureFrameIsHiddenAfterThePaint) {
-  bool visible = true;
-  RunSketch("1", {DialogStep::Run([&](HWND d) {
-              visible = IsWindowVisible(GetDlgItem(d, kCaptureFrame));
-            })});
-  EXPECT_FALSE(visible);
-}
-
 // The arrow bitmaps: apex at column 8, row 7 (upper) or row 8 (lower).
 void ExpectArrow(HWND dialog, int id, bool upper, const char *when) {
   Snapshot b = SnapClient(GetDlgItem(dialog, id));
@@ -402,6 +378,121 @@ void ExpectArrow(HWND dialog, int id, bool upper, const char *when) {
 
 const int kUpper[] = {107, 112, 117, 122};
 const int kLower[] = {108, 113, 118, 123};
+
+// What a repaint can spoil: every pixel of the capture frame's area (the
+// sketch area, the ring around it) and of the step buttons, in dialog client
+// coordinates.
+std::vector<RECT> SketchAndButtons(HWND dialog) {
+  std::vector<RECT> areas;
+  for (int id : {int(kCaptureFrame), 107, 108, 112, 113, 117, 118, 122, 123}) {
+    HWND control = GetDlgItem(dialog, id);
+    RECT rc;
+    GetClientRect(control, &rc);
+    MapWindowPoints(control, dialog, reinterpret_cast<POINT *>(&rc), 2);
+    areas.push_back(rc);
+  }
+  return areas;
+}
+
+// A repaint of the dialog or of one control, as a theme or colour change,
+// the host, an assistive tool or an uncovering causes it.
+struct Repaint {
+  const char *what;
+  void (*cause)(HWND dialog);
+};
+
+void Invalidate(HWND dialog, int id, BOOL erase) {
+  InvalidateRect(id == 0 ? dialog : GetDlgItem(dialog, id), nullptr, erase);
+}
+
+const Repaint kRepaints[] = {
+    {"the dialog, with erase", [](HWND d) { Invalidate(d, 0, TRUE); }},
+    {"the dialog, without erase", [](HWND d) { Invalidate(d, 0, FALSE); }},
+    {"the dialog's part over the sketch area",
+     [](HWND d) {
+       HWND sketch = GetDlgItem(d, kSketchArea);
+       RECT rc;
+       GetClientRect(sketch, &rc);
+       MapWindowPoints(sketch, d, reinterpret_cast<POINT *>(&rc), 2);
+       InvalidateRect(d, &rc, TRUE);
+     }},
+    {"the dialog alone, not its controls",
+     [](HWND d) {
+       RedrawWindow(d, nullptr, nullptr,
+                    RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+     }},
+    {"the sketch area alone", [](HWND d) { Invalidate(d, kSketchArea, TRUE); }},
+    {"a step button alone", [](HWND d) { Invalidate(d, 113, TRUE); }},
+    {"everything at once, the capture frame shown first",
+     [](HWND d) {
+       ShowWindow(GetDlgItem(d, kCaptureFrame), SW_SHOW);
+       RedrawWindow(d, nullptr, nullptr,
+                    RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME |
+                        RDW_UPDATENOW);
+     }},
+};
+
+TEST_F(PaintTest, EveryRepaintLeavesTheSketchWhole) {
+  if (!ColoursComparable())
+    printf("note: colours are dithered at %d bits per pixel; only the "
+           "shapes and the pixels' sameness are checked\n",
+           DisplayBits());
+  for (const Repaint &repaint : kRepaints) {
+    SCOPED_TRACE(repaint.what);
+    Scene first, after;
+    LabelCells cells;
+    std::vector<RECT> areas;
+    bool frameHidden = false;
+    RunSketch(".50|.50|3|.50", {DialogStep::Run([&](HWND d) {
+                first = Look(d);
+                areas = SketchAndButtons(d);
+                cells = RingCells(first);
+                repaint.cause(d);
+                // Nothing is left to paint once a paint has begun; the
+                // dialog answers only when it has also ended.
+                WaitUntilPainted(d);
+                SyncWithDialog(d);
+                frameHidden = !IsWindowVisible(GetDlgItem(d, kCaptureFrame));
+                after = Look(d);
+                for (int id : kUpper)
+                  ExpectArrow(d, id, true, repaint.what);
+                for (int id : kLower)
+                  ExpectArrow(d, id, false, repaint.what);
+              })});
+    EXPECT_TRUE(frameHidden) << "the capture frame is hidden at every paint";
+    ASSERT_EQ(first.snap.width, after.snap.width);
+    EXPECT_TRUE(ShowsColour(after.At(1, 1), kWhite))
+        << "sketch area corner " << Hex(after.At(1, 1));
+    EXPECT_TRUE(ShowsColour(after.At(after.width / 5, after.height / 2), kDisc))
+        << "disc " << Hex(after.At(after.width / 5, after.height / 2));
+    for (int i = 0; i < kRingLabelCount; ++i)
+      EXPECT_GE(DarkPixelsInCell(after, cells.labels[i], cells.extent[i]), 5)
+          << "label " << cells.labels[i].text;
+    // Against the dialog's first paint, which the tests above check.
+    int changed = 0;
+    POINT firstChange = {-1, -1};
+
+    for (const RECT &area : areas)
+      for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+          if (first.snap.At(x, y) != after.snap.At(x, y) && changed++ == 0)
+            firstChange = {x, y};
+    EXPECT_EQ(0, changed) << "pixels that differ from the first paint, first "
+                          << "at (" << firstChange.x << ", " << firstChange.y
+                          << "): "
+                          << Hex(after.snap.At(firstChange.x, firstChange.y))
+                          << " instead of "
+                          << Hex(first.snap.At(firstChange.x, firstChange.y));
+  }
+}
+
+TEST_F(PaintTest, CaptureFrameIsHiddenAfterThePaint) {
+  bool visible = true;
+  RunSketch("1", {DialogStep::Run([&](HWND d) {
+              visible = IsWindowVisible(GetDlgItem(d, kCaptureFrame));
+            })});
+  EXPECT_FALSE(visible);
+}
 
 TEST_F(PaintTest, StepButtonsShowTheirArrows) {
   RunSketch("1", {DialogStep::Run([&](HWND d) {
@@ -483,6 +574,59 @@ TEST_F(PaintTest, DrawingLeavesTheCallersObjectsSelected) {
   EXPECT_TRUE(brushKept) << "the disc's brush is still selected";
   EXPECT_TRUE(penAfterCup) << "the cup's pen is still selected";
   EXPECT_TRUE(brushAfterCup) << "the cup's brush is still selected";
+}
+
+// Leaves rectangles (0, 0, 200, 200) in the stack below the caller, so that
+// a RECT read there before it is set would draw something.
+__attribute__((noinline)) LONG PoisonStack() {
+  volatile LONG area[2048];
+  for (int i = 0; i < 2048; ++i)
+    area[i] = i % 4 < 2 ? 0 : 200;
+  return area[0];
+}
+
+TEST_F(PaintTest, NothingIsDrawnOrCapturedWithoutTheDialog) {
+  RunSketch("1", {});
+  ASSERT_FALSE(IsWindow(ghwnd)) << "the ended dialog's handle stays behind";
+  struct Drawing {
+    const char *name;
+    void (*draw)(HDC);
+  };
+  const Drawing drawings[] = {
+      {"DrawBackroundEllipse", DrawBackroundEllipse},
+      {"DrawRing", DrawRing},
+      {"Redraw", [](HDC) { Redraw(); }},
+  };
+  HDC screen = GetDC(nullptr);
+  HDC hdc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 300);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(hdc, bitmap);
+  const RECT all = {0, 0, 300, 300};
+  for (const Drawing &drawing : drawings) {
+    FillRect(hdc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Snapshot before = SnapClient(GetDesktopWindow());
+    PoisonStack();
+    drawing.draw(hdc);
+    Snapshot after = SnapClient(GetDesktopWindow());
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(CopyDCPixels(hdc, 300, 300, &pixels));
+    int drawn = 0, onScreen = 0;
+    for (uint32_t p : pixels)
+      drawn += p != 0xFFFFFF;
+    for (size_t i = 0; i < before.pixels.size(); ++i)
+      onScreen += before.pixels[i] != after.pixels[i];
+    EXPECT_EQ(0, drawn) << drawing.name << " drew on the given DC";
+    EXPECT_EQ(0, onScreen) << drawing.name << " drew on the screen";
+  }
+  SelectObject(hdc, old);
+  DeleteObject(bitmap);
+  DeleteDC(hdc);
+  PoisonStack();
+  HBITMAP captured = CreateClippedBitmap();
+  EXPECT_EQ(nullptr, captured) << "a capture without a capture frame";
+  if (captured != nullptr)
+    DeleteObject(captured);
 }
 
 TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {

@@ -1,5 +1,8 @@
 #include "tests/wine/pixels.h"
 
+#include <stdio.h>
+#include <stdlib.h>
+
 #include "stand-in-host/clipboard_picture.h"
 
 COLORREF Snapshot::At(int x, int y) const {
@@ -41,4 +44,38 @@ RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area) {
 
 bool IsDark(COLORREF c) {
   return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
+}
+
+int DisplayBits() {
+  // A run's display keeps its depth; asked once, since pictures are
+  // compared pixel by pixel.
+  static const int bits = [] {
+    HDC screen = GetDC(nullptr);
+    int n = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return n;
+  }();
+  return bits;
+}
+
+bool ColoursComparable() { return DisplayBits() >= 16; }
+
+bool ShowsColour(COLORREF got, COLORREF want) {
+  int bits = DisplayBits();
+  if (bits >= 24)
+    return got == want;
+  if (bits < 16)
+    return true;
+  return abs(GetRValue(got) - GetRValue(want)) <= 8 &&
+         abs(GetGValue(got) - GetGValue(want)) <= 8 &&
+         abs(GetBValue(got) - GetBValue(want)) <= 8;
+}
+
+std::string Hex(COLORREF c) {
+  if (c == CLR_INVALID)
+    return "(outside)";
+  char text[16];
+  snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(c), GetGValue(c),
+           GetBValue(c));
+  return text;
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <string>
 #include <vector>
 
 struct Snapshot {
@@ -27,3 +28,16 @@ Snapshot SnapClient(HWND window);
 RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area);
 
 bool IsDark(COLORREF c);
+
+// Bits per pixel of the screen, as it was first asked.
+int DisplayBits();
+
+// Whether the screen shows `want` as `got`: exactly at 24 bits and more,
+// within the rounding of 5 or 6 bits a channel at 16. At 8 bits and fewer
+// colours are dithered and any colour is accepted; a test says so when
+// ColoursComparable() is false.
+bool ShowsColour(COLORREF got, COLORREF want);
+bool ColoursComparable();
+
+// "#RRGGBB", for messages.
+std::string Hex(COLORREF c);
