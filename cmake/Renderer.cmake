@@ -41,7 +41,10 @@ add_executable(renderer_tests
     tests/renderer/values_test.cpp
     tests/renderer/cli_test.cpp
     tests/renderer/vector_test.cpp
-    tests/renderer/raster_test.cpp)
+    tests/renderer/raster_test.cpp
+    tests/renderer/history_input_test.cpp
+    tests/renderer/history_flags_test.cpp
+    tests/renderer/history_report_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_sketch_cairo ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)

@@ -41,8 +41,8 @@ add_patient() {
   } >"$expected"
 }
 add_patient '"Doe, Jane"' RL 7 3
-add_patient '"O''Brien ""Pat"""' L 2
-add_patient 'P-20' RL 20
+add_patient "\"O'Brien \"\"Pat\"\"\"" L 2
+add_patient 'P-30' RL 30
 
 # The header in another order with a column the report leaves; rows from
 # the end backwards, so dates and patients come out of order.
@@ -67,7 +67,7 @@ if [ "$mode" = html ]; then
     --no-first-run --disable-background-networking --disable-component-update \
     --disable-sync --user-data-dir="$work/profile" \
     --enable-logging=stderr --v=0 \
-    --hide-scrollbars --window-size=1200,5200 --screenshot="$work/page.png" \
+    --hide-scrollbars --window-size=1200,7000 --screenshot="$work/page.png" \
     "file://$work/report.html" 2>chromium.log
   if grep -E 'CONSOLE|Uncaught' chromium.log; then
     echo "chromium logged console messages" >&2
