@@ -10,7 +10,6 @@
 #include <math.h>
 #include <strings.h>
 
-
 namespace {
 
 struct Rgb {

@@ -10,6 +10,7 @@ packages=(
   libstb-dev
   clang libclang-rt-14-dev
   libcairo2-dev fonts-dejavu-core
+  libcsv-dev chromium poppler-utils
 )
 
 if [ "$(id -u)" -ne 0 ]; then

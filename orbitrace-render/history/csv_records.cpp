@@ -9,7 +9,7 @@ namespace {
 struct Reader {
   const std::function<void(const CsvRecord &)> *record;
   CsvRecord current;
-  int line = 0;              // the line being fed to the parser
+  int line = 0;               // the line being fed to the parser
   bool betweenRecords = true; // nothing of a record fed since the last one
 };
 
@@ -72,6 +72,7 @@ void ReadCsvRecords(
     r.betweenRecords = true;
   }
   if (csv_fini(&parser, OnField, OnRecordEnd, &r) != 0)
-    error(r.current.line, "a quoted field is not closed by the end of the file");
+    error(r.current.line,
+          "a quoted field is not closed by the end of the file");
   csv_free(&parser);
 }

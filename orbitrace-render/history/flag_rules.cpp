@@ -124,15 +124,13 @@ std::string FlagSentence(const Flag &flag, const FlagThresholds &thresholds) {
   case kFlagRise:
     s = Capitalised(kEyeName[flag.eye]) +
         " eye: the vertical cup-to-disc ratio rose by " +
-        FormatHundredths(thresholds.rise) +
-        " or more since the first visit (" +
+        FormatHundredths(thresholds.rise) + " or more since the first visit (" +
         FormatHundredths(flag.baseVertical) + " on " +
         FormatIsoDate(flag.baseDate) + "): " + points + ".";
     break;
   case kFlagDifference:
     s = "The vertical cup-to-disc ratios of the two eyes differ by " +
-        FormatHundredths(thresholds.difference) + " or more on " + points +
-        ".";
+        FormatHundredths(thresholds.difference) + " or more on " + points + ".";
     break;
   case kFlagHigh:
     s = Capitalised(kEyeName[flag.eye]) +

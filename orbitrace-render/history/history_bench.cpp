@@ -51,7 +51,8 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   }
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, &spool, [](const VisitProblem &) {}, &error)) {
+  if (!SpoolVisits(
+          csv, &spool, [](const VisitProblem &) {}, &error)) {
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
     return kExitFailed;
   }
@@ -120,8 +121,8 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
         << std::setprecision(2) << std::setw(10) << s.seconds
         << std::setprecision(3) << std::setw(12) << per * 1000
         << std::setprecision(2) << std::setw(11) << per / batchPer << "x"
-        << std::setprecision(1) << std::setw(12) << s.megabytes
-        << std::setw(13) << s.peak << "\n";
+        << std::setprecision(1) << std::setw(12) << s.megabytes << std::setw(13)
+        << s.peak << "\n";
   }
   out << "\nreport time per sketch within 1.5x of --batch: "
       << (within ? "yes" : "NO") << "\n";

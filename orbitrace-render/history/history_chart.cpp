@@ -94,8 +94,12 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   // A little room at both ends, and a year around a single date.
   const int pad = last == first ? 182 : std::max(15, (last - first) / 25);
   const double from = first - pad, to = last + pad;
-  auto X = [&](int day) { return left + (day - from) / (to - from) * (right - left); };
-  auto Y = [&](int hundredths) { return bottom - hundredths / 100.0 * (bottom - top); };
+  auto X = [&](int day) {
+    return left + (day - from) / (to - from) * (right - left);
+  };
+  auto Y = [&](int hundredths) {
+    return bottom - hundredths / 100.0 * (bottom - top);
+  };
 
   // Ratio grid, 0 to 1, in fifths when there is room for their labels.
   const int step = bottom - top >= 90 ? 20 : 50;

@@ -105,8 +105,8 @@ int HistoryMain(int argc, const char *const *argv, std::istream &in,
       haveInput = true;
       ++i;
     } else if (a.size() > 1 && a[0] == '-') {
-      return HistoryUsageError(err, "unknown option " + a +
-                                        " for a visit history");
+      return HistoryUsageError(err,
+                               "unknown option " + a + " for a visit history");
     } else {
       positional.push_back(a);
     }
@@ -136,6 +136,6 @@ int HistoryMain(int argc, const char *const *argv, std::istream &in,
   }
   ProgressBar progress(err, 0, Seconds, !quiet && isatty(STDERR_FILENO));
   long sketches = 0;
-  return MakeHistoryReport(*csv, source, positional[0], options, &progress,
-                           err, &sketches);
+  return MakeHistoryReport(*csv, source, positional[0], options, &progress, err,
+                           &sketches);
 }

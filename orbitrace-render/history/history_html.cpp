@@ -43,8 +43,8 @@ class HtmlReport : public ReportWriter {
 public:
   HtmlReport(FILE *file, const HistoryOptions &options)
       : file_(file), options_(options),
-        geometry_(GeometryFor(options.render.areaWidth,
-                              options.render.areaHeight)) {
+        geometry_(
+            GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
     // Large writes, since a sketch is a few kilobytes.
     setvbuf(file_, nullptr, _IOFBF, 1 << 16);
   }
@@ -59,7 +59,9 @@ public:
   bool Finish(std::string *error) override;
 
 private:
-  void Put(const std::string &text) { fwrite(text.data(), 1, text.size(), file_); }
+  void Put(const std::string &text) {
+    fwrite(text.data(), 1, text.size(), file_);
+  }
   void Sketch(const Visit &visit, Eye eye);
 
   FILE *file_;
@@ -145,7 +147,8 @@ void HtmlReport::Summary(const ReportSummary &s) {
     h += "</ul>\n";
     if (s.problemCount > static_cast<long>(s.problems.size()))
       h += "<p class=\"note\">And " +
-           std::to_string(s.problemCount - static_cast<long>(s.problems.size())) +
+           std::to_string(s.problemCount -
+                          static_cast<long>(s.problems.size())) +
            " more, listed in the error output of the run.</p>\n";
   }
   h += "</header>\n";
@@ -157,9 +160,8 @@ void HtmlReport::Sketch(const Visit &visit, Eye eye) {
       SvgDocument(geometry_.width, geometry_.height, [&](cairo_t *cr) {
         DrawSketch(cr, visit.values, options_.render);
       });
-  std::string svg =
-      InlineSvg(document, "s" + std::to_string(++pictures_) + "-",
-                geometry_.width, geometry_.height, &glyphs_);
+  std::string svg = InlineSvg(document, "s" + std::to_string(++pictures_) + "-",
+                              geometry_.width, geometry_.height, &glyphs_);
   const std::string date = FormatIsoDate(visit.date);
   const std::string values = visit.values.horizontal + "|" +
                              visit.values.vertical + "|" +
@@ -184,9 +186,9 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
                   (columns.size() == 1 ? " visit" : " visits");
   if (!columns.empty())
     h += ", " + FormatIsoDate(columns.front().date) + " to " +
-         FormatIsoDate(columns.back().date) + "; right eye " +
+         FormatIsoDate(columns.back().date) + "; sketches: right eye " +
          std::to_string(seen[kRightEye]) + ", left eye " +
-         std::to_string(seen[kLeftEye]) + " sketches";
+         std::to_string(seen[kLeftEye]);
   Put(h + "</p>\n");
 
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {

@@ -32,8 +32,8 @@ class PdfReport : public ReportWriter {
 public:
   PdfReport(cairo_surface_t *surface, const HistoryOptions &options)
       : surface_(surface), cr_(cairo_create(surface)), options_(options),
-        geometry_(GeometryFor(options.render.areaWidth,
-                              options.render.areaHeight)) {
+        geometry_(
+            GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
     scale_ = kSketchWidth / geometry_.width;
     rowHeight_ = geometry_.height * scale_ + kCaptionHeight;
   }
@@ -55,14 +55,13 @@ private:
   void Text(const std::string &text, double x, double y, double align = 0);
   std::string Fitted(const std::string &text, double width);
   std::vector<std::string> Wrap(const std::string &text, double width);
-  void Paragraph(const std::string &text, double size, double x,
-                 double width, const std::string &link = std::string());
+  void Paragraph(const std::string &text, double size, double x, double width,
+                 const std::string &link = std::string());
   // Starts a new page unless `height` fits below y_.
   void Need(double height);
   void NewPage();
   void Band(const PatientHistory &history,
-            const std::vector<VisitColumn> &columns, size_t first,
-            size_t end);
+            const std::vector<VisitColumn> &columns, size_t first, size_t end);
 
   cairo_surface_t *surface_;
   cairo_t *cr_;
@@ -100,7 +99,8 @@ std::string PdfReport::Fitted(const std::string &text, double width) {
   std::string cut = text;
   while (!cut.empty() && TextWidth(cut + "...") > width) {
     cut.pop_back();
-    while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
+    while (!cut.empty() &&
+           (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
       cut.pop_back();
     if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0)
       cut.pop_back();
@@ -151,8 +151,8 @@ void PdfReport::NewPage() {
   cairo_save(cr_);
   Font(7.5, false, 0.45);
   Text("Visit history", kMargin, kPageHeight - 24);
-  Text("page " + std::to_string(page_), kPageWidth - kMargin,
-       kPageHeight - 24, 1);
+  Text("page " + std::to_string(page_), kPageWidth - kMargin, kPageHeight - 24,
+       1);
   cairo_restore(cr_);
   cairo_show_page(cr_);
   ++page_;
@@ -173,8 +173,8 @@ void PdfReport::Summary(const ReportSummary &s) {
   y_ += 6;
   const std::string counts[4][2] = {
       {"Patients", std::to_string(s.patients)},
-      {"Visits", std::to_string(s.visits) + " (" +
-                     std::to_string(s.sketches) + " sketches)"},
+      {"Visits", std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
+                     " sketches)"},
       {"Flagged", std::to_string(s.flagged.size()) +
                       (s.flagged.size() == 1 ? " patient" : " patients")},
       {"Rows left out", std::to_string(s.problemCount)}};
@@ -211,8 +211,7 @@ void PdfReport::Summary(const ReportSummary &s) {
     y_ += 20;
     Font(9.5, false);
     for (const VisitProblem &p : s.problems)
-      Paragraph("Line " + std::to_string(p.line) + ": " +
-                    DisplayText(p.reason),
+      Paragraph("Line " + std::to_string(p.line) + ": " + DisplayText(p.reason),
                 9.5, kMargin, kWidth);
     if (s.problemCount > static_cast<long>(s.problems.size()))
       Paragraph("And " +
@@ -252,8 +251,8 @@ void PdfReport::Band(const PatientHistory &history,
       Font(7.5, true);
       Text(date, centre, base + 8.5, 0.5);
       Font(7.5, false, 0.25);
-      Text(values.horizontal + "|" + values.vertical + "|" +
-               values.location + "|" + values.rim,
+      Text(values.horizontal + "|" + values.vertical + "|" + values.location +
+               "|" + values.rim,
            centre, base + 16.5, 0.5);
     }
     y_ += rowHeight_;
@@ -270,7 +269,8 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   Font(kFlagSize, false);
   size_t flagLines = flags.empty() ? 1 : 0;
   for (const Flag &f : flags)
-    flagLines += Wrap("- " + FlagSentence(f, options_.thresholds), kWidth).size();
+    flagLines +=
+        Wrap("- " + FlagSentence(f, options_.thresholds), kWidth).size();
   const size_t bands = (columns.size() + kBandColumns - 1) / kBandColumns;
   const double whole = kHeadingHeight + bands * band +
                        (columns.empty() ? 0 : kChartHeight + 6) +
@@ -315,8 +315,8 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   if (flags.empty())
     Paragraph("No flagged change.", kFlagSize, kMargin, kWidth);
   for (const Flag &f : flags)
-    Paragraph("- " + FlagSentence(f, options_.thresholds), kFlagSize,
-              kMargin, kWidth);
+    Paragraph("- " + FlagSentence(f, options_.thresholds), kFlagSize, kMargin,
+              kWidth);
   y_ += kSectionGap;
 }
 

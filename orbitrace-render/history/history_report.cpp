@@ -46,9 +46,9 @@ std::string FlagsExplained(const FlagThresholds &t) {
   add(t.rise, "an eye's vertical cup-to-disc ratio rose by " +
                   FormatHundredths(t.rise) +
                   " or more since that eye's first visit");
-  add(t.difference,
-      "the vertical ratios of the two eyes differ by " +
-          FormatHundredths(t.difference) + " or more on one visit date");
+  add(t.difference, "the vertical ratios of the two eyes differ by " +
+                        FormatHundredths(t.difference) +
+                        " or more on one visit date");
   add(t.high, "a vertical ratio is " + FormatHundredths(t.high) + " or more");
   if (rules.empty())
     return "Every flag is turned off.";
@@ -91,8 +91,8 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
                                        std::to_string(d.firstLine)});
     duplicates.clear();
     summary.visits += static_cast<long>(AlignByDate(history).size());
-    summary.sketches += static_cast<long>(history.eyes[0].size() +
-                                          history.eyes[1].size());
+    summary.sketches +=
+        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
     const std::vector<Flag> flags = FindFlags(history, options.thresholds);
     if (!flags.empty()) {
       ReportSummary::Flagged f{section, history.patient, {}};
@@ -116,8 +116,9 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     close(fd);
-    writer = EndsWith(output, ".pdf") ? OpenPdfReport(partial, options, &error)
-                                      : OpenHtmlReport(partial, options, &error);
+    writer = EndsWith(output, ".pdf")
+                 ? OpenPdfReport(partial, options, &error)
+                 : OpenHtmlReport(partial, options, &error);
     if (!writer)
       remove(partial.c_str());
   }
@@ -135,8 +136,8 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   while (NextPatient(&spool, &history, &duplicates)) {
     writer->Patient(++section, history, AlignByDate(history),
                     FindFlags(history, options.thresholds));
-    *sketches += static_cast<long>(history.eyes[0].size() +
-                                   history.eyes[1].size());
+    *sketches +=
+        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
     progress->Update(static_cast<int>(*sketches));
   }
   progress->Finish();
@@ -159,8 +160,8 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   if (summary.problemCount > 0) {
     err << "orbitrace-render: " << summary.problemCount
         << (summary.problemCount == 1 ? " row" : " rows")
-        << " left out; the report was made from the other "
-        << summary.sketches << "\n";
+        << " left out; the report was made from the other " << summary.sketches
+        << "\n";
     return kExitFailed;
   }
   return kExitOk;

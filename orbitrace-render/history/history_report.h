@@ -66,8 +66,7 @@ std::string FlagsExplained(const FlagThresholds &thresholds);
 // (then no report is left behind). `sketches` gets the number drawn.
 int MakeHistoryReport(std::istream &csv, const std::string &source,
                       const std::string &output, const HistoryOptions &options,
-                      ProgressBar *progress, std::ostream &err,
-                      long *sketches);
+                      ProgressBar *progress, std::ostream &err, long *sketches);
 
 // True when the command line asks for a report or its benchmark.
 bool IsHistoryCommand(int argc, const char *const *argv);

@@ -58,12 +58,23 @@ std::string HtmlText(const std::string &text) {
   std::string out;
   for (char c : DisplayText(text)) {
     switch (c) {
-    case '&': out += "&amp;"; break;
-    case '<': out += "&lt;"; break;
-    case '>': out += "&gt;"; break;
-    case '"': out += "&quot;"; break;
-    case '\'': out += "&#39;"; break;
-    default: out += c;
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&#39;";
+      break;
+    default:
+      out += c;
     }
   }
   return out;

@@ -26,9 +26,9 @@ bool Attribute(const std::string &text, size_t from, size_t end,
 
 // Rewrites every id and every reference to one (href="#id", url(#id)); the
 // glyphs' ids by `glyphIds`, the others with the prefix.
-std::string RenameIds(
-    const std::string &text, const std::string &prefix,
-    const std::unordered_map<std::string, std::string> &glyphIds) {
+std::string
+RenameIds(const std::string &text, const std::string &prefix,
+          const std::unordered_map<std::string, std::string> &glyphIds) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   size_t at = 0;
@@ -77,7 +77,7 @@ std::string InlineSvg(const std::string &document, const std::string &prefix,
     if (close == std::string::npos ||
         !Attribute(text, open, tagEnd, "id", &idAt, &idSize))
       break;
-    const size_t end = close + strlen(kSymbolClose);
+    size_t end = close + strlen(kSymbolClose);
     // The outline is the symbol without its id.
     const std::string outline = text.substr(open, idAt - open) +
                                 text.substr(idAt + idSize, end - idAt - idSize);
@@ -86,6 +86,8 @@ std::string InlineSvg(const std::string &document, const std::string &prefix,
     auto known = glyphs->idByOutline.find(outline);
     if (known != glyphs->idByOutline.end()) {
       glyphIds[id] = known->second;
+      if (end < text.size() && text[end] == '\n')
+        ++end; // no empty line where it was
     } else {
       const std::string shared = "glyph-" + std::to_string(++glyphs->count);
       glyphs->idByOutline.emplace(outline, shared);

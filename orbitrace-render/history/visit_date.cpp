@@ -30,8 +30,7 @@ void CivilFromDays(int z, int *y, int *m, int *d) {
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 int DaysInMonth(int y, int m) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30,
-                                31, 31, 30, 31, 30, 31};
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
@@ -76,7 +75,8 @@ std::vector<DateTick> DateTicks(int first, int last, int maxTicks) {
   CivilFromDays(last, &y1, &m1, &d1);
   const bool years = last - first >= 730;
   // Month numbers counted from year 0, so a step runs across year ends.
-  const int from = years ? y0 * 12 + 12 * (m0 > 1 || d0 > 1) : y0 * 12 + m0 - 1 + (d0 > 1);
+  const int from =
+      years ? y0 * 12 + 12 * (m0 > 1 || d0 > 1) : y0 * 12 + m0 - 1 + (d0 > 1);
   const int to = y1 * 12 + m1 - 1;
   const int unit = years ? 12 : 1;
   const int count = from > to ? 0 : (to - from) / unit + 1;

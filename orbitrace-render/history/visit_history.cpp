@@ -15,7 +15,8 @@ void OrderVisits(PatientHistory *history,
     size_t kept = 0;
     for (size_t i = 0; i < visits.size(); ++i) {
       if (kept > 0 && visits[kept - 1].date == visits[i].date) {
-        duplicates->push_back(DuplicateVisit{visits[i].line, visits[kept - 1].line});
+        duplicates->push_back(
+            DuplicateVisit{visits[i].line, visits[kept - 1].line});
         continue;
       }
       visits[kept++] = visits[i];
@@ -35,8 +36,10 @@ std::vector<VisitColumn> AlignByDate(const PatientHistory &history) {
       c.date = r[i].date;
     else
       c.date = l[j].date;
-    c.visit[kRightEye] = i < r.size() && r[i].date == c.date ? static_cast<int>(i++) : -1;
-    c.visit[kLeftEye] = j < l.size() && l[j].date == c.date ? static_cast<int>(j++) : -1;
+    c.visit[kRightEye] =
+        i < r.size() && r[i].date == c.date ? static_cast<int>(i++) : -1;
+    c.visit[kLeftEye] =
+        j < l.size() && l[j].date == c.date ? static_cast<int>(j++) : -1;
     columns.push_back(c);
   }
   return columns;

@@ -20,7 +20,8 @@ std::string Shown(const std::string &text, size_t kMax = 40) {
   for (size_t i = 0; i < text.size() && i < kMax; ++i)
     shown += static_cast<unsigned char>(text[i]) < 0x20 ? ' ' : text[i];
   if (text.size() > kMax) {
-    while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
+    while (!shown.empty() &&
+           (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
       shown.pop_back(); // no half of a UTF-8 sequence
     if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0)
       shown.pop_back();
@@ -49,8 +50,8 @@ bool FindColumns(const std::vector<std::string> &header, VisitColumns *columns,
       if (strcasecmp(name.c_str(), c.name) != 0)
         continue;
       if (columns->*c.position >= 0) {
-        *error = std::string("the header names column \"") + c.name +
-                 "\" twice";
+        *error =
+            std::string("the header names column \"") + c.name + "\" twice";
         return false;
       }
       columns->*c.position = static_cast<int>(i);
@@ -101,7 +102,8 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
     return false;
   }
   if (!ParseIsoDate(text[2], &row->date)) {
-    *reason = "date \"" + Shown(text[2]) + "\" is not a date of the form YYYY-MM-DD";
+    *reason =
+        "date \"" + Shown(text[2]) + "\" is not a date of the form YYYY-MM-DD";
     return false;
   }
   std::string error;

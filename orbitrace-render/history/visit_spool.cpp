@@ -91,8 +91,8 @@ bool SpoolVisits(std::istream &csv, VisitSpool *spool,
         r.location = ItemIndex(kHourItems, kHourCount, row.values.location);
         r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
         if (fwrite(&r, sizeof r, 1, rows) != 1) {
-          *error = std::string("cannot write a temporary file: ") +
-                   strerror(errno);
+          *error =
+              std::string("cannot write a temporary file: ") + strerror(errno);
           failed = true;
           return;
         }

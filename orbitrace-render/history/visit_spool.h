@@ -26,9 +26,9 @@ struct VisitProblem {
 };
 
 struct VisitSpool {
-  FILE *grouped = nullptr;           // records, patient after patient
-  std::deque<std::string> patients;  // names, in order of first row
-  std::vector<unsigned> rows;        // good rows per patient
+  FILE *grouped = nullptr;          // records, patient after patient
+  std::deque<std::string> patients; // names, in order of first row
+  std::vector<unsigned> rows;       // good rows per patient
   long totalRows = 0;
   // Reading position: the next patient ReadNextPatient returns.
   size_t next = 0;

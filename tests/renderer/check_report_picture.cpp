@@ -144,8 +144,8 @@ std::vector<std::vector<Box>> Rows(std::vector<Box> discs) {
             [](const Box &a, const Box &b) { return a.cy() < b.cy(); });
   std::vector<std::vector<Box>> rows;
   for (const Box &d : discs) {
-    if (rows.empty() || d.cy() - rows.back().front().cy() >
-                            (d.bottom - d.top) / 2.0)
+    if (rows.empty() ||
+        d.cy() - rows.back().front().cy() > (d.bottom - d.top) / 2.0)
       rows.push_back({});
     rows.back().push_back(d);
   }
@@ -196,11 +196,13 @@ void CheckCup(const Picture &p, const Box &disc, const std::string &text,
   const IntRect d = LayoutDisc(client).disc;
   const double sx = (disc.right - disc.left + 1.0) / (d.right - d.left + 1);
   const double sy = (disc.bottom - disc.top + 1.0) / (d.bottom - d.top + 1);
-  const IntRect cup = LayoutCup(client, v.horizontal.c_str(),
-                                v.vertical.c_str(), v.rim.c_str(),
-                                v.location.c_str());
-  const double cx = disc.left + ((cup.left + cup.right) / 2.0 - (d.left - 1)) * sx;
-  const double cy = disc.top + ((cup.top + cup.bottom) / 2.0 - (d.top - 1)) * sy;
+  const IntRect cup =
+      LayoutCup(client, v.horizontal.c_str(), v.vertical.c_str(), v.rim.c_str(),
+                v.location.c_str());
+  const double cx =
+      disc.left + ((cup.left + cup.right) / 2.0 - (d.left - 1)) * sx;
+  const double cy =
+      disc.top + ((cup.top + cup.bottom) / 2.0 - (d.top - 1)) * sy;
   const int x = static_cast<int>(cx), y = static_cast<int>(cy);
   char got[96];
   snprintf(got, sizeof got, " (cup centre expected at %d,%d)", x, y);
@@ -245,9 +247,8 @@ int main(int argc, char **argv) {
     for (const Box &b : r)
       Check(abs((b.right - b.left) - (model.right - model.left)) <= 2 &&
                 abs((b.bottom - b.top) - (model.bottom - model.top)) <= 2,
-            "disc at " + std::to_string(b.left) + "," +
-                std::to_string(b.top) + " whole, " +
-                std::to_string(b.right - b.left + 1) + "x" +
+            "disc at " + std::to_string(b.left) + "," + std::to_string(b.top) +
+                " whole, " + std::to_string(b.right - b.left + 1) + "x" +
                 std::to_string(b.bottom - b.top + 1) + " as the first");
 
   size_t next = 0; // the next row of discs found
@@ -260,20 +261,20 @@ int main(int argc, char **argv) {
       std::vector<Box> all;
       for (size_t e = band; e < band + 2 && e < section.rows.size(); ++e) {
         const Row &row = section.rows[e];
-        const size_t sketches = std::count_if(
-            row.cells.begin(), row.cells.end(),
-            [](const std::string &c) { return c != "-"; });
+        const size_t sketches =
+            std::count_if(row.cells.begin(), row.cells.end(),
+                          [](const std::string &c) { return c != "-"; });
         if (sketches == 0) {
           found.push_back(nullptr);
           continue;
         }
         if (next >= rows.size() || rows[next].size() != sketches) {
-          Check(false, name + " " + row.eye + " row: " +
-                           std::to_string(sketches) + " sketches expected, " +
-                           (next < rows.size()
-                                ? std::to_string(rows[next].size())
-                                : std::string("no row")) +
-                           " found");
+          Check(false,
+                name + " " + row.eye + " row: " + std::to_string(sketches) +
+                    " sketches expected, " +
+                    (next < rows.size() ? std::to_string(rows[next].size())
+                                        : std::string("no row")) +
+                    " found");
           return 1;
         }
         found.push_back(&rows[next]);
@@ -303,8 +304,8 @@ int main(int argc, char **argv) {
           if (row.cells[c] == "-")
             continue;
           const Box &disc = (*found[e])[k++];
-          const std::string where = name + " " + row.eye + " column " +
-                                    std::to_string(c + 1);
+          const std::string where =
+              name + " " + row.eye + " column " + std::to_string(c + 1);
           Check(fabs(disc.cx() - columns[c]) <= 3,
                 where + ": in its date column");
           CheckCup(picture, disc, row.cells[c], where);
@@ -335,8 +336,7 @@ int main(int argc, char **argv) {
       for (int y = top; y < legend - 15; ++y)
         data += counts[eye][y];
       const char letter = eye == 0 ? 'R' : 'L';
-      const bool wanted =
-          section.chartEyes.find(letter) != std::string::npos;
+      const bool wanted = section.chartEyes.find(letter) != std::string::npos;
       Check(wanted ? data >= 20 : data == 0,
             name + " chart: " + std::to_string(data) + " pixels of the " +
                 letter + " eye's series, expected " +

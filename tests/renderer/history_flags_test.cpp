@@ -55,7 +55,9 @@ TEST(AlignByDate, GivesEveryDateAColumnWithEachEyesVisitOrNone) {
 std::string Flags(const PatientHistory &h, const FlagThresholds &t = {}) {
   std::string s;
   for (const Flag &f : FindFlags(h, t)) {
-    s += f.kind == kFlagRise ? "rise" : f.kind == kFlagDifference ? "diff" : "high";
+    s += f.kind == kFlagRise         ? "rise"
+         : f.kind == kFlagDifference ? "diff"
+                                     : "high";
     s += f.eye == kRightEye ? "R" : f.eye == kLeftEye ? "L" : "";
     for (const FlagPoint &p : f.points)
       s += " " + FormatIsoDate(p.date);
@@ -143,14 +145,14 @@ TEST(ParseThreshold, ReadsRatiosExactlyAndRefusesTheRest) {
   const struct {
     const char *text;
     int hundredths; // -2: refused
-  } cases[] = {{".20", 20}, {"0.2", 20}, {".05", 5}, {"1", 100},
-               {"1.00", 100}, {"off", kFlagOff}, {"0", -2}, {"1.01", -2},
-               {".205", -2}, {"-.2", -2}, {"", -2}, {".", -2}, {"20%", -2}};
+  } cases[] = {{".20", 20},   {"0.2", 20},       {".05", 5}, {"1", 100},
+               {"1.00", 100}, {"off", kFlagOff}, {"0", -2},  {"1.01", -2},
+               {".205", -2},  {"-.2", -2},       {"", -2},   {".", -2},
+               {"20%", -2}};
   for (const auto &c : cases) {
     int h = -3;
     std::string error;
-    EXPECT_EQ(c.hundredths != -2, ParseThreshold(c.text, &h, &error))
-        << c.text;
+    EXPECT_EQ(c.hundredths != -2, ParseThreshold(c.text, &h, &error)) << c.text;
     if (c.hundredths != -2) {
       EXPECT_EQ(c.hundredths, h) << c.text;
     }

@@ -81,8 +81,8 @@ TEST(ReadCsvRecords, ReportsBrokenQuotingByLineAndReadsOn) {
 TEST(FindColumns, TakesNamesInAnyOrderAndCaseAndRefusesMissingOrTwice) {
   VisitColumns c;
   std::string error;
-  ASSERT_TRUE(FindColumns({"note", " Values", "DATE", "eye ", "Patient"}, &c,
-                          &error));
+  ASSERT_TRUE(
+      FindColumns({"note", " Values", "DATE", "eye ", "Patient"}, &c, &error));
   EXPECT_EQ(4, c.patient);
   EXPECT_EQ(3, c.eye);
   EXPECT_EQ(2, c.date);
@@ -99,9 +99,8 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
   std::string error;
   ASSERT_TRUE(FindColumns({"patient", "eye", "date", "values"}, &c, &error));
   VisitRow row;
-  ASSERT_TRUE(ParseVisitRow({" Doe, Jane ", "left", "2024-02-29",
-                             ".35|.40|2|-.25"},
-                            c, &row, &error))
+  ASSERT_TRUE(ParseVisitRow(
+      {" Doe, Jane ", "left", "2024-02-29", ".35|.40|2|-.25"}, c, &row, &error))
       << error;
   EXPECT_EQ("Doe, Jane", row.patient);
   EXPECT_EQ(kLeftEye, row.eye);

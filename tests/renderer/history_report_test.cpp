@@ -60,23 +60,23 @@ size_t Count(const std::string &text, const std::string &what) {
 const char kVisits[] =
     "patient,eye,date,values\n"
     "\"Doe, Jane\",R,2021-05-01,.40|.60|2|0\n"   // 2
-    "B <b>&</b>,L,2020-01-01,.30|.30|3|1\n"     // 3
+    "B <b>&</b>,L,2020-01-01,.30|.30|3|1\n"      // 3
     "\"Doe, Jane\",R,2019-05-01,.40|.40|2|0\n"   // 4
     "\"Doe, Jane\",L,2019-05-01,.30|.45|10|0\n"  // 5
     "\"Doe,\nJane\",L,2019-05-01,.30|.45|10|0\n" // 6-7: another name
     "\"Doe, Jane\",L,2021-02-30,.30|.45|10|0\n"  // 8
     "\"Doe, Jane\",R,2019-05-01,.45|.45|2|0\n"   // 9: repeats line 4
-    "C,R,2020-01-01,.30|.3|3|1\n";              // 10
+    "C,R,2020-01-01,.30|.3|3|1\n";               // 10
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
   for (const char *name : {"/r.html", "/r.pdf"}) {
     Outcome r = Main({"--history", "-", dir + name}, kVisits);
     EXPECT_EQ(kExitFailed, r.status) << name;
-    for (const char *line : {"line 8: date \"2021-02-30\"",
-                             "line 9: patient, eye and date repeat line 4",
-                             "line 10: values \".30|.3|3|1\"",
-                             "3 rows left out"})
+    for (const char *line :
+         {"line 8: date \"2021-02-30\"",
+          "line 9: patient, eye and date repeat line 4",
+          "line 10: values \".30|.3|3|1\"", "3 rows left out"})
       EXPECT_NE(std::string::npos, r.err.find(line)) << line << "\n" << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
   }
@@ -99,8 +99,7 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   // address outside the page.
   std::set<std::string> ids;
   std::regex id(" id=\"([^\"]+)\"");
-  for (std::sregex_iterator i(page.begin(), page.end(), id), end; i != end;
-       ++i)
+  for (std::sregex_iterator i(page.begin(), page.end(), id), end; i != end; ++i)
     EXPECT_TRUE(ids.insert((*i)[1]).second) << "id twice: " << (*i)[1];
   std::regex ref("(?:href=\"|url\\()([^\")]*)");
   size_t refs = 0;
@@ -124,19 +123,31 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
     int status;
     const char *message;
   } cases[] = {
-      {{"--history", "-", report}, "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
-       kExitFailed, "line 1: the header has no column \"patient\""},
+      {{"--history", "-", report},
+       "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
+       kExitFailed,
+       "line 1: the header has no column \"patient\""},
       {{"--history", "-", report}, "", kExitFailed, "no header row"},
-      {{"--history", dir + "/none.csv", report}, "", kExitFailed,
+      {{"--history", dir + "/none.csv", report},
+       "",
+       kExitFailed,
        "cannot read"},
-      {{"--history", "-", dir + "/r.png"}, "", kExitUsage,
+      {{"--history", "-", dir + "/r.png"},
+       "",
+       kExitUsage,
        "does not end in .html or .pdf"},
       {{"--history", "-"}, "", kExitUsage, "exactly one REPORT"},
-      {{"--high", "1.5", "--history", "-", report}, "", kExitUsage,
+      {{"--high", "1.5", "--history", "-", report},
+       "",
+       kExitUsage,
        "--high: threshold \"1.5\""},
-      {{"--history", "-", report, "--rise"}, "", kExitUsage,
+      {{"--history", "-", report, "--rise"},
+       "",
+       kExitUsage,
        "--rise needs a ratio"},
-      {{"--batch", "-", "--history", "-", report}, "", kExitUsage,
+      {{"--batch", "-", "--history", "-", report},
+       "",
+       kExitUsage,
        "unknown option --batch"},
   };
   for (const Case &c : cases) {
