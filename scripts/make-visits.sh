@@ -40,7 +40,7 @@ BEGIN {
     if (p % 11 == 0) name = sprintf("\"Jan \"\"JJ\"\" Smit %05d\"", p)
     day = 16436 + int(rand() * 1500) # from 2015
     for (e = 1; e <= 2; e++) {
-      h[e] = 0.25 + rand() * 0.3
+      h[e] = 0.2 + rand() * 0.3
       v[e] = h[e] + rand() * 0.1
       hour[e] = e == 1 ? 6 + int(rand() * 3) : 4 + int(rand() * 3)
       rim[e] = 1 + int(rand() * 5)
@@ -49,8 +49,8 @@ BEGIN {
       for (e = 1; e <= 2; e++) {
         printf "%s,%s,%s,%s|%s|%d|%s,North\n", name, e == 1 ? "R" : "L",
           iso(day), ratio(h[e]), ratio(v[e]), hour[e], rims[rim[e]]
-        h[e] += rand() * 0.06
-        v[e] += rand() * 0.09
+        h[e] += rand() * 0.03
+        v[e] += rand() * 0.05
         if (rim[e] < 8 && rand() < 0.3) rim[e]++
       }
       day += 150 + int(rand() * 300)

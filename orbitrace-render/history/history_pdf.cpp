@@ -16,14 +16,14 @@ namespace {
 
 // A4 in points, and the area that is written on.
 const double kPageWidth = 595.276, kPageHeight = 841.89;
-const double kMargin = 40, kBottom = kPageHeight - 48;
+const double kMargin = 40, kTop = 32, kBottom = kPageHeight - 40;
 const double kWidth = kPageWidth - 2 * kMargin;
 // A band of sketches: a label column, then kBandColumns columns.
 const double kLabelWidth = 44;
 const double kColumnWidth = (kWidth - kLabelWidth) / kBandColumns;
 const double kSketchWidth = kColumnWidth - 8;
 const double kCaptionHeight = 19;
-const double kChartHeight = 118;
+const double kChartHeight = 112;
 const char kFamily[] = "DejaVu Sans";
 const double kLineSpacing = 1.35;
 const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
@@ -68,7 +68,7 @@ private:
   HistoryOptions options_;
   PictureGeometry geometry_;
   double scale_, rowHeight_;
-  double y_ = kMargin;
+  double y_ = kTop;
   int page_ = 1;
 };
 
@@ -156,11 +156,11 @@ void PdfReport::NewPage() {
   cairo_restore(cr_);
   cairo_show_page(cr_);
   ++page_;
-  y_ = kMargin;
+  y_ = kTop;
 }
 
 void PdfReport::Need(double height) {
-  if (y_ + height > kBottom && y_ > kMargin)
+  if (y_ + height > kBottom && y_ > kTop)
     NewPage();
 }
 
@@ -275,7 +275,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   const double whole = kHeadingHeight + bands * band +
                        (columns.empty() ? 0 : kChartHeight + 6) +
                        flagLines * kFlagSize * kLineSpacing;
-  if (whole <= kBottom - kMargin)
+  if (whole <= kBottom - kTop)
     Need(whole);
   else
     Need(kHeadingHeight + (columns.empty() ? 0 : band));
@@ -321,7 +321,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
 }
 
 bool PdfReport::Finish(std::string *error) {
-  if (y_ > kMargin)
+  if (y_ > kTop)
     NewPage();
   cairo_destroy(cr_);
   cr_ = nullptr;
