@@ -102,8 +102,8 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
     return false;
   }
   if (!ParseIsoDate(text[2], &row->date)) {
-    *reason =
-        "date \"" + Shown(text[2]) + "\" is not a date of the form YYYY-MM-DD";
+    *reason = "date \"" + Shown(text[2]) +
+              "\" is not a calendar date written YYYY-MM-DD";
     return false;
   }
   std::string error;
