@@ -4,11 +4,35 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 find_package(ZLIB REQUIRED)
+# Debian's libcsv-dev ships no pkg-config file.
+find_path(CSV_INCLUDE_DIR csv.h REQUIRED)
+find_library(CSV_LIBRARY csv REQUIRED)
+
+# The visit history's computations: no cairo, unit-tested on their own.
+add_library(orbt_history_pure STATIC
+    orbitrace-render/sketch_values.cpp
+    orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/visit_row.cpp
+    orbitrace-render/history/visit_history.cpp
+    orbitrace-render/history/flag_rules.cpp
+    orbitrace-render/history/csv_records.cpp
+    orbitrace-render/history/visit_spool.cpp
+    orbitrace-render/history/svg_inline.cpp
+    orbitrace-render/history/report_text.cpp)
+target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})
+target_link_libraries(orbt_history_pure PUBLIC orbt_pure ${CSV_LIBRARY})
 
 add_library(orbt_sketch_cairo STATIC
     orbitrace-render/sketch_cairo.cpp
-    orbitrace-render/render_cli.cpp)
-target_link_libraries(orbt_sketch_cairo PUBLIC orbt_pure PkgConfig::CAIRO)
+    orbitrace-render/render_cli.cpp
+    orbitrace-render/history/history_chart.cpp
+    orbitrace-render/history/history_report.cpp
+    orbitrace-render/history/history_html.cpp
+    orbitrace-render/history/history_pdf.cpp
+    orbitrace-render/history/history_cli.cpp
+    orbitrace-render/history/history_bench.cpp)
+target_link_libraries(orbt_sketch_cairo PUBLIC orbt_history_pure
+                      PkgConfig::CAIRO)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
 target_link_libraries(orbitrace-render PRIVATE orbt_sketch_cairo)
@@ -17,7 +41,10 @@ add_executable(renderer_tests
     tests/renderer/values_test.cpp
     tests/renderer/cli_test.cpp
     tests/renderer/vector_test.cpp
-    tests/renderer/raster_test.cpp)
+    tests/renderer/raster_test.cpp
+    tests/renderer/history_input_test.cpp
+    tests/renderer/history_flags_test.cpp
+    tests/renderer/history_report_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_sketch_cairo ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)
@@ -35,4 +62,16 @@ foreach(env wine wine120 wine144)
     $<TARGET_FILE:orbitrace-render> $<TARGET_FILE:compare_pictures>)
   set_property(TEST ${env}.renderer_matches_dll APPEND PROPERTY ENVIRONMENT
     "ORBT_HOST=${ORBT_WIN32_DIR}/fmhost.exe;ORBT_RUN_WINE=${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh")
+endforeach()
+
+# The visit-history report in a real browser and as PDF pages.
+add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
+target_link_libraries(check_report_picture PRIVATE orbt_sketch_cairo)
+foreach(format html pdf)
+  add_test(NAME native.history_${format}_pictures
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
+            ${CMAKE_CURRENT_BINARY_DIR}/history-${format}
+            $<TARGET_FILE:orbitrace-render>
+            $<TARGET_FILE:check_report_picture>)
+  set_tests_properties(native.history_${format}_pictures PROPERTIES TIMEOUT 180)
 endforeach()

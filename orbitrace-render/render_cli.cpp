@@ -1,5 +1,7 @@
 #include "orbitrace-render/render_cli.h"
 
+#include "orbitrace-render/history/history_report.h"
+
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -232,6 +234,8 @@ int RunBatch(std::istream &rows, const std::string &pattern,
 
 int RenderMain(int argc, const char *const *argv, std::istream &in,
                std::ostream &out, std::ostream &err) {
+  if (IsHistoryCommand(argc, argv))
+    return HistoryMain(argc, argv, in, out, err);
   RenderOptions options;
   std::string batch, error;
   bool haveBatch = false, quiet = false;
@@ -243,7 +247,7 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
       return i + 1 < argc ? argv[++i] : nullptr;
     };
     if (a == "-h" || a == "--help") {
-      out << kUsage;
+      out << kUsage << kHistoryUsage;
       return kExitOk;
     } else if (a == "--size") {
       const char *v = next();

@@ -3,15 +3,12 @@
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"
 #include "render/ring_layout.h"
-#include "sketch/value_lists.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 
 #include <math.h>
 #include <strings.h>
-
-#include <vector>
 
 namespace {
 
@@ -40,13 +37,6 @@ void SetColour(cairo_t *cr, const Rgb &c) {
   cairo_set_source_rgb(cr, c.r, c.g, c.b);
 }
 
-bool IsItem(const char *const *items, int count, const std::string &text) {
-  for (int i = 0; i < count; ++i)
-    if (text == items[i])
-      return true;
-  return false;
-}
-
 // The ellipse inscribed in a platform rectangle. A pixel-wide outline of
 // Ellipse(l, t, r, b) covers pixels l .. r - 1, so the shape spans the
 // continuous interval [l, r]. An empty rectangle has no ellipse.
@@ -66,47 +56,6 @@ bool EllipsePath(cairo_t *cr, const IntRect &r, double grow = 0) {
 }
 
 } // namespace
-
-bool ParseValues(const std::string &text, SketchValues *values,
-                 std::string *error) {
-  std::vector<std::string> fields;
-  std::string::size_type start = 0;
-  for (;;) {
-    std::string::size_type bar = text.find('|', start);
-    fields.push_back(text.substr(start, bar - start));
-    if (bar == std::string::npos)
-      break;
-    start = bar + 1;
-  }
-  if (fields.size() != 4) {
-    *error = "expected 4 values separated by '|', found " +
-             std::to_string(fields.size());
-    return false;
-  }
-  struct Check {
-    const char *name;
-    const char *const *items;
-    int count;
-    const char *list;
-  };
-  const Check checks[4] = {
-      {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0"},
-      {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0"},
-      {"location", kHourItems, kHourCount, "1 ... 12"},
-      {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95"}};
-  for (int i = 0; i < 4; ++i) {
-    if (!IsItem(checks[i].items, checks[i].count, fields[i])) {
-      *error = std::string(checks[i].name) + " \"" + fields[i] +
-               "\" is not one of " + checks[i].list;
-      return false;
-    }
-  }
-  values->horizontal = fields[0];
-  values->vertical = fields[1];
-  values->location = fields[2];
-  values->rim = fields[3];
-  return true;
-}
 
 static int RoundedShare(int pixels, int units, int ofUnits) {
   return (2 * pixels * units + ofUnits) / (2 * ofUnits);

@@ -3,23 +3,11 @@
 // the capture frame's area.
 #pragma once
 
+#include "orbitrace-render/sketch_values.h"
+
 #include <cairo.h>
 
 #include <string>
-
-// The four values in the order the Draw call returns them, each an item of
-// its list.
-struct SketchValues {
-  std::string horizontal; // ratio item
-  std::string vertical;   // ratio item
-  std::string location;   // hour item
-  std::string rim;        // rim item
-};
-
-// Reads "H|V|LOCATION|RIM". Each field must be an item of its list, exactly;
-// anything else (".3", "0.30", "13", a fifth field) is refused with a reason.
-bool ParseValues(const std::string &text, SketchValues *values,
-                 std::string *error);
 
 // The dialog's sketch area under Wine at 96 dpi.
 enum { kDefaultAreaWidth = 289, kDefaultAreaHeight = 263 };

@@ -11,6 +11,7 @@ packages=(
   libstb-dev libfast-float-dev libgtest-dev
   clang libclang-rt-14-dev
   libcairo2-dev fonts-dejavu-core
+  libcsv-dev chromium poppler-utils
 )
 
 need_arch=0

@@ -1,0 +1,130 @@
+// Time per sketch of the visit-history report against --batch drawing the
+// same values to PNG files, measured in one run on the same machine, with
+// the process's peak memory after each step.
+#include "orbitrace-render/history/history_report.h"
+
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+namespace {
+
+double Seconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double PeakMegabytes() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+double FileMegabytes(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0;
+}
+
+struct Step {
+  std::string name;
+  double seconds;
+  double megabytes; // output size
+  double peak;      // process peak after the step
+};
+
+} // namespace
+
+int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
+                 std::ostream &out, std::ostream &err) {
+  // The batch gets the values of every good row, one per line.
+  std::ifstream csv(csvPath, std::ios::binary);
+  if (!csv) {
+    err << "orbitrace-render: cannot read \"" << csvPath << "\"\n";
+    return kExitFailed;
+  }
+  VisitSpool spool;
+  std::string error;
+  if (!SpoolVisits(
+          csv, &spool, [](const VisitProblem &) {}, &error)) {
+    err << "orbitrace-render: " << csvPath << ": " << error << "\n";
+    return kExitFailed;
+  }
+  std::string rows;
+  PatientHistory history;
+  while (ReadNextPatient(&spool, &history))
+    for (const std::vector<Visit> &visits : history.eyes)
+      for (const Visit &v : visits)
+        rows += v.values.horizontal + "|" + v.values.vertical + "|" +
+                v.values.location + "|" + v.values.rim + "\n";
+  const long patients = static_cast<long>(spool.patients.size());
+  CloseSpool(&spool);
+
+  char dirTemplate[] = "/tmp/orbt-bench-history-XXXXXX";
+  const char *dir = mkdtemp(dirTemplate);
+  if (!dir) {
+    err << "orbitrace-render: cannot make a temporary folder\n";
+    return kExitFailed;
+  }
+  std::vector<Step> steps;
+  std::ostringstream quiet;
+  long sketches = 0;
+  for (const char *name : {"report.html", "report.pdf"}) {
+    const std::string path = std::string(dir) + "/" + name;
+    std::ifstream again(csvPath, std::ios::binary);
+    ProgressBar progress(quiet, 0, Seconds, false);
+    const double t0 = Seconds();
+    MakeHistoryReport(again, csvPath, path, options, &progress, quiet,
+                      &sketches);
+    steps.push_back(Step{std::string("--history ") + name, Seconds() - t0,
+                         FileMegabytes(path), PeakMegabytes()});
+    remove(path.c_str());
+  }
+  const std::string pattern = std::string(dir) + "/b-#########.png";
+  std::istringstream batchRows(rows);
+  ProgressBar progress(quiet, 0, Seconds, false);
+  int rendered = 0;
+  double t0 = Seconds();
+  RunBatch(batchRows, pattern, options.render, &progress, &rendered);
+  const double batchSeconds = Seconds() - t0;
+  double batchBytes = 0;
+  for (int row = 1; row <= rendered; ++row) {
+    const std::string name = NameForRow(pattern, row);
+    batchBytes += FileMegabytes(name);
+    remove(name.c_str());
+  }
+  rmdir(dir);
+  steps.insert(steps.begin(), Step{"--batch (PNG files)", batchSeconds,
+                                   batchBytes, PeakMegabytes()});
+
+  const PictureGeometry g =
+      GeometryFor(options.render.areaWidth, options.render.areaHeight);
+  out << csvPath << ": " << patients << " patients, " << sketches
+      << " sketches of " << g.width << "x" << g.height << "; --batch drew "
+      << rendered << "\n\n"
+      << std::left << std::setw(24) << "" << std::right << std::setw(10)
+      << "seconds" << std::setw(12) << "ms/sketch" << std::setw(12)
+      << "vs --batch" << std::setw(12) << "output MB" << std::setw(14)
+      << "peak RSS MB\n";
+  const double batchPer = batchSeconds / (rendered > 0 ? rendered : 1);
+  bool within = true;
+  for (const Step &s : steps) {
+    const double per = s.seconds / (sketches > 0 ? sketches : 1);
+    within = within && per <= 1.5 * batchPer;
+    out << std::left << std::setw(24) << s.name << std::right << std::fixed
+        << std::setprecision(2) << std::setw(10) << s.seconds
+        << std::setprecision(3) << std::setw(12) << per * 1000
+        << std::setprecision(2) << std::setw(11) << per / batchPer << "x"
+        << std::setprecision(1) << std::setw(12) << s.megabytes << std::setw(13)
+        << s.peak << "\n";
+  }
+  out << "\nreport time per sketch within 1.5x of --batch: "
+      << (within ? "yes" : "NO") << "\n";
+  return kExitOk;
+}

@@ -1,0 +1,167 @@
+#include "orbitrace-render/history/history_chart.h"
+
+#include "orbitrace-render/history/visit_date.h"
+
+#include <math.h>
+
+#include <algorithm>
+#include <string>
+
+const ChartColour kChartEyeColour[2] = {{0, 90, 200}, {0, 140, 70}};
+
+namespace {
+
+const char kFamily[] = "DejaVu Sans";
+const double kFontSize = 9;
+
+void Colour(cairo_t *cr, const ChartColour &c) {
+  cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
+}
+
+void Grey(cairo_t *cr, double level) {
+  cairo_set_source_rgb(cr, level, level, level);
+}
+
+// Text with its left, centre or right (align 0, .5, 1) at x and its
+// baseline at y; returns its advance.
+double Text(cairo_t *cr, const std::string &text, double x, double y,
+            double align) {
+  cairo_text_extents_t e;
+  cairo_text_extents(cr, text.c_str(), &e);
+  cairo_move_to(cr, x - align * e.x_advance, y);
+  cairo_show_text(cr, text.c_str());
+  return e.x_advance;
+}
+
+void Mark(cairo_t *cr, bool round, double x, double y) {
+  if (round)
+    cairo_arc(cr, x, y, 3.5, 0, 2 * M_PI);
+  else
+    cairo_rectangle(cr, x - 3, y - 3, 6, 6);
+  cairo_fill(cr);
+}
+
+// A short sample of a series' line and mark for the legend; returns where
+// the next entry starts.
+double LegendEntry(cairo_t *cr, double x, double y, const ChartColour &colour,
+                   bool vertical, const std::string &label) {
+  Colour(cr, colour);
+  const double dash[] = {4, 3};
+  cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
+  cairo_set_line_width(cr, vertical ? 2 : 1.5);
+  cairo_move_to(cr, x, y - 3);
+  cairo_line_to(cr, x + 24, y - 3);
+  cairo_stroke(cr);
+  cairo_set_dash(cr, nullptr, 0, 0);
+  Mark(cr, vertical, x + 12, y - 3);
+  Grey(cr, 0.2);
+  return x + 30 + Text(cr, label, x + 30, y, 0) + 14;
+}
+
+void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
+  const double dash[] = {2, 2};
+  cairo_set_dash(cr, dash, 2, 0);
+  cairo_set_source_rgb(cr, 0.6, 0.1, 0.1);
+  cairo_set_line_width(cr, 1);
+  cairo_move_to(cr, x0, y);
+  cairo_line_to(cr, x1, y);
+  cairo_stroke(cr);
+  cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+} // namespace
+
+void DrawChart(cairo_t *cr, const PatientHistory &history,
+               const FlagThresholds &thresholds, double width, double height) {
+  cairo_save(cr);
+  cairo_select_font_face(cr, kFamily, CAIRO_FONT_SLANT_NORMAL,
+                         CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, kFontSize);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_rectangle(cr, 0, 0, width, height);
+  cairo_fill(cr);
+
+  const double left = 30, right = width - 12, top = 8, bottom = height - 40;
+  int first = 0, last = 0;
+  bool any = false;
+  for (const std::vector<Visit> &visits : history.eyes) {
+    for (const Visit &v : visits) {
+      first = any ? std::min(first, v.date) : v.date;
+      last = any ? std::max(last, v.date) : v.date;
+      any = true;
+    }
+  }
+  // A little room at both ends, and a year around a single date.
+  const int pad = last == first ? 182 : std::max(15, (last - first) / 25);
+  const double from = first - pad, to = last + pad;
+  auto X = [&](int day) {
+    return left + (day - from) / (to - from) * (right - left);
+  };
+  auto Y = [&](int hundredths) {
+    return bottom - hundredths / 100.0 * (bottom - top);
+  };
+
+  // Ratio grid, 0 to 1, in fifths when there is room for their labels.
+  const int step = bottom - top >= 90 ? 20 : 50;
+  cairo_set_line_width(cr, 0.5);
+  for (int h = 0; h <= 100; h += step) {
+    Grey(cr, h == 0 ? 0.35 : 0.82);
+    cairo_move_to(cr, left, Y(h));
+    cairo_line_to(cr, right, Y(h));
+    cairo_stroke(cr);
+    Grey(cr, 0.25);
+    Text(cr, FormatHundredths(h), left - 5, Y(h) + 3, 1);
+  }
+  // Time axis.
+  const int maxTicks = std::max(2, static_cast<int>((right - left) / 64));
+  for (const DateTick &t : DateTicks(static_cast<int>(ceil(from)),
+                                     static_cast<int>(floor(to)), maxTicks)) {
+    Grey(cr, 0.35);
+    cairo_move_to(cr, X(t.days), bottom);
+    cairo_line_to(cr, X(t.days), bottom + 4);
+    cairo_stroke(cr);
+    Grey(cr, 0.25);
+    Text(cr, t.label, X(t.days), bottom + 14, 0.5);
+  }
+  // The high-ratio threshold.
+  if (thresholds.high != kFlagOff)
+    ThresholdLine(cr, left, right, Y(thresholds.high));
+
+  // Horizontal ratios first, so the vertical ones, which the flags are
+  // about, lie on top.
+  for (int vertical = 0; vertical < 2; ++vertical) {
+    for (int eye = 0; eye < 2; ++eye) {
+      const std::vector<Visit> &visits = history.eyes[eye];
+      if (visits.empty())
+        continue;
+      auto Ratio = [&](const Visit &v) {
+        return RatioHundredths(vertical ? v.values.vertical
+                                        : v.values.horizontal);
+      };
+      Colour(cr, kChartEyeColour[eye]);
+      const double dash[] = {4, 3};
+      cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
+      cairo_set_line_width(cr, vertical ? 2 : 1.5);
+      for (const Visit &v : visits)
+        cairo_line_to(cr, X(v.date), Y(Ratio(v)));
+      cairo_stroke(cr);
+      cairo_set_dash(cr, nullptr, 0, 0);
+      for (const Visit &v : visits)
+        Mark(cr, vertical, X(v.date), Y(Ratio(v)));
+    }
+  }
+
+  const double legend = height - 6;
+  double x = left;
+  for (int eye = 0; eye < 2; ++eye)
+    for (int vertical = 1; vertical >= 0; --vertical)
+      x = LegendEntry(cr, x, legend, kChartEyeColour[eye], vertical,
+                      std::string(eye == kRightEye ? "right " : "left ") +
+                          (vertical ? "vertical" : "horizontal"));
+  if (thresholds.high != kFlagOff) {
+    ThresholdLine(cr, x, x + 24, legend - 3);
+    Grey(cr, 0.2);
+    Text(cr, FormatHundredths(thresholds.high), x + 30, legend, 0);
+  }
+  cairo_restore(cr);
+}

@@ -1,0 +1,356 @@
+// The report as a PDF of A4 pages, drawn with the renderer's own code on a
+// cairo PDF surface. A row of sketches, both eyes of one band of dates, is
+// never split: what does not fit goes to the next page whole, together
+// with the patient's heading when it is the first band.
+#include "orbitrace-render/history/history_chart.h"
+#include "orbitrace-render/history/history_report.h"
+#include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/history/visit_date.h"
+
+#include <cairo-pdf.h>
+
+#include <errno.h>
+#include <string.h>
+
+namespace {
+
+// A4 in points, and the area that is written on.
+const double kPageWidth = 595.276, kPageHeight = 841.89;
+const double kMargin = 40, kTop = 32, kBottom = kPageHeight - 40;
+const double kWidth = kPageWidth - 2 * kMargin;
+// A band of sketches: a label column, then kBandColumns columns.
+const double kLabelWidth = 44;
+const double kColumnWidth = (kWidth - kLabelWidth) / kBandColumns;
+const double kSketchWidth = kColumnWidth - 8;
+const double kCaptionHeight = 19;
+const double kChartHeight = 112;
+const char kFamily[] = "DejaVu Sans";
+const double kLineSpacing = 1.35;
+const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
+
+class PdfReport : public ReportWriter {
+public:
+  PdfReport(cairo_surface_t *surface, const HistoryOptions &options)
+      : surface_(surface), cr_(cairo_create(surface)), options_(options),
+        geometry_(
+            GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
+    scale_ = kSketchWidth / geometry_.width;
+    rowHeight_ = geometry_.height * scale_ + kCaptionHeight;
+  }
+  ~PdfReport() override {
+    if (cr_)
+      cairo_destroy(cr_);
+    if (surface_)
+      cairo_surface_destroy(surface_);
+  }
+  void Summary(const ReportSummary &summary) override;
+  void Patient(int section, const PatientHistory &history,
+               const std::vector<VisitColumn> &columns,
+               const std::vector<Flag> &flags) override;
+  bool Finish(std::string *error) override;
+
+private:
+  void Font(double size, bool bold, double grey = 0.13);
+  double TextWidth(const std::string &text);
+  void Text(const std::string &text, double x, double y, double align = 0);
+  std::string Fitted(const std::string &text, double width);
+  std::vector<std::string> Wrap(const std::string &text, double width);
+  void Paragraph(const std::string &text, double size, double x, double width,
+                 const std::string &link = std::string());
+  // Starts a new page unless `height` fits below y_.
+  void Need(double height);
+  void NewPage();
+  void Band(const PatientHistory &history,
+            const std::vector<VisitColumn> &columns, size_t first, size_t end);
+
+  cairo_surface_t *surface_;
+  cairo_t *cr_;
+  HistoryOptions options_;
+  PictureGeometry geometry_;
+  double scale_, rowHeight_;
+  double y_ = kTop;
+  int page_ = 1;
+};
+
+void PdfReport::Font(double size, bool bold, double grey) {
+  cairo_select_font_face(cr_, kFamily, CAIRO_FONT_SLANT_NORMAL,
+                         bold ? CAIRO_FONT_WEIGHT_BOLD
+                              : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr_, size);
+  cairo_set_source_rgb(cr_, grey, grey, grey);
+}
+
+double PdfReport::TextWidth(const std::string &text) {
+  cairo_text_extents_t e;
+  cairo_text_extents(cr_, text.c_str(), &e);
+  return e.x_advance;
+}
+
+void PdfReport::Text(const std::string &text, double x, double y,
+                     double align) {
+  cairo_move_to(cr_, x - align * TextWidth(text), y);
+  cairo_show_text(cr_, text.c_str());
+}
+
+// The text, cut at a character boundary with "..." when it is too wide.
+std::string PdfReport::Fitted(const std::string &text, double width) {
+  if (TextWidth(text) <= width)
+    return text;
+  std::string cut = text;
+  while (!cut.empty() && TextWidth(cut + "...") > width) {
+    cut.pop_back();
+    while (!cut.empty() &&
+           (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
+      cut.pop_back();
+    if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0)
+      cut.pop_back();
+  }
+  return cut + "...";
+}
+
+// The text in lines of at most `width`, broken at spaces (a longer word is
+// cut when drawn).
+std::vector<std::string> PdfReport::Wrap(const std::string &text,
+                                         double width) {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t space = text.find(' ', at);
+    if (space == std::string::npos)
+      space = text.size();
+    const std::string word = text.substr(at, space - at);
+    if (!line.empty() && TextWidth(line + " " + word) > width) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    at = space + 1;
+  }
+  if (!line.empty())
+    lines.push_back(line);
+  return lines;
+}
+
+void PdfReport::Paragraph(const std::string &text, double size, double x,
+                          double width, const std::string &link) {
+  const double lineHeight = size * kLineSpacing;
+  for (const std::string &line : Wrap(text, width)) {
+    Need(lineHeight);
+    if (!link.empty())
+      cairo_tag_begin(cr_, CAIRO_TAG_LINK, ("dest='" + link + "'").c_str());
+    Text(Fitted(line, width), x, y_ + size);
+    if (!link.empty())
+      cairo_tag_end(cr_, CAIRO_TAG_LINK);
+    y_ += lineHeight;
+  }
+}
+
+void PdfReport::NewPage() {
+  // The footer leaves the font and colour of the text it interrupts.
+  cairo_save(cr_);
+  Font(7.5, false, 0.45);
+  Text("Visit history", kMargin, kPageHeight - 24);
+  Text("page " + std::to_string(page_), kPageWidth - kMargin, kPageHeight - 24,
+       1);
+  cairo_restore(cr_);
+  cairo_show_page(cr_);
+  ++page_;
+  y_ = kTop;
+}
+
+void PdfReport::Need(double height) {
+  if (y_ + height > kBottom && y_ > kTop)
+    NewPage();
+}
+
+void PdfReport::Summary(const ReportSummary &s) {
+  Font(20, true);
+  Text("Visit history", kMargin, y_ + 20);
+  y_ += 30;
+  Font(10, false, 0.3);
+  Paragraph("From " + DisplayText(s.source) + ".", 10, kMargin, kWidth);
+  y_ += 6;
+  const std::string counts[4][2] = {
+      {"Patients", std::to_string(s.patients)},
+      {"Visits", std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
+                     " sketches)"},
+      {"Flagged", std::to_string(s.flagged.size()) +
+                      (s.flagged.size() == 1 ? " patient" : " patients")},
+      {"Rows left out", std::to_string(s.problemCount)}};
+  for (const auto &c : counts) {
+    Font(10.5, true);
+    Text(c[0], kMargin, y_ + 11);
+    Font(10.5, false);
+    Text(c[1], kMargin + 90, y_ + 11);
+    y_ += 15;
+  }
+  y_ += 6;
+  Font(9, false, 0.3);
+  Paragraph(FlagsExplained(options_.thresholds), 9, kMargin, kWidth);
+  y_ += 10;
+  Need(40);
+  Font(12, true);
+  Text("Patients with a flagged change", kMargin, y_ + 12);
+  y_ += 20;
+  Font(10, false);
+  if (s.flagged.empty())
+    Paragraph("None.", 10, kMargin, kWidth);
+  for (const ReportSummary::Flagged &f : s.flagged) {
+    std::string line = DisplayText(f.patient) + ":";
+    for (size_t i = 0; i < f.labels.size(); ++i)
+      line += (i ? ", " : " ") + f.labels[i];
+    Font(10, false, 0.1);
+    Paragraph(line, 10, kMargin, kWidth, "p" + std::to_string(f.section));
+  }
+  if (s.problemCount > 0) {
+    y_ += 10;
+    Need(40);
+    Font(12, true);
+    Text("Rows left out", kMargin, y_ + 12);
+    y_ += 20;
+    Font(9.5, false);
+    for (const VisitProblem &p : s.problems)
+      Paragraph("Line " + std::to_string(p.line) + ": " + DisplayText(p.reason),
+                9.5, kMargin, kWidth);
+    if (s.problemCount > static_cast<long>(s.problems.size()))
+      Paragraph("And " +
+                    std::to_string(s.problemCount -
+                                   static_cast<long>(s.problems.size())) +
+                    " more, listed in the error output of the run.",
+                9.5, kMargin, kWidth);
+  }
+  NewPage();
+}
+
+void PdfReport::Band(const PatientHistory &history,
+                     const std::vector<VisitColumn> &columns, size_t first,
+                     size_t end) {
+  for (int eye = kRightEye; eye <= kLeftEye; ++eye) {
+    Font(9, true);
+    Text(eye == kRightEye ? "Right eye" : "Left eye", kMargin,
+         y_ + geometry_.height * scale_ / 2 + 3);
+    for (size_t c = first; c < end; ++c) {
+      const double x = kMargin + kLabelWidth + (c - first) * kColumnWidth;
+      const double centre = x + kColumnWidth / 2;
+      const std::string date = FormatIsoDate(columns[c].date);
+      const int v = columns[c].visit[eye];
+      if (v < 0) {
+        Font(7.5, false, 0.55);
+        Text("no sketch", centre, y_ + geometry_.height * scale_ / 2, 0.5);
+        Text(date, centre, y_ + geometry_.height * scale_ / 2 + 10, 0.5);
+        continue;
+      }
+      const SketchValues &values = history.eyes[eye][v].values;
+      cairo_save(cr_);
+      cairo_translate(cr_, x + 4, y_);
+      cairo_scale(cr_, scale_, scale_);
+      DrawSketch(cr_, values, options_.render);
+      cairo_restore(cr_);
+      const double base = y_ + geometry_.height * scale_;
+      Font(7.5, true);
+      Text(date, centre, base + 8.5, 0.5);
+      Font(7.5, false, 0.25);
+      Text(values.horizontal + "|" + values.vertical + "|" + values.location +
+               "|" + values.rim,
+           centre, base + 16.5, 0.5);
+    }
+    y_ += rowHeight_;
+  }
+  y_ += 8;
+}
+
+void PdfReport::Patient(int section, const PatientHistory &history,
+                        const std::vector<VisitColumn> &columns,
+                        const std::vector<Flag> &flags) {
+  const double band = 2 * rowHeight_ + 8;
+  // A section that fits on a page is not split; a longer one starts where
+  // its heading and first band fit.
+  Font(kFlagSize, false);
+  size_t flagLines = flags.empty() ? 1 : 0;
+  for (const Flag &f : flags)
+    flagLines +=
+        Wrap("- " + FlagSentence(f, options_.thresholds), kWidth).size();
+  const size_t bands = (columns.size() + kBandColumns - 1) / kBandColumns;
+  const double whole = kHeadingHeight + bands * band +
+                       (columns.empty() ? 0 : kChartHeight + 6) +
+                       flagLines * kFlagSize * kLineSpacing;
+  if (whole <= kBottom - kTop)
+    Need(whole);
+  else
+    Need(kHeadingHeight + (columns.empty() ? 0 : band));
+  cairo_set_source_rgb(cr_, 0.6, 0.6, 0.6);
+  cairo_set_line_width(cr_, 0.5);
+  cairo_move_to(cr_, kMargin, y_);
+  cairo_line_to(cr_, kMargin + kWidth, y_);
+  cairo_stroke(cr_);
+  const std::string dest = "name='p" + std::to_string(section) + "'";
+  cairo_tag_begin(cr_, CAIRO_TAG_DEST, dest.c_str());
+  Font(13, true);
+  Text(Fitted(DisplayText(history.patient), kWidth), kMargin, y_ + 16);
+  cairo_tag_end(cr_, CAIRO_TAG_DEST);
+  Font(8.5, false, 0.35);
+  std::string seen = std::to_string(columns.size()) +
+                     (columns.size() == 1 ? " visit" : " visits");
+  if (!columns.empty())
+    seen += ", " + FormatIsoDate(columns.front().date) + " to " +
+            FormatIsoDate(columns.back().date);
+  Text(seen, kMargin, y_ + 27);
+  y_ += kHeadingHeight;
+
+  for (size_t first = 0; first < columns.size(); first += kBandColumns) {
+    Need(band);
+    Band(history, columns, first,
+         std::min(columns.size(), first + kBandColumns));
+  }
+  if (!columns.empty()) {
+    Need(kChartHeight + 6);
+    cairo_save(cr_);
+    cairo_translate(cr_, kMargin, y_);
+    DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight);
+    cairo_restore(cr_);
+    y_ += kChartHeight + 6;
+  }
+  Font(kFlagSize, false);
+  if (flags.empty())
+    Paragraph("No flagged change.", kFlagSize, kMargin, kWidth);
+  for (const Flag &f : flags)
+    Paragraph("- " + FlagSentence(f, options_.thresholds), kFlagSize, kMargin,
+              kWidth);
+  y_ += kSectionGap;
+}
+
+bool PdfReport::Finish(std::string *error) {
+  if (y_ > kTop)
+    NewPage();
+  cairo_destroy(cr_);
+  cr_ = nullptr;
+  cairo_surface_finish(surface_);
+  const cairo_status_t status = cairo_surface_status(surface_);
+  cairo_surface_destroy(surface_);
+  surface_ = nullptr;
+  if (status != CAIRO_STATUS_SUCCESS) {
+    *error = std::string("cannot write the report: ") +
+             cairo_status_to_string(status);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+std::unique_ptr<ReportWriter> OpenPdfReport(const std::string &path,
+                                            const HistoryOptions &options,
+                                            std::string *error) {
+  cairo_surface_t *surface =
+      cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    *error = std::string("cannot write the report: ") +
+             cairo_status_to_string(cairo_surface_status(surface));
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE,
+                                 "Visit history");
+  return std::unique_ptr<ReportWriter>(new PdfReport(surface, options));
+}

@@ -1,0 +1,81 @@
+#include "orbitrace-render/history/report_text.h"
+
+namespace {
+
+// The length of the valid UTF-8 sequence at `at`, or 0.
+size_t SequenceLength(const std::string &text, size_t at) {
+  const unsigned char c = static_cast<unsigned char>(text[at]);
+  size_t n;
+  unsigned min;
+  unsigned code;
+  if (c < 0x80)
+    return 1;
+  if (c >= 0xC2 && c <= 0xDF)
+    n = 2, min = 0x80, code = c & 0x1F;
+  else if (c >= 0xE0 && c <= 0xEF)
+    n = 3, min = 0x800, code = c & 0x0F;
+  else if (c >= 0xF0 && c <= 0xF4)
+    n = 4, min = 0x10000, code = c & 0x07;
+  else
+    return 0;
+  if (at + n > text.size())
+    return 0;
+  for (size_t i = 1; i < n; ++i) {
+    const unsigned char k = static_cast<unsigned char>(text[at + i]);
+    if ((k & 0xC0) != 0x80)
+      return 0;
+    code = (code << 6) | (k & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF.
+  if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+    return 0;
+  return n;
+}
+
+} // namespace
+
+std::string DisplayText(const std::string &text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    const size_t n = SequenceLength(text, at);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++at;
+    } else if (n == 1 && (static_cast<unsigned char>(text[at]) < 0x20 ||
+                          text[at] == 0x7F)) {
+      out += ' ';
+      ++at;
+    } else {
+      out.append(text, at, n);
+      at += n;
+    }
+  }
+  return out;
+}
+
+std::string HtmlText(const std::string &text) {
+  std::string out;
+  for (char c : DisplayText(text)) {
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&#39;";
+      break;
+    default:
+      out += c;
+    }
+  }
+  return out;
+}

@@ -1,0 +1,94 @@
+#include "orbitrace-render/history/visit_date.h"
+
+#include <stdio.h>
+
+namespace {
+
+// Proleptic Gregorian calendar to and from a day count (the well-known
+// era-based conversion), exact for every year the parser accepts.
+int DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int z, int *y, int *m, int *d) {
+  z += 719468;
+  const int era = (z >= 0 ? z : z - 146096) / 146097;
+  const int doe = z - era * 146097;
+  const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int mp = (5 * doy + 2) / 153;
+  *d = doy - (153 * mp + 2) / 5 + 1;
+  *m = mp + (mp < 10 ? 3 : -9);
+  *y = yoe + era * 400 + (*m <= 2);
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+bool Digits(const std::string &text, size_t at, size_t count, int *value) {
+  *value = 0;
+  for (size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9')
+      return false;
+    *value = *value * 10 + (text[i] - '0');
+  }
+  return true;
+}
+
+} // namespace
+
+bool ParseIsoDate(const std::string &text, int *days) {
+  int y, m, d;
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-' ||
+      !Digits(text, 0, 4, &y) || !Digits(text, 5, 2, &m) ||
+      !Digits(text, 8, 2, &d))
+    return false;
+  if (y < 1 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
+    return false;
+  *days = DaysFromCivil(y, m, d);
+  return true;
+}
+
+std::string FormatIsoDate(int days) {
+  int y, m, d;
+  CivilFromDays(days, &y, &m, &d);
+  char text[16];
+  snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+  return text;
+}
+
+std::vector<DateTick> DateTicks(int first, int last, int maxTicks) {
+  std::vector<DateTick> ticks;
+  if (last < first || maxTicks < 1)
+    return ticks;
+  int y0, m0, d0, y1, m1, d1;
+  CivilFromDays(first, &y0, &m0, &d0);
+  CivilFromDays(last, &y1, &m1, &d1);
+  const bool years = last - first >= 730;
+  // Month numbers counted from year 0, so a step runs across year ends.
+  const int from =
+      years ? y0 * 12 + 12 * (m0 > 1 || d0 > 1) : y0 * 12 + m0 - 1 + (d0 > 1);
+  const int to = y1 * 12 + m1 - 1;
+  const int unit = years ? 12 : 1;
+  const int count = from > to ? 0 : (to - from) / unit + 1;
+  const int step = unit * ((count + maxTicks - 1) / maxTicks);
+  for (int n = from; n <= to && step > 0; n += step) {
+    const int y = n / 12, m = n % 12 + 1;
+    char label[16];
+    if (years)
+      snprintf(label, sizeof label, "%04d", y);
+    else
+      snprintf(label, sizeof label, "%04d-%02d", y, m);
+    ticks.push_back(DateTick{DaysFromCivil(y, m, 1), label});
+  }
+  return ticks;
+}

@@ -1,0 +1,48 @@
+// One patient's visits, both eyes, in date order, and the columns that line
+// the two eyes' sketches up by visit date.
+#pragma once
+
+#include "orbitrace-render/history/visit_row.h"
+#include "orbitrace-render/sketch_values.h"
+
+#include <string>
+#include <vector>
+
+struct Visit {
+  int date; // days
+  int line; // where the row starts in the file
+  SketchValues values;
+};
+
+struct PatientHistory {
+  std::string patient;
+  std::vector<Visit> eyes[2]; // indexed by Eye
+};
+
+// A row left out because an earlier row has the same patient, eye and date.
+struct DuplicateVisit {
+  int line;
+  int firstLine;
+};
+
+// Puts each eye's visits in date order and takes out every row whose eye
+// and date an earlier row of the file already had.
+void OrderVisits(PatientHistory *history,
+                 std::vector<DuplicateVisit> *duplicates);
+
+// One visit date and, for each eye, the index of its visit on that date in
+// eyes[], or -1.
+struct VisitColumn {
+  int date;
+  int visit[2];
+};
+
+// Every date either eye was seen on, in order.
+std::vector<VisitColumn> AlignByDate(const PatientHistory &history);
+
+// A ratio item in hundredths: ".35" is 35, "1" is 100, "0" is 0.
+int RatioHundredths(const std::string &ratio);
+
+// Hundredths written as the lists write ratios: 35 is ".35", 100 is "1",
+// 5 is ".05"; negative values get a leading "-".
+std::string FormatHundredths(int hundredths);

@@ -1,0 +1,52 @@
+// The visit rows of an export, checked and grouped by patient on disk.
+//
+// Memory stays bounded by the number of patients, not of visits: the rows
+// are read once, each good one is written as a small fixed-size record to a
+// temporary file, and a counting sort by patient (by the per-patient counts
+// of that first pass) writes them to a second temporary file in which every
+// patient's rows follow each other, patients in the order the file first
+// names them. The report then reads that file patient by patient, once to
+// find the flags for its summary and once to draw. The input may come in
+// any order, and standard input needs no copy.
+#pragma once
+
+#include "orbitrace-render/history/visit_history.h"
+
+#include <stdio.h>
+
+#include <deque>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct VisitProblem {
+  int line;
+  std::string reason;
+};
+
+struct VisitSpool {
+  FILE *grouped = nullptr;          // records, patient after patient
+  std::deque<std::string> patients; // names, in order of first row
+  std::vector<unsigned> rows;       // good rows per patient
+  long totalRows = 0;
+  // Reading position: the next patient ReadNextPatient returns.
+  size_t next = 0;
+};
+
+// Reads the export: a header row naming the columns, then one visit per
+// row. Each bad row goes to `problem` with its line and reason. False, with
+// the reason in `error`, when there is no header, the header lacks a
+// column, or a temporary file cannot be written.
+bool SpoolVisits(std::istream &csv, VisitSpool *spool,
+                 const std::function<void(const VisitProblem &)> &problem,
+                 std::string *error);
+
+// Goes back to the first patient.
+void RewindSpool(VisitSpool *spool);
+
+// The next patient's rows as read, not yet ordered. False after the last
+// one or when the file cannot be read.
+bool ReadNextPatient(VisitSpool *spool, PatientHistory *history);
+
+void CloseSpool(VisitSpool *spool);

@@ -1,0 +1,162 @@
+// A patient's visits in order, lined up by date, and the flag rules at
+// their boundaries.
+#include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/visit_date.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int Day(const char *iso) {
+  int days = 0;
+  EXPECT_TRUE(ParseIsoDate(iso, &days)) << iso;
+  return days;
+}
+
+Visit At(const char *iso, const char *vertical, int line = 0) {
+  return Visit{Day(iso), line, SketchValues{".30", vertical, "2", "0"}};
+}
+
+TEST(OrderVisits, SortsByDateAndKeepsTheFirstRowOfARepeatedDate) {
+  PatientHistory h;
+  h.eyes[kRightEye] = {At("2021-03-01", ".50", 4), At("2019-12-31", ".40", 9),
+                       At("2021-03-01", ".60", 2), At("2020-01-01", ".45", 3)};
+  std::vector<DuplicateVisit> duplicates;
+  OrderVisits(&h, &duplicates);
+  ASSERT_EQ(3u, h.eyes[kRightEye].size());
+  EXPECT_EQ(9, h.eyes[kRightEye][0].line);
+  EXPECT_EQ(3, h.eyes[kRightEye][1].line);
+  EXPECT_EQ(2, h.eyes[kRightEye][2].line); // line 2 came first in the file
+  ASSERT_EQ(1u, duplicates.size());
+  EXPECT_EQ(4, duplicates[0].line);
+  EXPECT_EQ(2, duplicates[0].firstLine);
+}
+
+TEST(AlignByDate, GivesEveryDateAColumnWithEachEyesVisitOrNone) {
+  PatientHistory h;
+  h.eyes[kRightEye] = {At("2020-01-01", ".4"), At("2020-06-01", ".4"),
+                       At("2021-01-01", ".4")};
+  h.eyes[kLeftEye] = {At("2020-01-01", ".4"), At("2021-01-01", ".4"),
+                      At("2022-01-01", ".4")};
+  const std::vector<VisitColumn> c = AlignByDate(h);
+  ASSERT_EQ(4u, c.size());
+  const int expected[4][2] = {{0, 0}, {1, -1}, {2, 1}, {-1, 2}};
+  for (size_t i = 0; i < c.size(); ++i) {
+    EXPECT_EQ(expected[i][0], c[i].visit[kRightEye]) << i;
+    EXPECT_EQ(expected[i][1], c[i].visit[kLeftEye]) << i;
+  }
+  EXPECT_EQ(Day("2022-01-01"), c[3].date);
+}
+
+// The flags of a history, as kind and eye and the dates they name.
+std::string Flags(const PatientHistory &h, const FlagThresholds &t = {}) {
+  std::string s;
+  for (const Flag &f : FindFlags(h, t)) {
+    s += f.kind == kFlagRise         ? "rise"
+         : f.kind == kFlagDifference ? "diff"
+                                     : "high";
+    s += f.eye == kRightEye ? "R" : f.eye == kLeftEye ? "L" : "";
+    for (const FlagPoint &p : f.points)
+      s += " " + FormatIsoDate(p.date);
+    s += ";";
+  }
+  return s;
+}
+
+TEST(FindFlags, HoldsAtTheirThresholdsAndNotBelow) {
+  const struct {
+    const char *name;
+    std::vector<Visit> right, left;
+    const char *flags;
+  } cases[] = {
+      {"rise of .20 since the first visit",
+       {At("2020-01-01", ".40"), At("2021-01-01", ".55"),
+        At("2022-01-01", ".60")},
+       {},
+       "riseR 2022-01-01;"},
+      {"rise of .15 only",
+       {At("2020-01-01", ".40"), At("2021-01-01", ".55")},
+       {},
+       ""},
+      {"a rise from a later low is not since the first visit",
+       {At("2020-01-01", ".40"), At("2021-01-01", ".25"),
+        At("2022-01-01", ".55")},
+       {},
+       ""},
+      {"the first visit sets the base even if rows come late",
+       {At("2022-01-01", ".60"), At("2020-01-01", ".40")},
+       {},
+       "riseR 2022-01-01;"},
+      {"eyes differ by .20 on one date",
+       {At("2020-01-01", ".30"), At("2021-01-01", ".30")},
+       {At("2020-01-01", ".45"), At("2021-01-01", ".50")},
+       "diff 2021-01-01;"},
+      {"a difference across different dates does not count",
+       {At("2020-01-01", ".30")},
+       {At("2020-01-02", ".60")},
+       ""},
+      {"a vertical ratio of .70 and not .65",
+       {At("2020-01-01", ".65")},
+       {At("2020-01-01", ".70"), At("2021-01-01", ".75")},
+       "highL 2020-01-01 2021-01-01;"},
+      {"all three, in order",
+       {At("2020-01-01", ".50"), At("2021-01-01", ".70")},
+       {At("2020-01-01", ".50"), At("2021-01-01", ".50")},
+       "riseR 2021-01-01;diff 2021-01-01;highR 2021-01-01;"},
+  };
+  for (const auto &c : cases) {
+    PatientHistory h;
+    h.eyes[kRightEye] = c.right;
+    h.eyes[kLeftEye] = c.left;
+    std::vector<DuplicateVisit> duplicates;
+    OrderVisits(&h, &duplicates);
+    EXPECT_EQ(c.flags, Flags(h)) << c.name;
+  }
+}
+
+TEST(FindFlags, FollowsChangedThresholdsAndTurnsRulesOff) {
+  PatientHistory h;
+  h.eyes[kRightEye] = {At("2020-01-01", ".40"), At("2021-01-01", ".50")};
+  h.eyes[kLeftEye] = {At("2021-01-01", ".60")};
+  FlagThresholds t;
+  EXPECT_EQ("", Flags(h, t));
+  t.rise = 10;
+  t.difference = 10;
+  t.high = 60;
+  EXPECT_EQ("riseR 2021-01-01;diff 2021-01-01;highL 2021-01-01;", Flags(h, t));
+  t.rise = t.difference = t.high = kFlagOff;
+  EXPECT_EQ("", Flags(h, t));
+}
+
+TEST(FindFlags, SaysWhatWasMeasured) {
+  PatientHistory h;
+  h.eyes[kLeftEye] = {At("2019-03-01", ".35"), At("2022-05-02", ".60")};
+  const std::vector<Flag> flags = FindFlags(h, FlagThresholds());
+  ASSERT_EQ(1u, flags.size());
+  EXPECT_EQ("Left eye: the vertical cup-to-disc ratio rose by .20 or more "
+            "since the first visit (.35 on 2019-03-01): .60 on 2022-05-02.",
+            FlagSentence(flags[0], FlagThresholds()));
+}
+
+TEST(ParseThreshold, ReadsRatiosExactlyAndRefusesTheRest) {
+  const struct {
+    const char *text;
+    int hundredths; // -2: refused
+  } cases[] = {{".20", 20},   {"0.2", 20},       {".05", 5}, {"1", 100},
+               {"1.00", 100}, {"off", kFlagOff}, {"0", -2},  {"1.01", -2},
+               {".205", -2},  {"-.2", -2},       {"", -2},   {".", -2},
+               {"20%", -2}};
+  for (const auto &c : cases) {
+    int h = -3;
+    std::string error;
+    EXPECT_EQ(c.hundredths != -2, ParseThreshold(c.text, &h, &error)) << c.text;
+    if (c.hundredths != -2) {
+      EXPECT_EQ(c.hundredths, h) << c.text;
+    }
+  }
+}
+
+} // namespace
