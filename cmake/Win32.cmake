@@ -15,9 +15,11 @@ endif()
 # The plug-in's code, also linked straight into the white-box dialog tests.
 add_library(orbt_plugin OBJECT
     host/entry.cpp
+    host/host_services.cpp
     sketch/sketch_state.cpp
     sketch/show_orbitrace.cpp
     dialog/splash_proc.cpp
+    render/ellipse.cpp
     render/disc.cpp
     render/cup.cpp
     render/ring.cpp

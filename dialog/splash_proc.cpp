@@ -2,8 +2,9 @@
 
 #include "dialog/centring.h"
 #include "export/clipboard.h"
-#include "host/entry.h"
+#include "host/host_services.h"
 #include "render/render.h"
+#include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
@@ -41,11 +42,6 @@ static const COLORREF kLabelColour = RGB(0, 0, 0);
 // the sketch area paints itself (SketchAreaProc).
 static WNDPROC gStaticProc;
 
-static HINSTANCE PluginInstance() {
-  return reinterpret_cast<HINSTANCE>(
-      static_cast<intptr_t>(gFMExternCallPtr->instanceID));
-}
-
 static void CentreDialog(HWND hwnd) {
   HWND owner = GetParent(hwnd);
   if (owner == nullptr)
@@ -53,9 +49,7 @@ static void CentreDialog(HWND hwnd) {
   RECT rcOwner, rcDlg;
   GetWindowRect(owner, &rcOwner);
   GetWindowRect(hwnd, &rcDlg);
-  IntPoint origin = CentredOrigin(
-      IntRect{rcOwner.left, rcOwner.top, rcOwner.right, rcOwner.bottom},
-      IntRect{rcDlg.left, rcDlg.top, rcDlg.right, rcDlg.bottom});
+  IntPoint origin = CentredOrigin(ToIntRect(rcOwner), ToIntRect(rcDlg));
   SetWindowPos(hwnd, HWND_TOP, origin.x, origin.y, 0, 0, SWP_NOSIZE);
 }
 
@@ -240,7 +234,7 @@ static void OnChar(HWND hwnd, WPARAM code) {
     return;
   HDC hdc = GetDC(sketch);
   DrawBackroundEllipse(hdc);
-  SelectEllipseClip(hdc, rc);
+  SelectEllipseClip(hdc, ToIntRect(rc));
   DrawForegroundEllipse(hdc);
   ReleaseDC(sketch, hdc);
 }

@@ -1,6 +1,8 @@
 #include "export/clipboard.h"
 
 #include "export/capture_rect.h"
+#include "export/dib.h"
+#include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
@@ -15,8 +17,7 @@ HBITMAP CreateClippedBitmap() {
   HDC hMemDC = CreateCompatibleDC(hScrDC);
   int xScrn = GetDeviceCaps(hScrDC, HORZRES);
   int yScrn = GetDeviceCaps(hScrDC, VERTRES);
-  CaptureRect capture = ComputeCaptureRect(
-      IntRect{rect.left, rect.top, rect.right, rect.bottom}, xScrn, yScrn);
+  CaptureRect capture = ComputeCaptureRect(ToIntRect(rect), xScrn, yScrn);
 
   HBITMAP hBitmap =
       CreateCompatibleBitmap(hScrDC, capture.nWidth, capture.nHeight);

@@ -5,9 +5,3 @@
 
 HBITMAP CreateClippedBitmap();
 void SendItToTheClipboard(HWND mydialog);
-
-// Device-independent bitmaps and palettes.
-HPALETTE GetSystemPalette();
-HBITMAP DIBToBitmap(HANDLE hDIB, HPALETTE hPal);
-HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal);
-int PalEntriesOnDevice(HDC hDC);

@@ -1,6 +1,7 @@
+#include "export/dib.h"
+
 #include <string.h>
 
-#include "export/clipboard.h"
 #include "export/dib_header.h"
 
 int PalEntriesOnDevice(HDC hDC) {

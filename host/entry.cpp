@@ -1,10 +1,7 @@
 #include "host/entry.h"
 
-#include <string.h>
-
+#include "host/host_services.h"
 #include "sketch/show_orbitrace.h"
-
-ExternCallRecord *gFMExternCallPtr = nullptr;
 
 static const char kVersionText[] = "Orbitrace v1.3";
 
@@ -49,16 +46,6 @@ void Do_External(int32_t functionId, FMHandle parameter, FMHandle result) {
   }
 }
 
-void WriteResultText(FMHandle result, const char *text, int32_t length) {
-  gFMExternCallPtr->cSetHandleSize(result, length);
-  if (gFMExternCallPtr->cMemoryError() != 0)
-    return;
-  // The write follows the resize directly: the block may have moved, so the
-  // data pointer is read only now.
-  memcpy(*result, text, static_cast<size_t>(length));
-}
-
 void Version(FMHandle result) {
-  WriteResultText(result, kVersionText,
-                  static_cast<int32_t>(strlen(kVersionText)));
+  WriteResultText(result, kVersionText);
 }

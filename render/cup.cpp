@@ -1,9 +1,9 @@
 #include "render/cup_layout.h"
 #include "render/render.h"
+#include "render/sketch_colours.h"
+#include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
-
-static const COLORREF kCupColour = RGB(255, 255, 0);
 
 void DrawForegroundEllipse(HDC hdc) {
   char XText[256], YText[256], Offset[256], Position[256];
@@ -11,11 +11,6 @@ void DrawForegroundEllipse(HDC hdc) {
   RECT rc;
   if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc))
     return;
-  HPEN pen = CreatePen(PS_SOLID, 1, kCupColour);
-  HBRUSH brush = CreateSolidBrush(kCupColour);
-  HGDIOBJ hpenOld = SelectObject(hdc, pen);
-  HGDIOBJ hbrushOld = SelectObject(hdc, brush);
-
   // Unread texts stay empty rather than holding stack garbage.
   XText[0] = YText[0] = Offset[0] = Position[0] = '\0';
   GetWindowTextA(GetDlgItem(ghwnd, IDC_VERTICAL), YText, sizeof YText);
@@ -23,12 +18,6 @@ void DrawForegroundEllipse(HDC hdc) {
   GetWindowTextA(GetDlgItem(ghwnd, IDC_RIM), Offset, sizeof Offset);
   GetWindowTextA(GetDlgItem(ghwnd, IDC_LOCATION), Position, sizeof Position);
 
-  IntRect cup = LayoutCup(IntRect{rc.left, rc.top, rc.right, rc.bottom}, XText,
-                          YText, Offset, Position);
-  Ellipse(hdc, cup.left, cup.top, cup.right, cup.bottom);
-
-  SelectObject(hdc, hpenOld);
-  DeleteObject(pen);
-  SelectObject(hdc, hbrushOld);
-  DeleteObject(brush);
+  IntRect cup = LayoutCup(ToIntRect(rc), XText, YText, Offset, Position);
+  FillEllipse(hdc, kCupColour, 1, cup);
 }

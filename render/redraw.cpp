@@ -1,5 +1,6 @@
 #include "render/disc_layout.h"
 #include "render/render.h"
+#include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
@@ -13,9 +14,7 @@ void Redraw() {
   HDC hdc = GetDC(sketch);
   DrawBackroundEllipse(hdc);
 
-  IntRect inset = CupClipRect(IntRect{rc.left, rc.top, rc.right, rc.bottom});
-  RECT clip = {inset.left, inset.top, inset.right, inset.bottom};
-  SelectEllipseClip(hdc, clip);
+  SelectEllipseClip(hdc, CupClipRect(ToIntRect(rc)));
   DrawForegroundEllipse(hdc);
   ReleaseDC(sketch, hdc);
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "render/int_rect.h"
+
 void DrawBackroundEllipse(HDC hdc);
 void DrawForegroundEllipse(HDC hdc);
 void DrawRing(HDC hdc);
@@ -16,5 +18,8 @@ void DrawBitmap(HDC hdc, int xStart, int yStart, HBITMAP hBitmap);
 HDC GetRingDC();
 void ReleaseRingDC(HDC hdc);
 
-// The elliptic clip that keeps the cup inside the disc.
-void SelectEllipseClip(HDC hdc, const RECT &rect);
+// The elliptic clip that keeps disc and cup inside their bounds.
+void SelectEllipseClip(HDC hdc, const IntRect &box);
+// The ellipse of `box` filled and outlined in `colour` (disc and cup); the
+// DC's own pen and brush stay selected.
+void FillEllipse(HDC hdc, COLORREF colour, int penWidth, const IntRect &box);

@@ -1,9 +1,9 @@
 #include "render/render.h"
 #include "render/ring_layout.h"
+#include "render/sketch_colours.h"
+#include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
-
-static const COLORREF kGreyedLabel = RGB(209, 209, 209);
 
 HDC GetRingDC() {
   // A static control's DC is clipped to the control itself, whatever its
@@ -30,13 +30,12 @@ void DrawRing(HDC hdc) {
     return;
   SetBkMode(hdc, TRANSPARENT);
   GetTextMetricsA(hdc, &tMetric);
-  LayoutRing(IntRect{rect.left, rect.top, rect.right, rect.bottom},
-             tMetric.tmHeight, tMetric.tmAveCharWidth, labels);
+  LayoutRing(ToIntRect(rect), tMetric.tmHeight, tMetric.tmAveCharWidth, labels);
   for (const RingLabel &label : labels)
     TextOutA(hdc, label.xPos, label.yPos, label.text, label.count);
 }
 
 void EraseRing(HDC hdc) {
-  SetTextColor(hdc, kGreyedLabel);
+  SetTextColor(hdc, kGreyedLabelColour);
   DrawRing(hdc);
 }

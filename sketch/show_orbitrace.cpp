@@ -4,15 +4,11 @@
 #include <windows.h>
 
 #include "dialog/splash_proc.h"
-#include "host/entry.h"
+#include "host/host_services.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
 static const char kParameterError[] = "$$002$$";
-
-static void WriteText(FMHandle result, const char *text) {
-  WriteResultText(result, text, static_cast<int32_t>(strlen(text)));
-}
 
 // Appends `text` to the zero-terminated `buffer` of `size` bytes, cutting it
 // short rather than writing past the end.
@@ -56,7 +52,7 @@ static HWND DialogOwner() {
 static void OpenSketch(FMHandle parameter, FMHandle result) {
   char parmin[kFieldSize];
   char parmout[kFieldSize];
-  int32_t ParmLength = gFMExternCallPtr->cGetHandleSize(parameter);
+  int32_t ParmLength = ParameterLength(parameter);
 
   memset(gXval, 0, sizeof gXval);
   memset(gYval, 0, sizeof gYval);
@@ -66,18 +62,12 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   memset(parmin, 0, sizeof parmin);
 
   if (ParmLength <= 0 || ParmLength > kMaxParameterLength) {
-    WriteText(result, kParameterError);
+    WriteResultText(result, kParameterError);
     return;
   }
 
-  gFMExternCallPtr->cLockHandle(parameter);
-  if (gFMExternCallPtr->cMemoryError() != 0) {
-    gFMExternCallPtr->cUnlockHandle(parameter);
+  if (!ReadParameterText(parameter, parmin, ParmLength))
     return;
-  }
-  memcpy(parmin, *parameter, static_cast<size_t>(ParmLength));
-  parmin[ParmLength] = '\0';
-  gFMExternCallPtr->cUnlockHandle(parameter);
 
   char fields[kFieldCount][kFieldSize];
   SplitParameter(parmin, ParmLength, fields);
@@ -87,14 +77,12 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   memcpy(gEdge, fields[3], kFieldSize);
   memcpy(gWname, fields[4], kFieldSize);
 
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(
-      static_cast<intptr_t>(gFMExternCallPtr->instanceID));
-  INT_PTR ended = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SKETCH),
+  INT_PTR ended = DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
                                   DialogOwner(), SplashProc, 0);
   // Without a dialog the user chose nothing: report the error the host
   // already knows instead of values from an earlier call.
   if (ended <= 0) {
-    WriteText(result, kParameterError);
+    WriteResultText(result, kParameterError);
     return;
   }
 
@@ -106,14 +94,14 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   AppendBounded(parmout, sizeof parmout, gPosition2);
   AppendBounded(parmout, sizeof parmout, "|");
   AppendBounded(parmout, sizeof parmout, gEdge2);
-  WriteText(result, parmout);
+  WriteResultText(result, parmout);
 }
 
 void ShowOrbitrace(FMHandle parameter, FMHandle result) {
   // Refused before anything is read or cleared: the open dialog's values,
   // its window and its record stay as they are.
   if (InterlockedExchange(&gDialogOpen, 1) != 0) {
-    WriteText(result, kParameterError);
+    WriteResultText(result, kParameterError);
     return;
   }
   OpenSketch(parameter, result);

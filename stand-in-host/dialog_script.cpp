@@ -21,9 +21,9 @@ DialogStep DialogStep::Select(int id, const std::string &text) {
   return s;
 }
 
-DialogStep DialogStep::Reset() { return Click(kDialogResetId); }
+DialogStep DialogStep::Reset() { return Click(IDC_RESET); }
 
-DialogStep DialogStep::Ok() { return Click(kDialogOkId); }
+DialogStep DialogStep::Ok() { return Click(IDC_OK); }
 
 DialogStep DialogStep::Char(char c) {
   DialogStep s;
@@ -110,26 +110,35 @@ public:
       }
       Sleep(kPollMs);
     }
-    if (!dialog)
+    if (!dialog) {
+      if (script_.expectDialog)
+        outcome_.error = "no dialog appeared";
       return;
+    }
     outcome_.dialogSeen = true;
+    if (!script_.expectDialog)
+      outcome_.error = "a dialog appeared where none was expected";
     if (script_.waitForPaint)
       WaitUntilPainted(dialog);
 
     size_t i = 0;
     for (; i < script_.steps.size() && outcome_.error.empty(); ++i) {
-      if (ended_ || !IsWindow(dialog))
+      // EndDialog hides it at once; it is destroyed only later.
+      if (ended_ || !IsWindowVisible(dialog))
         break;
       if (Expired())
         break;
       Apply(dialog, script_.steps[i]);
     }
     outcome_.stepsDone = i == script_.steps.size() && outcome_.error.empty();
+    if (!outcome_.stepsDone && outcome_.error.empty())
+      outcome_.error = "only " + std::to_string(i) + " of " +
+                       std::to_string(script_.steps.size()) + " steps ran";
 
     // A second OK would confirm the dialog twice.
     if (!ended_ && !pressedOk_ && IsWindowVisible(dialog) && !Expired() &&
         (script_.okAfterSteps || !outcome_.error.empty()))
-      Press(dialog, kDialogOkId);
+      Press(dialog, IDC_OK);
 
     while (!ended_ && !Expired())
       Sleep(kPollMs);
@@ -138,7 +147,7 @@ public:
 
     outcome_.timedOut = true;
     if (IsWindow(dialog))
-      Press(dialog, kDialogOkId);
+      Press(dialog, IDC_OK);
     const DWORD graceEnd = GetTickCount() + script_.graceMs;
     while (!ended_ && LONG(graceEnd - GetTickCount()) > 0)
       Sleep(kPollMs);
@@ -171,7 +180,7 @@ private:
   }
 
   void Press(HWND dialog, int id) {
-    if (id == kDialogOkId)
+    if (id == IDC_OK)
       pressedOk_ = true;
     HWND button = FindDialogControl(dialog, id, "Button");
     if (!button)

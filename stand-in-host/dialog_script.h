@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/orbitrace_res.h"
+
 struct DialogStep {
   enum Kind { kClick, kSelect, kChar, kWait, kRun } kind = kClick;
   int id = 0;                    // kClick, kSelect
@@ -25,11 +27,13 @@ struct DialogStep {
   static DialogStep Run(std::function<void(HWND)> fn);
 };
 
-// Control IDs of the buttons the shortcuts press.
-enum { kDialogOkId = 120, kDialogResetId = 126 };
-
 struct DialogScript {
   std::vector<DialogStep> steps;
+  // Whether the call is to show a dialog. A run that sees none where one is
+  // expected, one where none is, or that does not get through all its
+  // steps, reports it as its error: a check run on no dialog passes by
+  // accident. Only fault cases that expect no dialog say false.
+  bool expectDialog = true;
   // From the start of the call to the end of the dialog. When it passes, the
   // runner presses OK itself and reports a time-out.
   DWORD timeoutMs = 30000;
@@ -52,7 +56,9 @@ struct DialogOutcome {
   bool dialogSeen = false;
   bool stepsDone = false; // every step was applied
   bool timedOut = false;  // the runner had to press OK at the time-out
-  std::string error;      // a step that could not be applied, if any
+  // What did not go as the script expected: a step that could not be
+  // applied, steps left out, a missing or an unexpected dialog.
+  std::string error;
   bool ok() const { return !timedOut && error.empty(); }
 };
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "sketch/value_lists.h"
+#include "tests/unit/int_rect_printer.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/int_rect_printer.h"
+
 namespace {
 
 TEST(LayoutDisc, ClipIsTheClientAndDiscIsInsetBySix) {

@@ -476,14 +476,49 @@ TEST(DialogScript, MissingItemFailsTheScriptButEndsTheDialog) {
   EXPECT_EQ(std::vector<std::string>{"120/0/Button"}, gLog.events);
 }
 
-TEST(DialogScript, CallWithoutDialogEndsTheRunner) {
-  bool called = false;
-  DialogScript script;
-  script.steps = {DialogStep::Ok()};
-  DialogOutcome out = RunWithDialogScript(script, [&called] { called = true; });
-  EXPECT_TRUE(called);
-  EXPECT_FALSE(out.dialogSeen);
-  EXPECT_FALSE(out.timedOut);
+TEST(DialogScript, SaysWhatDidNotGoAsExpected) {
+  struct Case {
+    const char *what;
+    bool expectDialog, showDialog;
+    std::vector<DialogStep> steps;
+    const char *error; // empty: ok()
+  };
+  const Case cases[] = {
+      {"no dialog where one is expected",
+       true,
+       false,
+       {DialogStep::Ok()},
+       "no dialog appeared"},
+      {"no dialog, as expected", false, false, {}, ""},
+      {"a dialog where none is expected",
+       false,
+       true,
+       {},
+       "a dialog appeared where none was expected"},
+      {"a step after the dialog ended",
+       true,
+       true,
+       {DialogStep::Ok(), DialogStep::Char('x')},
+       "only 1 of 2 steps ran"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    gLog.events.clear();
+    DialogScript script;
+    script.expectDialog = c.expectDialog;
+    script.steps = c.steps;
+    bool called = false;
+    DialogOutcome out = RunWithDialogScript(script, [&] {
+      called = true;
+      if (c.showDialog)
+        RunDialog();
+    });
+    EXPECT_TRUE(called);
+    EXPECT_EQ(c.showDialog, out.dialogSeen);
+    EXPECT_FALSE(out.timedOut);
+    EXPECT_EQ(c.error, out.error);
+    EXPECT_EQ(c.error[0] == '\0', out.ok());
+  }
 }
 
 } // namespace

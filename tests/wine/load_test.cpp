@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/gdi_probe.h"
+#include "render/sketch_colours.h"
+#include "resources/orbitrace_res.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/dialog_script.h"
 #include "stand-in-host/host_memory.h"
 #include "stand-in-host/plugin_host.h"
+#include "tests/wine/gdi_probe.h"
+#include "tests/wine/script_check.h"
 
 namespace {
 
@@ -29,16 +32,19 @@ SIZE_T PrivateBytes() {
   return pmc.PrivateUsage;
 }
 
+// The test fails at the caller's line unless the dialog showed and every
+// step ran.
 std::string Draw(const std::string &param, std::vector<DialogStep> steps,
-                 DialogOutcome *outcome = nullptr) {
+                 const char *file = __builtin_FILE(),
+                 int line = __builtin_LINE()) {
   std::string result;
   DialogScript script;
   script.steps = std::move(steps);
   script.timeoutMs = 120000;
-  DialogOutcome dialog = RunWithDialogScript(
-      script, [&] { result = CallFunction(gPlugin, 2, param).result; });
-  if (outcome)
-    *outcome = dialog;
+  RunScriptedCall(
+      script,
+      [&] { result = CallFunction(gPlugin, kDrawFunction, param).result; },
+      file, line);
   return result;
 }
 
@@ -55,7 +61,7 @@ TEST_F(LoadTest, TwoHundredDrawCallsInARow) {
   // caches, the clipboard's own state): under Wine the count climbs over
   // some twenty calls, then only wavers by a few.
   for (int i = 0; i < 30; ++i)
-    Draw(".35|.40|3|-.20", {DialogStep::Click(113)});
+    Draw(".35|.40|3|-.20", {DialogStep::Click(IDC_HORIZONTAL_DOWN)});
   const int gdiBefore = LiveGdiObjects();
   SIZE_T memoryAt20 = 0;
   int wrong = 0;
@@ -63,8 +69,9 @@ TEST_F(LoadTest, TwoHundredDrawCallsInARow) {
     // Each call starts at another hour and steps it on by one.
     std::string hour = hours[i % 12], next = hours[(i + 1) % 12];
     std::string result = Draw(".35|.40|" + hour + "|-.20",
-                              {DialogStep::Click(113), DialogStep::Click(123),
-                               DialogStep::Click(118)});
+                              {DialogStep::Click(IDC_HORIZONTAL_DOWN),
+                               DialogStep::Click(IDC_LOCATION_DOWN),
+                               DialogStep::Click(IDC_RIM_DOWN)});
     std::string expected = ".30|.40|" + next + "|-.25";
     if (result != expected && wrong++ < 5)
       ADD_FAILURE() << "call " << i << ": got " << result << ", expected "
@@ -92,8 +99,8 @@ TEST_F(LoadTest, TwoHundredDrawCallsInARow) {
   const int y = image.height / 2;
   for (int x = 0; x < image.width; ++x) {
     const uint8_t *p = &image.rgb[(size_t(y) * image.width + x) * 3];
-    disc += p[0] == 230 && p[1] == 87 && p[2] == 26;
-    cup += p[0] == 255 && p[1] == 255 && p[2] == 0;
+    disc += RGB(p[0], p[1], p[2]) == kDiscColour;
+    cup += RGB(p[0], p[1], p[2]) == kCupColour;
   }
   EXPECT_GT(disc, image.width / 4);
   EXPECT_GT(cup, 10);
@@ -103,7 +110,10 @@ TEST_F(LoadTest, TwentyThousandStepsInOneDialog) {
   int gdiBefore = 0, gdiAfter = 0;
   SIZE_T memoryBefore = 0, memoryAfter = 0;
   std::string texts;
-  const int buttons[] = {112, 113, 107, 108, 117, 118, 122, 123};
+  const int buttons[] = {IDC_HORIZONTAL_UP, IDC_HORIZONTAL_DOWN,
+                         IDC_VERTICAL_UP,   IDC_VERTICAL_DOWN,
+                         IDC_RIM_UP,        IDC_RIM_DOWN,
+                         IDC_LOCATION_UP,   IDC_LOCATION_DOWN};
   std::string result =
       Draw(".50|.50|6|.50",
            {DialogStep::Run([&](HWND d) {
@@ -119,7 +129,7 @@ TEST_F(LoadTest, TwentyThousandStepsInOneDialog) {
               gdiAfter = LiveGdiObjects();
               memoryAfter = PrivateBytes();
             }),
-            DialogStep::Click(113)});
+            DialogStep::Click(IDC_HORIZONTAL_DOWN)});
   EXPECT_EQ(".45|.50|6|.50", result);
   EXPECT_LE(gdiAfter, gdiBefore + 8) << "GDI objects were left behind";
   EXPECT_LT(memoryAfter, memoryBefore + 256 * 1024)

@@ -15,6 +15,7 @@
 #include "render/cup_layout.h"
 #include "render/render.h"
 #include "render/ring_layout.h"
+#include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/host_memory.h"
@@ -24,13 +25,9 @@
 
 namespace {
 
-const COLORREF kDisc = RGB(230, 87, 26);
-const COLORREF kCup = RGB(255, 255, 0);
-const COLORREF kWhite = RGB(255, 255, 255);
-const COLORREF kFace = RGB(211, 211, 211);
-const COLORREF kBlack = RGB(0, 0, 0);
-
-enum { kSketchArea = 124, kCaptureFrame = 155 };
+const Colour kWhite = RGB(255, 255, 255);
+const Colour kFace = RGB(211, 211, 211);
+const Colour kBlack = RGB(0, 0, 0);
 
 // The sketch area's place in the dialog and the dialog's pixels.
 struct Scene {
@@ -39,9 +36,7 @@ struct Scene {
   int width = 0, height = 0;
   Snapshot snap;
 
-  COLORREF At(int x, int y) const {
-    return snap.At(origin.x + x, origin.y + y);
-  }
+  Colour At(int x, int y) const { return snap.At(origin.x + x, origin.y + y); }
   RECT Area() const {
     return {origin.x, origin.y, origin.x + width, origin.y + height};
   }
@@ -50,7 +45,7 @@ struct Scene {
 Scene Look(HWND dialog) {
   Scene s;
   s.dialog = dialog;
-  HWND sketch = GetDlgItem(dialog, kSketchArea);
+  HWND sketch = GetDlgItem(dialog, IDC_SKETCH_AREA);
   RECT rc;
   GetClientRect(sketch, &rc);
   s.width = rc.right;
@@ -85,15 +80,6 @@ double EllipseLevel(const IntRect &r, double x, double y) {
 
 IntRect ClipEllipse(const Scene &s) {
   return IntRect{5, 5, s.width - 5, s.height - 5};
-}
-
-std::string Describe(const RECT &r) {
-  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " +
-         std::to_string(r.right) + ", " + std::to_string(r.bottom) + ")";
-}
-
-std::string Describe(const IntRect &r) {
-  return Describe(RECT{r.left, r.top, r.right, r.bottom});
 }
 
 class PaintTest : public ::testing::Test {
@@ -163,8 +149,8 @@ RECT EllipseBox(const IntRect &r, int width, int height) {
   HGDIOBJ oldBitmap = SelectObject(hdc, bitmap);
   RECT all = {0, 0, width, height};
   FillRect(hdc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  HPEN pen = CreatePen(PS_SOLID, 1, kCup);
-  HBRUSH brush = CreateSolidBrush(kCup);
+  HPEN pen = CreatePen(PS_SOLID, 1, kCupColour);
+  HBRUSH brush = CreateSolidBrush(kCupColour);
   HGDIOBJ oldPen = SelectObject(hdc, pen), oldBrush = SelectObject(hdc, brush);
   Ellipse(hdc, r.left, r.top, r.right, r.bottom);
   Snapshot snap;
@@ -192,8 +178,8 @@ TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
     const std::string param = Param(c);
     const Scene s = LookAt(param);
     IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
-    EXPECT_EQ(Describe(EllipseBox(cup, s.width, s.height)), Describe(CupBox(s)))
-        << "values " << param << ", layout " << Describe(cup);
+    EXPECT_EQ(EllipseBox(cup, s.width, s.height), CupBox(s))
+        << "values " << param << ", layout " << ::testing::PrintToString(cup);
   }
 }
 
@@ -261,45 +247,42 @@ TEST_F(PaintTest, EachStepRedrawsAtOnce) {
     int button;
     const char *x, *y, *hour, *rim; // values after the step
   };
-  const Step steps[] = {{113, ".30", ".40", "3", "-.20"},
-                        {122, ".30", ".40", "2", "-.20"},
-                        {118, ".30", ".40", "2", "-.25"},
-                        {107, ".30", ".45", "2", "-.25"},
-                        {112, ".35", ".45", "2", "-.25"},
+  const Step steps[] = {{IDC_HORIZONTAL_DOWN, ".30", ".40", "3", "-.20"},
+                        {IDC_LOCATION_UP, ".30", ".40", "2", "-.20"},
+                        {IDC_RIM_DOWN, ".30", ".40", "2", "-.25"},
+                        {IDC_VERTICAL_UP, ".30", ".45", "2", "-.25"},
+                        {IDC_HORIZONTAL_UP, ".35", ".45", "2", "-.25"},
                         // Reset: back to the opening values, drawn at once.
-                        {126, ".35", ".40", "3", "-.20"}};
-  std::vector<std::string> failures;
-  RunSketch(
-      ".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
-        RECT before = CupBox(Look(d));
-        for (const Step &step : steps) {
-          // Sent, so it has been handled when this returns; no paint
-          // is waited for.
-          SendMessageA(d, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(GetDlgItem(d, step.button)));
-          Scene s = Look(d);
-          RECT box = CupBox(s);
-          IntRect cup =
-              LayoutCup(Client(s), step.x, step.y, step.rim, step.hour);
-          IntRect clip = ClipEllipse(s);
-          // Compare the side that faces away from the cup's hour.
-          double midY = (cup.top + cup.bottom) / 2.0;
-          if (EqualRect(&before, &box))
-            failures.push_back("button " + std::to_string(step.button) +
-                               " left the cup at " + Describe(box));
-          if (EllipseLevel(clip, cup.left, midY) < 0.95 && box.left != cup.left)
-            failures.push_back("button " + std::to_string(step.button) +
-                               ": left " + std::to_string(box.left) +
-                               ", expected " + std::to_string(cup.left));
-          before = box;
-        }
-      })});
-  EXPECT_TRUE(failures.empty()) << failures.front();
+                        {IDC_RESET, ".35", ".40", "3", "-.20"}};
+  RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+              RECT before = CupBox(Look(d));
+              for (const Step &step : steps) {
+                SCOPED_TRACE("button " + std::to_string(step.button));
+                // Sent, so it has been handled when this returns; no paint
+                // is waited for.
+                SendMessageA(
+                    d, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED),
+                    reinterpret_cast<LPARAM>(GetDlgItem(d, step.button)));
+                Scene s = Look(d);
+                RECT box = CupBox(s);
+                IntRect cup =
+                    LayoutCup(Client(s), step.x, step.y, step.rim, step.hour);
+                EXPECT_NE(before, box) << "the cup did not move";
+                // Compare the side that faces away from the cup's hour.
+                double midY = (cup.top + cup.bottom) / 2.0;
+                if (EllipseLevel(ClipEllipse(s), cup.left, midY) < 0.95) {
+                  EXPECT_EQ(cup.left, box.left) << "the cup's left side";
+                }
+                before = box;
+              }
+            })});
 }
 
+// Filled in by a dialog step: empty until then, so that a run without a
+// dialog reads nothing undefined.
 struct LabelCells {
-  RingLabel labels[kRingLabelCount];
-  SIZE extent[kRingLabelCount];
+  RingLabel labels[kRingLabelCount] = {};
+  SIZE extent[kRingLabelCount] = {};
 };
 
 LabelCells RingCells(const Scene &s) {
@@ -333,8 +316,10 @@ TEST_F(PaintTest, RingLabelsStandWhereTheLayoutPutsThem) {
                first = Look(d);
                cells = RingCells(first);
              }),
-             DialogStep::Click(113), DialogStep::Click(122),
-             DialogStep::Click(118), DialogStep::Select(101, ".95"),
+             DialogStep::Click(IDC_HORIZONTAL_DOWN),
+             DialogStep::Click(IDC_LOCATION_UP),
+             DialogStep::Click(IDC_RIM_DOWN),
+             DialogStep::Select(IDC_HORIZONTAL, ".95"),
              DialogStep::Run([&](HWND d) { after = Look(d); })});
   int outside = 0;
   for (int i = 0; i < kRingLabelCount; ++i) {
@@ -347,44 +332,52 @@ TEST_F(PaintTest, RingLabelsStandWhereTheLayoutPutsThem) {
                   label.xPos >= first.width || label.yPos >= first.height;
     outside += wholly;
     // Value changes leave the ring alone.
+    int changed = 0;
     for (int y = label.yPos; y < label.yPos + cells.extent[i].cy; ++y)
       for (int x = label.xPos; x < label.xPos + cells.extent[i].cx; ++x)
-        ASSERT_EQ(first.At(x, y), after.At(x, y))
-            << "label " << label.text << " changed at (" << x << ", " << y
-            << ")";
+        changed += first.At(x, y) != after.At(x, y);
+    EXPECT_EQ(0, changed) << "pixels of label " << label.text
+                          << " that the value changes altered";
   }
   EXPECT_EQ(4, outside) << "labels wholly outside the sketch area";
 }
 
 // The arrow bitmaps: apex at column 8, row 7 (upper) or row 8 (lower).
-void ExpectArrow(HWND dialog, int id, bool upper, const char *when) {
+// Failures name the caller's line.
+void ExpectArrow(HWND dialog, int id, bool upper, const char *when,
+                 const char *file = __builtin_FILE(),
+                 int line = __builtin_LINE()) {
+  ::testing::ScopedTrace trace(file, line, when);
   Snapshot b = SnapClient(GetDlgItem(dialog, id));
   if (b.At(8, upper ? 7 : 8) != kBlack) {
     // Keep the evidence: the dialog as it looks with the arrow missing.
-    std::string file = "missing-arrow-" + std::to_string(id) + ".png", error;
+    std::string picture = "missing-arrow-" + std::to_string(id) + ".png", error;
     DibImage image;
-    if (CaptureWindow(dialog, &image, &error) && WritePng(file, image, &error))
-      ADD_FAILURE() << "button " << id << " " << when << ": see " << file;
+    if (CaptureWindow(dialog, &image, &error) &&
+        WritePng(picture, image, &error))
+      ADD_FAILURE() << "button " << id << ": see " << picture;
   }
   ASSERT_GE(b.width, 12) << "button " << id;
   ASSERT_GE(b.height, 12) << "button " << id;
-  EXPECT_EQ(kBlack, b.At(8, upper ? 7 : 8))
-      << "apex of button " << id << " " << when;
-  EXPECT_EQ(kFace, b.At(3, upper ? 10 : 5))
-      << "face of button " << id << " " << when;
-  EXPECT_EQ(kBlack, b.At(0, upper ? 5 : 10))
-      << "edge of button " << id << " " << when;
+  EXPECT_EQ(kBlack, b.At(8, upper ? 7 : 8)) << "apex of button " << id;
+  EXPECT_EQ(kFace, b.At(3, upper ? 10 : 5)) << "face of button " << id;
+  EXPECT_EQ(kBlack, b.At(0, upper ? 5 : 10)) << "edge of button " << id;
 }
 
-const int kUpper[] = {107, 112, 117, 122};
-const int kLower[] = {108, 113, 118, 123};
+const int kUpper[] = {IDC_VERTICAL_UP, IDC_HORIZONTAL_UP, IDC_RIM_UP,
+                      IDC_LOCATION_UP};
+const int kLower[] = {IDC_VERTICAL_DOWN, IDC_HORIZONTAL_DOWN, IDC_RIM_DOWN,
+                      IDC_LOCATION_DOWN};
 
 // What a repaint can spoil: every pixel of the capture frame's area (the
 // sketch area, the ring around it) and of the step buttons, in dialog client
 // coordinates.
 std::vector<RECT> SketchAndButtons(HWND dialog) {
   std::vector<RECT> areas;
-  for (int id : {int(kCaptureFrame), 107, 108, 112, 113, 117, 118, 122, 123}) {
+  std::vector<int> ids = {IDC_CAPTURE_FRAME};
+  ids.insert(ids.end(), std::begin(kUpper), std::end(kUpper));
+  ids.insert(ids.end(), std::begin(kLower), std::end(kLower));
+  for (int id : ids) {
     HWND control = GetDlgItem(dialog, id);
     RECT rc;
     GetClientRect(control, &rc);
@@ -410,7 +403,7 @@ const Repaint kRepaints[] = {
     {"the dialog, without erase", [](HWND d) { Invalidate(d, 0, FALSE); }},
     {"the dialog's part over the sketch area",
      [](HWND d) {
-       HWND sketch = GetDlgItem(d, kSketchArea);
+       HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
        RECT rc;
        GetClientRect(sketch, &rc);
        MapWindowPoints(sketch, d, reinterpret_cast<POINT *>(&rc), 2);
@@ -421,11 +414,13 @@ const Repaint kRepaints[] = {
        RedrawWindow(d, nullptr, nullptr,
                     RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
      }},
-    {"the sketch area alone", [](HWND d) { Invalidate(d, kSketchArea, TRUE); }},
-    {"a step button alone", [](HWND d) { Invalidate(d, 113, TRUE); }},
+    {"the sketch area alone",
+     [](HWND d) { Invalidate(d, IDC_SKETCH_AREA, TRUE); }},
+    {"a step button alone",
+     [](HWND d) { Invalidate(d, IDC_HORIZONTAL_DOWN, TRUE); }},
     {"everything at once, the capture frame shown first",
      [](HWND d) {
-       ShowWindow(GetDlgItem(d, kCaptureFrame), SW_SHOW);
+       ShowWindow(GetDlgItem(d, IDC_CAPTURE_FRAME), SW_SHOW);
        RedrawWindow(d, nullptr, nullptr,
                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME |
                         RDW_UPDATENOW);
@@ -452,7 +447,8 @@ TEST_F(PaintTest, EveryRepaintLeavesTheSketchWhole) {
                 // dialog answers only when it has also ended.
                 WaitUntilPainted(d);
                 SyncWithDialog(d);
-                frameHidden = !IsWindowVisible(GetDlgItem(d, kCaptureFrame));
+                frameHidden =
+                    !IsWindowVisible(GetDlgItem(d, IDC_CAPTURE_FRAME));
                 after = Look(d);
                 for (int id : kUpper)
                   ExpectArrow(d, id, true, repaint.what);
@@ -462,9 +458,9 @@ TEST_F(PaintTest, EveryRepaintLeavesTheSketchWhole) {
     EXPECT_TRUE(frameHidden) << "the capture frame is hidden at every paint";
     ASSERT_EQ(first.snap.width, after.snap.width);
     EXPECT_TRUE(ShowsColour(after.At(1, 1), kWhite))
-        << "sketch area corner " << Hex(after.At(1, 1));
+        << "sketch area corner " << after.At(1, 1);
     EXPECT_TRUE(ShowsColour(after.At(after.width / 5, after.height / 2), kDisc))
-        << "disc " << Hex(after.At(after.width / 5, after.height / 2));
+        << "disc " << after.At(after.width / 5, after.height / 2);
     for (int i = 0; i < kRingLabelCount; ++i)
       EXPECT_GE(DarkPixelsInCell(after, cells.labels[i], cells.extent[i]), 5)
           << "label " << cells.labels[i].text;
@@ -480,16 +476,16 @@ TEST_F(PaintTest, EveryRepaintLeavesTheSketchWhole) {
     EXPECT_EQ(0, changed) << "pixels that differ from the first paint, first "
                           << "at (" << firstChange.x << ", " << firstChange.y
                           << "): "
-                          << Hex(after.snap.At(firstChange.x, firstChange.y))
+                          << after.snap.At(firstChange.x, firstChange.y)
                           << " instead of "
-                          << Hex(first.snap.At(firstChange.x, firstChange.y));
+                          << first.snap.At(firstChange.x, firstChange.y);
   }
 }
 
 TEST_F(PaintTest, CaptureFrameIsHiddenAfterThePaint) {
   bool visible = true;
   RunSketch("1", {DialogStep::Run([&](HWND d) {
-              visible = IsWindowVisible(GetDlgItem(d, kCaptureFrame));
+              visible = IsWindowVisible(GetDlgItem(d, IDC_CAPTURE_FRAME));
             })});
   EXPECT_FALSE(visible);
 }
@@ -506,32 +502,34 @@ TEST_F(PaintTest, StepButtonsShowTheirArrows) {
 TEST_F(PaintTest, StepButtonsKeepTheirArrowsWhenTheyRepaint) {
   RunSketch(
       "1|1|6|1", {DialogStep::Run([&](HWND d) {
-        for (int id : {107, 108, 122, 123}) {
+        for (int id : {IDC_VERTICAL_UP, IDC_VERTICAL_DOWN, IDC_LOCATION_UP,
+                       IDC_LOCATION_DOWN}) {
           // The button repaints itself alone, as when it is uncovered.
           HWND button = GetDlgItem(d, id);
           RedrawWindow(button, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
           WaitUntilPainted(d);
-          ExpectArrow(d, id, id == 107 || id == 122, "after its own paint");
+          const bool upper = id == IDC_VERTICAL_UP || id == IDC_LOCATION_UP;
+          ExpectArrow(d, id, upper, "after its own paint");
           // A real press and release.
           PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
           PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
           SyncWithDialog(d);
           WaitUntilPainted(d);
-          ExpectArrow(d, id, id == 107 || id == 122, "after a click");
+          ExpectArrow(d, id, upper, "after a click");
         }
       })});
 }
 
 TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
-  COLORREF afterOther = 0, afterAmpersand = 0, cornerAfter = 0;
+  Colour afterOther, afterAmpersand, cornerAfter;
   RunSketch(".30|.30|1|1", {DialogStep::Run([&](HWND d) {
-              HWND sketch = GetDlgItem(d, kSketchArea);
+              HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
               RECT rc;
               GetClientRect(sketch, &rc);
               // Spoil the sketch area, then see what each character mends.
               HDC hdc = GetDC(sketch);
-              HBRUSH black = CreateSolidBrush(kBlack);
+              HBRUSH black = CreateSolidBrush(kBlack.ref);
               FillRect(hdc, &rc, black);
               DeleteObject(black);
               ReleaseDC(sketch, hdc);
@@ -552,7 +550,7 @@ TEST_F(PaintTest, DrawingLeavesTheCallersObjectsSelected) {
   bool penKept = false, brushKept = false, penAfterCup = false,
        brushAfterCup = false;
   RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
-              HWND sketch = GetDlgItem(d, kSketchArea);
+              HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
               HDC hdc = GetDC(sketch);
               HPEN pen = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
               HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
@@ -633,8 +631,12 @@ TEST_F(PaintTest, ThousandsOfStepsLeakNothing) {
   int before = 0, after = 0;
   Scene end;
   RunSketch(".50|.50|1|.50", {DialogStep::Run([&](HWND d) {
-              SendMessageA(d, WM_COMMAND, MAKEWPARAM(113, BN_CLICKED), 0);
-              const int buttons[] = {112, 113, 107, 108, 117, 118, 122, 123};
+              SendMessageA(d, WM_COMMAND,
+                           MAKEWPARAM(IDC_HORIZONTAL_DOWN, BN_CLICKED), 0);
+              const int buttons[] = {IDC_HORIZONTAL_UP, IDC_HORIZONTAL_DOWN,
+                                     IDC_VERTICAL_UP,   IDC_VERTICAL_DOWN,
+                                     IDC_RIM_UP,        IDC_RIM_DOWN,
+                                     IDC_LOCATION_UP,   IDC_LOCATION_DOWN};
               // One round first, so that whatever the system keeps for
               // later (cached DCs and the like) exists before the probe.
               for (int id : buttons)

@@ -5,7 +5,7 @@
 
 #include "stand-in-host/clipboard_picture.h"
 
-COLORREF Snapshot::At(int x, int y) const {
+Colour Snapshot::At(int x, int y) const {
   if (!Contains(x, y))
     return CLR_INVALID;
   uint32_t p = pixels[size_t(y) * width + x];
@@ -25,7 +25,7 @@ Snapshot SnapClient(HWND window) {
   return snap;
 }
 
-RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area) {
+RECT BoxOf(const Snapshot &snap, Colour colour, const RECT &area) {
   RECT box = {area.right, area.bottom, area.left - 1, area.top - 1};
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x)
@@ -42,8 +42,9 @@ RECT BoxOf(const Snapshot &snap, COLORREF colour, const RECT &area) {
   return box;
 }
 
-bool IsDark(COLORREF c) {
-  return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
+bool IsDark(Colour c) {
+  return GetRValue(c.ref) < 100 && GetGValue(c.ref) < 100 &&
+         GetBValue(c.ref) < 100;
 }
 
 int DisplayBits() {
@@ -60,7 +61,8 @@ int DisplayBits() {
 
 bool ColoursComparable() { return DisplayBits() >= 16; }
 
-bool ShowsColour(COLORREF got, COLORREF want) {
+bool ShowsColour(Colour colourGot, Colour colourWanted) {
+  const COLORREF got = colourGot.ref, want = colourWanted.ref;
   int bits = DisplayBits();
   if (bits >= 24)
     return got == want;
@@ -71,11 +73,9 @@ bool ShowsColour(COLORREF got, COLORREF want) {
          abs(GetBValue(got) - GetBValue(want)) <= 8;
 }
 
-std::string Hex(COLORREF c) {
-  if (c == CLR_INVALID)
-    return "(outside)";
-  char text[16];
-  snprintf(text, sizeof text, "#%02X%02X%02X", GetRValue(c), GetGValue(c),
-           GetBValue(c));
-  return text;
+std::ostream &operator<<(std::ostream &os, Colour c) {
+  if (c.ref == CLR_INVALID)
+    return os << "(outside)";
+  return os << "RGB(" << int(GetRValue(c.ref)) << ", " << int(GetGValue(c.ref))
+            << ", " << int(GetBValue(c.ref)) << ")";
 }

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "resources/orbitrace_res.h"
 #include "stand-in-host/dialog_script.h"
 #include "stand-in-host/host_memory.h"
 #include "stand-in-host/plugin_host.h"
+#include "tests/wine/script_check.h"
 
 namespace {
 
@@ -136,16 +138,29 @@ struct DrawResult {
   DialogOutcome dialog;
 };
 
+// Whether a Draw call is to show its dialog: only refusals and faults do
+// not, and say so.
+enum Expected { kDialog, kNoDialog };
+
+// A Draw call with `steps` applied in its dialog; the test fails at the
+// caller's line unless the dialog showed as expected and every step ran.
 DrawResult Draw(const std::string &param, std::vector<DialogStep> steps,
-                const CallOptions &options = CallOptions()) {
+                Expected expected = kDialog,
+                const CallOptions &options = CallOptions(),
+                const char *file = __builtin_FILE(),
+                int line = __builtin_LINE()) {
   DrawResult out;
   DialogScript script;
   script.steps = std::move(steps);
   script.timeoutMs = 20000;
-  out.dialog = RunWithDialogScript(script, [&] {
-    out.call = CallFunction(gPlugin, 2, param.data(),
-                            static_cast<int32_t>(param.size()), options);
-  });
+  script.expectDialog = expected == kDialog;
+  out.dialog = RunScriptedCall(
+      script,
+      [&] {
+        out.call = CallFunction(gPlugin, kDrawFunction, param.data(),
+                                static_cast<int32_t>(param.size()), options);
+      },
+      file, line);
   return out;
 }
 
@@ -157,9 +172,9 @@ int CountBars(const std::string &text) {
 }
 
 TEST_F(PluginTest, DrawReturnsThePicksAsFourFields) {
-  DrawResult r = Draw(".35|.40|3|-.20|Right eye",
-                      {DialogStep::Select(101, ".30"), DialogStep::Ok()});
-  EXPECT_TRUE(r.dialog.ok()) << r.dialog.error;
+  DrawResult r =
+      Draw(".35|.40|3|-.20|Right eye",
+           {DialogStep::Select(IDC_HORIZONTAL, ".30"), DialogStep::Ok()});
   EXPECT_EQ(".30|.40|3|-.20", r.call.result);
   EXPECT_EQ(14u, r.call.result.size());
   EXPECT_TRUE(r.call.changedRecordBytes.empty());
@@ -168,15 +183,16 @@ TEST_F(PluginTest, DrawReturnsThePicksAsFourFields) {
 TEST_F(PluginTest, DrawResultAlwaysHasThreeBars) {
   for (const char *param : {"a", ".5", "|", "||||||||", "a|b|c|d|e|f",
                             "||||Right eye", ".35|.40"}) {
+    SCOPED_TRACE(param);
     DrawResult r = Draw(param, {});
-    EXPECT_TRUE(r.dialog.dialogSeen) << param;
     EXPECT_EQ(3, CountBars(r.call.result))
         << "parameter \"" << param << "\" gave \"" << r.call.result << "\"";
   }
 }
 
 TEST_F(PluginTest, DrawResultFedBackOpensTheSameSelections) {
-  DrawResult first = Draw(".5|.9|11|-.5", {DialogStep::Click(113)});
+  DrawResult first =
+      Draw(".5|.9|11|-.5", {DialogStep::Click(IDC_HORIZONTAL_DOWN)});
   ASSERT_EQ(".50|.95|11|-.50", first.call.result);
   DrawResult second = Draw(first.call.result, {});
   EXPECT_EQ(first.call.result, second.call.result);
@@ -184,26 +200,24 @@ TEST_F(PluginTest, DrawResultFedBackOpensTheSameSelections) {
 
 TEST_F(PluginTest, DrawRejectsEmptyAndOverlongParameters) {
   for (size_t length : {size_t(0), size_t(256), size_t(1000)}) {
+    SCOPED_TRACE(std::to_string(length) + " bytes");
     HostReset();
-    DrawResult r = Draw(std::string(length, '1'), {});
-    EXPECT_FALSE(r.dialog.dialogSeen) << length << " bytes opened a dialog";
-    EXPECT_EQ("$$002$$", r.call.result) << length << " bytes";
+    DrawResult r = Draw(std::string(length, '1'), {}, kNoDialog);
+    EXPECT_EQ("$$002$$", r.call.result);
   }
   DrawResult accepted = Draw(std::string(255, '1'), {});
-  EXPECT_TRUE(accepted.dialog.dialogSeen) << "255 bytes must be accepted";
   EXPECT_EQ("1|1|1|1", accepted.call.result);
 }
 
 TEST_F(PluginTest, DrawErrorTextIsNotWrittenWhenTheResizeFails) {
   HostArmResizeFailure(1);
-  DrawResult r = Draw(std::string(), {});
+  DrawResult r = Draw(std::string(), {}, kNoDialog);
   EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
 }
 
 TEST_F(PluginTest, DrawLockFailureUnlocksAndOpensNothing) {
   HostArmLockFailure(1);
-  DrawResult r = Draw(".35|.40|3|-.20", {});
-  EXPECT_FALSE(r.dialog.dialogSeen);
+  DrawResult r = Draw(".35|.40|3|-.20", {}, kNoDialog);
   EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
   HostCallCounts counts = HostCounts();
   EXPECT_EQ(1, counts.failedLocks);
@@ -212,8 +226,8 @@ TEST_F(PluginTest, DrawLockFailureUnlocksAndOpensNothing) {
 
 TEST_F(PluginTest, DrawWritesNothingWhenTheResultResizeFails) {
   HostArmResizeFailure(1);
-  DrawResult r = Draw(".35|.40|3|-.20", {DialogStep::Click(113)});
-  EXPECT_TRUE(r.dialog.dialogSeen);
+  DrawResult r =
+      Draw(".35|.40|3|-.20", {DialogStep::Click(IDC_HORIZONTAL_DOWN)});
   EXPECT_FALSE(r.call.written) << "got \"" << r.call.result << "\"";
   EXPECT_EQ(1, HostCounts().failedResizes);
 }
@@ -223,8 +237,7 @@ TEST_F(PluginTest, DrawWithoutADialogReportsTheError) {
   // the user chose nothing.
   CallOptions options;
   options.instance = GetModuleHandleA(nullptr);
-  DrawResult r = Draw(".35|.40|3|-.20", {}, options);
-  EXPECT_FALSE(r.dialog.dialogSeen);
+  DrawResult r = Draw(".35|.40|3|-.20", {}, kNoDialog, options);
   EXPECT_EQ("$$002$$", r.call.result);
 }
 

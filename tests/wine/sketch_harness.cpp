@@ -2,8 +2,10 @@
 
 #include "host/entry.h"
 #include "stand-in-host/host_memory.h"
+#include "tests/wine/script_check.h"
 
-SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps) {
+SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps,
+                    const char *file, int line) {
   // The plug-in's code and resources are part of this program.
   LoadedPlugin self;
   self.module = GetModuleHandleA(nullptr);
@@ -12,8 +14,9 @@ SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps) {
   DialogScript script;
   script.steps = std::move(steps);
   script.timeoutMs = 30000;
-  out.dialog = RunWithDialogScript(
-      script, [&] { out.call = CallFunction(self, kDrawFunction, param); });
+  out.dialog = RunScriptedCall(
+      script, [&] { out.call = CallFunction(self, kDrawFunction, param); },
+      file, line);
   return out;
 }
 

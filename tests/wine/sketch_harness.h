@@ -16,8 +16,11 @@ struct SketchRun {
 };
 
 // A Draw call with `param`, the steps applied once the dialog is up and OK
-// pressed after them (unless a step ended the dialog).
-SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps);
+// pressed after them (unless a step ended the dialog). The test fails, at
+// the caller's line, unless the dialog appeared and every step ran.
+SketchRun RunSketch(const std::string &param, std::vector<DialogStep> steps,
+                    const char *file = __builtin_FILE(),
+                    int line = __builtin_LINE());
 
 std::string ControlText(HWND dialog, int id);
 std::vector<std::string> ComboItems(HWND dialog, int id);
