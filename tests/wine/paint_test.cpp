@@ -55,10 +55,12 @@ Scene Look(HWND dialog) {
   return s;
 }
 
-// The dialog as it first shows for these values.
-Scene LookAt(const std::string &param) {
+// The dialog as it first shows for these values; a run without the dialog
+// fails the test at the caller's line.
+Scene LookAt(const std::string &param, const char *file = __builtin_FILE(),
+             int line = __builtin_LINE()) {
   Scene s;
-  RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })});
+  RunSketch(param, {DialogStep::Run([&](HWND d) { s = Look(d); })}, file, line);
   return s;
 }
 
