@@ -1,6 +1,10 @@
 // Checks the resources compiled into the built plug-in library: the host
 // reads the string table by number, the dialog procedure depends on the
 // template's control IDs and order, and the step buttons on the bitmaps.
+// Past the usual length: every resource is read raw through the one
+// fixture that loads the library as data, and the numbers here are written
+// out, not taken from the plug-in's header, because they are what the host
+// and the template must agree on.
 //
 // The library is ORBT_PLUGIN, or Orbitrace.fmx beside this program.
 

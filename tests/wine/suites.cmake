@@ -12,6 +12,7 @@ orbt_win32_suite(unit_tests_win32 SOURCES ${ORBT_UNIT_TEST_SOURCES}
                  LINK orbt_pure ENVS wine)
 orbt_win32_suite(resources_test LINK version ENVS wine)
 orbt_win32_suite(hostkit_test ENVS wine)
+orbt_win32_suite(dialog_script_test ENVS wine)
 orbt_win32_suite(plugin_test LINK orbt_pure ENVS wine)
 orbt_win32_suite(dialog_test PLUGIN ENVS wine)
 # What depends on the display's geometry and colours runs on every display
