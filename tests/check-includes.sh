@@ -1,29 +1,49 @@
 #!/usr/bin/env bash
 # Checks that the plug-in's files include one another without a circle, so
 # that its parts can be read in layers from the resources up to the entry.
-# A header and its source are one unit (render/cup.h and render/cup.cpp);
-# a unit that includes another's header depends on it. A folder holds
-# units of more than one layer (sketch/ holds the Draw function above the
-# dialog and the sketch state below it), so units, not folders, are
-# ordered. tsort names the units of a circle.
+# A header and its source are one unit (sketch/sketch_state.h and .cpp); a
+# header that declares what several sources of its folder define is one
+# unit with them (render/render.h with render/disc.cpp, cup.cpp ...). A unit
+# that includes another's header depends on it. A folder holds units of
+# more than one layer (sketch/ holds the Draw call above the dialog and the
+# sketch state below it), so units, not folders, are ordered. tsort names
+# the units of a circle.
+#   check-includes.sh [SOURCE_ROOT]
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
-folders="host resources sketch dialog render export"
+folders=(host resources sketch dialog render export)
+
+includes() {
+  sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"
+}
+
+unit_of() {
+  local file=$1 included
+  if [[ $file == *.cpp && ! -f ${file%.*}.h ]]; then
+    while IFS= read -r included; do
+      if [[ ${included%/*} == "${file%/*}" && -f $included &&
+        ! -f ${included%.*}.cpp ]]; then
+        echo "${included%.*}"
+        return
+      fi
+    done < <(includes "$file")
+  fi
+  echo "${file%.*}"
+}
 
 edges=$(
-  for file in $(find $folders -name '*.h' -o -name '*.cpp' -o -name '*.rc'); do
-    from=${file%.*}
-    sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' \
-      "$file" | while read -r included; do
-      to=${included%.*}
-      folder=${to%%/*}
-      # Only the plug-in's own files; a unit's own header is no edge.
-      if [[ " $folders " == *" $folder "* && $to != "$from" ]]; then
-        echo "$from $to"
-      fi
-    done
-  done | sort -u
+  find "${folders[@]}" -name '*.h' -o -name '*.cpp' -o -name '*.rc' |
+    while IFS= read -r file; do
+      from=$(unit_of "$file")
+      includes "$file" | while IFS= read -r included; do
+        to=${included%.*}
+        # Only the plug-in's own files; a unit's own header is no edge.
+        if [[ " ${folders[*]} " == *" ${to%%/*} "* && $to != "$from" ]]; then
+          echo "$from $to"
+        fi
+      done
+    done | sort -u
 )
 if ! loop=$(tsort <<<"$edges" 2>&1 >/dev/null); then
   echo "FAIL: the plug-in's files include one another in a circle:"
