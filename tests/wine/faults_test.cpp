@@ -116,13 +116,17 @@ TEST_F(FaultsTest, EveryResizeAndLockFailingInTurn) {
     HostReset();
     Snapshot screen = Screen();
     Outcome clean = Call(s, s.opensDialog);
-    ASSERT_EQ(s.expected, clean.call.result) << s.name;
+    EXPECT_EQ(s.expected, clean.call.result) << s.name;
     if (s.opensDialog) {
       // The screen probe below must be able to see a dialog at all.
       EXPECT_GT(ChangedOutside(screen, clean.during, RECT{}), 10000) << s.name;
     }
     const HostCallCounts counts = HostCounts();
-    ASSERT_GE(counts.resizes, 1) << s.name << " writes its result";
+    EXPECT_GE(counts.resizes, 1) << s.name << " writes its result";
+    // The faults are set against a call that went right; the other
+    // scenarios are still tried.
+    if (clean.call.result != s.expected)
+      continue;
 
     for (int kind = 0; kind < 2; ++kind) {
       const bool resize = kind == 0;
