@@ -3,12 +3,18 @@
 # against the DLL's clipboard picture under Wine.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 find_package(ZLIB REQUIRED)
+find_package(Threads REQUIRED)
 
 add_library(orbt_sketch_cairo STATIC
     orbitrace-render/sketch_cairo.cpp
-    orbitrace-render/render_cli.cpp)
-target_link_libraries(orbt_sketch_cairo PUBLIC orbt_pure PkgConfig::CAIRO)
+    orbitrace-render/colour_index.cpp
+    orbitrace-render/png_writer.cpp
+    orbitrace-render/render_cli.cpp
+    orbitrace-render/render_bench.cpp)
+target_link_libraries(orbt_sketch_cairo PUBLIC orbt_pure PkgConfig::CAIRO
+                      PkgConfig::LIBPNG Threads::Threads)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
 target_link_libraries(orbitrace-render PRIVATE orbt_sketch_cairo)
@@ -17,7 +23,8 @@ add_executable(renderer_tests
     tests/renderer/values_test.cpp
     tests/renderer/cli_test.cpp
     tests/renderer/vector_test.cpp
-    tests/renderer/raster_test.cpp)
+    tests/renderer/raster_test.cpp
+    tests/renderer/png_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_sketch_cairo ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)
