@@ -22,10 +22,12 @@ TEST(IndexColours, PacksToTheFewestBitsThatHoldThePalette) {
   } cases[] = {{1, 1}, {2, 1},  {3, 2},  {4, 2},
                {5, 4}, {16, 4}, {17, 8}, {256, 8}};
   for (const auto &c : cases) {
-    // A row of 19 pixels cycling through the colours, the top byte noise.
+    // A row of 19 pixels cycling through the colours, a different top byte
+    // on each, which is no part of the colour.
     std::vector<uint32_t> pixels;
     for (int x = 0; x < 19; ++x)
-      pixels.push_back(0xAB000000u | uint32_t(x % c.colours) * 0x010101u);
+      pixels.push_back(uint32_t(x * 37) << 24 |
+                       uint32_t(x % c.colours) * 0x010101u);
     IndexedRows out;
     ASSERT_TRUE(IndexColours(pixels.data(), 19, 1, 19, &out)) << c.colours;
     EXPECT_EQ(c.bits, out.bitDepth) << c.colours;
