@@ -9,7 +9,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-apps
   libstb-dev
   clang libclang-rt-14-dev
-  libcairo2-dev fonts-dejavu-core
+  libcairo2-dev libpng-dev fonts-dejavu-core
 )
 
 if [ "$(id -u)" -ne 0 ]; then
