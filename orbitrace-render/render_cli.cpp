@@ -171,7 +171,8 @@ std::string RenderRow(const std::string &line, const std::string &path,
     return error;
   if (!cairoPng)
     return RenderToFile(values, options, path, &error) ? "" : error;
-  // Today's encoder before this one, for the benchmark to measure against.
+  // cairo's own writer, the renderer's encoder before its own: only the
+  // benchmark picks it, to measure against.
   cairo_surface_t *surface = RenderToImage(values, options);
   const cairo_status_t status =
       cairo_surface_write_to_png(surface, path.c_str());
