@@ -106,10 +106,19 @@ int Bench(long count, const RenderOptions &options, int threads,
         << "\n";
     return kExitFailed;
   }
-  const std::string pattern = dir + "/b-#######.png";
+  // Each batch writes new files and all are removed at the end: a file
+  // system that has just deleted as many files spends far longer finding
+  // room for new ones.
+  auto pattern = [&](int round, int batch) {
+    return dir + "/" + std::to_string(round) + std::to_string(batch) +
+           "-#######.png";
+  };
   auto removeFiles = [&] {
-    for (long i = 1; i <= count; ++i)
-      unlink(NameForRow(pattern, static_cast<int>(i)).c_str());
+    for (int round = 0; round < kRounds; ++round)
+      for (int batch = 0; batch < 3; ++batch)
+        for (long i = 1; i <= count; ++i)
+          unlink(
+              NameForRow(pattern(round, batch), static_cast<int>(i)).c_str());
   };
 
   Batch batches[3] = {{"cairo's PNG writer (before)", {1, true}, {}, 0},
@@ -144,14 +153,16 @@ int Bench(long count, const RenderOptions &options, int threads,
 
   bool failed = false;
   for (int round = 0; round < kRounds && !failed; ++round) {
-    for (Batch &b : batches) {
+    for (int batch = 0; batch < 3; ++batch) {
+      Batch &b = batches[batch];
+      const std::string names = pattern(round, batch);
       std::istringstream in(rows);
       std::ostringstream errors;
       ProgressBar silent(errors, 0, Seconds, false);
       int rendered = 0;
       const double t0 = Seconds();
       const int bad =
-          RunBatch(in, pattern, options, b.options, &silent, &rendered);
+          RunBatch(in, names, options, b.options, &silent, &rendered);
       b.rates.push_back(count / (Seconds() - t0));
       if (bad > 0) {
         out << "orbitrace-render: the benchmark's batch failed:\n"
@@ -162,11 +173,10 @@ int Bench(long count, const RenderOptions &options, int threads,
       double bytes = 0;
       for (long i = 1; i <= count; ++i) {
         struct stat st;
-        if (stat(NameForRow(pattern, static_cast<int>(i)).c_str(), &st) == 0)
+        if (stat(NameForRow(names, static_cast<int>(i)).c_str(), &st) == 0)
           bytes += st.st_size;
       }
       b.bytes = bytes / count;
-      removeFiles();
     }
     for (Floor &f : floors) {
       const double t0 = Seconds();
