@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "dialog/centring.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/value_lists.h"
 #include "stand-in-host/dialog_script.h"
@@ -121,8 +122,9 @@ void Fill(HWND dialog, int id, const char *const *items, int count) {
   SendMessageA(combo, CB_SETCURSEL, 0, 0);
 }
 
-// Like the plug-in's, it sets no focus of its own and hides the capture
-// frame, so that ending it moves the focus and the capture reads alike.
+// Like the plug-in's, it sets no focus of its own, hides the capture frame
+// and stands in the middle of the screen, so that the capture reads alike
+// and ending it moves the focus and uncovers the desktop alike.
 INT_PTR CALLBACK FloorDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
   if (msg == WM_INITDIALOG) {
     Fill(hwnd, IDC_HORIZONTAL, kRatioItems, kRatioCount);
@@ -130,6 +132,13 @@ INT_PTR CALLBACK FloorDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
     Fill(hwnd, IDC_LOCATION, kHourItems, kHourCount);
     Fill(hwnd, IDC_RIM, kRimItems, kRimCount);
     ShowWindow(GetDlgItem(hwnd, IDC_CAPTURE_FRAME), SW_HIDE);
+    RECT desktop, dialog;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(hwnd, &dialog);
+    IntPoint at = CentredOrigin(
+        IntRect{desktop.left, desktop.top, desktop.right, desktop.bottom},
+        IntRect{dialog.left, dialog.top, dialog.right, dialog.bottom});
+    SetWindowPos(hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE);
     return FALSE;
   }
   if (msg == WM_COMMAND && LOWORD(wParam) == IDC_OK) {
