@@ -3,6 +3,7 @@
 # against the DLL's clipboard picture under Wine.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 find_package(ZLIB REQUIRED)
 # Debian's libcsv-dev ships no pkg-config file.
 find_path(CSV_INCLUDE_DIR csv.h REQUIRED)
@@ -22,9 +23,14 @@ add_library(orbt_history_pure STATIC
 target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})
 target_link_libraries(orbt_history_pure PUBLIC orbt_pure ${CSV_LIBRARY})
 
+find_package(Threads REQUIRED)
+
 add_library(orbt_sketch_cairo STATIC
     orbitrace-render/sketch_cairo.cpp
+    orbitrace-render/colour_index.cpp
+    orbitrace-render/png_writer.cpp
     orbitrace-render/render_cli.cpp
+    orbitrace-render/render_bench.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
@@ -32,7 +38,7 @@ add_library(orbt_sketch_cairo STATIC
     orbitrace-render/history/history_cli.cpp
     orbitrace-render/history/history_bench.cpp)
 target_link_libraries(orbt_sketch_cairo PUBLIC orbt_history_pure
-                      PkgConfig::CAIRO)
+                      PkgConfig::CAIRO PkgConfig::LIBPNG Threads::Threads)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
 target_link_libraries(orbitrace-render PRIVATE orbt_sketch_cairo)
@@ -44,7 +50,8 @@ add_executable(renderer_tests
     tests/renderer/raster_test.cpp
     tests/renderer/history_input_test.cpp
     tests/renderer/history_flags_test.cpp
-    tests/renderer/history_report_test.cpp)
+    tests/renderer/history_report_test.cpp
+    tests/renderer/png_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_sketch_cairo ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)

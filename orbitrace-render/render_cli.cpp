@@ -2,13 +2,18 @@
 
 #include "orbitrace-render/history/history_report.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 #include <vector>
 
-#include "sketch/value_lists.h"
+#include "orbitrace-render/render_bench.h"
 
 #include <errno.h>
 #include <stdlib.h>
@@ -18,7 +23,7 @@ namespace {
 const char kUsage[] =
     "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
     "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
-    "       orbitrace-render [--size WxH] --bench N\n"
+    "       orbitrace-render [--size WxH] [--threads N] --bench N\n"
     "\n"
     "Draws the sketch picture that the plug-in puts on the clipboard, from\n"
     "the four values its Draw call returns, e.g. \".30|.40|3|-.20\"\n"
@@ -35,8 +40,11 @@ const char kUsage[] =
     "  PATTERN          output name with one run of '#', replaced by the row\n"
     "                   number padded to the run's length: sketch-####.png\n"
     "  --quiet          no progress bar\n"
-    "  --bench N        draw N pictures into PNG in memory and compare the\n"
-    "                   rate with writing the same PNG with nothing drawn\n"
+    "  --threads N      rows drawn at the same time, 1 to 64 (default: one\n"
+    "                   per core); the output does not depend on it\n"
+    "  --bench N        write batches of N pictures with the PNG encoder of\n"
+    "                   old and the one of today, on 1 thread and on all,\n"
+    "                   against encoding the same pictures alone\n"
     "  -h, --help       this text\n"
     "\n"
     "Exit status: 0 when every picture was written, 1 when a row or an\n"
@@ -64,51 +72,6 @@ bool ParseSide(const std::string &text, int *value) {
 double SteadySeconds() {
   using namespace std::chrono;
   return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-cairo_status_t DiscardPng(void *closure, const unsigned char *,
-                          unsigned int n) {
-  *static_cast<size_t *>(closure) += n;
-  return CAIRO_STATUS_SUCCESS;
-}
-
-// Values that walk through every list, so the benchmark draws cups of all
-// sizes and places.
-SketchValues BenchValues(int i) {
-  SketchValues v;
-  v.horizontal = kRatioItems[i % kRatioCount];
-  v.vertical = kRatioItems[(i / 3) % kRatioCount];
-  v.location = kHourItems[i % kHourCount];
-  v.rim = kRimItems[(i * 7) % kRimCount];
-  return v;
-}
-
-int Bench(long count, const RenderOptions &options, std::ostream &out) {
-  const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
-  size_t bytes = 0;
-  double t0 = SteadySeconds();
-  for (long i = 0; i < count; ++i) {
-    cairo_surface_t *s =
-        RenderToImage(BenchValues(static_cast<int>(i)), options);
-    cairo_surface_write_to_png_stream(s, DiscardPng, &bytes);
-    cairo_surface_destroy(s);
-  }
-  double drawn = SteadySeconds() - t0;
-  t0 = SteadySeconds();
-  for (long i = 0; i < count; ++i) {
-    cairo_surface_t *s =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, g.width, g.height);
-    cairo_surface_write_to_png_stream(s, DiscardPng, &bytes);
-    cairo_surface_destroy(s);
-  }
-  double blank = SteadySeconds() - t0;
-  const double drawnRate = count / drawn, blankRate = count / blank;
-  out << "pictures " << g.width << "x" << g.height << ", " << count
-      << " each, PNG encoded in memory\n"
-      << "drawn:             " << drawnRate << " pictures/s\n"
-      << "floor (blank PNG): " << blankRate << " pictures/s\n"
-      << "drawn / floor:     " << drawnRate / blankRate << "\n";
-  return kExitOk;
 }
 
 } // namespace
@@ -194,42 +157,107 @@ void ProgressBar::Finish() {
   }
 }
 
+namespace {
+
+// What became of one row; `error` is empty when its picture was written.
+struct RowOutcome {
+  bool done = false;
+  std::string error;
+};
+
+std::string RenderRow(const std::string &line, const std::string &path,
+                      const RenderOptions &options, bool cairoPng) {
+  SketchValues values;
+  std::string error;
+  if (!ParseValues(line, &values, &error))
+    return error;
+  if (!cairoPng)
+    return RenderToFile(values, options, path, &error) ? "" : error;
+  // cairo's own writer, the renderer's encoder before its own: only the
+  // benchmark picks it, to measure against.
+  cairo_surface_t *surface = RenderToImage(values, options);
+  const cairo_status_t status =
+      cairo_surface_write_to_png(surface, path.c_str());
+  cairo_surface_destroy(surface);
+  if (status != CAIRO_STATUS_SUCCESS)
+    return "cannot write \"" + path + "\": " + cairo_status_to_string(status);
+  return "";
+}
+
+} // namespace
+
 int RunBatch(std::istream &rows, const std::string &pattern,
-             const RenderOptions &options, ProgressBar *progress,
-             int *rendered) {
+             const RenderOptions &options, const BatchOptions &batch,
+             ProgressBar *progress, int *rendered) {
   // Rows are read first so that the bar knows the total.
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(rows, line);)
-    lines.push_back(line);
-  int failed = 0, done = 0, total = 0;
-  for (const std::string &line : lines)
-    if (line.find_first_not_of(" \t\r") != std::string::npos)
-      ++total;
-  progress->SetTotal(total);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string line = lines[i];
+  struct Row {
+    int number;
+    std::string values;
+  };
+  std::vector<Row> work;
+  int number = 0;
+  for (std::string line; std::getline(rows, line);) {
+    ++number;
     // Files written on Windows end their lines in CR LF.
     while (!line.empty() &&
            (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
       line.pop_back();
     line.erase(0, line.find_first_not_of(" \t"));
-    if (line.empty())
-      continue;
-    const int row = static_cast<int>(i) + 1;
-    SketchValues values;
+    if (!line.empty())
+      work.push_back({number, line});
+  }
+  progress->SetTotal(static_cast<int>(work.size()));
+
+  // Each row is a file of its own, so workers take rows in any order; this
+  // thread reports them in row order, so the messages, the files and the
+  // status do not depend on the number of threads.
+  std::vector<RowOutcome> outcomes(work.size());
+  std::mutex mutex;
+  std::condition_variable rowDone;
+  std::atomic<size_t> next{0};
+  auto worker = [&] {
+    for (size_t i; (i = next++) < work.size();) {
+      std::string error =
+          RenderRow(work[i].values, NameForRow(pattern, work[i].number),
+                    options, batch.cairoPng);
+      std::lock_guard<std::mutex> lock(mutex);
+      outcomes[i].error = std::move(error);
+      outcomes[i].done = true;
+      rowDone.notify_one();
+    }
+  };
+  const size_t threads = std::max<size_t>(
+      1, std::min<size_t>(static_cast<size_t>(batch.threads), work.size()));
+  std::vector<std::thread> pool;
+  for (size_t t = 0; t < threads; ++t)
+    pool.emplace_back(worker);
+
+  int failed = 0;
+  for (size_t i = 0; i < work.size(); ++i) {
     std::string error;
-    if (!ParseValues(line, &values, &error) ||
-        !RenderToFile(values, options, NameForRow(pattern, row), &error)) {
-      progress->Message("orbitrace-render: row " + std::to_string(row) + ": " +
-                        error);
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      rowDone.wait(lock, [&] { return outcomes[i].done; });
+      error.swap(outcomes[i].error);
+    }
+    if (!error.empty()) {
+      progress->Message("orbitrace-render: row " +
+                        std::to_string(work[i].number) + ": " + error);
       ++failed;
     } else {
       ++*rendered;
     }
-    progress->Update(++done);
+    progress->Update(static_cast<int>(i + 1));
   }
+  for (std::thread &t : pool)
+    t.join();
   progress->Finish();
   return failed;
+}
+
+int DefaultThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
 }
 
 int RenderMain(int argc, const char *const *argv, std::istream &in,
@@ -240,6 +268,8 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
   std::string batch, error;
   bool haveBatch = false, quiet = false;
   long bench = 0;
+  BatchOptions batchOptions;
+  batchOptions.threads = DefaultThreads();
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -265,6 +295,13 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
         return Usage(err, "--batch needs a file or -");
       batch = v;
       haveBatch = true;
+    } else if (a == "--threads") {
+      const char *v = next();
+      char *end = nullptr;
+      const long n = v ? strtol(v, &end, 10) : 0;
+      if (!v || *v == '\0' || *end != '\0' || n < 1 || n > 64)
+        return Usage(err, "--threads needs a number from 1 to 64");
+      batchOptions.threads = static_cast<int>(n);
     } else if (a == "--bench") {
       const char *v = next();
       char *end = nullptr;
@@ -282,7 +319,7 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
   if (bench > 0) {
     if (haveBatch || !positional.empty())
       return Usage(err, "--bench takes no values, output or batch");
-    return Bench(bench, options, out);
+    return Bench(bench, options, batchOptions.threads, out);
   }
   if (haveBatch) {
     if (positional.size() != 1)
@@ -301,8 +338,8 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
     }
     ProgressBar progress(err, 0, SteadySeconds, !quiet);
     int rendered = 0;
-    const int failed =
-        RunBatch(*rows, positional[0], options, &progress, &rendered);
+    const int failed = RunBatch(*rows, positional[0], options, batchOptions,
+                                &progress, &rendered);
     if (failed > 0)
       err << "orbitrace-render: " << failed << " of " << failed + rendered
           << " rows failed\n";

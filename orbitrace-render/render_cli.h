@@ -44,12 +44,24 @@ private:
   bool shown_ = false;
 };
 
+struct BatchOptions {
+  // Rows drawn and written at the same time; the output is the same for any
+  // number.
+  int threads = 1;
+  // cairo's own PNG writer, the renderer's encoder before its own: only the
+  // benchmark picks it, to measure against.
+  bool cairoPng = false;
+};
+
+// The number of threads a batch uses unless told: one per core.
+int DefaultThreads();
+
 // Renders one picture per non-blank row; a bad row is reported with its
-// number and reason and the batch goes on. Returns the number of rows that
-// failed.
+// number and reason, in row order, and the batch goes on. Returns the
+// number of rows that failed.
 int RunBatch(std::istream &rows, const std::string &pattern,
-             const RenderOptions &options, ProgressBar *progress,
-             int *rendered);
+             const RenderOptions &options, const BatchOptions &batch,
+             ProgressBar *progress, int *rendered);
 
 // The whole program; `in` is standard input for "--batch -".
 int RenderMain(int argc, const char *const *argv, std::istream &in,

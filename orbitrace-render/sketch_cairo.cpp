@@ -1,5 +1,7 @@
 #include "orbitrace-render/sketch_cairo.h"
 
+#include "orbitrace-render/png_writer.h"
+
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"
 #include "render/ring_layout.h"
@@ -224,27 +226,24 @@ bool RenderToFile(const SketchValues &values, const RenderOptions &options,
     *error = "\"" + path + "\" does not end in .png, .svg or .pdf";
     return false;
   }
-  const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
-  cairo_status_t status;
   if (format == OutputFormat::kPng) {
     cairo_surface_t *surface = RenderToImage(values, options);
-    status = cairo_surface_status(surface);
-    if (status == CAIRO_STATUS_SUCCESS)
-      status = cairo_surface_write_to_png(surface, path.c_str());
+    const bool written = WritePngFile(surface, path, error);
     cairo_surface_destroy(surface);
-  } else {
-    // One point per pixel, so the vector picture has the raster's size.
-    cairo_surface_t *surface =
-        format == OutputFormat::kSvg
-            ? cairo_svg_surface_create(path.c_str(), g.width, g.height)
-            : cairo_pdf_surface_create(path.c_str(), g.width, g.height);
-    cairo_t *cr = cairo_create(surface);
-    DrawSketch(cr, values, options);
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    status = cairo_surface_status(surface);
-    cairo_surface_destroy(surface);
+    return written;
   }
+  // One point per pixel, so the vector picture has the raster's size.
+  const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
+  cairo_surface_t *surface =
+      format == OutputFormat::kSvg
+          ? cairo_svg_surface_create(path.c_str(), g.width, g.height)
+          : cairo_pdf_surface_create(path.c_str(), g.width, g.height);
+  cairo_t *cr = cairo_create(surface);
+  DrawSketch(cr, values, options);
+  cairo_destroy(cr);
+  cairo_surface_finish(surface);
+  const cairo_status_t status = cairo_surface_status(surface);
+  cairo_surface_destroy(surface);
   if (status != CAIRO_STATUS_SUCCESS) {
     *error = "cannot write \"" + path + "\": " + cairo_status_to_string(status);
     return false;

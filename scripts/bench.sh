@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the plug-in and the benchmark, then runs the benchmark under Wine in
-# an environment of its own and prints the machine and the table of figures.
+# Builds the plug-in, the benchmark and the renderer, then runs the
+# renderer's benchmark natively and the plug-in's under Wine in an
+# environment of its own, and prints the machine, the load and the figures.
 #   scripts/bench.sh [--reps N]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,8 +21,21 @@ cmake --build "$build" -j "$(nproc)" >/dev/null
 echo "machine: $(uname -m), $(nproc) CPUs," \
   "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)"
 echo "wine: $(wine --version)"
+echo "load before the run:$(uptime | sed 's/.*load average: / /')"
+echo
 
+# Its files go to the build folder: /tmp on this kind of machine can cost
+# more per file created than the renderer spends on a picture.
+echo "orbitrace-render --bench 1000 (files in $build):"
+TMPDIR=$build "$build/orbitrace-render" --bench 1000
+echo
+
+echo "orbitrace_bench.exe under Wine:"
 state=$build/wine-bench
 "$root/tests/wine/wine-env.sh" start "$state" >/dev/null
 trap '"$root/tests/wine/wine-env.sh" stop "$state"' EXIT
 "$root/tests/wine/run-wine.sh" "$state" "$build/win32/orbitrace_bench.exe" "$@"
+"$root/tests/wine/wine-env.sh" stop "$state" >/dev/null
+trap - EXIT
+echo
+echo "load after the run:$(uptime | sed 's/.*load average: / /')"

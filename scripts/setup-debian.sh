@@ -10,7 +10,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-apps
   libstb-dev libfast-float-dev libgtest-dev
   clang libclang-rt-14-dev
-  libcairo2-dev fonts-dejavu-core
+  libcairo2-dev libpng-dev fonts-dejavu-core
   libcsv-dev chromium poppler-utils
 )
 

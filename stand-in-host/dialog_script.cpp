@@ -73,22 +73,20 @@ BOOL CALLBACK CountInvalid(HWND child, LPARAM lParam) {
   return TRUE;
 }
 
+bool NothingToPaint(HWND dialog) {
+  int invalid = GetUpdateRect(dialog, nullptr, FALSE) != 0;
+  EnumChildWindows(dialog, CountInvalid, reinterpret_cast<LPARAM>(&invalid));
+  return invalid == 0;
+}
+
 BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam) {
   char cls[16];
-  // Only once it is visible has the dialog finished WM_INITDIALOG.
   if (GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "#32770") == 0 &&
       IsWindowVisible(hwnd)) {
     *reinterpret_cast<HWND *>(lParam) = hwnd;
     return FALSE;
   }
   return TRUE;
-}
-
-HWND FindThreadDialog(DWORD threadId) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(threadId, FindDialogProc,
-                    reinterpret_cast<LPARAM>(&dialog));
-  return dialog;
 }
 
 class Runner {
@@ -241,6 +239,17 @@ private:
 
 } // namespace
 
+HWND FindThreadDialog(DWORD threadId) {
+  HWND dialog = nullptr;
+  EnumThreadWindows(threadId, FindDialogProc,
+                    reinterpret_cast<LPARAM>(&dialog));
+  return dialog;
+}
+
+bool IsPainted(HWND dialog) {
+  return IsWindowVisible(dialog) && NothingToPaint(dialog);
+}
+
 HWND FindDialogControl(HWND dialog, int id, const char *className) {
   ControlSearch search{id, className, nullptr};
   EnumChildWindows(dialog, FindControlProc, reinterpret_cast<LPARAM>(&search));
@@ -260,11 +269,29 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
 // The modal loop paints once it runs out of other messages; until then the
 // dialog and its controls hold update regions.
 void WaitUntilPainted(HWND dialog) {
-  for (int i = 0; i < 500; ++i) {
-    int invalid = GetUpdateRect(dialog, nullptr, FALSE) != 0;
-    EnumChildWindows(dialog, CountInvalid, reinterpret_cast<LPARAM>(&invalid));
-    if (invalid == 0)
-      return;
+  for (int i = 0; i < 500 && !NothingToPaint(dialog); ++i)
     Sleep(10);
+}
+
+HWND WaitForPaintedDialog(DWORD threadId, DWORD timeoutMs,
+                          const std::function<bool()> &stop,
+                          LONGLONG *settledAt) {
+  const DWORD deadline = GetTickCount() + timeoutMs;
+  LONGLONG firstSeen = 0;
+  while (!stop() && LONG(deadline - GetTickCount()) > 0) {
+    HWND dialog = FindThreadDialog(threadId);
+    if (dialog && IsPainted(dialog)) {
+      if (firstSeen != 0) {
+        *settledAt = firstSeen;
+        return dialog;
+      }
+      LARGE_INTEGER now;
+      QueryPerformanceCounter(&now);
+      firstSeen = now.QuadPart;
+    } else {
+      firstSeen = 0;
+    }
+    Sleep(1);
   }
+  return nullptr;
 }

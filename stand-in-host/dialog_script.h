@@ -73,6 +73,23 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
 // so GetDlgItem alone can find the wrong control.
 HWND FindDialogControl(HWND dialog, int id, const char *className);
 
+// The visible dialog ("#32770") of thread `threadId`, or null. Only once it
+// is visible has a dialog finished WM_INITDIALOG.
+HWND FindThreadDialog(DWORD threadId);
+
+// Whether the dialog is visible and neither it nor any control has
+// anything left to paint.
+bool IsPainted(HWND dialog);
+
 // Waits, for a few seconds at most, until the dialog and its controls have
 // painted everything that was invalid.
 void WaitUntilPainted(HWND dialog);
+
+// Looks every millisecond for a painted dialog of `threadId`, and takes it
+// when it is seen so twice in a row, so that a paint which invalidates again
+// is waited for. Returns it, with the QueryPerformanceCounter time of the
+// first of the two sightings in `*settledAt`; null once `stop` returns
+// true or `timeoutMs` have passed.
+HWND WaitForPaintedDialog(DWORD threadId, DWORD timeoutMs,
+                          const std::function<bool()> &stop,
+                          LONGLONG *settledAt);

@@ -91,7 +91,10 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   ProgressBar progress(quiet, 0, Seconds, false);
   int rendered = 0;
   double t0 = Seconds();
-  RunBatch(batchRows, pattern, options.render, &progress, &rendered);
+  // --batch as it runs by default: one thread per core.
+  BatchOptions batch;
+  batch.threads = DefaultThreads();
+  RunBatch(batchRows, pattern, options.render, batch, &progress, &rendered);
   const double batchSeconds = Seconds() - t0;
   double batchBytes = 0;
   for (int row = 1; row <= rendered; ++row) {

@@ -68,6 +68,8 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
       {{"--batch", "-", dir + "/#-#.png"}, "more than one run"},
       {{"--bench", "0"}, "--bench needs a count"},
       {{"--bench", "5x"}, "--bench needs a count"},
+      {{"--threads", "0"}, "--threads needs a number from 1 to 64"},
+      {{"--threads", "65"}, "--threads needs a number from 1 to 64"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args);

@@ -416,4 +416,39 @@ TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
   }
 }
 
+// A step click that reaches the dialog while OK is ending it (here from a
+// hook, as EndDialog hides it) changes nothing: OK is the last command.
+HWND gEndingDialog;
+bool gClickedWhileEnding;
+
+LRESULT CALLBACK ClickWhileEnding(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPSTRUCT *m = reinterpret_cast<const CWPSTRUCT *>(lParam);
+  if (code == HC_ACTION && m->hwnd == gEndingDialog &&
+      m->message == WM_WINDOWPOSCHANGING && !gClickedWhileEnding &&
+      (reinterpret_cast<const WINDOWPOS *>(m->lParam)->flags &
+       SWP_HIDEWINDOW)) {
+    gClickedWhileEnding = true;
+    SendMessageA(
+        m->hwnd, WM_COMMAND, MAKEWPARAM(IDC_HORIZONTAL_DOWN, BN_CLICKED),
+        reinterpret_cast<LPARAM>(GetDlgItem(m->hwnd, IDC_HORIZONTAL_DOWN)));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(DialogTest, OkIsTheLastCommandItHandles) {
+  HHOOK hook = nullptr;
+  gClickedWhileEnding = false;
+  SketchRun run = RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+                              gEndingDialog = d;
+                              hook = SetWindowsHookExA(
+                                  WH_CALLWNDPROC, ClickWhileEnding, nullptr,
+                                  GetWindowThreadProcessId(d, nullptr));
+                            })});
+  ASSERT_NE(nullptr, hook);
+  UnhookWindowsHookEx(hook);
+  ASSERT_TRUE(gClickedWhileEnding) << "the dialog was never hidden by OK";
+  EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+  EXPECT_EQ(".35|.40|3|-.20", Show(Outgoing()));
+}
+
 } // namespace

@@ -1,0 +1,250 @@
+// Figures 2 and 3: OK, from sending WM_COMMAND 120 until the Draw call has
+// returned, and the open, from the Draw call's start until its dialog is
+// painted, each against a dialog of the same template, in the same run,
+// whose procedure does only what every implementation must: fill the lists;
+// on OK capture the capture frame's client area into a bitmap, put it on
+// the clipboard as CF_DIB, CF_BITMAP and CF_PALETTE, and end the dialog.
+#include "bench/bench.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "dialog/centring.h"
+#include "resources/orbitrace_res.h"
+#include "sketch/value_lists.h"
+#include "stand-in-host/dialog_script.h"
+
+namespace {
+
+// The floor's OK in parts, on the dialog's thread.
+struct FloorOk {
+  double startUs = 0, capturedUs = 0, placedUs = 0, endingUs = 0;
+  bool placed = false;
+};
+FloorOk gFloorOk;
+
+// The clipboard frees the palette it is given, so it cannot be the stock
+// one.
+HPALETTE CopyOfDefaultPalette() {
+  struct {
+    WORD palVersion;
+    WORD palNumEntries;
+    PALETTEENTRY entries[256];
+  } pal;
+  UINT count =
+      GetPaletteEntries(static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
+                        0, 256, pal.entries);
+  pal.palVersion = 0x300;
+  pal.palNumEntries = WORD(count);
+  return count ? CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal)) : nullptr;
+}
+
+// The frame's client area less its bottom row, as the plug-in takes it.
+HBITMAP CaptureFrame(HWND dialog, int *width, int *height) {
+  HWND frame = GetDlgItem(dialog, IDC_CAPTURE_FRAME);
+  HDC screen = GetDC(frame);
+  RECT rc;
+  GetClientRect(frame, &rc);
+  *width = rc.right;
+  *height = rc.bottom - 1;
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, *width, *height);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, *width, *height, screen, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  ReleaseDC(frame, screen);
+  return bitmap;
+}
+
+// A packed 24-bit DIB of the bitmap, read once into its block.
+HGLOBAL PackedDib(HBITMAP bitmap, int width, int height) {
+  const SIZE_T rowBytes = SIZE_T(width * 3 + 3) & ~SIZE_T(3);
+  HGLOBAL block =
+      GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + rowBytes * height);
+  if (!block)
+    return nullptr;
+  BITMAPINFO *bi = static_cast<BITMAPINFO *>(GlobalLock(block));
+  ZeroMemory(bi, sizeof bi->bmiHeader);
+  bi->bmiHeader.biSize = sizeof bi->bmiHeader;
+  bi->bmiHeader.biWidth = width;
+  bi->bmiHeader.biHeight = height;
+  bi->bmiHeader.biPlanes = 1;
+  bi->bmiHeader.biBitCount = 24;
+  bi->bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  int rows = GetDIBits(screen, bitmap, 0, UINT(height), &bi->bmiHeader + 1, bi,
+                       DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  GlobalUnlock(block);
+  if (rows != height) {
+    GlobalFree(block);
+    return nullptr;
+  }
+  return block;
+}
+
+void FloorOnOk(HWND dialog) {
+  gFloorOk = FloorOk();
+  gFloorOk.startUs = NowUs();
+  int width = 0, height = 0;
+  HBITMAP bitmap = CaptureFrame(dialog, &width, &height);
+  HGLOBAL dib = bitmap ? PackedDib(bitmap, width, height) : nullptr;
+  HPALETTE palette = CopyOfDefaultPalette();
+  gFloorOk.capturedUs = NowUs();
+  bool dibTaken = false, bitmapTaken = false, paletteTaken = false;
+  if (OpenClipboard(dialog)) {
+    EmptyClipboard();
+    dibTaken = dib && SetClipboardData(CF_DIB, dib);
+    bitmapTaken = bitmap && SetClipboardData(CF_BITMAP, bitmap);
+    paletteTaken = palette && SetClipboardData(CF_PALETTE, palette);
+    CloseClipboard();
+  }
+  gFloorOk.placed = dibTaken && bitmapTaken && paletteTaken;
+  if (dib && !dibTaken)
+    GlobalFree(dib);
+  if (bitmap && !bitmapTaken)
+    DeleteObject(bitmap);
+  if (palette && !paletteTaken)
+    DeleteObject(palette);
+  gFloorOk.placedUs = NowUs();
+  EndDialog(dialog, 1);
+  gFloorOk.endingUs = NowUs();
+}
+
+void Fill(HWND dialog, int id, const char *const *items, int count) {
+  HWND combo = GetDlgItem(dialog, id);
+  for (int i = 0; i < count; ++i)
+    SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(items[i]));
+  SendMessageA(combo, CB_SETCURSEL, 0, 0);
+}
+
+// Like the plug-in's, it sets no focus of its own, hides the capture frame
+// and stands in the middle of the screen, so that the capture reads alike
+// and ending it moves the focus and uncovers the desktop alike.
+INT_PTR CALLBACK FloorDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) {
+    Fill(hwnd, IDC_HORIZONTAL, kRatioItems, kRatioCount);
+    Fill(hwnd, IDC_VERTICAL, kRatioItems, kRatioCount);
+    Fill(hwnd, IDC_LOCATION, kHourItems, kHourCount);
+    Fill(hwnd, IDC_RIM, kRimItems, kRimCount);
+    ShowWindow(GetDlgItem(hwnd, IDC_CAPTURE_FRAME), SW_HIDE);
+    RECT desktop, dialog;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    GetWindowRect(hwnd, &dialog);
+    IntPoint at = CentredOrigin(
+        IntRect{desktop.left, desktop.top, desktop.right, desktop.bottom},
+        IntRect{dialog.left, dialog.top, dialog.right, dialog.bottom});
+    SetWindowPos(hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE);
+    return FALSE;
+  }
+  if (msg == WM_COMMAND && LOWORD(wParam) == IDC_OK) {
+    FloorOnOk(hwnd);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+struct FloorRun {
+  bool ok = false;
+  double openToPaintUs = 0, okUs = 0;
+  FloorOk parts;
+};
+
+// The floor dialog opened modally, OK sent by a watcher once it is painted,
+// as the Draw call's is.
+FloorRun RunFloorDialog() {
+  FloorRun run;
+  std::atomic<bool> ended{false};
+  double paintedAt = 0, sentAt = 0;
+  HWND seen = nullptr;
+  std::thread watcher([&] {
+    seen = WaitForMainDialog(ended, &paintedAt);
+    // Closing it is the only way back for the main thread; if it never
+    // painted, close whatever dialog is there.
+    HWND target = seen ? seen : FindThreadDialog(gMainThread);
+    sentAt = NowUs();
+    if (target)
+      PressOk(target);
+  });
+  double start = NowUs();
+  INT_PTR r = DialogBoxParamA(gPlugin.module, MAKEINTRESOURCEA(IDD_SKETCH),
+                              nullptr, FloorDialogProc, 0);
+  double end = NowUs();
+  ended = true;
+  watcher.join();
+  run.ok = r == 1 && seen && gFloorOk.placed;
+  run.openToPaintUs = paintedAt - start;
+  run.okUs = end - sentAt;
+  run.parts = gFloorOk;
+  run.parts.endingUs = end; // until DialogBoxParamA has returned
+  return run;
+}
+
+} // namespace
+
+void OkAndOpenFigures(int reps) {
+  std::vector<double> ok, okFloor, okMemory, open, openFloor, okAfterSteps;
+  std::vector<double> floorCapture, floorClipboard, floorEnd;
+  // A call with its floor takes a tenth of a second, so OK and the open are
+  // sampled three times as often as the other figures, which steadies their
+  // medians on a shared machine.
+  for (int r = 0; r < reps * 4; ++r) {
+    const bool withSteps = r >= reps * 3;
+    double sentAt = 0;
+    Memory before;
+    DrawRun run = Draw([&](HWND dialog) {
+      if (withSteps) // the same OK after a long session of steps
+        for (int i = 0; i < 1000; ++i)
+          SendMessageA(
+              dialog, WM_COMMAND,
+              MAKEWPARAM(i & 1 ? IDC_HORIZONTAL_UP : IDC_HORIZONTAL_DOWN,
+                         BN_CLICKED),
+              0);
+      before = ReadMemory();
+      sentAt = NowUs();
+      PressOk(dialog);
+    });
+    if (!run.ok)
+      Fail("OK figure: " + run.error);
+    Memory after = ReadMemory();
+    if (withSteps) {
+      okAfterSteps.push_back(run.endUs - sentAt);
+      continue;
+    }
+    ok.push_back(run.endUs - sentAt);
+    okMemory.push_back(after.privateKb - before.privateKb);
+    open.push_back(run.paintedUs - run.startUs);
+
+    // The floor right after, so both see the machine alike.
+    FloorRun floor = RunFloorDialog();
+    if (!floor.ok)
+      Fail("the floor dialog did not open, paint, fill the clipboard and end");
+    okFloor.push_back(floor.okUs);
+    openFloor.push_back(floor.openToPaintUs);
+    floorCapture.push_back(floor.parts.capturedUs - floor.parts.startUs);
+    floorClipboard.push_back(floor.parts.placedUs - floor.parts.capturedUs);
+    floorEnd.push_back(floor.parts.endingUs - floor.parts.placedUs);
+  }
+  AddRatioRow("2 OK until the Draw call returns", Median(ok) / 1000,
+              Median(okFloor) / 1000, "%.2f ms", 1.5);
+  AddRatioRow("3 Draw call open to first paint", Median(open) / 1000,
+              Median(openFloor) / 1000, "%.2f ms", 2.0);
+  double okKb = Median(okMemory);
+  AddRow("4 private memory added by OK", Fmt("%.0f KB", okKb), "-", "< 1024 KB",
+         okKb < 1024);
+  printf("OK growth: %.2f ms with no step before it, %.2f ms after 1000 "
+         "steps\n",
+         Median(ok) / 1000, Median(okAfterSteps) / 1000);
+  printf("OK at its fastest of %d: %.2f ms, the floor's %.2f ms\n",
+         int(ok.size()), *std::min_element(ok.begin(), ok.end()) / 1000,
+         *std::min_element(okFloor.begin(), okFloor.end()) / 1000);
+  printf("OK floor in parts: capture and DIB %.2f ms, the three formats on "
+         "the clipboard %.2f ms, ending the dialog until DialogBoxParam "
+         "returns %.2f ms\n",
+         Median(floorCapture) / 1000, Median(floorClipboard) / 1000,
+         Median(floorEnd) / 1000);
+}
