@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "render/number_text.h"
 #include "resources/orbitrace_res.h"
 #include "stand-in-host/dialog_script.h"
 
@@ -78,8 +79,8 @@ void DrawDiscAndCup(HWND dialog) {
     texts[i][0] = '\0';
     GetWindowTextA(GetDlgItem(dialog, kCombos[i]), texts[i], sizeof texts[i]);
   }
-  int w = int((rc.right - rc.left) * atof(texts[1]));
-  int h = int((rc.bottom - rc.top) * atof(texts[0]));
+  int w = int((rc.right - rc.left) * NumberFromText(texts[1]));
+  int h = int((rc.bottom - rc.top) * NumberFromText(texts[0]));
   int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
   FillEllipse(hdc, RGB(255, 255, 0), 1, cx - w / 2, cy - h / 2, cx + w / 2,
               cy + h / 2);
