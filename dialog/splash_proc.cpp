@@ -105,25 +105,18 @@ static void OnReset() {
   Redraw();
 }
 
-// The capture frame's area in the dialog's client coordinates.
-static RECT CaptureArea(HWND hwnd) {
-  HWND frame = GetDlgItem(hwnd, IDC_CAPTURE_FRAME);
-  RECT rc = {0, 0, 0, 0};
-  GetClientRect(frame, &rc);
-  MapWindowPoints(frame, hwnd, reinterpret_cast<POINT *>(&rc), 2);
-  return rc;
-}
-
 static void OnOk(HWND hwnd) {
   SaveSelections();
   // The picture is read off the screen, so the screen must show the sketch
-  // of exactly the values just saved, whatever it showed a moment ago (a
-  // paint still pending, a selection changed without a notification,
-  // something drawn over it): the capture frame's area is painted afresh
-  // from the combo boxes, and every other pending paint is done with it.
-  RECT area = CaptureArea(hwnd);
-  RedrawWindow(hwnd, &area, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // of exactly the values just saved, whatever it showed a moment ago: every
+  // pending paint is done, and the sketch area, which a selection changed
+  // without a notification or something drawn over it could leave stale
+  // without anything being invalid, is painted afresh from the combo boxes.
+  // The rest of the capture frame is the dialog's background and figures,
+  // which no value changes.
+  UpdateWindow(hwnd);
+  RedrawWindow(GetDlgItem(hwnd, IDC_SKETCH_AREA), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_UPDATENOW);
   HDC hdc = GetRingDC();
   EraseRing(hdc);
   SendItToTheClipboard(hwnd);
@@ -158,7 +151,8 @@ static void PaintSketchArea(HWND sketch) {
     IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
     SetTextColor(hdc, kLabelColour);
     DrawRing(hdc);
-    DrawBackroundEllipse(hdc);
+    // Redraw draws the disc and then the cup clipped to it; the disc drawn
+    // here first as well would be painted over unseen.
     Redraw();
   }
   EndPaint(sketch, &ps);
