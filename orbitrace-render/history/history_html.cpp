@@ -9,6 +9,8 @@
 
 #include <cairo-svg.h>
 
+#include <unordered_map>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -69,6 +71,11 @@ private:
   PictureGeometry geometry_;
   SvgGlyphs glyphs_;
   long pictures_ = 0;
+  // Drawn documents by their values: cairo's SVG writer is most of the
+  // report's time, and an archive repeats values (steps of .05 and twelve
+  // hours). Emptied when full, so memory stays bounded (a few KB each).
+  std::unordered_map<std::string, std::string> drawn_;
+  static const size_t kDrawnKept = 1024;
 };
 
 void HtmlReport::Summary(const ReportSummary &s) {
@@ -156,16 +163,25 @@ void HtmlReport::Summary(const ReportSummary &s) {
 }
 
 void HtmlReport::Sketch(const Visit &visit, Eye eye) {
-  const std::string document =
-      SvgDocument(geometry_.width, geometry_.height, [&](cairo_t *cr) {
-        DrawSketch(cr, visit.values, options_.render);
-      });
-  std::string svg = InlineSvg(document, "s" + std::to_string(++pictures_) + "-",
-                              geometry_.width, geometry_.height, &glyphs_);
-  const std::string date = FormatIsoDate(visit.date);
   const std::string values = visit.values.horizontal + "|" +
                              visit.values.vertical + "|" +
                              visit.values.location + "|" + visit.values.rim;
+  auto found = drawn_.find(values);
+  if (found == drawn_.end()) {
+    if (drawn_.size() >= kDrawnKept)
+      drawn_.clear();
+    found = drawn_
+                .emplace(values, SvgDocument(geometry_.width, geometry_.height,
+                                             [&](cairo_t *cr) {
+                                               DrawSketch(cr, visit.values,
+                                                          options_.render);
+                                             }))
+                .first;
+  }
+  std::string svg =
+      InlineSvg(found->second, "s" + std::to_string(++pictures_) + "-",
+                geometry_.width, geometry_.height, &glyphs_);
+  const std::string date = FormatIsoDate(visit.date);
   svg.insert(4, std::string(" role=\"img\" aria-label=\"") +
                     (eye == kRightEye ? "Right" : "Left") + " eye " + date +
                     ": " + values + "\"");
