@@ -1,4 +1,5 @@
 #include "orbitrace-render/render_cli.h"
+#include "tests/renderer/render_main.h"
 
 #include <gtest/gtest.h>
 
@@ -11,31 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome Main(std::vector<std::string> args, const std::string &input = "") {
-  args.insert(args.begin(), "orbitrace-render");
-  std::vector<const char *> argv;
-  for (const std::string &a : args)
-    argv.push_back(a.c_str());
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  Outcome r;
-  r.status =
-      RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
-
-std::string TempDir() {
-  char tmpl[] = "/tmp/orbt_cli_XXXXXX";
-  return mkdtemp(tmpl);
-}
 
 bool Exists(const std::string &path) {
   struct stat st;

@@ -2,6 +2,7 @@
 // page holds and refers to, and the reports that must not be made.
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/render_cli.h"
+#include "tests/renderer/render_main.h"
 
 #include <gtest/gtest.h>
 
@@ -16,31 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome Main(std::vector<std::string> args, const std::string &input = "") {
-  args.insert(args.begin(), "orbitrace-render");
-  std::vector<const char *> argv;
-  for (const std::string &a : args)
-    argv.push_back(a.c_str());
-  std::istringstream in(input);
-  std::ostringstream out, err;
-  Outcome r;
-  r.status =
-      RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
-
-std::string TempDir() {
-  char tmpl[] = "/tmp/orbt_history_XXXXXX";
-  return mkdtemp(tmpl);
-}
 
 std::string Slurp(const std::string &path) {
   std::ifstream in(path, std::ios::binary);

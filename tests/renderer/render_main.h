@@ -1,0 +1,38 @@
+// orbitrace-render's whole program run in the test process, as a person
+// would run it, with its status and both output streams.
+#pragma once
+
+#include "orbitrace-render/render_cli.h"
+
+#include <stdlib.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+inline Outcome Main(std::vector<std::string> args,
+                    const std::string &input = "") {
+  args.insert(args.begin(), "orbitrace-render");
+  std::vector<const char *> argv;
+  for (const std::string &a : args)
+    argv.push_back(a.c_str());
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  Outcome r;
+  r.status =
+      RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+// A new folder for one test's files.
+inline std::string TempDir() {
+  char tmpl[] = "/tmp/orbt_render_XXXXXX";
+  return mkdtemp(tmpl);
+}
