@@ -5,6 +5,7 @@
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"
 #include "render/ring_layout.h"
+#include "render/sketch_colours.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -25,9 +26,13 @@ Rgb FromBytes(int r, int g, int b) {
 // The dialog face around the sketch area, as the capture under Wine shows it.
 const Rgb kDialogFace = FromBytes(245, 245, 245);
 const Rgb kSketchArea = FromBytes(255, 255, 255);
-const Rgb kDisc = FromBytes(230, 87, 26);
-const Rgb kCup = FromBytes(255, 255, 0);
-const Rgb kGreyedLabel = FromBytes(209, 209, 209);
+// The plug-in's own colours.
+Rgb FromSketchColour(uint32_t c) {
+  return FromBytes(c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF);
+}
+const Rgb kDisc = FromSketchColour(kDiscColour);
+const Rgb kCup = FromSketchColour(kCupColour);
+const Rgb kGreyedLabel = FromSketchColour(kGreyedLabelColour);
 
 // A clip made from an ellipse path leaves out the outline Ellipse would
 // paint, so it lies half a pixel inside the thin-outline shape.

@@ -9,7 +9,7 @@ void DrawForegroundEllipse(HDC hdc) {
   char XText[256], YText[256], Offset[256], Position[256];
   // Without the sketch area's rectangle there is no cup to place.
   RECT rc;
-  if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rc))
+  if (!SketchAreaClient(&rc))
     return;
   // Unread texts stay empty rather than holding stack garbage.
   XText[0] = YText[0] = Offset[0] = Position[0] = '\0';

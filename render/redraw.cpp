@@ -4,6 +4,10 @@
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
+bool SketchAreaClient(RECT *rc) {
+  return GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), rc) != FALSE;
+}
+
 void Redraw() {
   // Without the sketch area (a stale ghwnd) there is nothing to draw on, and
   // GetDC(nullptr) would be the whole screen.

@@ -18,6 +18,11 @@ void DrawBitmap(HDC hdc, int xStart, int yStart, HBITMAP hBitmap);
 HDC GetRingDC();
 void ReleaseRingDC(HDC hdc);
 
+// The sketch area's client rectangle, which places everything the drawing
+// does; false, with nothing to draw, when the dialog has none (a stale
+// ghwnd).
+bool SketchAreaClient(RECT *rc);
+
 // The elliptic clip that keeps disc and cup inside their bounds.
 void SelectEllipseClip(HDC hdc, const IntRect &box);
 // The ellipse of `box` filled and outlined in `colour` (disc and cup); the

@@ -26,7 +26,7 @@ void DrawRing(HDC hdc) {
   RingLabel labels[kRingLabelCount];
 
   // Without the sketch area's rectangle there is no ring to place.
-  if (!GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), &rect))
+  if (!SketchAreaClient(&rect))
     return;
   SetBkMode(hdc, TRANSPARENT);
   GetTextMetricsA(hdc, &tMetric);
