@@ -25,23 +25,36 @@ target_link_libraries(orbt_history_pure PUBLIC orbt_pure ${CSV_LIBRARY})
 
 find_package(Threads REQUIRED)
 
-add_library(orbt_sketch_cairo STATIC
+# The drawing: the sketch picture with cairo, and the PNG encoder.
+add_library(orbt_render_draw STATIC
     orbitrace-render/sketch_cairo.cpp
     orbitrace-render/colour_index.cpp
-    orbitrace-render/png_writer.cpp
-    orbitrace-render/render_cli.cpp
-    orbitrace-render/render_bench.cpp
+    orbitrace-render/png_writer.cpp)
+target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
+                      PkgConfig::CAIRO PkgConfig::LIBPNG)
+
+# The batch and the visit-history report: they return what happened and
+# tell their progress through a Status they are given; they never print.
+add_library(orbt_render_jobs STATIC
+    orbitrace-render/batch.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
-    orbitrace-render/history/history_pdf.cpp
-    orbitrace-render/history/history_cli.cpp
+    orbitrace-render/history/history_pdf.cpp)
+target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads)
+
+# The command line: its one table of commands, the terminal status, and the
+# benchmarks, which stand on the batch and the report.
+add_library(orbt_render_cli STATIC
+    orbitrace-render/render_cli.cpp
+    orbitrace-render/status_printer.cpp
+    orbitrace-render/seconds.cpp
+    orbitrace-render/render_bench.cpp
     orbitrace-render/history/history_bench.cpp)
-target_link_libraries(orbt_sketch_cairo PUBLIC orbt_history_pure
-                      PkgConfig::CAIRO PkgConfig::LIBPNG Threads::Threads)
+target_link_libraries(orbt_render_cli PUBLIC orbt_render_jobs)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
-target_link_libraries(orbitrace-render PRIVATE orbt_sketch_cairo)
+target_link_libraries(orbitrace-render PRIVATE orbt_render_cli)
 
 add_executable(renderer_tests
     tests/renderer/values_test.cpp
@@ -52,13 +65,13 @@ add_executable(renderer_tests
     tests/renderer/history_flags_test.cpp
     tests/renderer/history_report_test.cpp
     tests/renderer/png_test.cpp)
-target_link_libraries(renderer_tests PRIVATE orbt_sketch_cairo ZLIB::ZLIB
+target_link_libraries(renderer_tests PRIVATE orbt_render_cli ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)
 
 # Compares two pictures pixel by pixel outside the hour labels' cells.
 add_executable(compare_pictures tests/renderer/compare_pictures.cpp)
-target_link_libraries(compare_pictures PRIVATE orbt_sketch_cairo)
+target_link_libraries(compare_pictures PRIVATE orbt_render_cli)
 
 # The renderer against the plug-in at every dpi: the sketch area's size and
 # the dialog's font change with it.
@@ -73,7 +86,7 @@ endforeach()
 
 # The visit-history report in a real browser and as PDF pages.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
-target_link_libraries(check_report_picture PRIVATE orbt_sketch_cairo)
+target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
 foreach(format html pdf)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}

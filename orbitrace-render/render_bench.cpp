@@ -1,7 +1,9 @@
 #include "orbitrace-render/render_bench.h"
 
+#include "orbitrace-render/batch.h"
 #include "orbitrace-render/png_writer.h"
-#include "orbitrace-render/render_cli.h"
+#include "orbitrace-render/seconds.h"
+#include "orbitrace-render/status_printer.h"
 #include "sketch/value_lists.h"
 
 #include <stdio.h>
@@ -10,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <functional>
 #include <ostream>
 #include <sstream>
@@ -27,11 +28,6 @@ const int kRounds = 3;
 // Distinct pictures kept drawn for the encode floors, for each thread its
 // own, so that no two threads touch one surface.
 const int kKeptPictures = 30;
-
-double Seconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -89,22 +85,19 @@ std::string Fixed(double v, int decimals) {
 
 } // namespace
 
-int Bench(long count, const RenderOptions &options, int threads,
-          std::ostream &out) {
+bool Bench(long count, const RenderOptions &options, int threads,
+           std::ostream &out) {
   const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
   std::string rows;
-  for (long i = 0; i < count; ++i) {
-    const SketchValues v = BenchValues(i);
-    rows +=
-        v.horizontal + "|" + v.vertical + "|" + v.location + "|" + v.rim + "\n";
-  }
+  for (long i = 0; i < count; ++i)
+    rows += FormatValues(BenchValues(i)) + "\n";
   const char *tmp = getenv("TMPDIR");
   std::string dir =
       std::string(tmp && *tmp ? tmp : "/tmp") + "/orbitrace-bench-XXXXXX";
   if (mkdtemp(&dir[0]) == nullptr) {
     out << "orbitrace-render: cannot make a folder for the benchmark in " << dir
         << "\n";
-    return kExitFailed;
+    return false;
   }
   // Each batch writes new files and all are removed at the end: a file
   // system that has just deleted as many files spends far longer finding
@@ -158,13 +151,12 @@ int Bench(long count, const RenderOptions &options, int threads,
       const std::string names = pattern(round, batch);
       std::istringstream in(rows);
       std::ostringstream errors;
-      ProgressBar silent(errors, 0, Seconds, false);
-      int rendered = 0;
+      StatusPrinter messages(errors, Seconds, false);
       const double t0 = Seconds();
-      const int bad =
-          RunBatch(in, names, options, b.options, &silent, &rendered);
+      const BatchResult done =
+          RunBatch(in, names, options, b.options, &messages);
       b.rates.push_back(count / (Seconds() - t0));
-      if (bad > 0) {
+      if (done.failed > 0) {
         out << "orbitrace-render: the benchmark's batch failed:\n"
             << errors.str();
         failed = true;
@@ -189,7 +181,7 @@ int Bench(long count, const RenderOptions &options, int threads,
   if (failed) {
     for (cairo_surface_t *s : kept)
       cairo_surface_destroy(s);
-    return kExitFailed;
+    return false;
   }
 
   const double today = Median(batches[0].rates);
@@ -228,7 +220,7 @@ int Bench(long count, const RenderOptions &options, int threads,
   if (options.antialias) {
     for (cairo_surface_t *s : kept)
       cairo_surface_destroy(s);
-    return kExitOk;
+    return true;
   }
   out << "indexed PNG settings (zlib level, strategy, row filter):\n";
   const struct {
@@ -261,5 +253,5 @@ int Bench(long count, const RenderOptions &options, int threads,
   }
   for (cairo_surface_t *s : kept)
     cairo_surface_destroy(s);
-  return kExitOk;
+  return true;
 }

@@ -8,7 +8,7 @@
 #include <iosfwd>
 
 // Writes each batch of `count` pictures into a temporary folder, which it
-// removes; `threads` is the larger thread count compared with one. Returns
-// an exit status.
-int Bench(long count, const RenderOptions &options, int threads,
-          std::ostream &out);
+// removes; `threads` is the larger thread count compared with one. False,
+// with the reason on `out`, when the batches could not be written.
+bool Bench(long count, const RenderOptions &options, int threads,
+           std::ostream &out);

@@ -1,22 +1,21 @@
 #include "orbitrace-render/render_cli.h"
 
+#include "orbitrace-render/batch.h"
+#include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <fstream>
-#include <iostream>
-#include <mutex>
-#include <sstream>
-#include <thread>
-#include <vector>
-
 #include "orbitrace-render/render_bench.h"
+#include "orbitrace-render/seconds.h"
+#include "orbitrace-render/status_printer.h"
 
 #include <errno.h>
+#include <getopt.h>
 #include <stdlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <vector>
 
 namespace {
 
@@ -48,9 +47,89 @@ const char kUsage[] =
     "  -h, --help       this text\n"
     "\n"
     "Exit status: 0 when every picture was written, 1 when a row or an\n"
-    "output failed, 2 for bad arguments.\n";
+    "output failed, 2 for bad arguments.\n"
+    "\n"
+    "Visit history:\n"
+    "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
+    "                   [--high D] --history VISITS.csv|- REPORT.html|.pdf\n"
+    "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
+    "\n"
+    "  --history FILE|- REPORT\n"
+    "                   one report of every patient in an export of stored\n"
+    "                   values: CSV (RFC 4180, UTF-8) whose header names the\n"
+    "                   columns patient, eye (R/L), date (YYYY-MM-DD) and\n"
+    "                   values; other columns are left. REPORT is a web page\n"
+    "                   (.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
+    "                   told with their line and left out (exit status 1)\n"
+    "  --rise D         flag an eye whose vertical ratio rose by D or more\n"
+    "                   since its first visit (default .20)\n"
+    "  --difference D   flag a date on which the two eyes' vertical ratios\n"
+    "                   differ by D or more (default .20)\n"
+    "  --high D         flag a vertical ratio of D or more (default .70)\n"
+    "                   D is a ratio from .01 to 1, or off\n"
+    "  --bench-history FILE\n"
+    "                   time per sketch of the report, as HTML and PDF,\n"
+    "                   against --batch on the same values\n";
 
 const int kMinSide = 16, kMaxSide = 8000;
+
+// Every option of every command, in one list; each command names those it
+// takes.
+enum OptionId {
+  kHelp,
+  kSize,
+  kAntialias,
+  kQuiet,
+  kThreads,
+  kBatch,
+  kBench,
+  kHistory,
+  kBenchHistory,
+  kRise,
+  kDifference,
+  kHigh,
+  kOptionCount
+};
+
+struct OptionSpec {
+  const char *name;
+  const char *needs; // what its value must be; null for none
+};
+
+const OptionSpec kOptions[kOptionCount] = {
+    {"help", nullptr},
+    {"size", "WxH"},
+    {"antialias", nullptr},
+    {"quiet", nullptr},
+    {"threads", "a number from 1 to 64"},
+    {"batch", "a file or -"},
+    {"bench", "a count from 1 to 1000000"},
+    {"history", "a file or -"},
+    {"bench-history", "a file or -"},
+    {"rise", "a ratio or off"},
+    {"difference", "a ratio or off"},
+    {"high", "a ratio or off"},
+};
+
+// getopt_long's value for an option: past every character, so that a
+// short option's character means that short option.
+const int kLongBase = 256;
+
+constexpr unsigned Bit(OptionId id) { return 1u << id; }
+
+// What a command was asked: its options' values and its operands.
+struct Invocation {
+  RenderOptions render;
+  FlagThresholds thresholds;
+  BatchOptions batch;
+  long benchCount = 0;
+  std::string input; // the file of --batch, --history or --bench-history
+  bool quiet = false;
+  std::vector<std::string> operands;
+  std::istream &in;
+  std::ostream &out, &err;
+  bool smart;
+};
 
 int Usage(std::ostream &err, const std::string &message) {
   err << "orbitrace-render: " << message << "\n"
@@ -58,29 +137,217 @@ int Usage(std::ostream &err, const std::string &message) {
   return kExitUsage;
 }
 
-bool ParseSide(const std::string &text, int *value) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  errno = 0;
-  long n = strtol(text.c_str(), nullptr, 10);
-  if (errno != 0 || n < kMinSide || n > kMaxSide)
-    return false;
-  *value = static_cast<int>(n);
-  return true;
+int Fail(std::ostream &err, const std::string &message) {
+  err << "orbitrace-render: " << message << "\n";
+  return kExitFailed;
 }
 
-double SteadySeconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
+// `name` opened, or standard input for "-"; null with the reason told when
+// it cannot be read.
+std::istream *OpenInput(Invocation &inv, std::ifstream *file) {
+  if (inv.input == "-")
+    return &inv.in;
+  file->open(inv.input, std::ios::binary);
+  if (!*file) {
+    Fail(inv.err, "cannot read \"" + inv.input + "\"");
+    return nullptr;
+  }
+  return file;
+}
+
+int DrawCommand(Invocation &inv) {
+  SketchValues values;
+  std::string error;
+  if (!ParseValues(inv.operands[0], &values, &error))
+    return Usage(inv.err, error);
+  OutputFormat format;
+  if (!FormatForName(inv.operands[1], &format))
+    return Usage(inv.err, "\"" + inv.operands[1] +
+                              "\" does not end in .png, .svg or .pdf");
+  if (!RenderToFile(values, inv.render, inv.operands[1], &error))
+    return Fail(inv.err, error);
+  return kExitOk;
+}
+
+int BatchCommand(Invocation &inv) {
+  std::string error;
+  if (!CheckPattern(inv.operands[0], &error))
+    return Usage(inv.err, error);
+  std::ifstream file;
+  std::istream *rows = OpenInput(inv, &file);
+  if (!rows)
+    return kExitFailed;
+  StatusPrinter status(inv.err, Seconds, inv.smart && !inv.quiet);
+  const BatchResult result =
+      RunBatch(*rows, inv.operands[0], inv.render, inv.batch, &status);
+  if (result.failed == 0)
+    return kExitOk;
+  status.Message(std::to_string(result.failed) + " of " +
+                 std::to_string(result.failed + result.rendered) +
+                 " rows failed");
+  return kExitFailed;
+}
+
+int BenchCommand(Invocation &inv) {
+  return Bench(inv.benchCount, inv.render, inv.batch.threads, inv.out)
+             ? kExitOk
+             : kExitFailed;
+}
+
+HistoryOptions ReportOptions(const Invocation &inv) {
+  HistoryOptions options;
+  options.thresholds = inv.thresholds;
+  options.render = inv.render;
+  return options;
+}
+
+int HistoryCommand(Invocation &inv) {
+  const std::string &report = inv.operands[0];
+  ReportFormat format;
+  if (!ReportFormatForName(report, &format))
+    return Usage(inv.err,
+                 "report \"" + report + "\" does not end in .html or .pdf");
+  std::ifstream file;
+  std::istream *csv = OpenInput(inv, &file);
+  if (!csv)
+    return kExitFailed;
+  StatusPrinter status(inv.err, Seconds, inv.smart && !inv.quiet);
+  const ReportResult result =
+      MakeHistoryReport(*csv, inv.input == "-" ? "standard input" : inv.input,
+                        report, ReportOptions(inv), &status);
+  if (!result.made) {
+    status.Message(result.failure);
+    return kExitFailed;
+  }
+  if (result.leftOut == 0)
+    return kExitOk;
+  status.Message(std::to_string(result.leftOut) +
+                 (result.leftOut == 1 ? " row" : " rows") +
+                 " left out; the report was made from the other " +
+                 std::to_string(result.sketches));
+  return kExitFailed;
+}
+
+int BenchHistoryCommand(Invocation &inv) {
+  return BenchHistory(inv.input, ReportOptions(inv), inv.out, inv.err)
+             ? kExitOk
+             : kExitFailed;
+}
+
+const unsigned kPictureOptions = Bit(kHelp) | Bit(kSize) | Bit(kAntialias) |
+                                 Bit(kQuiet) | Bit(kThreads) | Bit(kBatch) |
+                                 Bit(kBench);
+const unsigned kHistoryOptions = Bit(kHelp) | Bit(kSize) | Bit(kQuiet) |
+                                 Bit(kRise) | Bit(kDifference) | Bit(kHigh) |
+                                 Bit(kHistory) | Bit(kBenchHistory);
+
+struct Command {
+  int option; // the option that asks for it; kOptionCount for a picture
+  unsigned takes;
+  size_t operands;
+  const char *operandsWrong; // when there are not that many operands
+  // For an option of another command; null: it is unknown here.
+  const char *otherCommand;
+  // For a second option that asks for a command; null: the last counts.
+  const char *twice;
+  // After "unknown option X".
+  const char *unknownWhere;
+  int (*run)(Invocation &);
+};
+
+// The first command whose option is given is run; a picture when none is.
+const Command kCommands[] = {
+    {kHistory, kHistoryOptions, 1, "--history needs exactly one REPORT",
+     nullptr, "one --history or --bench-history", " for a visit history",
+     HistoryCommand},
+    {kBenchHistory, kHistoryOptions, 0, "--bench-history takes no REPORT",
+     nullptr, "one --history or --bench-history", " for a visit history",
+     BenchHistoryCommand},
+    {kBench, kPictureOptions & ~Bit(kBatch), 0,
+     "--bench takes no values, output or batch",
+     "--bench takes no values, output or batch", nullptr, "", BenchCommand},
+    {kBatch, kPictureOptions, 1, "--batch needs exactly one output PATTERN",
+     nullptr, nullptr, "", BatchCommand},
+    {kOptionCount, kPictureOptions, 2,
+     "expected VALUES and OUTPUT (or --batch, --bench)", nullptr, nullptr, "",
+     DrawCommand},
+};
+
+bool AsksForCommand(int id) {
+  for (const Command &c : kCommands)
+    if (c.option == id)
+      return true;
+  return false;
+}
+
+// One option as given: its id, or kOptionCount when unknown (then `text`
+// says how it was written).
+struct Given {
+  int id;
+  std::string text;
+  const char *value; // null when its value is missing
+};
+
+// Sets the option's value in `inv`; false with the reason when it is bad.
+bool Take(const Given &g, Invocation &inv, std::string *error) {
+  const std::string v = g.value ? g.value : "";
+  char *end = nullptr;
+  switch (g.id) {
+  case kSize:
+    return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight, error);
+  case kAntialias:
+    inv.render.antialias = true;
+    return true;
+  case kQuiet:
+    inv.quiet = true;
+    return true;
+  case kThreads: {
+    const long n = strtol(v.c_str(), &end, 10);
+    inv.batch.threads = static_cast<int>(n);
+    return !v.empty() && *end == '\0' && n >= 1 && n <= 64;
+  }
+  case kBench:
+    inv.benchCount = strtol(v.c_str(), &end, 10);
+    return !v.empty() && *end == '\0' && inv.benchCount >= 1 &&
+           inv.benchCount <= 1000000;
+  case kBatch:
+  case kHistory:
+  case kBenchHistory:
+    inv.input = v;
+    return true;
+  case kRise:
+  case kDifference:
+  case kHigh: {
+    int *threshold = g.id == kRise         ? &inv.thresholds.rise
+                     : g.id == kDifference ? &inv.thresholds.difference
+                                           : &inv.thresholds.high;
+    if (ParseThreshold(v, threshold, error))
+      return true;
+    *error = "--" + std::string(kOptions[g.id].name) + ": " + *error;
+    return false;
+  }
+  }
+  return true;
 }
 
 } // namespace
 
 bool ParseSize(const std::string &text, int *width, int *height,
                std::string *error) {
+  const auto side = [](const std::string &digits, int *value) {
+    if (digits.empty() ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    errno = 0;
+    const long n = strtol(digits.c_str(), nullptr, 10);
+    if (errno != 0 || n < kMinSide || n > kMaxSide)
+      return false;
+    *value = static_cast<int>(n);
+    return true;
+  };
   std::string::size_type x = text.find('x');
-  if (x == std::string::npos || !ParseSide(text.substr(0, x), width) ||
-      !ParseSide(text.substr(x + 1), height)) {
+  if (x == std::string::npos || !side(text.substr(0, x), width) ||
+      !side(text.substr(x + 1), height)) {
     *error = "size \"" + text + "\" is not WxH with each side from " +
              std::to_string(kMinSide) + " to " + std::to_string(kMaxSide);
     return false;
@@ -88,275 +355,84 @@ bool ParseSize(const std::string &text, int *width, int *height,
   return true;
 }
 
-bool CheckPattern(const std::string &pattern, std::string *error) {
-  std::string::size_type first = pattern.find('#');
-  if (first == std::string::npos) {
-    *error = "pattern \"" + pattern + "\" has no '#' for the row number";
-    return false;
-  }
-  std::string::size_type end = pattern.find_first_not_of('#', first);
-  if (end != std::string::npos && pattern.find('#', end) != std::string::npos) {
-    *error = "pattern \"" + pattern + "\" has more than one run of '#'";
-    return false;
-  }
-  OutputFormat format;
-  if (!FormatForName(pattern, &format)) {
-    *error = "pattern \"" + pattern + "\" does not end in .png, .svg or .pdf";
-    return false;
-  }
-  return true;
-}
-
-std::string NameForRow(const std::string &pattern, int row) {
-  std::string::size_type first = pattern.find('#');
-  std::string::size_type end = pattern.find_first_not_of('#', first);
-  if (end == std::string::npos)
-    end = pattern.size();
-  std::string number = std::to_string(row);
-  if (number.size() < end - first)
-    number.insert(0, end - first - number.size(), '0');
-  return pattern.substr(0, first) + number + pattern.substr(end);
-}
-
-ProgressBar::ProgressBar(std::ostream &err, int total,
-                         std::function<double()> now, bool enabled)
-    : err_(err), total_(total), now_(std::move(now)), start_(now_()),
-      enabled_(enabled) {}
-
-void ProgressBar::Draw() {
-  const int width = 30;
-  const int filled =
-      total_ > 0 ? static_cast<int>(1LL * width * done_ / total_) : width;
-  err_ << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ')
-       << "] " << done_ << "/" << total_ << std::flush;
-}
-
-void ProgressBar::Update(int done) {
-  done_ = done;
-  if (!enabled_)
-    return;
-  if (!shown_ && now_() - start_ > 1.0)
-    shown_ = true;
-  if (shown_)
-    Draw();
-}
-
-void ProgressBar::Message(const std::string &line) {
-  if (shown_)
-    err_ << "\r" << std::string(50, ' ') << "\r";
-  err_ << line << "\n";
-  if (shown_)
-    Draw();
-  err_ << std::flush;
-}
-
-void ProgressBar::Finish() {
-  if (shown_) {
-    Draw();
-    err_ << "\n" << std::flush;
-  }
-}
-
-namespace {
-
-// What became of one row; `error` is empty when its picture was written.
-struct RowOutcome {
-  bool done = false;
-  std::string error;
-};
-
-std::string RenderRow(const std::string &line, const std::string &path,
-                      const RenderOptions &options, bool cairoPng) {
-  SketchValues values;
-  std::string error;
-  if (!ParseValues(line, &values, &error))
-    return error;
-  if (!cairoPng)
-    return RenderToFile(values, options, path, &error) ? "" : error;
-  // cairo's own writer, the renderer's encoder before its own: only the
-  // benchmark picks it, to measure against.
-  cairo_surface_t *surface = RenderToImage(values, options);
-  const cairo_status_t status =
-      cairo_surface_write_to_png(surface, path.c_str());
-  cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS)
-    return "cannot write \"" + path + "\": " + cairo_status_to_string(status);
-  return "";
-}
-
-} // namespace
-
-int RunBatch(std::istream &rows, const std::string &pattern,
-             const RenderOptions &options, const BatchOptions &batch,
-             ProgressBar *progress, int *rendered) {
-  // Rows are read first so that the bar knows the total.
-  struct Row {
-    int number;
-    std::string values;
-  };
-  std::vector<Row> work;
-  int number = 0;
-  for (std::string line; std::getline(rows, line);) {
-    ++number;
-    // Files written on Windows end their lines in CR LF.
-    while (!line.empty() &&
-           (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-      line.pop_back();
-    line.erase(0, line.find_first_not_of(" \t"));
-    if (!line.empty())
-      work.push_back({number, line});
-  }
-  progress->SetTotal(static_cast<int>(work.size()));
-
-  // Each row is a file of its own, so workers take rows in any order; this
-  // thread reports them in row order, so the messages, the files and the
-  // status do not depend on the number of threads.
-  std::vector<RowOutcome> outcomes(work.size());
-  std::mutex mutex;
-  std::condition_variable rowDone;
-  std::atomic<size_t> next{0};
-  auto worker = [&] {
-    for (size_t i; (i = next++) < work.size();) {
-      std::string error =
-          RenderRow(work[i].values, NameForRow(pattern, work[i].number),
-                    options, batch.cairoPng);
-      std::lock_guard<std::mutex> lock(mutex);
-      outcomes[i].error = std::move(error);
-      outcomes[i].done = true;
-      rowDone.notify_one();
-    }
-  };
-  const size_t threads = std::max<size_t>(
-      1, std::min<size_t>(static_cast<size_t>(batch.threads), work.size()));
-  std::vector<std::thread> pool;
-  for (size_t t = 0; t < threads; ++t)
-    pool.emplace_back(worker);
-
-  int failed = 0;
-  for (size_t i = 0; i < work.size(); ++i) {
-    std::string error;
-    {
-      std::unique_lock<std::mutex> lock(mutex);
-      rowDone.wait(lock, [&] { return outcomes[i].done; });
-      error.swap(outcomes[i].error);
-    }
-    if (!error.empty()) {
-      progress->Message("orbitrace-render: row " +
-                        std::to_string(work[i].number) + ": " + error);
-      ++failed;
-    } else {
-      ++*rendered;
-    }
-    progress->Update(static_cast<int>(i + 1));
-  }
-  for (std::thread &t : pool)
-    t.join();
-  progress->Finish();
-  return failed;
-}
-
-int DefaultThreads() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 64u));
-}
-
 int RenderMain(int argc, const char *const *argv, std::istream &in,
-               std::ostream &out, std::ostream &err) {
-  if (IsHistoryCommand(argc, argv))
-    return HistoryMain(argc, argv, in, out, err);
-  RenderOptions options;
-  std::string batch, error;
-  bool haveBatch = false, quiet = false;
-  long bench = 0;
-  BatchOptions batchOptions;
-  batchOptions.threads = DefaultThreads();
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto next = [&]() -> const char * {
-      return i + 1 < argc ? argv[++i] : nullptr;
-    };
-    if (a == "-h" || a == "--help") {
-      out << kUsage << kHistoryUsage;
-      return kExitOk;
-    } else if (a == "--size") {
-      const char *v = next();
-      if (!v)
-        return Usage(err, "--size needs WxH");
-      if (!ParseSize(v, &options.areaWidth, &options.areaHeight, &error))
-        return Usage(err, error);
-    } else if (a == "--antialias") {
-      options.antialias = true;
-    } else if (a == "--quiet") {
-      quiet = true;
-    } else if (a == "--batch") {
-      const char *v = next();
-      if (!v)
-        return Usage(err, "--batch needs a file or -");
-      batch = v;
-      haveBatch = true;
-    } else if (a == "--threads") {
-      const char *v = next();
-      char *end = nullptr;
-      const long n = v ? strtol(v, &end, 10) : 0;
-      if (!v || *v == '\0' || *end != '\0' || n < 1 || n > 64)
-        return Usage(err, "--threads needs a number from 1 to 64");
-      batchOptions.threads = static_cast<int>(n);
-    } else if (a == "--bench") {
-      const char *v = next();
-      char *end = nullptr;
-      if (v)
-        bench = strtol(v, &end, 10);
-      if (!v || *v == '\0' || *end != '\0' || bench < 1 || bench > 1000000)
-        return Usage(err, "--bench needs a count from 1 to 1000000");
-    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      return Usage(err, "unknown option " + a);
-    } else {
-      positional.push_back(a);
-    }
-  }
+               std::ostream &out, std::ostream &err, bool smartTerminal) {
+  std::vector<option> longOptions;
+  for (int id = 0; id < kOptionCount; ++id)
+    longOptions.push_back({kOptions[id].name,
+                           kOptions[id].needs ? required_argument : no_argument,
+                           nullptr, kLongBase + id});
+  longOptions.push_back({nullptr, 0, nullptr, 0});
 
-  if (bench > 0) {
-    if (haveBatch || !positional.empty())
-      return Usage(err, "--bench takes no values, output or batch");
-    return Bench(bench, options, batchOptions.threads, out);
+  // Options and operands in the order given ('-': operands come back as 1;
+  // ':': a missing value comes back as ':'); errors are told below, in
+  // that order, once the command is known.
+  // getopt_long takes the arguments as writable; in order (the '-') it
+  // changes neither them nor their order.
+  std::vector<char *> args;
+  for (int i = 0; i < argc; ++i)
+    args.push_back(const_cast<char *>(argv[i]));
+  args.push_back(nullptr);
+  std::vector<Given> given;
+  std::vector<std::string> operands;
+  opterr = 0;
+  optind = 0; // starts afresh, as RenderMain may run more than once
+  for (int c; (c = getopt_long(argc, args.data(), "-:h", longOptions.data(),
+                               nullptr)) != -1;) {
+    if (c == 1)
+      operands.push_back(optarg);
+    else if (c == 'h')
+      given.push_back({kHelp, "-h", nullptr});
+    else if (c >= kLongBase)
+      given.push_back({c - kLongBase, "", optarg});
+    else if (c == ':')
+      given.push_back({optopt - kLongBase, "", nullptr});
+    else if (optopt > 0 && optopt < kLongBase)
+      given.push_back({kOptionCount, std::string("-") + char(optopt), nullptr});
+    else
+      given.push_back({kOptionCount, argv[optind - 1], nullptr});
   }
-  if (haveBatch) {
-    if (positional.size() != 1)
-      return Usage(err, "--batch needs exactly one output PATTERN");
-    if (!CheckPattern(positional[0], &error))
-      return Usage(err, error);
-    std::ifstream file;
-    std::istream *rows = &in;
-    if (batch != "-") {
-      file.open(batch);
-      if (!file) {
-        err << "orbitrace-render: cannot read \"" << batch << "\"\n";
-        return kExitFailed;
-      }
-      rows = &file;
+  for (int i = optind; i < argc; ++i)
+    operands.push_back(argv[i]);
+
+  const Command *command = &kCommands[0];
+  while (command->option != kOptionCount &&
+         std::none_of(given.begin(), given.end(),
+                      [&](const Given &g) { return g.id == command->option; }))
+    ++command;
+
+  Invocation inv{{},       {}, {},  0,   {},           false,
+                 operands, in, out, err, smartTerminal};
+  inv.batch.threads = DefaultThreads();
+  bool asked = false;
+  for (const Given &g : given) {
+    if (g.id == kOptionCount || !(command->takes & Bit(OptionId(g.id)))) {
+      if (g.id != kOptionCount && command->otherCommand && AsksForCommand(g.id))
+        return Usage(err, command->otherCommand);
+      const std::string text = g.id == kOptionCount
+                                   ? g.text
+                                   : "--" + std::string(kOptions[g.id].name);
+      return Usage(err, "unknown option " + text + command->unknownWhere);
     }
-    ProgressBar progress(err, 0, SteadySeconds, !quiet);
-    int rendered = 0;
-    const int failed = RunBatch(*rows, positional[0], options, batchOptions,
-                                &progress, &rendered);
-    if (failed > 0)
-      err << "orbitrace-render: " << failed << " of " << failed + rendered
-          << " rows failed\n";
-    return failed > 0 ? kExitFailed : kExitOk;
+    if (g.id == kHelp) {
+      out << kUsage;
+      return kExitOk;
+    }
+    if (AsksForCommand(g.id)) {
+      if (asked && command->twice)
+        return Usage(err, command->twice);
+      asked = true;
+    }
+    const std::string needs =
+        "--" + std::string(kOptions[g.id].name) + " needs " +
+        (kOptions[g.id].needs ? kOptions[g.id].needs : "");
+    if (kOptions[g.id].needs && !g.value)
+      return Usage(err, needs);
+    std::string error;
+    if (!Take(g, inv, &error))
+      return Usage(err, error.empty() ? needs : error);
   }
-  if (positional.size() != 2)
-    return Usage(err, "expected VALUES and OUTPUT (or --batch, --bench)");
-  SketchValues values;
-  if (!ParseValues(positional[0], &values, &error))
-    return Usage(err, error);
-  OutputFormat format;
-  if (!FormatForName(positional[1], &format))
-    return Usage(err, "\"" + positional[1] +
-                          "\" does not end in .png, .svg or .pdf");
-  if (!RenderToFile(values, options, positional[1], &error)) {
-    err << "orbitrace-render: " << error << "\n";
-    return kExitFailed;
-  }
-  return kExitOk;
+  if (inv.operands.size() != command->operands)
+    return Usage(err, command->operandsWrong);
+  return command->run(inv);
 }

@@ -55,3 +55,8 @@ bool ParseValues(const std::string &text, SketchValues *values,
   values->rim = fields[3];
   return true;
 }
+
+std::string FormatValues(const SketchValues &values) {
+  return values.horizontal + "|" + values.vertical + "|" + values.location +
+         "|" + values.rim;
+}

@@ -17,3 +17,6 @@ struct SketchValues {
 // anything else (".3", "0.30", "13", a fifth field) is refused with a reason.
 bool ParseValues(const std::string &text, SketchValues *values,
                  std::string *error);
+
+// The inverse of ParseValues: "H|V|LOCATION|RIM".
+std::string FormatValues(const SketchValues &values);

@@ -1,25 +1,24 @@
 // Time per sketch of the visit-history report against --batch drawing the
 // same values to PNG files, measured in one run on the same machine, with
 // the process's peak memory after each step.
+#include "orbitrace-render/history/history_bench.h"
+
+#include "orbitrace-render/batch.h"
 #include "orbitrace-render/history/history_report.h"
+#include "orbitrace-render/seconds.h"
+#include "orbitrace-render/status_printer.h"
 
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
 
 namespace {
-
-double Seconds() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 double PeakMegabytes() {
   struct rusage usage;
@@ -41,28 +40,27 @@ struct Step {
 
 } // namespace
 
-int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
-                 std::ostream &out, std::ostream &err) {
+bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
+                  std::ostream &out, std::ostream &err) {
   // The batch gets the values of every good row, one per line.
   std::ifstream csv(csvPath, std::ios::binary);
   if (!csv) {
     err << "orbitrace-render: cannot read \"" << csvPath << "\"\n";
-    return kExitFailed;
+    return false;
   }
   VisitSpool spool;
   std::string error;
   if (!SpoolVisits(
           csv, &spool, [](const VisitProblem &) {}, &error)) {
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
-    return kExitFailed;
+    return false;
   }
   std::string rows;
   PatientHistory history;
   while (ReadNextPatient(&spool, &history))
     for (const std::vector<Visit> &visits : history.eyes)
       for (const Visit &v : visits)
-        rows += v.values.horizontal + "|" + v.values.vertical + "|" +
-                v.values.location + "|" + v.values.rim + "\n";
+        rows += FormatValues(v.values) + "\n";
   const long patients = static_cast<long>(spool.patients.size());
   CloseSpool(&spool);
 
@@ -70,7 +68,7 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   const char *dir = mkdtemp(dirTemplate);
   if (!dir) {
     err << "orbitrace-render: cannot make a temporary folder\n";
-    return kExitFailed;
+    return false;
   }
   std::vector<Step> steps;
   std::ostringstream quiet;
@@ -78,23 +76,23 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   for (const char *name : {"report.html", "report.pdf"}) {
     const std::string path = std::string(dir) + "/" + name;
     std::ifstream again(csvPath, std::ios::binary);
-    ProgressBar progress(quiet, 0, Seconds, false);
+    StatusPrinter status(quiet, Seconds, false);
     const double t0 = Seconds();
-    MakeHistoryReport(again, csvPath, path, options, &progress, quiet,
-                      &sketches);
+    sketches =
+        MakeHistoryReport(again, csvPath, path, options, &status).sketches;
     steps.push_back(Step{std::string("--history ") + name, Seconds() - t0,
                          FileMegabytes(path), PeakMegabytes()});
     remove(path.c_str());
   }
   const std::string pattern = std::string(dir) + "/b-#########.png";
   std::istringstream batchRows(rows);
-  ProgressBar progress(quiet, 0, Seconds, false);
-  int rendered = 0;
+  StatusPrinter status(quiet, Seconds, false);
   double t0 = Seconds();
   // --batch as it runs by default: one thread per core.
   BatchOptions batch;
   batch.threads = DefaultThreads();
-  RunBatch(batchRows, pattern, options.render, batch, &progress, &rendered);
+  const int rendered =
+      RunBatch(batchRows, pattern, options.render, batch, &status).rendered;
   const double batchSeconds = Seconds() - t0;
   double batchBytes = 0;
   for (int row = 1; row <= rendered; ++row) {
@@ -129,5 +127,5 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   }
   out << "\nreport time per sketch within 1.5x of --batch: "
       << (within ? "yes" : "NO") << "\n";
-  return kExitOk;
+  return true;
 }

@@ -123,16 +123,12 @@ void HtmlReport::Summary(const ReportSummary &s) {
       HtmlText(s.source) + "</title>\n<style>\n" + css +
       "</style>\n</head>\n<body>\n<header class=\"summary\">\n"
       "<h1>Visit history</h1>\n<p class=\"seen\">From " +
-      HtmlText(s.source) + ".</p>\n<dl>\n<dt>Patients</dt><dd>" +
-      std::to_string(s.patients) + "</dd>\n<dt>Visits</dt><dd>" +
-      std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
-      " sketches)</dd>\n<dt>Flagged</dt><dd>" +
-      std::to_string(s.flagged.size()) +
-      (s.flagged.size() == 1 ? " patient" : " patients") +
-      "</dd>\n<dt>Rows left out</dt><dd>" + std::to_string(s.problemCount) +
-      "</dd>\n</dl>\n<p class=\"note\">" +
-      HtmlText(FlagsExplained(options_.thresholds)) + "</p>\n";
-  h += "<h3>Patients with a flagged change</h3>\n";
+      HtmlText(s.source) + ".</p>\n<dl>\n";
+  for (const SummaryRow &row : SummaryRows(s))
+    h += "<dt>" + row.label + "</dt><dd>" + row.value + "</dd>\n";
+  h += "</dl>\n<p class=\"note\">" +
+       HtmlText(FlagsExplained(options_.thresholds)) + "</p>\n";
+  h += std::string("<h3>") + kFlaggedHeading + "</h3>\n";
   if (s.flagged.empty()) {
     h += "<p>None.</p>\n";
   } else {
@@ -147,25 +143,21 @@ void HtmlReport::Summary(const ReportSummary &s) {
     h += "</ul>\n";
   }
   if (s.problemCount > 0) {
-    h += "<h3>Rows left out</h3>\n<ul class=\"problems\">\n";
+    h += std::string("<h3>") + kLeftOutHeading +
+         "</h3>\n<ul class=\"problems\">\n";
     for (const VisitProblem &p : s.problems)
-      h += "<li>Line " + std::to_string(p.line) + ": " + HtmlText(p.reason) +
-           "</li>\n";
+      h += "<li>" + HtmlText(LeftOutLine(p)) + "</li>\n";
     h += "</ul>\n";
-    if (s.problemCount > static_cast<long>(s.problems.size()))
-      h += "<p class=\"note\">And " +
-           std::to_string(s.problemCount -
-                          static_cast<long>(s.problems.size())) +
-           " more, listed in the error output of the run.</p>\n";
+    const std::string more = LeftOutBeyondList(s);
+    if (!more.empty())
+      h += "<p class=\"note\">" + more + "</p>\n";
   }
   h += "</header>\n";
   Put(h);
 }
 
 void HtmlReport::Sketch(const Visit &visit, Eye eye) {
-  const std::string values = visit.values.horizontal + "|" +
-                             visit.values.vertical + "|" +
-                             visit.values.location + "|" + visit.values.rim;
+  const std::string values = FormatValues(visit.values);
   auto found = drawn_.find(values);
   if (found == drawn_.end()) {
     if (drawn_.size() >= kDrawnKept)
@@ -198,13 +190,10 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
   std::string h = "<section class=\"patient\" id=\"p" +
                   std::to_string(section) + "\">\n<h2>" +
                   HtmlText(history.patient) + "</h2>\n<p class=\"seen\">" +
-                  std::to_string(columns.size()) +
-                  (columns.size() == 1 ? " visit" : " visits");
+                  VisitsSeen(columns);
   if (!columns.empty())
-    h += ", " + FormatIsoDate(columns.front().date) + " to " +
-         FormatIsoDate(columns.back().date) + "; sketches: right eye " +
-         std::to_string(seen[kRightEye]) + ", left eye " +
-         std::to_string(seen[kLeftEye]);
+    h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
+         ", left eye " + std::to_string(seen[kLeftEye]);
   Put(h + "</p>\n");
 
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {

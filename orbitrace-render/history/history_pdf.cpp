@@ -171,18 +171,11 @@ void PdfReport::Summary(const ReportSummary &s) {
   Font(10, false, 0.3);
   Paragraph("From " + DisplayText(s.source) + ".", 10, kMargin, kWidth);
   y_ += 6;
-  const std::string counts[4][2] = {
-      {"Patients", std::to_string(s.patients)},
-      {"Visits", std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
-                     " sketches)"},
-      {"Flagged", std::to_string(s.flagged.size()) +
-                      (s.flagged.size() == 1 ? " patient" : " patients")},
-      {"Rows left out", std::to_string(s.problemCount)}};
-  for (const auto &c : counts) {
+  for (const SummaryRow &row : SummaryRows(s)) {
     Font(10.5, true);
-    Text(c[0], kMargin, y_ + 11);
+    Text(row.label, kMargin, y_ + 11);
     Font(10.5, false);
-    Text(c[1], kMargin + 90, y_ + 11);
+    Text(row.value, kMargin + 90, y_ + 11);
     y_ += 15;
   }
   y_ += 6;
@@ -191,7 +184,7 @@ void PdfReport::Summary(const ReportSummary &s) {
   y_ += 10;
   Need(40);
   Font(12, true);
-  Text("Patients with a flagged change", kMargin, y_ + 12);
+  Text(kFlaggedHeading, kMargin, y_ + 12);
   y_ += 20;
   Font(10, false);
   if (s.flagged.empty())
@@ -207,18 +200,14 @@ void PdfReport::Summary(const ReportSummary &s) {
     y_ += 10;
     Need(40);
     Font(12, true);
-    Text("Rows left out", kMargin, y_ + 12);
+    Text(kLeftOutHeading, kMargin, y_ + 12);
     y_ += 20;
     Font(9.5, false);
     for (const VisitProblem &p : s.problems)
-      Paragraph("Line " + std::to_string(p.line) + ": " + DisplayText(p.reason),
-                9.5, kMargin, kWidth);
-    if (s.problemCount > static_cast<long>(s.problems.size()))
-      Paragraph("And " +
-                    std::to_string(s.problemCount -
-                                   static_cast<long>(s.problems.size())) +
-                    " more, listed in the error output of the run.",
-                9.5, kMargin, kWidth);
+      Paragraph(DisplayText(LeftOutLine(p)), 9.5, kMargin, kWidth);
+    const std::string more = LeftOutBeyondList(s);
+    if (!more.empty())
+      Paragraph(more, 9.5, kMargin, kWidth);
   }
   NewPage();
 }
@@ -251,9 +240,7 @@ void PdfReport::Band(const PatientHistory &history,
       Font(7.5, true);
       Text(date, centre, base + 8.5, 0.5);
       Font(7.5, false, 0.25);
-      Text(values.horizontal + "|" + values.vertical + "|" + values.location +
-               "|" + values.rim,
-           centre, base + 16.5, 0.5);
+      Text(FormatValues(values), centre, base + 16.5, 0.5);
     }
     y_ += rowHeight_;
   }
@@ -290,12 +277,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   Text(Fitted(DisplayText(history.patient), kWidth), kMargin, y_ + 16);
   cairo_tag_end(cr_, CAIRO_TAG_DEST);
   Font(8.5, false, 0.35);
-  std::string seen = std::to_string(columns.size()) +
-                     (columns.size() == 1 ? " visit" : " visits");
-  if (!columns.empty())
-    seen += ", " + FormatIsoDate(columns.front().date) + " to " +
-            FormatIsoDate(columns.back().date);
-  Text(seen, kMargin, y_ + 27);
+  Text(VisitsSeen(columns), kMargin, y_ + 27);
   y_ += kHeadingHeight;
 
   for (size_t first = 0; first < columns.size(); first += kBandColumns) {

@@ -1,5 +1,8 @@
 #include "orbitrace-render/history/history_report.h"
 
+#include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/status.h"
+
 #include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
@@ -8,20 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <ostream>
-
 namespace {
-
-bool EndsWith(const std::string &text, const char *end) {
-  const std::string e = end;
-  if (text.size() < e.size())
-    return false;
-  for (size_t i = 0; i < e.size(); ++i)
-    if (tolower(static_cast<unsigned char>(text[text.size() - e.size() + i])) !=
-        e[i])
-      return false;
-  return true;
-}
 
 // One patient's history ready to show: visits in date order, repeated rows
 // taken out.
@@ -57,16 +47,61 @@ std::string FlagsExplained(const FlagThresholds &t) {
          "sketches; they are not a diagnosis.";
 }
 
-int MakeHistoryReport(std::istream &csv, const std::string &source,
-                      const std::string &output, const HistoryOptions &options,
-                      ProgressBar *progress, std::ostream &err,
-                      long *sketches) {
-  *sketches = 0;
+const char kFlaggedHeading[] = "Patients with a flagged change";
+const char kLeftOutHeading[] = "Rows left out";
+
+std::vector<SummaryRow> SummaryRows(const ReportSummary &s) {
+  return {{"Patients", std::to_string(s.patients)},
+          {"Visits", std::to_string(s.visits) + " (" +
+                         std::to_string(s.sketches) + " sketches)"},
+          {"Flagged", std::to_string(s.flagged.size()) +
+                          (s.flagged.size() == 1 ? " patient" : " patients")},
+          {kLeftOutHeading, std::to_string(s.problemCount)}};
+}
+
+std::string LeftOutLine(const VisitProblem &p) {
+  return "Line " + std::to_string(p.line) + ": " + p.reason;
+}
+
+std::string LeftOutBeyondList(const ReportSummary &s) {
+  const long more = s.problemCount - static_cast<long>(s.problems.size());
+  if (more <= 0)
+    return "";
+  return "And " + std::to_string(more) +
+         " more, listed in the error output of the run.";
+}
+
+std::string VisitsSeen(const std::vector<VisitColumn> &columns) {
+  std::string seen = std::to_string(columns.size()) +
+                     (columns.size() == 1 ? " visit" : " visits");
+  if (!columns.empty())
+    seen += ", " + FormatIsoDate(columns.front().date) + " to " +
+            FormatIsoDate(columns.back().date);
+  return seen;
+}
+
+bool ReportFormatForName(const std::string &name, ReportFormat *format) {
+  const std::string::size_type dot = name.rfind('.');
+  if (dot == std::string::npos)
+    return false;
+  std::string ext = name.substr(dot + 1);
+  for (char &c : ext)
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  if (ext != "html" && ext != "htm" && ext != "pdf")
+    return false;
+  *format = ext == "pdf" ? ReportFormat::kPdf : ReportFormat::kHtml;
+  return true;
+}
+
+ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
+                               const std::string &output,
+                               const HistoryOptions &options, Status *status) {
+  ReportResult result;
   ReportSummary summary;
   summary.source = source;
   auto problem = [&](const VisitProblem &p) {
-    progress->Message("orbitrace-render: " + source + ", line " +
-                      std::to_string(p.line) + ": " + p.reason);
+    status->Message(source + ", line " + std::to_string(p.line) + ": " +
+                    p.reason);
     if (summary.problems.size() < kListedProblems)
       summary.problems.push_back(p);
     ++summary.problemCount;
@@ -75,9 +110,8 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   VisitSpool spool;
   std::string error;
   if (!SpoolVisits(csv, &spool, problem, &error)) {
-    err << "orbitrace-render: " << source << ": " << error
-        << "; no report made\n";
-    return kExitFailed;
+    result.failure = source + ": " + error + "; no report made";
+    return result;
   }
 
   // First reading: counts, repeated rows and flags for the summary.
@@ -116,7 +150,9 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     close(fd);
-    writer = EndsWith(output, ".pdf")
+    ReportFormat format = ReportFormat::kHtml;
+    ReportFormatForName(output, &format);
+    writer = format == ReportFormat::kPdf
                  ? OpenPdfReport(partial, options, &error)
                  : OpenHtmlReport(partial, options, &error);
     if (!writer)
@@ -124,23 +160,23 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   }
   if (!writer) {
     CloseSpool(&spool);
-    err << "orbitrace-render: " << error << "\n";
-    return kExitFailed;
+    result.failure = error;
+    return result;
   }
   writer->Summary(summary);
 
   // Second reading: the sections.
-  progress->SetTotal(static_cast<int>(summary.sketches));
+  status->SetTotal(summary.sketches);
   RewindSpool(&spool);
   section = 0;
   while (NextPatient(&spool, &history, &duplicates)) {
     writer->Patient(++section, history, AlignByDate(history),
                     FindFlags(history, options.thresholds));
-    *sketches +=
+    result.sketches +=
         static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
-    progress->Update(static_cast<int>(*sketches));
+    status->Update(result.sketches);
   }
-  progress->Finish();
+  status->Finish();
   const bool complete = section == summary.patients;
   CloseSpool(&spool);
   bool written = writer->Finish(&error);
@@ -154,15 +190,10 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   }
   if (!written) {
     remove(partial.c_str());
-    err << "orbitrace-render: " << error << "; no report made\n";
-    return kExitFailed;
+    result.failure = error + "; no report made";
+    return result;
   }
-  if (summary.problemCount > 0) {
-    err << "orbitrace-render: " << summary.problemCount
-        << (summary.problemCount == 1 ? " row" : " rows")
-        << " left out; the report was made from the other " << summary.sketches
-        << "\n";
-    return kExitFailed;
-  }
-  return kExitOk;
+  result.made = true;
+  result.leftOut = summary.problemCount;
+  return result;
 }

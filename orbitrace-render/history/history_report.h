@@ -4,13 +4,14 @@
 
 #include "orbitrace-render/history/flag_rules.h"
 #include "orbitrace-render/history/visit_spool.h"
-#include "orbitrace-render/render_cli.h"
 #include "orbitrace-render/sketch_cairo.h"
 
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
+
+class Status;
 
 struct HistoryOptions {
   FlagThresholds thresholds;
@@ -60,24 +61,37 @@ std::unique_ptr<ReportWriter> OpenPdfReport(const std::string &path,
 // "What the flags measure", for the summary of either format.
 std::string FlagsExplained(const FlagThresholds &thresholds);
 
-// The whole report from `csv` into `output` (".html", ".htm" or ".pdf").
-// Bad rows are told on `err` and listed in the summary. Returns kExitOk,
-// or kExitFailed when a row was left out or the report could not be made
-// (then no report is left behind). `sketches` gets the number drawn.
-int MakeHistoryReport(std::istream &csv, const std::string &source,
-                      const std::string &output, const HistoryOptions &options,
-                      ProgressBar *progress, std::ostream &err, long *sketches);
+// The summary's wording, the same in either format: its rows of counts
+// (patients, visits, flagged, rows left out), its headings, and a line per
+// row left out.
+struct SummaryRow {
+  std::string label, value;
+};
+std::vector<SummaryRow> SummaryRows(const ReportSummary &summary);
+extern const char kFlaggedHeading[];
+extern const char kLeftOutHeading[];
+std::string LeftOutLine(const VisitProblem &problem);
+// The rows left out beyond those listed, or "" when all are.
+std::string LeftOutBeyondList(const ReportSummary &summary);
+// "3 visits, 2019-05-01 to 2021-05-01" ("0 visits" without dates).
+std::string VisitsSeen(const std::vector<VisitColumn> &columns);
 
-// True when the command line asks for a report or its benchmark.
-bool IsHistoryCommand(int argc, const char *const *argv);
+enum class ReportFormat { kHtml, kPdf };
 
-// The command line of the report and its benchmark.
-int HistoryMain(int argc, const char *const *argv, std::istream &in,
-                std::ostream &out, std::ostream &err);
+// From the report's name: ".html", ".htm" or ".pdf", any case.
+bool ReportFormatForName(const std::string &name, ReportFormat *format);
 
-// The report's part of the help text.
-extern const char kHistoryUsage[];
+struct ReportResult {
+  bool made = false;
+  std::string failure; // why no report was made
+  long sketches = 0;   // drawn in the report
+  long leftOut = 0;    // rows left out of it
+};
 
-// Times the report against --batch on the same values (history_bench.cpp).
-int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
-                 std::ostream &out, std::ostream &err);
+// The whole report from `csv` into `output` (see ReportFormatForName).
+// Each bad row goes to `status` and into the summary's list. When the
+// report cannot be made, no file is left behind and an earlier report of
+// that name stays as it was.
+ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
+                               const std::string &output,
+                               const HistoryOptions &options, Status *status);

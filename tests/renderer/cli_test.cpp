@@ -1,4 +1,6 @@
+#include "orbitrace-render/batch.h"
 #include "orbitrace-render/render_cli.h"
+#include "orbitrace-render/status_printer.h"
 #include "tests/renderer/render_main.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -117,15 +120,17 @@ TEST(Batch, SucceedsWhenEveryRowIsDrawnAndReadsFiles) {
   EXPECT_NE(std::string::npos, r.err.find("cannot read")) << r.err;
 }
 
-TEST(ProgressBar, StaysSilentForTheFirstSecondThenShows) {
+TEST(StatusPrinter, ShowsABarOnlyOnASmartTerminalAfterTheFirstSecond) {
   std::ostringstream err;
   double now = 100.0;
-  ProgressBar bar(
-      err, 4, [&] { return now; }, true);
+  StatusPrinter bar(
+      err, [&] { return now; }, true);
+  bar.SetTotal(4);
   now = 100.5;
   bar.Update(1);
   bar.Message("row 2: bad");
-  EXPECT_EQ("row 2: bad\n", err.str()) << "no bar within the first second";
+  EXPECT_EQ("orbitrace-render: row 2: bad\n", err.str())
+      << "no bar within the first second";
   now = 101.5;
   bar.Update(2);
   EXPECT_NE(std::string::npos, err.str().find("] 2/4"));
@@ -133,16 +138,56 @@ TEST(ProgressBar, StaysSilentForTheFirstSecondThenShows) {
   bar.Message("row 3: bad");
   // The message stands on a line of its own and the bar comes back.
   const std::string s = err.str();
-  EXPECT_NE(std::string::npos, s.find("\rrow 3: bad\n\r["));
+  EXPECT_NE(std::string::npos, s.find("\rorbitrace-render: row 3: bad\n\r["));
   bar.Finish();
-  EXPECT_EQ('\n', err.str().back());
+  const std::string finished = err.str();
+  EXPECT_EQ('\n', finished.back());
+  // A message after the end stands alone, with no bar drawn again.
+  bar.Message("1 of 4 rows failed");
+  EXPECT_EQ(finished + "orbitrace-render: 1 of 4 rows failed\n", err.str());
 
-  std::ostringstream quiet;
-  ProgressBar off(
-      quiet, 4, [&] { return now += 10; }, false);
-  off.Update(1);
-  off.Finish();
-  EXPECT_EQ("", quiet.str());
+  // At most ten redraws a second, whatever the number of updates; the last
+  // one is always drawn.
+  std::ostringstream busy;
+  now = 0;
+  StatusPrinter fast(
+      busy, [&] { return now += 0.001; }, true);
+  fast.SetTotal(3000);
+  for (long done = 1; done <= 3000; ++done)
+    fast.Update(done);
+  fast.Finish();
+  const std::string drawn = busy.str();
+  const auto draws = std::count(drawn.begin(), drawn.end(), '\r');
+  EXPECT_GE(draws, 15) << "2 s of bar";
+  EXPECT_LE(draws, 22) << "2 s of bar";
+  EXPECT_NE(std::string::npos, drawn.find("] 3000/3000\n"));
+
+  // A file or a pipe gets the messages and nothing else, however long the
+  // work takes.
+  std::ostringstream log;
+  StatusPrinter plain(
+      log, [&] { return now += 10; }, false);
+  plain.SetTotal(4);
+  plain.Update(1);
+  plain.Message("row 2: bad");
+  plain.Update(4);
+  plain.Finish();
+  EXPECT_EQ("orbitrace-render: row 2: bad\n", log.str());
+}
+
+TEST(SmartTerminal, IsATerminalThatIsNotDumb) {
+  const struct {
+    bool isTerminal;
+    const char *term;
+    bool smart;
+  } cases[] = {{true, "xterm-256color", true},
+               {true, "dumb", false},
+               {true, nullptr, false},
+               {true, "", false},
+               {false, "xterm", false}};
+  for (const auto &c : cases)
+    EXPECT_EQ(c.smart, SmartTerminal(c.isTerminal, c.term))
+        << c.isTerminal << " " << (c.term ? c.term : "(unset)");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
+#include "orbitrace-render/batch.h"
 #include "orbitrace-render/colour_index.h"
 #include "orbitrace-render/png_writer.h"
-#include "orbitrace-render/render_cli.h"
+#include "orbitrace-render/status_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -153,7 +154,7 @@ TEST(Batch, GivesTheSameFilesMessagesAndStatusOnAnyNumberOfThreads) {
                           : std::string(i % 2 ? "1|.50|" : ".25|.05|") +
                                 std::to_string(i % 12 + 1) + "|-.45\n";
   struct Run {
-    int status;
+    int failed;
     std::string err, dir;
   } runs[3];
   const int threads[3] = {1, 2, 5};
@@ -162,13 +163,13 @@ TEST(Batch, GivesTheSameFilesMessagesAndStatusOnAnyNumberOfThreads) {
     runs[t].dir = mkdtemp(tmpl);
     std::istringstream in(rows);
     std::ostringstream err;
-    ProgressBar quiet(
-        err, 0, [] { return 0.0; }, false);
+    StatusPrinter messages(
+        err, [] { return 0.0; }, false);
     BatchOptions batch;
     batch.threads = threads[t];
-    int rendered = 0;
-    runs[t].status = RunBatch(in, runs[t].dir + "/r-##.png", RenderOptions(),
-                              batch, &quiet, &rendered);
+    runs[t].failed = RunBatch(in, runs[t].dir + "/r-##.png", RenderOptions(),
+                              batch, &messages)
+                         .failed;
     runs[t].err = err.str();
   }
   // The messages name the failed rows in ascending order.
@@ -180,10 +181,10 @@ TEST(Batch, GivesTheSameFilesMessagesAndStatusOnAnyNumberOfThreads) {
     last = row;
   }
   EXPECT_EQ(9, count) << runs[0].err;
-  EXPECT_EQ(9, runs[0].status);
+  EXPECT_EQ(9, runs[0].failed);
   for (int t = 1; t < 3; ++t) {
     SCOPED_TRACE(std::to_string(threads[t]) + " threads");
-    EXPECT_EQ(runs[0].status, runs[t].status);
+    EXPECT_EQ(runs[0].failed, runs[t].failed);
     EXPECT_EQ(runs[0].err, runs[t].err);
     for (int row = 1; row <= 40; ++row) {
       const std::string name = NameForRow("/r-##.png", row);

@@ -24,8 +24,9 @@ inline Outcome Main(std::vector<std::string> args,
   std::istringstream in(input);
   std::ostringstream out, err;
   Outcome r;
-  r.status =
-      RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
+  // Its error stream is no terminal, as in a log or a pipe.
+  r.status = RenderMain(static_cast<int>(argv.size()), argv.data(), in, out,
+                        err, false);
   r.out = out.str();
   r.err = err.str();
   return r;

@@ -39,6 +39,8 @@ TEST(ParseValues, KeepsTheFieldsInTheOrderTheDrawCallReturnsThem) {
   EXPECT_EQ(".40", v.vertical);
   EXPECT_EQ("3", v.location);
   EXPECT_EQ("-.20", v.rim);
+  // FormatValues is its inverse.
+  EXPECT_EQ(".30|.40|3|-.20", FormatValues(v));
 }
 
 TEST(ParseValues, RefusesTextsThatAreNotItemsRatherThanGuessing) {
