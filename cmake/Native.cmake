@@ -92,7 +92,8 @@ orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
-# The plug-in's files include one another without a circle.
+# The project's files (the plug-in, the stand-in host, orbitrace-render)
+# include one another without a circle.
 add_test(NAME native.includes
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-includes.sh ${CMAKE_SOURCE_DIR})
 

@@ -4,7 +4,6 @@
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/render_bench.h"
-#include "orbitrace-render/seconds.h"
 #include "orbitrace-render/status_printer.h"
 
 #include <errno.h>
@@ -117,18 +116,24 @@ const int kLongBase = 256;
 
 constexpr unsigned Bit(OptionId id) { return 1u << id; }
 
-// What a command was asked: its options' values and its operands.
+// What a command was asked: its options' values and its operands, and
+// where it reads and writes.
 struct Invocation {
+  Invocation(std::istream &in, std::ostream &out, std::ostream &err, bool smart,
+             std::function<double()> now, std::vector<std::string> operands)
+      : in(in), out(out), err(err), smart(smart), now(std::move(now)),
+        operands(std::move(operands)) {}
+  std::istream &in;
+  std::ostream &out, &err;
+  bool smart; // err shows a progress bar
+  std::function<double()> now;
+  std::vector<std::string> operands;
   RenderOptions render;
   FlagThresholds thresholds;
   BatchOptions batch;
   long benchCount = 0;
   std::string input; // the file of --batch, --history or --bench-history
   bool quiet = false;
-  std::vector<std::string> operands;
-  std::istream &in;
-  std::ostream &out, &err;
-  bool smart;
 };
 
 int Usage(std::ostream &err, const std::string &message) {
@@ -177,7 +182,7 @@ int BatchCommand(Invocation &inv) {
   std::istream *rows = OpenInput(inv, &file);
   if (!rows)
     return kExitFailed;
-  StatusPrinter status(inv.err, Seconds, inv.smart && !inv.quiet);
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   const BatchResult result =
       RunBatch(*rows, inv.operands[0], inv.render, inv.batch, &status);
   if (result.failed == 0)
@@ -211,7 +216,7 @@ int HistoryCommand(Invocation &inv) {
   std::istream *csv = OpenInput(inv, &file);
   if (!csv)
     return kExitFailed;
-  StatusPrinter status(inv.err, Seconds, inv.smart && !inv.quiet);
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   const ReportResult result =
       MakeHistoryReport(*csv, inv.input == "-" ? "standard input" : inv.input,
                         report, ReportOptions(inv), &status);
@@ -356,7 +361,8 @@ bool ParseSize(const std::string &text, int *width, int *height,
 }
 
 int RenderMain(int argc, const char *const *argv, std::istream &in,
-               std::ostream &out, std::ostream &err, bool smartTerminal) {
+               std::ostream &out, std::ostream &err, bool smartTerminal,
+               const std::function<double()> &now) {
   std::vector<option> longOptions;
   for (int id = 0; id < kOptionCount; ++id)
     longOptions.push_back({kOptions[id].name,
@@ -401,8 +407,7 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
                       [&](const Given &g) { return g.id == command->option; }))
     ++command;
 
-  Invocation inv{{},       {}, {},  0,   {},           false,
-                 operands, in, out, err, smartTerminal};
+  Invocation inv(in, out, err, smartTerminal, now, operands);
   inv.batch.threads = DefaultThreads();
   bool asked = false;
   for (const Given &g : given) {

@@ -5,7 +5,9 @@
 #pragma once
 
 #include "orbitrace-render/exit_status.h"
+#include "orbitrace-render/seconds.h"
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -15,6 +17,8 @@ bool ParseSize(const std::string &text, int *width, int *height,
 
 // The whole program; `in` is standard input for "--batch -" and
 // "--history -". `smartTerminal` says that `err` is a terminal that can
-// show a progress bar (see SmartTerminal in status_printer.h).
+// show a progress bar (see SmartTerminal in status_printer.h); `now` is the
+// bar's clock.
 int RenderMain(int argc, const char *const *argv, std::istream &in,
-               std::ostream &out, std::ostream &err, bool smartTerminal);
+               std::ostream &out, std::ostream &err, bool smartTerminal,
+               const std::function<double()> &now = Seconds);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Checks that the plug-in's files include one another without a circle, so
-# that its parts can be read in layers from the resources up to the entry.
+# Checks that the project's files include one another without a circle, so
+# that its parts can be read in layers: the plug-in from the resources up to
+# the entry, the stand-in host, and orbitrace-render (with history/) from
+# the pure computations up to its command line.
 # A header and its source are one unit (sketch/sketch_state.h and .cpp); a
 # header that declares what several sources of its folder define is one
 # unit with them (render/render.h with render/disc.cpp, cup.cpp ...). A unit
@@ -12,7 +14,7 @@
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
-folders=(host resources sketch dialog render export)
+folders=(host resources sketch dialog render export stand-in-host orbitrace-render)
 
 includes() {
   sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"
@@ -38,7 +40,7 @@ edges=$(
       from=$(unit_of "$file")
       includes "$file" | while IFS= read -r included; do
         to=${included%.*}
-        # Only the plug-in's own files; a unit's own header is no edge.
+        # Only the project's own files; a unit's own header is no edge.
         if [[ " ${folders[*]} " == *" ${to%%/*} "* && $to != "$from" ]]; then
           echo "$from $to"
         fi
@@ -46,8 +48,8 @@ edges=$(
     done | sort -u
 )
 if ! loop=$(tsort <<<"$edges" 2>&1 >/dev/null); then
-  echo "FAIL: the plug-in's files include one another in a circle:"
+  echo "FAIL: the project's files include one another in a circle:"
   echo "$loop"
   exit 1
 fi
-echo "ok: $(wc -l <<<"$edges") includes between the plug-in's units, no circle"
+echo "ok: $(wc -l <<<"$edges") includes between the project's units, no circle"

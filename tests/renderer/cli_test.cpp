@@ -102,6 +102,28 @@ TEST(Batch, ReportsBadRowsByNumberAndGoesOn) {
     EXPECT_FALSE(Exists(NameForRow(dir + "/s-##.png", row))) << row;
 }
 
+TEST(Batch, ShowsProgressOnlyOnASmartTerminalUnlessQuiet) {
+  const std::string dir = TempDir();
+  const std::string rows = ".30|.40|3|-.20\n.3|.40|3|-.20\n1|1|12|1\n";
+  const struct {
+    bool smart, quiet, bar;
+  } cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {"--batch", "-", dir + "/s-#.png"};
+    if (c.quiet)
+      args.push_back("--quiet");
+    Outcome r = Main(args, rows, c.smart);
+    EXPECT_EQ(kExitFailed, r.status);
+    EXPECT_EQ(c.bar, r.err.find("] 3/3") != std::string::npos) << r.err;
+    if (!c.bar) {
+      EXPECT_EQ("orbitrace-render: row 2: horizontal ratio \".3\" is not one "
+                "of 1, .95 ... .05, 0\norbitrace-render: 1 of 3 rows failed\n",
+                r.err)
+          << "only the messages that matter";
+    }
+  }
+}
+
 TEST(Batch, SucceedsWhenEveryRowIsDrawnAndReadsFiles) {
   const std::string dir = TempDir();
   const std::string list = dir + "/rows.txt";

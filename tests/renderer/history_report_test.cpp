@@ -55,6 +55,7 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
           "line 10: values \".30|.3|3|1\"", "3 rows left out"})
       EXPECT_NE(std::string::npos, r.err.find(line)) << line << "\n" << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
   }
   EXPECT_EQ(0, Slurp(dir + "/r.pdf").compare(0, 5, "%PDF-"));
 
