@@ -370,11 +370,10 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
                            nullptr, kLongBase + id});
   longOptions.push_back({nullptr, 0, nullptr, 0});
 
-  // Options and operands in the order given ('-': operands come back as 1;
-  // ':': a missing value comes back as ':'); errors are told below, in
-  // that order, once the command is known.
-  // getopt_long takes the arguments as writable; in order (the '-') it
-  // changes neither them nor their order.
+  // Options and operands in the order given ('-': operands come back as 1,
+  // so the arguments are neither moved nor written, whatever getopt_long's
+  // type says; ':': a missing value comes back as ':'). Errors are told
+  // below, in that order, once the command is known.
   std::vector<char *> args;
   for (int i = 0; i < argc; ++i)
     args.push_back(const_cast<char *>(argv[i]));
