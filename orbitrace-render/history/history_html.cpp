@@ -229,7 +229,7 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
   }
 
   if (flags.empty()) {
-    Put("<p class=\"seen\">No flagged change.</p>\n");
+    Put(std::string("<p class=\"seen\">") + kNoFlaggedChange + "</p>\n");
   } else {
     h = "<ul class=\"flags\">\n";
     for (const Flag &f : flags)

@@ -295,7 +295,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   }
   Font(kFlagSize, false);
   if (flags.empty())
-    Paragraph("No flagged change.", kFlagSize, kMargin, kWidth);
+    Paragraph(kNoFlaggedChange, kFlagSize, kMargin, kWidth);
   for (const Flag &f : flags)
     Paragraph("- " + FlagSentence(f, options_.thresholds), kFlagSize, kMargin,
               kWidth);

@@ -49,6 +49,7 @@ std::string FlagsExplained(const FlagThresholds &t) {
 
 const char kFlaggedHeading[] = "Patients with a flagged change";
 const char kLeftOutHeading[] = "Rows left out";
+const char kNoFlaggedChange[] = "No flagged change.";
 
 std::vector<SummaryRow> SummaryRows(const ReportSummary &s) {
   return {{"Patients", std::to_string(s.patients)},

@@ -70,6 +70,7 @@ struct SummaryRow {
 std::vector<SummaryRow> SummaryRows(const ReportSummary &summary);
 extern const char kFlaggedHeading[];
 extern const char kLeftOutHeading[];
+extern const char kNoFlaggedChange[]; // a patient's section without flags
 std::string LeftOutLine(const VisitProblem &problem);
 // The rows left out beyond those listed, or "" when all are.
 std::string LeftOutBeyondList(const ReportSummary &summary);
