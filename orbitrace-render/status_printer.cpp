@@ -19,13 +19,15 @@ StatusPrinter::StatusPrinter(std::ostream &err, std::function<double()> now,
                              bool smart)
     : err_(err), now_(std::move(now)), start_(now_()), smart_(smart) {}
 
-void StatusPrinter::Draw() {
+void StatusPrinter::Draw(double now) {
   const int filled = total_ > 0
                          ? static_cast<int>(1LL * kBarWidth * done_ / total_)
                          : kBarWidth;
   err_ << "\r[" << std::string(filled, '#')
        << std::string(kBarWidth - filled, ' ') << "] " << done_ << "/" << total_
        << std::flush;
+  drawn_ = now;
+  onScreen_ = true;
 }
 
 void StatusPrinter::Update(long done) {
@@ -39,24 +41,29 @@ void StatusPrinter::Update(long done) {
   if (shown_ && done != total_ && now - drawn_ < kRedrawSeconds)
     return;
   shown_ = true;
-  drawn_ = now;
-  Draw();
+  Draw(now);
 }
 
 void StatusPrinter::Message(const std::string &line) {
-  if (shown_)
+  if (onScreen_)
     err_ << "\r" << std::string(50, ' ') << "\r";
+  onScreen_ = false;
   err_ << "orbitrace-render: " << line << "\n";
-  if (shown_)
-    Draw();
+  // The bar comes back under the message when it is due; otherwise the
+  // next update brings it back.
+  if (shown_) {
+    const double now = now_();
+    if (now - drawn_ >= kRedrawSeconds)
+      Draw(now);
+  }
   err_ << std::flush;
 }
 
 void StatusPrinter::Finish() {
   if (shown_) {
-    Draw();
+    Draw(now_());
     err_ << "\n" << std::flush;
   }
   // What is said after the end, such as the count of failures, stands alone.
-  shown_ = false;
+  shown_ = onScreen_ = false;
 }

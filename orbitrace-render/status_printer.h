@@ -1,7 +1,8 @@
 // The batch's and the report's status on the error stream: each message on
 // a line of its own, after "orbitrace-render: ", and on a smart terminal a
 // progress bar that appears once the work has taken more than a second, so
-// quick runs stay silent. A file or a pipe gets the messages only.
+// quick runs stay silent, redrawn at most ten times a second however many
+// updates and messages come. A file or a pipe gets the messages only.
 #pragma once
 
 #include "orbitrace-render/status.h"
@@ -24,7 +25,7 @@ public:
   void Finish() override;
 
 private:
-  void Draw();
+  void Draw(double now);
   std::ostream &err_;
   long total_ = 0;
   long done_ = 0;
@@ -32,5 +33,6 @@ private:
   double start_;
   double drawn_ = 0;
   bool smart_;
-  bool shown_ = false;
+  bool shown_ = false;    // the work has taken long enough for a bar
+  bool onScreen_ = false; // the bar is the terminal's last line
 };

@@ -158,9 +158,14 @@ TEST(StatusPrinter, ShowsABarOnlyOnASmartTerminalAfterTheFirstSecond) {
   EXPECT_NE(std::string::npos, err.str().find("] 2/4"));
   EXPECT_NE(std::string::npos, err.str().find("[###############     "));
   bar.Message("row 3: bad");
-  // The message stands on a line of its own and the bar comes back.
+  now = 101.7;
+  bar.Message("row 4: bad");
+  // Each message stands on a line of its own; the bar comes back under it
+  // once a tenth of a second has passed since it was drawn.
   const std::string s = err.str();
-  EXPECT_NE(std::string::npos, s.find("\rorbitrace-render: row 3: bad\n\r["));
+  EXPECT_NE(std::string::npos, s.find("\rorbitrace-render: row 3: bad\n"
+                                      "orbitrace-render: row 4: bad\n\r["))
+      << s;
   bar.Finish();
   const std::string finished = err.str();
   EXPECT_EQ('\n', finished.back());
