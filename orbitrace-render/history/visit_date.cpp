@@ -119,10 +119,8 @@ bool ParseVisitDate(const std::string &text, DateOrder order, int *days,
     if (p.separator == '/' && !ValidDate(y, m, d) &&
         ValidDate(y, p.value[monthFirst ? 1 : 0],
                   p.value[monthFirst ? 0 : 1])) {
-      *reason =
-          std::string("is not ") +
-          (monthFirst ? "month first (M/D/YYYY)" : "day first (D/M/YYYY)") +
-          " as the file's other dates are read";
+      *reason = std::string("does not fit --date-order ") +
+                (monthFirst ? "mdy (month first)" : "dmy (day first)");
       return false;
     }
   }

@@ -277,7 +277,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        header + "H,R,3/4/2019," + kV + "\nH,L,13/4/2019," + kV + "\n",
        {"--date-order", "mdy"},
        "H R 2019-03-04 " + kV + "\n",
-       "3: date \"13/4/2019\" is not month first",
+       "3: date \"13/4/2019\" does not fit --date-order mdy",
        nullptr},
       {"two-digit years are refused with why",
        header + "I,R,3/4/19," + kV + "\n",
