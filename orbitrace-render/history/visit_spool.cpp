@@ -66,13 +66,15 @@ bool OpenInput(std::istream &csv, Input *input, std::string *error) {
     return false;
   }
   std::string block(1 << 16, '\0');
-  while (csv.read(&block[0], static_cast<std::streamsize>(block.size())),
-         csv.gcount() > 0) {
-    if (fwrite(block.data(), 1, static_cast<size_t>(csv.gcount()),
-               input->copy) != static_cast<size_t>(csv.gcount())) {
-      *error = SystemError("cannot write a temporary file");
-      return false;
-    }
+  bool written = true;
+  while (written &&
+         (csv.read(&block[0], static_cast<std::streamsize>(block.size())),
+          csv.gcount() > 0))
+    written = fwrite(block.data(), 1, static_cast<size_t>(csv.gcount()),
+                     input->copy) == static_cast<size_t>(csv.gcount());
+  if (!written || fflush(input->copy) != 0) {
+    *error = SystemError("cannot write a temporary file");
+    return false;
   }
   return true;
 }
