@@ -3,11 +3,14 @@
 #include "orbitrace-render/batch.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
+#include "orbitrace-render/history/read_settings.h"
+#include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/render_bench.h"
 #include "orbitrace-render/status_printer.h"
 
 #include <errno.h>
 #include <getopt.h>
+#include <stdint.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -50,16 +53,31 @@ const char kUsage[] =
     "\n"
     "Visit history:\n"
     "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
-    "                   [--high D] --history VISITS.csv|- REPORT.html|.pdf\n"
+    "                   [--high D] [--patient ID]... [reading options]\n"
+    "                   --history VISITS.csv|- REPORT.html|.pdf\n"
     "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
     "\n"
     "  --history FILE|- REPORT\n"
     "                   one report of every patient in an export of stored\n"
-    "                   values: CSV (RFC 4180, UTF-8) whose header names the\n"
-    "                   columns patient, eye (R/L), date (YYYY-MM-DD) and\n"
+    "                   values: delimited text whose header names the\n"
+    "                   columns patient, eye (R/L/OD/OS/RE/LE), date\n"
+    "                   (YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
     "                   values; other columns are left. REPORT is a web page\n"
     "                   (.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
     "                   told with their line and left out (exit status 1)\n"
+    "  --patient ID     report only this patient (repeatable); an ID that\n"
+    "                   is not in the file gives no report (exit status 2)\n"
+    "Reading options (each found from the file when not given):\n"
+    "  --columns LIST   the columns of a file without a header row, in\n"
+    "                   order, e.g. patient,eye,date,values,note; other\n"
+    "                   names are columns left out\n"
+    "  --column ROLE=NAME\n"
+    "                   the header's name for patient, eye, date or values,\n"
+    "                   e.g. --column patient=PatientID (repeatable)\n"
+    "  --separator comma|semicolon|tab\n"
+    "  --encoding utf-8|utf-16le|utf-16be|windows-1252\n"
+    "  --date-order dmy|mdy\n"
+    "                   day or month first in dates with slashes\n"
     "  --rise D         flag an eye whose vertical ratio rose by D or more\n"
     "                   since its first visit (default .20)\n"
     "  --difference D   flag a date on which the two eyes' vertical ratios\n"
@@ -73,7 +91,8 @@ const char kUsage[] =
 const int kMinSide = 16, kMaxSide = 8000;
 
 // Every option of every command, in one list; each command names those it
-// takes.
+// takes. The options of how the export is read follow these, one for each
+// of kReadOptions.
 enum OptionId {
   kHelp,
   kSize,
@@ -87,7 +106,7 @@ enum OptionId {
   kRise,
   kDifference,
   kHigh,
-  kOptionCount
+  kFirstReadOption
 };
 
 struct OptionSpec {
@@ -95,7 +114,7 @@ struct OptionSpec {
   const char *needs; // what its value must be; null for none
 };
 
-const OptionSpec kOptions[kOptionCount] = {
+const OptionSpec kOptions[kFirstReadOption] = {
     {"help", nullptr},
     {"size", "WxH"},
     {"antialias", nullptr},
@@ -110,11 +129,22 @@ const OptionSpec kOptions[kOptionCount] = {
     {"high", "a ratio or off"},
 };
 
+// An unknown option, and the option that asks for a picture (none).
+const int kNoOption = -1;
+
+OptionSpec Spec(int id) {
+  if (id < kFirstReadOption)
+    return kOptions[id];
+  const ReadOption &o = kReadOptions[id - kFirstReadOption];
+  return {o.name + 2, o.value}; // without the "--"
+}
+
 // getopt_long's value for an option: past every character, so that a
 // short option's character means that short option.
 const int kLongBase = 256;
 
-constexpr unsigned Bit(OptionId id) { return 1u << id; }
+// Room for every option, the reading options included.
+constexpr uint64_t Bit(int id) { return uint64_t(1) << id; }
 
 // What a command was asked: its options' values and its operands, and
 // where it reads and writes.
@@ -130,6 +160,7 @@ struct Invocation {
   std::vector<std::string> operands;
   RenderOptions render;
   FlagThresholds thresholds;
+  ReadSettings read;
   BatchOptions batch;
   long benchCount = 0;
   std::string input; // the file of --batch, --history or --bench-history
@@ -203,6 +234,7 @@ HistoryOptions ReportOptions(const Invocation &inv) {
   HistoryOptions options;
   options.thresholds = inv.thresholds;
   options.render = inv.render;
+  options.read = inv.read;
   return options;
 }
 
@@ -217,9 +249,17 @@ int HistoryCommand(Invocation &inv) {
   if (!csv)
     return kExitFailed;
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  const std::string source = inv.input == "-" ? "standard input" : inv.input;
   const ReportResult result =
-      MakeHistoryReport(*csv, inv.input == "-" ? "standard input" : inv.input,
-                        report, ReportOptions(inv), &status);
+      MakeHistoryReport(*csv, source, report, ReportOptions(inv), &status);
+  if (!result.missingPatients.empty()) {
+    for (const std::string &id : result.missingPatients)
+      status.Message(source + ": no row names patient \"" + DisplayText(id) +
+                     "\"");
+    status.Message("no report made (--patient takes an ID as the file's "
+                   "patient column writes it)");
+    return kExitUsage;
+  }
   if (!result.made) {
     status.Message(result.failure);
     return kExitFailed;
@@ -239,16 +279,17 @@ int BenchHistoryCommand(Invocation &inv) {
              : kExitFailed;
 }
 
-const unsigned kPictureOptions = Bit(kHelp) | Bit(kSize) | Bit(kAntialias) |
+const uint64_t kPictureOptions = Bit(kHelp) | Bit(kSize) | Bit(kAntialias) |
                                  Bit(kQuiet) | Bit(kThreads) | Bit(kBatch) |
                                  Bit(kBench);
-const unsigned kHistoryOptions = Bit(kHelp) | Bit(kSize) | Bit(kQuiet) |
-                                 Bit(kRise) | Bit(kDifference) | Bit(kHigh) |
-                                 Bit(kHistory) | Bit(kBenchHistory);
+const uint64_t kReadOptionBits = ~uint64_t(0) << kFirstReadOption;
+const uint64_t kHistoryOptions =
+    Bit(kHelp) | Bit(kSize) | Bit(kQuiet) | Bit(kRise) | Bit(kDifference) |
+    Bit(kHigh) | Bit(kHistory) | Bit(kBenchHistory) | kReadOptionBits;
 
 struct Command {
-  int option; // the option that asks for it; kOptionCount for a picture
-  unsigned takes;
+  int option; // the option that asks for it; kNoOption for a picture
+  uint64_t takes;
   size_t operands;
   const char *operandsWrong; // when there are not that many operands
   // For an option of another command; null: it is unknown here.
@@ -273,7 +314,7 @@ const Command kCommands[] = {
      "--bench takes no values, output or batch", nullptr, "", BenchCommand},
     {kBatch, kPictureOptions, 1, "--batch needs exactly one output PATTERN",
      nullptr, nullptr, "", BatchCommand},
-    {kOptionCount, kPictureOptions, 2,
+    {kNoOption, kPictureOptions, 2,
      "expected VALUES and OUTPUT (or --batch, --bench)", nullptr, nullptr, "",
      DrawCommand},
 };
@@ -285,8 +326,8 @@ bool AsksForCommand(int id) {
   return false;
 }
 
-// One option as given: its id, or kOptionCount when unknown (then `text`
-// says how it was written).
+// One option as given: its id, or kNoOption when unknown (then `text` says
+// how it was written).
 struct Given {
   int id;
   std::string text;
@@ -296,6 +337,13 @@ struct Given {
 // Sets the option's value in `inv`; false with the reason when it is bad.
 bool Take(const Given &g, Invocation &inv, std::string *error) {
   const std::string v = g.value ? g.value : "";
+  if (g.id >= kFirstReadOption) {
+    const ReadOption &o = kReadOptions[g.id - kFirstReadOption];
+    if (o.parse(v, &inv.read, error))
+      return true;
+    *error = o.name + (": " + *error);
+    return false;
+  }
   char *end = nullptr;
   switch (g.id) {
   case kSize:
@@ -328,7 +376,7 @@ bool Take(const Given &g, Invocation &inv, std::string *error) {
                                            : &inv.thresholds.high;
     if (ParseThreshold(v, threshold, error))
       return true;
-    *error = "--" + std::string(kOptions[g.id].name) + ": " + *error;
+    *error = "--" + std::string(Spec(g.id).name) + ": " + *error;
     return false;
   }
   }
@@ -363,10 +411,11 @@ bool ParseSize(const std::string &text, int *width, int *height,
 int RenderMain(int argc, const char *const *argv, std::istream &in,
                std::ostream &out, std::ostream &err, bool smartTerminal,
                const std::function<double()> &now) {
+  const int optionCount = kFirstReadOption + kReadOptionCount;
   std::vector<option> longOptions;
-  for (int id = 0; id < kOptionCount; ++id)
-    longOptions.push_back({kOptions[id].name,
-                           kOptions[id].needs ? required_argument : no_argument,
+  for (int id = 0; id < optionCount; ++id)
+    longOptions.push_back({Spec(id).name,
+                           Spec(id).needs ? required_argument : no_argument,
                            nullptr, kLongBase + id});
   longOptions.push_back({nullptr, 0, nullptr, 0});
 
@@ -393,15 +442,15 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
     else if (c == ':')
       given.push_back({optopt - kLongBase, "", nullptr});
     else if (optopt > 0 && optopt < kLongBase)
-      given.push_back({kOptionCount, std::string("-") + char(optopt), nullptr});
+      given.push_back({kNoOption, std::string("-") + char(optopt), nullptr});
     else
-      given.push_back({kOptionCount, argv[optind - 1], nullptr});
+      given.push_back({kNoOption, argv[optind - 1], nullptr});
   }
   for (int i = optind; i < argc; ++i)
     operands.push_back(argv[i]);
 
   const Command *command = &kCommands[0];
-  while (command->option != kOptionCount &&
+  while (command->option != kNoOption &&
          std::none_of(given.begin(), given.end(),
                       [&](const Given &g) { return g.id == command->option; }))
     ++command;
@@ -410,12 +459,11 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
   inv.batch.threads = DefaultThreads();
   bool asked = false;
   for (const Given &g : given) {
-    if (g.id == kOptionCount || !(command->takes & Bit(OptionId(g.id)))) {
-      if (g.id != kOptionCount && command->otherCommand && AsksForCommand(g.id))
+    if (g.id == kNoOption || !(command->takes & Bit(g.id))) {
+      if (g.id != kNoOption && command->otherCommand && AsksForCommand(g.id))
         return Usage(err, command->otherCommand);
-      const std::string text = g.id == kOptionCount
-                                   ? g.text
-                                   : "--" + std::string(kOptions[g.id].name);
+      const std::string text =
+          g.id == kNoOption ? g.text : "--" + std::string(Spec(g.id).name);
       return Usage(err, "unknown option " + text + command->unknownWhere);
     }
     if (g.id == kHelp) {
@@ -427,10 +475,10 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
         return Usage(err, command->twice);
       asked = true;
     }
-    const std::string needs =
-        "--" + std::string(kOptions[g.id].name) + " needs " +
-        (kOptions[g.id].needs ? kOptions[g.id].needs : "");
-    if (kOptions[g.id].needs && !g.value)
+    const OptionSpec spec = Spec(g.id);
+    const std::string needs = "--" + std::string(spec.name) + " needs " +
+                              (spec.needs ? spec.needs : "");
+    if (spec.needs && !g.value)
       return Usage(err, needs);
     std::string error;
     if (!Take(g, inv, &error))

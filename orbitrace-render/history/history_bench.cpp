@@ -51,7 +51,7 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   VisitSpool spool;
   std::string error;
   if (!SpoolVisits(
-          csv, &spool, [](const VisitProblem &) {}, &error)) {
+          csv, options.read, &spool, [](const VisitProblem &) {}, &error)) {
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
     return false;
   }

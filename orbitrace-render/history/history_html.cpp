@@ -123,7 +123,8 @@ void HtmlReport::Summary(const ReportSummary &s) {
       HtmlText(s.source) + "</title>\n<style>\n" + css +
       "</style>\n</head>\n<body>\n<header class=\"summary\">\n"
       "<h1>Visit history</h1>\n<p class=\"seen\">From " +
-      HtmlText(s.source) + ".</p>\n<dl>\n";
+      HtmlText(s.source) + ", made " + HtmlText(MadeText(s.made)) +
+      ".</p>\n<dl>\n";
   for (const SummaryRow &row : SummaryRows(s))
     h += "<dt>" + row.label + "</dt><dd>" + row.value + "</dd>\n";
   h += "</dl>\n<p class=\"note\">" +

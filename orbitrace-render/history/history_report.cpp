@@ -100,6 +100,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   ReportResult result;
   ReportSummary summary;
   summary.source = source;
+  summary.made = time(nullptr);
   auto problem = [&](const VisitProblem &p) {
     status->Message(source + ", line " + std::to_string(p.line) + ": " +
                     p.reason);
@@ -110,8 +111,13 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
 
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, &spool, problem, &error)) {
+  if (!SpoolVisits(csv, options.read, &spool, problem, &error)) {
     result.failure = source + ": " + error + "; no report made";
+    return result;
+  }
+  if (!spool.missing.empty()) {
+    result.missingPatients = spool.missing;
+    CloseSpool(&spool);
     return result;
   }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/visit_spool.h"
 #include "orbitrace-render/sketch_cairo.h"
 
@@ -11,16 +12,20 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 class Status;
 
 struct HistoryOptions {
   FlagThresholds thresholds;
   RenderOptions render;
+  ReadSettings read;
 };
 
 // The summary goes first, so it is known before any section is written.
 struct ReportSummary {
   std::string source; // the input's name
+  time_t made = 0;    // when the report was made
   long patients = 0;
   long visits = 0;   // dates a patient was seen, one or both eyes
   long sketches = 0; // eyes seen: one per good row
@@ -85,8 +90,10 @@ bool ReportFormatForName(const std::string &name, ReportFormat *format);
 struct ReportResult {
   bool made = false;
   std::string failure; // why no report was made
-  long sketches = 0;   // drawn in the report
-  long leftOut = 0;    // rows left out of it
+  // The patients asked for that no row names; then no report is made.
+  std::vector<std::string> missingPatients;
+  long sketches = 0; // drawn in the report
+  long leftOut = 0;  // rows left out of it
 };
 
 // The whole report from `csv` into `output` (see ReportFormatForName).

@@ -15,6 +15,17 @@ struct Outcome {
   std::string out, err;
 };
 
+// Standard input as a pipe gives it: read once, with no going back.
+class PipeInput : public std::streambuf {
+public:
+  explicit PipeInput(const std::string &text) : text_(text) {
+    setg(&text_[0], &text_[0], &text_[0] + text_.size());
+  }
+
+private:
+  std::string text_;
+};
+
 // `smartTerminal`: the error stream is a terminal that shows a progress
 // bar; by default it is a log or a pipe. Either way the bar's clock moves
 // ten seconds at each reading, as if every step were slow.
@@ -24,7 +35,8 @@ inline Outcome Main(std::vector<std::string> args,
   std::vector<const char *> argv;
   for (const std::string &a : args)
     argv.push_back(a.c_str());
-  std::istringstream in(input);
+  PipeInput pipe(input);
+  std::istream in(&pipe);
   std::ostringstream out, err;
   Outcome r;
   double now = 0;
