@@ -20,6 +20,7 @@
 #include "export/dib.h"
 #include "host/entry.h"
 #include "render/cup_layout.h"
+#include "render/render.h"
 #include "render/ring_layout.h"
 #include "resources/orbitrace_res.h"
 #include "stand-in-host/clipboard_picture.h"
@@ -432,6 +433,96 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
       EXPECT_EQ(objects, LiveGdiObjects()) << "GDI objects left behind";
     }
     first = false;
+  }
+}
+
+// The picture as OK took it when it read it off the screen: the figures
+// greyed on the screen, then the capture frame's client area less its
+// bottom row copied, and made a DIB with the system palette as the
+// clipboard's is.
+std::vector<uint8_t> ScreenPicture(HWND d) {
+  HWND frame = GetDlgItem(d, IDC_CAPTURE_FRAME),
+       sketch = GetDlgItem(d, IDC_SKETCH_AREA);
+  RECT rc, client;
+  GetClientRect(frame, &rc);
+  GetClientRect(sketch, &client);
+  HDC dialogDC = GetDC(d);
+  POINT corner = {0, 0};
+  MapWindowPoints(sketch, d, &corner, 1);
+  SetViewportOrgEx(dialogDC, corner.x, corner.y, nullptr);
+  EraseRing(dialogDC, IntRect{0, 0, client.right, client.bottom});
+  ReleaseDC(d, dialogDC);
+
+  HDC screen = GetDC(frame);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom - 1);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom - 1, screen, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  ReleaseDC(frame, screen);
+  HPALETTE pal = GetSystemPalette();
+  HANDLE dib = BitmapToDIB(bitmap, pal);
+  DeleteObject(pal);
+  DeleteObject(bitmap);
+  std::vector<uint8_t> bytes;
+  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
+    bytes.assign(p, p + GlobalSize(dib));
+    GlobalUnlock(dib);
+  }
+  GlobalFree(dib);
+  return bytes;
+}
+
+// Where two DIBs first differ, and in how many pixels.
+std::string DibDifference(const std::vector<uint8_t> &got,
+                          const std::vector<uint8_t> &want) {
+  DibImage a, b;
+  std::string error;
+  if (!DibToRgb(got.data(), got.size(), &a, &error) ||
+      !DibToRgb(want.data(), want.size(), &b, &error))
+    return "unreadable: " + error;
+  if (a.width != b.width || a.height != b.height)
+    return "sizes " + std::to_string(a.width) + "x" + std::to_string(a.height) +
+           " and " + std::to_string(b.width) + "x" + std::to_string(b.height);
+  int count = 0, first = -1;
+  for (size_t i = 0; i < a.rgb.size(); i += 3)
+    if (memcmp(&a.rgb[i], &b.rgb[i], 3) != 0) {
+      count++;
+      if (first < 0)
+        first = int(i / 3);
+    }
+  if (count == 0)
+    return "the same pixels, other bytes (header or colour table)";
+  const uint8_t *p = &a.rgb[size_t(first) * 3], *q = &b.rgb[size_t(first) * 3];
+  char text[160];
+  snprintf(text, sizeof text,
+           "%d pixels differ; the first at (%d, %d): RGB(%d, %d, %d) drawn, "
+           "RGB(%d, %d, %d) on the screen",
+           count, first % a.width, first / a.width, p[0], p[1], p[2], q[0],
+           q[1], q[2]);
+  return text;
+}
+
+TEST_F(ExportTest, DrawnPictureIsTheUnobscuredScreensCapture) {
+  // Every hour, cups whole and clipped at the disc's edge, and the extreme
+  // sizes.
+  const char *const params[] = {
+      ".35|.40|1|-.20", ".95|.90|2|-.95", ".50|.50|3|-.50",  "1|1|4|-.95",
+      ".05|.10|5|.50",  "0|0|6|1",        ".70|.30|7|-.35",  ".20|.80|8|0",
+      ".60|.60|9|-.75", ".45|.25|10|.25", ".80|.95|11|-.60", ".15|.55|12|-.05"};
+  for (const char *param : params) {
+    SCOPED_TRACE(param);
+    EmptyTheClipboard();
+    std::vector<uint8_t> screen;
+    SketchRun run = RunSketch(
+        param, {DialogStep::Run([&](HWND d) { screen = ScreenPicture(d); })});
+    EXPECT_EQ(param, run.call.result);
+    std::vector<uint8_t> drawn;
+    std::string error;
+    ASSERT_TRUE(ReadClipboardDib(&drawn, &error)) << error;
+    ASSERT_FALSE(screen.empty()) << "no screen capture";
+    EXPECT_TRUE(drawn == screen) << DibDifference(drawn, screen);
   }
 }
 
