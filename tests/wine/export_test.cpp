@@ -297,8 +297,11 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
     EXPECT_EQ(cup.bottom - 1, yellow.bottom);
   }
 
-  // The figures are drawn in a solid colour, which no display dithers.
+  // The figures are drawn in a solid colour, which no display dithers. The
+  // margin is the dialog's face: on a dark one (a high-contrast scheme) the
+  // grey's smoothed edges are dark too, and no dark glyph could be told.
   const Colour grey = DisplayedSolid(kGreyedLabel);
+  const bool darkFace = IsDark(GetSysColor(COLOR_3DFACE));
   for (const RingLabel &label : labels) {
     int greyed = 0, dark = 0;
     for (int py = label.yPos; py < label.yPos + g.lh; ++py)
@@ -306,7 +309,7 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
            ++px) {
         Colour c = pic.At(g.sketch.x + px, g.sketch.y + py);
         greyed += c == grey;
-        dark += c != CLR_INVALID && IsDark(c);
+        dark += c != CLR_INVALID && IsDark(c) && !darkFace;
       }
     EXPECT_GE(greyed, 5) << "label " << label.text << " at (" << label.xPos
                          << ", " << label.yPos << ")";
@@ -373,11 +376,26 @@ struct BeforeOk {
   const char *what;
   DialogStep step;
   const char *result; // from ".30|.50|12|1"
+  // Another window shown: the system makes objects for its first showing
+  // that are not the call's to free.
+  bool otherWindow = false;
 };
 
 HWND Control(HWND dialog, int id, const char *className) {
   return FindDialogControl(dialog, id, className);
 }
+
+// Moves the dialog, its size kept, and waits for the paints that follow.
+void MoveDialog(HWND d, int x, int y) {
+  SetWindowPos(d, nullptr, x, y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  WaitUntilPainted(d);
+  SyncWithDialog(d);
+}
+
+// A black always-on-top window of the test's thread, as a notification or
+// another program's window would lie over the dialog.
+HWND gCover;
 
 const BeforeOk kBeforeOk[] = {
     {"a value chosen", DialogStep::Select(IDC_HORIZONTAL, ".35"),
@@ -411,9 +429,34 @@ const BeforeOk kBeforeOk[] = {
        ReleaseDC(sketch, hdc);
      }),
      ".30|.50|12|1"},
+    // Under Wine a window's surface is clipped to the screen: what is off
+    // it reads black.
+    {"the dialog partly off the right edge", DialogStep::Run([](HWND d) {
+       MoveDialog(d, GetSystemMetrics(SM_CXSCREEN) - 140, 100);
+     }),
+     ".30|.50|12|1"},
+    {"the dialog partly off the bottom edge", DialogStep::Run([](HWND d) {
+       MoveDialog(d, 100, GetSystemMetrics(SM_CYSCREEN) - 120);
+     }),
+     ".30|.50|12|1"},
+    {"the dialog partly above and left of the screen",
+     DialogStep::Run([](HWND d) { MoveDialog(d, -150, -120); }),
+     ".30|.50|12|1"},
+    {"a topmost window over the sketch area", DialogStep::Run([](HWND d) {
+       RECT r;
+       GetWindowRect(GetDlgItem(d, IDC_SKETCH_AREA), &r);
+       SetWindowPos(gCover, HWND_TOPMOST, r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+       SyncWithDialog(d);
+     }),
+     ".30|.50|12|1", true},
 };
 
 TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
+  gCover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "",
+                           WS_POPUP | SS_BLACKRECT, 0, 0, 10, 10, nullptr,
+                           nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, gCover);
   bool first = true;
   for (const BeforeOk &c : kBeforeOk) {
     SCOPED_TRACE(c.what);
@@ -422,6 +465,7 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
     Geometry g;
     // The cup stays centred and whole at rim 1.
     SketchRun run = RunSketch(".30|.50|12|1", {Measure(&g), c.step});
+    ShowWindow(gCover, SW_HIDE);
     EXPECT_EQ(c.result, run.call.result);
     ExpectSketchOf(c.result, g, ClipboardPicture());
     // Once the clipboard has let go of the picture, the call with its OK
@@ -429,11 +473,12 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
     // not deleted shows here. The first call also makes what the system
     // keeps for later (cached DCs and the like).
     EmptyTheClipboard();
-    if (!first) {
+    if (!first && !c.otherWindow) {
       EXPECT_EQ(objects, LiveGdiObjects()) << "GDI objects left behind";
     }
     first = false;
   }
+  DestroyWindow(gCover);
 }
 
 // The picture as OK took it when it read it off the screen: the figures
@@ -566,10 +611,12 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
   const Scheme schemes[] = {
       // What the white rectangle takes under Wine.
       {"ButtonHilight navy", {{COLOR_BTNHIGHLIGHT, navy}}},
-      // What it takes on Windows, and light text as in high contrast.
-      {"window black, its text white",
+      // What it takes on Windows, and the high-contrast black scheme: a
+      // black face with white text on it.
+      {"face and window black, their text white",
        {{COLOR_WINDOW, black},
         {COLOR_WINDOWTEXT, white},
+        {COLOR_3DFACE, black},
         {COLOR_BTNTEXT, white},
         {COLOR_BTNHIGHLIGHT, black}}},
   };
@@ -579,7 +626,10 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
     ColourScheme colours(scheme.colours);
     ASSERT_TRUE(colours.set());
     Geometry g;
-    std::vector<int> darkOnScreen(kRingLabelCount, 0);
+    // Glyph pixels that stand out: dark on the white sketch area, in the
+    // scheme's text colour on the dialog's face.
+    std::vector<int> seenOnScreen(kRingLabelCount, 0);
+    const Colour text = GetSysColor(COLOR_BTNTEXT);
     Colour corner, disc;
     SketchRun run = RunSketch(
         ".30|.50|12|1",
@@ -596,15 +646,18 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
              for (int y = labels[i].yPos; y < labels[i].yPos + g.lh; ++y)
                for (int x = labels[i].xPos;
                     x < labels[i].xPos + (labels[i].count + 1) * g.aw; ++x)
-                 darkOnScreen[i] += snap.Contains(at.x + x, at.y + y) &&
-                                    IsDark(snap.At(at.x + x, at.y + y));
+                 if (x >= 0 && y >= 0 && x < g.width && y < g.height)
+                   seenOnScreen[i] += IsDark(snap.At(at.x + x, at.y + y));
+                 else if (snap.Contains(at.x + x, at.y + y))
+                   seenOnScreen[i] +=
+                       ShowsColour(snap.At(at.x + x, at.y + y), text);
          })});
     EXPECT_EQ(".30|.50|12|1", run.call.result);
     EXPECT_TRUE(ShowsColour(corner, white))
         << "sketch area on the screen: " << corner;
     EXPECT_TRUE(ShowsColour(disc, kDisc)) << "disc on the screen: " << disc;
     for (int i = 0; i < kRingLabelCount; ++i)
-      EXPECT_GE(darkOnScreen[i], 5)
+      EXPECT_GE(seenOnScreen[i], 5)
           << "hour figure " << i + 1 << " in layout order, on the screen";
     ExpectSketchOf(run.call.result, g, ClipboardPicture());
   }
@@ -672,33 +725,51 @@ private:
 TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
   struct Hold {
     const char *what;
-    DWORD ms; // from just before OK
+    DWORD ms; // from just before OK; 0: not held
     bool exported;
+    bool gdiFull; // one GDI handle left: no bitmap and DC both
   };
   // The retries last about 100 ms. The brief hold is released well inside
   // them, and it stands for a clipboard manager or remote-desktop sync
   // reading the clipboard for a moment.
   const Hold holds[] = {
-      {"held for a moment", 40, true},
-      {"held past the retries", INFINITE, false},
+      {"held for a moment", 40, true, false},
+      {"held past the retries", INFINITE, false, false},
+      // The clipboard gets no picture rather than an undrawn one.
+      {"no room for the picture", 0, false, true},
   };
   for (const Hold &hold : holds) {
     SCOPED_TRACE(hold.what);
     EmptyTheClipboard();
     std::unique_ptr<ClipboardHolder> holder;
-    bool held = false;
+    std::vector<HPEN> pens;
+    bool held = hold.ms == 0;
     SketchRun run = RunSketch(
         ".35|.40|3|-.20",
         {DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND) {
-           holder.reset(new ClipboardHolder(hold.ms));
-           held = holder->held();
+           if (hold.ms != 0) {
+             holder.reset(new ClipboardHolder(hold.ms));
+             held = holder->held();
+           }
+           while (hold.gdiFull && pens.size() < 200000)
+             if (HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3)))
+               pens.push_back(pen);
+             else
+               break;
+           if (!pens.empty()) {
+             DeleteObject(pens.back());
+             pens.pop_back();
+           }
          })});
     holder.reset();
+    for (HPEN pen : pens)
+      DeleteObject(pen);
     EXPECT_TRUE(held) << "the holder could not take the clipboard";
     EXPECT_EQ(".30|.40|3|-.20", run.call.result);
     EXPECT_EQ(hold.exported, ClipboardHas(CF_DIB))
         << (hold.exported ? "the picture is lost"
                           : "nothing could be exported");
+    EXPECT_EQ(hold.exported, ClipboardHas(CF_BITMAP));
     std::string report;
     EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
   }
