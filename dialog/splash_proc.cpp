@@ -73,6 +73,7 @@ static void OnInitDialog(HWND hwnd) {
   SelectIncomingValues();
   SaveSelections();
   SetWindowTextA(hwnd, gWname);
+  PreparePicture();
 }
 
 static void Step(const StepButton &button) {
@@ -256,6 +257,9 @@ INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   case WM_DRAWITEM:
     return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+  case WM_DESTROY:
+    DiscardPreparedPicture();
+    return FALSE;
   case WM_COMMAND: {
     if (gEnded)
       return FALSE;

@@ -44,15 +44,16 @@ struct PictureLayout {
   IntRect client;     // the sketch area's client rectangle
 };
 
-// The picture OK exports, as an unobscured screen shows the dialog at OK:
-// the margin in `face` (the dialog's background brush), the white sketch
-// area, the hour figures, disc and cup, and the figures greyed over all
-// of it. Each fill is aligned as the screen aligns it, to the origin of
-// the window it is painted in, so that a display that dithers dithers
-// alike. Leaves the DC's origins, clip, colours and objects as it found
-// them.
-void DrawPicture(HDC hdc, const PictureLayout &layout, HBRUSH face,
-                 const SketchValues &values);
+// The picture OK exports, as an unobscured screen shows the dialog at OK,
+// in two layers. First what no value changes: the margin in `face` (the
+// dialog's background brush), the white sketch area, the hour figures and
+// the disc. Then the cup, and the figures greyed over all of it. Each fill
+// is aligned as the screen aligns it, to the origin of the window it is
+// painted in, so that a display that dithers dithers alike. Both leave the
+// DC's origins, clip, colours and objects as they found them.
+void DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face);
+void DrawPictureValues(HDC hdc, const PictureLayout &layout,
+                       const SketchValues &values);
 
 // The elliptic clip that keeps disc and cup inside their bounds.
 void SelectEllipseClip(HDC hdc, const IntRect &box);

@@ -727,7 +727,7 @@ TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
     const char *what;
     DWORD ms; // from just before OK; 0: not held
     bool exported;
-    bool gdiFull; // one GDI handle left: no bitmap and DC both
+    bool gdiFull; // no GDI handle left to draw the picture with
   };
   // The retries last about 100 ms. The brief hold is released well inside
   // them, and it stands for a clipboard manager or remote-desktop sync
@@ -736,7 +736,7 @@ TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
       {"held for a moment", 40, true, false},
       {"held past the retries", INFINITE, false, false},
       // The clipboard gets no picture rather than an undrawn one.
-      {"no room for the picture", 0, false, true},
+      {"no GDI handle left for the picture", 0, false, true},
   };
   for (const Hold &hold : holds) {
     SCOPED_TRACE(hold.what);
@@ -756,10 +756,6 @@ TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
                pens.push_back(pen);
              else
                break;
-           if (!pens.empty()) {
-             DeleteObject(pens.back());
-             pens.pop_back();
-           }
          })});
     holder.reset();
     for (HPEN pen : pens)

@@ -579,8 +579,8 @@ TEST_F(PaintTest, DrawingLeavesTheCallersObjectsSelected) {
         HGDIOBJ memOldBrush = SelectObject(mem, brush);
         SetTextColor(mem, RGB(7, 8, 9));
         const PictureLayout layout = {{0, 0, 40, 40}, {-3, -5}, {2, 3}, client};
-        DrawPicture(mem, layout, GetSysColorBrush(COLOR_3DFACE),
-                    SelectedValues(d));
+        DrawPictureBase(mem, layout, GetSysColorBrush(COLOR_3DFACE));
+        DrawPictureValues(mem, layout, SelectedValues(d));
         pictureKept = GetCurrentObject(mem, OBJ_PEN) == pen &&
                       GetCurrentObject(mem, OBJ_BRUSH) == brush &&
                       GetCurrentObject(mem, OBJ_BITMAP) == bitmap;
