@@ -278,6 +278,8 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
   ExpectRegion(white);
   ExpectRegion(discArea);
   ExpectRegion(cupArea);
+  EXPECT_TRUE(ShowsColour(pic.At(1, 1), GetSysColor(COLOR_3DFACE)))
+      << "the margin in the dialog's face colour: " << pic.At(1, 1);
 
   if (DisplayBits() >= 24) {
     // The cup's exact place: an ellipse covers its rectangle's left and top
@@ -376,9 +378,9 @@ struct BeforeOk {
   const char *what;
   DialogStep step;
   const char *result; // from ".30|.50|12|1"
-  // Another window shown: the system makes objects for its first showing
-  // that are not the call's to free.
-  bool otherWindow = false;
+  // The system makes objects of its own that are not the call's to free:
+  // for another window's first showing, a brush for a new system colour.
+  bool systemObjects = false;
 };
 
 HWND Control(HWND dialog, int id, const char *className) {
@@ -450,6 +452,15 @@ const BeforeOk kBeforeOk[] = {
        SyncWithDialog(d);
      }),
      ".30|.50|12|1", true},
+    // The layer drawn at the opening is stale: OK draws it afresh. Last:
+    // the system frees its brushes of the colour in its own time.
+    {"the face colour changed while it is open", DialogStep::Run([](HWND d) {
+       const INT index = COLOR_3DFACE;
+       const COLORREF colour = RGB(120, 200, 160);
+       SetSysColors(1, &index, &colour);
+       SyncWithDialog(d);
+     }),
+     ".30|.50|12|1", true},
 };
 
 TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
@@ -461,6 +472,8 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
   for (const BeforeOk &c : kBeforeOk) {
     SCOPED_TRACE(c.what);
     EmptyTheClipboard();
+    const INT faceIndex = COLOR_3DFACE;
+    const COLORREF face = GetSysColor(faceIndex);
     const int objects = LiveGdiObjects();
     Geometry g;
     // The cup stays centred and whole at rim 1.
@@ -468,12 +481,13 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
     ShowWindow(gCover, SW_HIDE);
     EXPECT_EQ(c.result, run.call.result);
     ExpectSketchOf(c.result, g, ClipboardPicture());
+    SetSysColors(1, &faceIndex, &face);
     // Once the clipboard has let go of the picture, the call with its OK
     // leaves as many GDI objects as it found: a captured bitmap or palette
     // not deleted shows here. The first call also makes what the system
     // keeps for later (cached DCs and the like).
     EmptyTheClipboard();
-    if (!first && !c.otherWindow) {
+    if (!first && !c.systemObjects) {
       EXPECT_EQ(objects, LiveGdiObjects()) << "GDI objects left behind";
     }
     first = false;
