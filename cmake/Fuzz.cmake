@@ -38,22 +38,28 @@ endif()
 
 # name: the target is fuzz_<name>, its entry point tests/fuzz/<name>_fuzz.cpp
 # and its seeds tests/fuzz/corpus/<name>; max_len: the longest input worth
-# trying; ARGN: the pure sources it tests.
+# trying; ARGN: the pure sources it tests, and -l<library> for a library it
+# links.
 function(orbt_fuzzer name max_len)
   set(exe ${CMAKE_BINARY_DIR}/fuzz/${name}_fuzz)
   set(main ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}_fuzz.cpp)
   set(sources ${main})
+  set(libraries)
   foreach(src ${ARGN})
-    list(APPEND sources ${CMAKE_SOURCE_DIR}/${src})
+    if(src MATCHES "^-l")
+      list(APPEND libraries ${src})
+    else()
+      list(APPEND sources ${CMAKE_SOURCE_DIR}/${src})
+    endif()
   endforeach()
   # Headers are not tracked one by one: any header of the tree may change.
   file(GLOB_RECURSE headers CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/sketch/*.h ${CMAKE_SOURCE_DIR}/render/*.h
-       ${CMAKE_SOURCE_DIR}/export/*.h)
+       ${CMAKE_SOURCE_DIR}/export/*.h ${CMAKE_SOURCE_DIR}/orbitrace-render/*.h)
   add_custom_command(
     OUTPUT ${exe}
     COMMAND ${ORBT_CLANGXX} ${ORBT_FUZZ_FLAGS} -I${CMAKE_SOURCE_DIR}
-            ${sources} -o ${exe}
+            ${sources} ${libraries} -o ${exe}
     DEPENDS ${sources} ${headers}
     COMMENT "Building fuzzer ${name}"
     VERBATIM)
@@ -74,6 +80,20 @@ orbt_fuzzer(parameter 512 sketch/parameter_fields.cpp)
 orbt_fuzzer(layout 512 render/number_text.cpp render/cup_layout.cpp
             render/ring_layout.cpp)
 orbt_fuzzer(dib 4096 export/dib_header.cpp)
+# The visit-history reader whole: character sets, separators, quoting, line
+# ends, dates and rows (the first byte can repeat an input past the limit
+# of a record).
+orbt_fuzzer(history 4096
+            orbitrace-render/history/visit_spool.cpp
+            orbitrace-render/history/csv_records.cpp
+            orbitrace-render/history/text_decoder.cpp
+            orbitrace-render/history/read_settings.cpp
+            orbitrace-render/history/visit_row.cpp
+            orbitrace-render/history/visit_date.cpp
+            orbitrace-render/history/report_text.cpp
+            orbitrace-render/sketch_values.cpp
+            sketch/value_lists.cpp
+            -lcsv)
 
 # The unit tests with the project's compiler and the sanitizers, the pure
 # sources compiled into the test program so they are instrumented too.

@@ -13,6 +13,8 @@ find_library(CSV_LIBRARY csv REQUIRED)
 add_library(orbt_history_pure STATIC
     orbitrace-render/sketch_values.cpp
     orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/read_settings.cpp
+    orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp
     orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/flag_rules.cpp

@@ -52,7 +52,7 @@ int BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   VisitSpool spool;
   std::string error;
   if (!SpoolVisits(
-          csv, &spool, [](const VisitProblem &) {}, &error)) {
+          csv, options.read, &spool, [](const VisitProblem &) {}, &error)) {
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
     return kExitFailed;
   }

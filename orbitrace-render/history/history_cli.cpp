@@ -12,16 +12,31 @@ const char kHistoryUsage[] =
     "\n"
     "Visit history:\n"
     "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
-    "                   [--high D] --history VISITS.csv|- REPORT.html|.pdf\n"
+    "                   [--high D] [--patient ID]... [reading options]\n"
+    "                   --history VISITS.csv|- REPORT.html|.pdf\n"
     "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
     "\n"
     "  --history FILE|- REPORT\n"
     "                   one report of every patient in an export of stored\n"
-    "                   values: CSV (RFC 4180, UTF-8) whose header names the\n"
-    "                   columns patient, eye (R/L), date (YYYY-MM-DD) and\n"
+    "                   values: delimited text whose header names the\n"
+    "                   columns patient, eye (R/L/OD/OS/RE/LE), date\n"
+    "                   (YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
     "                   values; other columns are left. REPORT is a web page\n"
     "                   (.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
     "                   told with their line and left out (exit status 1)\n"
+    "  --patient ID     report only this patient (repeatable); an ID that\n"
+    "                   is not in the file gives no report (exit status 2)\n"
+    "Reading options (each found from the file when not given):\n"
+    "  --columns LIST   the columns of a file without a header row, in\n"
+    "                   order, e.g. patient,eye,date,values,note; other\n"
+    "                   names are columns left out\n"
+    "  --column ROLE=NAME\n"
+    "                   the header's name for patient, eye, date or values,\n"
+    "                   e.g. --column patient=PatientID (repeatable)\n"
+    "  --separator comma|semicolon|tab\n"
+    "  --encoding utf-8|utf-16le|utf-16be|windows-1252\n"
+    "  --date-order dmy|mdy\n"
+    "                   day or month first in dates with slashes\n"
     "  --rise D         flag an eye whose vertical ratio rose by D or more\n"
     "                   since its first visit (default .20)\n"
     "  --difference D   flag a date on which the two eyes' vertical ratios\n"
@@ -93,6 +108,12 @@ int HistoryMain(int argc, const char *const *argv, std::istream &in,
       if (!ParseSize(value, &options.render.areaWidth,
                      &options.render.areaHeight, &error))
         return HistoryUsageError(err, error);
+      ++i;
+    } else if (const ReadOption *o = FindReadOption(a)) {
+      if (!value)
+        return HistoryUsageError(err, a + " needs " + o->value);
+      if (!o->parse(value, &options.read, &error))
+        return HistoryUsageError(err, a + ": " + error);
       ++i;
     } else if (a == "--quiet") {
       quiet = true;

@@ -123,10 +123,10 @@ void HtmlReport::Summary(const ReportSummary &s) {
       HtmlText(s.source) + "</title>\n<style>\n" + css +
       "</style>\n</head>\n<body>\n<header class=\"summary\">\n"
       "<h1>Visit history</h1>\n<p class=\"seen\">From " +
-      HtmlText(s.source) + ".</p>\n<dl>\n<dt>Patients</dt><dd>" +
-      std::to_string(s.patients) + "</dd>\n<dt>Visits</dt><dd>" +
-      std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
-      " sketches)</dd>\n<dt>Flagged</dt><dd>" +
+      HtmlText(s.source) + ", made " + HtmlText(MadeText(s.made)) +
+      ".</p>\n<dl>\n<dt>Patients</dt><dd>" + std::to_string(s.patients) +
+      "</dd>\n<dt>Visits</dt><dd>" + std::to_string(s.visits) + " (" +
+      std::to_string(s.sketches) + " sketches)</dd>\n<dt>Flagged</dt><dd>" +
       std::to_string(s.flagged.size()) +
       (s.flagged.size() == 1 ? " patient" : " patients") +
       "</dd>\n<dt>Rows left out</dt><dd>" + std::to_string(s.problemCount) +

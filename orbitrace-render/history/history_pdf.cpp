@@ -70,6 +70,11 @@ private:
   double scale_, rowHeight_;
   double y_ = kTop;
   int page_ = 1;
+  std::string made_;
+  // Whose the page is, for its footer: the patients with a part of their
+  // section on it, and the one whose section is being drawn.
+  std::vector<std::string> pagePatients_;
+  std::string patient_;
 };
 
 void PdfReport::Font(double size, bool bold, double grey) {
@@ -147,16 +152,26 @@ void PdfReport::Paragraph(const std::string &text, double size, double x,
 }
 
 void PdfReport::NewPage() {
-  // The footer leaves the font and colour of the text it interrupts.
+  // A printed page says whose it is and when it was made. The footer
+  // leaves the font and colour of the text it interrupts.
   cairo_save(cr_);
   Font(7.5, false, 0.45);
-  Text("Visit history", kMargin, kPageHeight - 24);
-  Text("page " + std::to_string(page_), kPageWidth - kMargin, kPageHeight - 24,
-       1);
+  const std::string number = "page " + std::to_string(page_);
+  Text(number, kPageWidth - kMargin, kPageHeight - 24, 1);
+  std::string whose;
+  for (const std::string &patient : pagePatients_)
+    whose += (whose.empty() ? "" : "; ") + patient;
+  Text(Fitted("Visit history, made " + made_ +
+                  (whose.empty() ? std::string(": summary") : ": " + whose),
+              kWidth - TextWidth(number) - 12),
+       kMargin, kPageHeight - 24);
   cairo_restore(cr_);
   cairo_show_page(cr_);
   ++page_;
   y_ = kTop;
+  pagePatients_.clear();
+  if (!patient_.empty())
+    pagePatients_.push_back(patient_);
 }
 
 void PdfReport::Need(double height) {
@@ -165,11 +180,13 @@ void PdfReport::Need(double height) {
 }
 
 void PdfReport::Summary(const ReportSummary &s) {
+  made_ = MadeText(s.made);
   Font(20, true);
   Text("Visit history", kMargin, y_ + 20);
   y_ += 30;
   Font(10, false, 0.3);
-  Paragraph("From " + DisplayText(s.source) + ".", 10, kMargin, kWidth);
+  Paragraph("From " + DisplayText(s.source) + ", made " + made_ + ".", 10,
+            kMargin, kWidth);
   y_ += 6;
   const std::string counts[4][2] = {
       {"Patients", std::to_string(s.patients)},
@@ -279,6 +296,8 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Need(whole);
   else
     Need(kHeadingHeight + (columns.empty() ? 0 : band));
+  patient_ = DisplayText(history.patient);
+  pagePatients_.push_back(patient_);
   cairo_set_source_rgb(cr_, 0.6, 0.6, 0.6);
   cairo_set_line_width(cr_, 0.5);
   cairo_move_to(cr_, kMargin, y_);
@@ -318,6 +337,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Paragraph("- " + FlagSentence(f, options_.thresholds), kFlagSize, kMargin,
               kWidth);
   y_ += kSectionGap;
+  patient_.clear();
 }
 
 bool PdfReport::Finish(std::string *error) {

@@ -1,5 +1,7 @@
 #include "orbitrace-render/history/history_report.h"
 
+#include "orbitrace-render/history/report_text.h"
+
 #include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
@@ -64,6 +66,7 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
   *sketches = 0;
   ReportSummary summary;
   summary.source = source;
+  summary.made = time(nullptr);
   auto problem = [&](const VisitProblem &p) {
     progress->Message("orbitrace-render: " + source + ", line " +
                       std::to_string(p.line) + ": " + p.reason);
@@ -74,10 +77,19 @@ int MakeHistoryReport(std::istream &csv, const std::string &source,
 
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, &spool, problem, &error)) {
+  if (!SpoolVisits(csv, options.read, &spool, problem, &error)) {
     err << "orbitrace-render: " << source << ": " << error
         << "; no report made\n";
     return kExitFailed;
+  }
+  if (!spool.missing.empty()) {
+    for (const std::string &id : spool.missing)
+      err << "orbitrace-render: " << source << ": no row names patient \""
+          << DisplayText(id) << "\"\n";
+    err << "orbitrace-render: no report made (--patient takes an ID as the "
+           "file's patient column writes it)\n";
+    CloseSpool(&spool);
+    return kExitUsage;
   }
 
   // First reading: counts, repeated rows and flags for the summary.

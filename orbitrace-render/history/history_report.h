@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/visit_spool.h"
 #include "orbitrace-render/render_cli.h"
 #include "orbitrace-render/sketch_cairo.h"
@@ -12,14 +13,18 @@
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 struct HistoryOptions {
   FlagThresholds thresholds;
   RenderOptions render;
+  ReadSettings read;
 };
 
 // The summary goes first, so it is known before any section is written.
 struct ReportSummary {
   std::string source; // the input's name
+  time_t made = 0;    // when the report was made
   long patients = 0;
   long visits = 0;   // dates a patient was seen, one or both eyes
   long sketches = 0; // eyes seen: one per good row
@@ -62,8 +67,9 @@ std::string FlagsExplained(const FlagThresholds &thresholds);
 
 // The whole report from `csv` into `output` (".html", ".htm" or ".pdf").
 // Bad rows are told on `err` and listed in the summary. Returns kExitOk,
-// or kExitFailed when a row was left out or the report could not be made
-// (then no report is left behind). `sketches` gets the number drawn.
+// kExitFailed when a row was left out or the report could not be made
+// (then no report is left behind), or kExitUsage when a --patient ID is
+// not in the file (then no report is made). `sketches` gets the number drawn.
 int MakeHistoryReport(std::istream &csv, const std::string &source,
                       const std::string &output, const HistoryOptions &options,
                       ProgressBar *progress, std::ostream &err, long *sketches);

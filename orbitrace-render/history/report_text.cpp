@@ -79,3 +79,12 @@ std::string HtmlText(const std::string &text) {
   }
   return out;
 }
+
+std::string MadeText(time_t made) {
+  struct tm local;
+  char text[64];
+  if (!localtime_r(&made, &local) ||
+      strftime(text, sizeof text, "%Y-%m-%d %H:%M %Z", &local) == 0)
+    return "an unknown time";
+  return text;
+}

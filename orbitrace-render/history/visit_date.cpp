@@ -44,7 +44,93 @@ bool Digits(const std::string &text, size_t at, size_t count, int *value) {
   return true;
 }
 
+// A date's three numbers and what stands between them.
+struct DateParts {
+  char separator;
+  int value[3];
+  size_t digits[3];
+};
+
+bool SplitDate(const std::string &text, DateParts *parts) {
+  const std::string::size_type first = text.find_first_of("-./");
+  if (first == std::string::npos)
+    return false;
+  parts->separator = text[first];
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    size_t end = i < 2 ? text.find(parts->separator, at) : text.size();
+    if (end == std::string::npos || end == at || end - at > 4 ||
+        !Digits(text, at, end - at, &parts->value[i]))
+      return false;
+    parts->digits[i] = end - at;
+    at = end + 1;
+  }
+  return true;
+}
+
+bool ValidDate(int y, int m, int d) {
+  return y >= 1 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
+}
+
 } // namespace
+
+SlashDate ReadSlashDate(const std::string &text) {
+  DateParts p;
+  if (!SplitDate(text, &p) || p.separator != '/' || p.digits[0] > 2 ||
+      p.digits[1] > 2 || p.digits[2] != 4)
+    return SlashDate::kNone;
+  const bool dayFirst = ValidDate(p.value[2], p.value[1], p.value[0]);
+  const bool monthFirst = ValidDate(p.value[2], p.value[0], p.value[1]);
+  if (dayFirst && monthFirst)
+    return SlashDate::kEitherOrder;
+  return dayFirst     ? SlashDate::kDayFirst
+         : monthFirst ? SlashDate::kMonthFirst
+                      : SlashDate::kNone;
+}
+
+bool ParseVisitDate(const std::string &text, DateOrder order, int *days,
+                    std::string *reason) {
+  DateParts p;
+  const bool iso = SplitDate(text, &p) && p.separator == '-' &&
+                   p.digits[0] == 4 && p.digits[1] <= 2 && p.digits[2] <= 2;
+  const bool dayMonth = !iso && SplitDate(text, &p) && p.separator != '-' &&
+                        p.digits[0] <= 2 && p.digits[1] <= 2;
+  if (dayMonth && p.digits[2] == 2) {
+    *reason = "has a two-digit year, which could be of any century: export "
+              "dates with four-digit years";
+    return false;
+  }
+  if (!iso && !(dayMonth && p.digits[2] == 4)) {
+    *reason = "is not a date written YYYY-MM-DD, D.M.YYYY, D/M/YYYY or "
+              "M/D/YYYY";
+    return false;
+  }
+  int y = p.value[0], m = p.value[1], d = p.value[2];
+  if (dayMonth) {
+    const bool monthFirst =
+        p.separator == '/' && order == DateOrder::kMonthFirst;
+    if (p.separator == '/' && order == DateOrder::kFromFile) {
+      *reason = "could be day or month first; say --date-order dmy or mdy";
+      return false;
+    }
+    y = p.value[2];
+    m = p.value[monthFirst ? 0 : 1];
+    d = p.value[monthFirst ? 1 : 0];
+    if (p.separator == '/' && !ValidDate(y, m, d) &&
+        ValidDate(y, p.value[monthFirst ? 1 : 0],
+                  p.value[monthFirst ? 0 : 1])) {
+      *reason = std::string("does not fit --date-order ") +
+                (monthFirst ? "mdy (month first)" : "dmy (day first)");
+      return false;
+    }
+  }
+  if (!ValidDate(y, m, d)) {
+    *reason = "is not a calendar date";
+    return false;
+  }
+  *days = DaysFromCivil(y, m, d);
+  return true;
+}
 
 bool ParseIsoDate(const std::string &text, int *days) {
   int y, m, d;

@@ -2,6 +2,8 @@
 // a time axis by plain integer arithmetic.
 #pragma once
 
+#include "orbitrace-render/history/read_settings.h"
+
 #include <string>
 #include <vector>
 
@@ -9,6 +11,19 @@
 // date (years 0001 to 9999). Anything else, "2023-2-01", "2023-02-30" or a
 // date with a time after it, is refused.
 bool ParseIsoDate(const std::string &text, int *days);
+
+// What a date written with slashes tells of the order of day and month:
+// a first number over 12 is a day, a second one over 12 is a day.
+enum class SlashDate { kNone, kEitherOrder, kDayFirst, kMonthFirst };
+SlashDate ReadSlashDate(const std::string &text);
+
+// A visit date as an export writes it: YYYY-MM-DD, D.M.YYYY, or with
+// slashes D/M/YYYY or M/D/YYYY in `order`, each with or without leading
+// zeros. False with the reason (to follow the quoted date) when it is none
+// of these, a two-digit year, not on the calendar, against the order, or
+// written with slashes while the order is not known.
+bool ParseVisitDate(const std::string &text, DateOrder order, int *days,
+                    std::string *reason);
 
 // The day as "YYYY-MM-DD".
 std::string FormatIsoDate(int days);

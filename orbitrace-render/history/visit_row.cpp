@@ -6,13 +6,6 @@
 
 namespace {
 
-std::string Trimmed(const std::string &text) {
-  const std::string::size_type first = text.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // A field quoted in a reason: on one line and not too long, since a bad row
 // may hold anything.
 std::string Shown(const std::string &text, size_t kMax = 40) {
@@ -30,80 +23,116 @@ std::string Shown(const std::string &text, size_t kMax = 40) {
   return shown;
 }
 
-struct Column {
-  const char *name;
-  int VisitColumns::*position;
-};
-const Column kColumns[] = {{"patient", &VisitColumns::patient},
-                           {"eye", &VisitColumns::eye},
-                           {"date", &VisitColumns::date},
-                           {"values", &VisitColumns::values}};
+// The columns' positions in role order.
+int VisitColumns::*const kPositions[kRoleCount] = {
+    &VisitColumns::patient, &VisitColumns::eye, &VisitColumns::date,
+    &VisitColumns::values};
 
 } // namespace
 
 bool FindColumns(const std::vector<std::string> &header, VisitColumns *columns,
                  std::string *error) {
+  return FindColumns(header, ReadSettings().headerNames, columns, error);
+}
+
+bool FindColumns(const std::vector<std::string> &header,
+                 const std::string (&names)[kRoleCount], VisitColumns *columns,
+                 std::string *error) {
   *columns = VisitColumns();
   for (size_t i = 0; i < header.size(); ++i) {
     const std::string name = Trimmed(header[i]);
-    for (const Column &c : kColumns) {
-      if (strcasecmp(name.c_str(), c.name) != 0)
+    for (int role = 0; role < kRoleCount; ++role) {
+      if (strcasecmp(name.c_str(), names[role].c_str()) != 0)
         continue;
-      if (columns->*c.position >= 0) {
-        *error =
-            std::string("the header names column \"") + c.name + "\" twice";
+      if (columns->*kPositions[role] >= 0) {
+        *error = "the header names column \"" + names[role] + "\" twice";
         return false;
       }
-      columns->*c.position = static_cast<int>(i);
+      columns->*kPositions[role] = static_cast<int>(i);
     }
   }
-  for (const Column &c : kColumns) {
-    if (columns->*c.position < 0) {
-      *error = std::string("the header has no column \"") + c.name +
-               "\" (it needs patient, eye, date and values)";
+  for (int role = 0; role < kRoleCount; ++role) {
+    if (columns->*kPositions[role] < 0) {
+      *error = "the header has no column \"" + names[role] +
+               "\" (it needs patient, eye, date and values; --column " +
+               kRoleNames[role] + "=NAME takes the column NAME for it)";
       return false;
     }
   }
   return true;
 }
 
+bool ColumnsFor(const std::vector<std::string> &first,
+                const ReadSettings &settings, VisitColumns *columns,
+                bool *header, std::string *error) {
+  int named = 0;
+  for (const std::string &name : settings.headerNames)
+    for (const std::string &field : first)
+      if (strcasecmp(Trimmed(field).c_str(), name.c_str()) == 0) {
+        ++named;
+        break;
+      }
+  *header = named == kRoleCount || settings.columns.empty();
+  if (!*header) {
+    *columns = VisitColumns();
+    for (size_t i = 0; i < settings.columns.size(); ++i)
+      if (settings.columns[i] >= 0)
+        columns->*kPositions[settings.columns[i]] = static_cast<int>(i);
+    return true;
+  }
+  if (named > 0)
+    return FindColumns(first, settings.headerNames, columns, error);
+  *error = "the first row is not a header naming the columns patient, eye, "
+           "date and values. For a file without a header row, name its "
+           "columns in order with --columns (e.g. --columns "
+           "patient,eye,date,values,note); for a header that names them "
+           "otherwise, say which is which with --column (e.g. --column "
+           "patient=PatientID)";
+  return false;
+}
+
 bool ParseEye(const std::string &text, Eye *eye) {
   const char *t = text.c_str();
-  if (strcasecmp(t, "r") == 0 || strcasecmp(t, "right") == 0)
-    *eye = kRightEye;
-  else if (strcasecmp(t, "l") == 0 || strcasecmp(t, "left") == 0)
-    *eye = kLeftEye;
-  else
-    return false;
-  return true;
+  // Latin oculus dexter and sinister, and right and left eye.
+  for (const char *right : {"r", "right", "od", "re"})
+    if (strcasecmp(t, right) == 0) {
+      *eye = kRightEye;
+      return true;
+    }
+  for (const char *left : {"l", "left", "os", "le"})
+    if (strcasecmp(t, left) == 0) {
+      *eye = kLeftEye;
+      return true;
+    }
+  return false;
 }
 
 bool ParseVisitRow(const std::vector<std::string> &fields,
                    const VisitColumns &columns, VisitRow *row,
-                   std::string *reason) {
+                   std::string *reason, DateOrder order) {
   std::string text[4];
-  for (int i = 0; i < 4; ++i) {
-    const Column &c = kColumns[i];
-    const size_t at = static_cast<size_t>(columns.*c.position);
+  for (int i = 0; i < kRoleCount; ++i) {
+    const size_t at = static_cast<size_t>(columns.*kPositions[i]);
     if (at >= fields.size()) {
-      *reason = std::string("no ") + c.name + " column (the row has " +
+      *reason = std::string("no ") + kRoleNames[i] + " column (the row has " +
                 std::to_string(fields.size()) + " fields)";
       return false;
     }
     text[i] = Trimmed(fields[at]);
     if (text[i].empty()) {
-      *reason = std::string(c.name) + " is empty";
+      *reason = std::string(kRoleNames[i]) + " is empty";
       return false;
     }
   }
   row->patient = text[0];
   if (!ParseEye(text[1], &row->eye)) {
-    *reason = "eye \"" + Shown(text[1]) + "\" is not R, L, right or left";
+    *reason = "eye \"" + Shown(text[1]) +
+              "\" is not R, L, right, left, OD, OS, RE or LE";
     return false;
   }
-  if (!ParseIsoDate(text[2], &row->date)) {
-    *reason = "date \"" + Shown(text[2]) +
-              "\" is not a calendar date written YYYY-MM-DD";
+  std::string why;
+  if (!ParseVisitDate(text[2], order, &row->date, &why)) {
+    *reason = "date \"" + Shown(text[2]) + "\" " + why;
     return false;
   }
   std::string error;

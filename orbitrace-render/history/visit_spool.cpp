@@ -1,12 +1,15 @@
 #include "orbitrace-render/history/visit_spool.h"
 
 #include "orbitrace-render/history/csv_records.h"
+#include "orbitrace-render/history/visit_date.h"
 #include "sketch/value_lists.h"
 
 #include <errno.h>
 #include <stdint.h>
 #include <string.h>
 
+#include <algorithm>
+#include <istream>
 #include <string_view>
 #include <unordered_map>
 
@@ -39,74 +42,228 @@ bool WriteAt(FILE *file, long offset, long *position,
   return fwrite(&record, sizeof record, 1, file) == 1;
 }
 
-} // namespace
+std::string SystemError(const char *what) {
+  return std::string(what) + ": " + strerror(errno);
+}
 
-bool SpoolVisits(std::istream &csv, VisitSpool *spool,
-                 const std::function<void(const VisitProblem &)> &problem,
-                 std::string *error) {
-  FILE *rows = tmpfile();
-  if (!rows) {
-    *error = std::string("cannot make a temporary file: ") + strerror(errno);
+// The export, to be read more than once: a stream that can seek goes back
+// to where it began, any other is first copied to a temporary file.
+struct Input {
+  std::istream *stream;
+  std::streampos start;
+  FILE *copy = nullptr;
+};
+
+bool OpenInput(std::istream &csv, Input *input, std::string *error) {
+  input->stream = &csv;
+  input->start = csv.tellg();
+  if (input->start != std::streampos(-1))
+    return true;
+  csv.clear();
+  input->copy = tmpfile();
+  if (!input->copy) {
+    *error = SystemError("cannot make a temporary file");
     return false;
   }
-  std::unordered_map<std::string_view, uint32_t> index;
+  std::string block(1 << 16, '\0');
+  bool written = true;
+  while (written &&
+         (csv.read(&block[0], static_cast<std::streamsize>(block.size())),
+          csv.gcount() > 0))
+    written = fwrite(block.data(), 1, static_cast<size_t>(csv.gcount()),
+                     input->copy) == static_cast<size_t>(csv.gcount());
+  if (!written || fflush(input->copy) != 0) {
+    *error = SystemError("cannot write a temporary file");
+    return false;
+  }
+  return true;
+}
+
+ByteSource FromStart(Input *input) {
+  if (input->copy) {
+    rewind(input->copy);
+    FILE *copy = input->copy;
+    return [copy](char *buffer, size_t size) {
+      return fread(buffer, 1, size, copy);
+    };
+  }
+  input->stream->clear();
+  input->stream->seekg(input->start);
+  return StreamSource(*input->stream);
+}
+
+// The records of the visits, after the header or with the --columns list.
+bool ReadVisits(
+    const ByteSource &read, const CsvFormat &format,
+    const ReadSettings &settings, char *separator,
+    const std::function<void(const CsvRecord &, const VisitColumns &)> &visit,
+    const std::function<void(int, const std::string &)> &recordError,
+    std::string *error) {
   VisitColumns columns;
-  bool header = false, failed = false;
-  ReadCsvRecords(
-      csv,
+  bool haveColumns = false, failed = false;
+  const bool read_ = ReadCsvRecords(
+      read, format,
       [&](const CsvRecord &record) {
         if (failed)
           return;
-        if (!header) {
-          header = true;
-          failed = !FindColumns(record.fields, &columns, error);
+        if (!haveColumns) {
+          haveColumns = true;
+          bool header;
+          failed =
+              !ColumnsFor(record.fields, settings, &columns, &header, error);
           if (failed)
             *error = "line " + std::to_string(record.line) + ": " + *error;
-          return;
+          if (failed || header)
+            return;
         }
-        VisitRow row;
-        std::string reason;
-        if (!ParseVisitRow(record.fields, columns, &row, &reason)) {
-          problem(VisitProblem{record.line, reason});
-          return;
-        }
-        auto found = index.find(row.patient);
-        uint32_t patient;
-        if (found == index.end()) {
-          patient = static_cast<uint32_t>(spool->patients.size());
-          spool->patients.push_back(row.patient);
-          spool->rows.push_back(0);
-          index.emplace(spool->patients.back(), patient);
-        } else {
-          patient = found->second;
-        }
-        SpoolRecord r = {};
-        r.patient = patient;
-        r.line = record.line;
-        r.date = row.date;
-        r.eye = static_cast<uint8_t>(row.eye);
-        r.horizontal =
-            ItemIndex(kRatioItems, kRatioCount, row.values.horizontal);
-        r.vertical = ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
-        r.location = ItemIndex(kHourItems, kHourCount, row.values.location);
-        r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
-        if (fwrite(&r, sizeof r, 1, rows) != 1) {
-          *error =
-              std::string("cannot write a temporary file: ") + strerror(errno);
-          failed = true;
-          return;
-        }
-        ++spool->rows[patient];
-        ++spool->totalRows;
+        visit(record, columns);
       },
       [&](int line, const std::string &reason) {
         if (!failed)
-          problem(VisitProblem{line, reason});
-      });
-  if (!failed && !header) {
-    *error = "no header row: the file is empty";
+          recordError(line, reason);
+      },
+      error, separator);
+  if (read_ && !failed && !haveColumns) {
+    *error = "the file is empty: no header row and no visit";
     failed = true;
   }
+  return read_ && !failed;
+}
+
+// The order of day and month that the file's dates with slashes show.
+bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
+                     const ReadSettings &settings, DateOrder *order,
+                     std::string *error) {
+  struct Seen {
+    int line = 0;
+    std::string date;
+  } seen[4]; // by SlashDate
+  if (!ReadVisits(
+          read, format, settings, nullptr,
+          [&](const CsvRecord &record, const VisitColumns &columns) {
+            if (static_cast<size_t>(columns.date) >= record.fields.size())
+              return;
+            const std::string date = Trimmed(record.fields[columns.date]);
+            Seen &s = seen[static_cast<int>(ReadSlashDate(date))];
+            if (s.line == 0)
+              s = Seen{record.line, date};
+          },
+          [](int, const std::string &) {}, error))
+    return false;
+  const Seen &day = seen[static_cast<int>(SlashDate::kDayFirst)];
+  const Seen &month = seen[static_cast<int>(SlashDate::kMonthFirst)];
+  const Seen &either = seen[static_cast<int>(SlashDate::kEitherOrder)];
+  if (day.line && month.line) {
+    *error = "the dates disagree on the order of day and month: line " +
+             std::to_string(day.line) + " has " + day.date +
+             " (day first), line " + std::to_string(month.line) + " has " +
+             month.date +
+             " (month first). Say --date-order dmy or mdy; the dates that "
+             "do not fit it are then left out as bad rows";
+    return false;
+  }
+  if (!day.line && !month.line && either.line) {
+    *error = "line " + std::to_string(either.line) + ": the date " +
+             either.date +
+             " could be day or month first, and no date of the file tells "
+             "(a number over 12 is a day); say --date-order dmy or mdy";
+    return false;
+  }
+  *order = day.line     ? DateOrder::kDayFirst
+           : month.line ? DateOrder::kMonthFirst
+                        : DateOrder::kFromFile;
+  return true;
+}
+
+} // namespace
+
+bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
+                 VisitSpool *spool,
+                 const std::function<void(const VisitProblem &)> &problem,
+                 std::string *error) {
+  Input input;
+  CsvFormat format;
+  format.separator = settings.separator;
+  DateOrder order = settings.dateOrder;
+  bool failed = !OpenInput(csv, &input, error);
+  if (!failed)
+    format.encoding = settings.encoding == TextEncoding::kDetect
+                          ? DetectEncoding(FromStart(&input))
+                          : settings.encoding;
+  if (!failed && order == DateOrder::kFromFile)
+    failed =
+        !SettleDateOrder(FromStart(&input), format, settings, &order, error);
+  FILE *rows = failed ? nullptr : tmpfile();
+  if (!failed && !rows) {
+    *error = SystemError("cannot make a temporary file");
+    failed = true;
+  }
+  std::unordered_map<std::string_view, uint32_t> index;
+  std::vector<bool> named(settings.patients.size());
+  if (!failed)
+    failed = !ReadVisits(
+                 FromStart(&input), format, settings, nullptr,
+                 [&](const CsvRecord &record, const VisitColumns &columns) {
+                   if (failed)
+                     return;
+                   if (!settings.patients.empty()) {
+                     const size_t at = static_cast<size_t>(columns.patient);
+                     const auto wanted = std::find(
+                         settings.patients.begin(), settings.patients.end(),
+                         at < record.fields.size() ? Trimmed(record.fields[at])
+                                                   : "");
+                     if (wanted == settings.patients.end())
+                       return;
+                     named[wanted - settings.patients.begin()] = true;
+                   }
+                   VisitRow row;
+                   std::string reason;
+                   if (!ParseVisitRow(record.fields, columns, &row, &reason,
+                                      order)) {
+                     problem(VisitProblem{record.line, reason});
+                     return;
+                   }
+                   auto found = index.find(row.patient);
+                   uint32_t patient;
+                   if (found == index.end()) {
+                     patient = static_cast<uint32_t>(spool->patients.size());
+                     spool->patients.push_back(row.patient);
+                     spool->rows.push_back(0);
+                     index.emplace(spool->patients.back(), patient);
+                   } else {
+                     patient = found->second;
+                   }
+                   SpoolRecord r = {};
+                   r.patient = patient;
+                   r.line = record.line;
+                   r.date = row.date;
+                   r.eye = static_cast<uint8_t>(row.eye);
+                   r.horizontal = ItemIndex(kRatioItems, kRatioCount,
+                                            row.values.horizontal);
+                   r.vertical =
+                       ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
+                   r.location =
+                       ItemIndex(kHourItems, kHourCount, row.values.location);
+                   r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
+                   if (fwrite(&r, sizeof r, 1, rows) != 1) {
+                     *error = SystemError("cannot write a temporary file");
+                     failed = true;
+                     return;
+                   }
+                   ++spool->rows[patient];
+                   ++spool->totalRows;
+                 },
+                 [&](int line, const std::string &reason) {
+                   if (!failed)
+                     problem(VisitProblem{line, reason});
+                 },
+                 error) ||
+             failed;
+  if (input.copy)
+    fclose(input.copy);
+  for (size_t i = 0; i < named.size(); ++i)
+    if (!named[i])
+      spool->missing.push_back(settings.patients[i]);
 
   // The counting sort: each patient's rows go to the place its count keeps
   // for it in the second file.
@@ -118,15 +275,16 @@ bool SpoolVisits(std::istream &csv, VisitSpool *spool,
   }
   spool->grouped = failed ? nullptr : tmpfile();
   if (!failed && !spool->grouped) {
-    *error = std::string("cannot make a temporary file: ") + strerror(errno);
+    *error = SystemError("cannot make a temporary file");
     failed = true;
   }
-  rewind(rows);
+  if (rows)
+    rewind(rows);
   SpoolRecord r;
   long position = 0;
   while (!failed && fread(&r, sizeof r, 1, rows) == 1) {
     if (!WriteAt(spool->grouped, place[r.patient], &position, r)) {
-      *error = std::string("cannot write a temporary file: ") + strerror(errno);
+      *error = SystemError("cannot write a temporary file");
       failed = true;
     }
     place[r.patient] += sizeof r;
@@ -135,7 +293,8 @@ bool SpoolVisits(std::istream &csv, VisitSpool *spool,
     *error = "cannot read back a temporary file";
     failed = true;
   }
-  fclose(rows);
+  if (rows)
+    fclose(rows);
   if (failed) {
     CloseSpool(spool);
     return false;

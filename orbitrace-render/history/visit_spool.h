@@ -1,8 +1,12 @@
 // The visit rows of an export, checked and grouped by patient on disk.
 //
-// Memory stays bounded by the number of patients, not of visits: the rows
-// are read once, each good one is written as a small fixed-size record to a
-// temporary file, and a counting sort by patient (by the per-patient counts
+// Memory stays bounded by the number of patients, not of visits. The file
+// is read up to three times, as a stream each time: for its character set
+// (unless a byte-order mark or --encoding tells it), for the order of day
+// and month in its dates (unless --date-order tells it), and for its rows.
+// Standard input that cannot go back is copied to a temporary file first.
+// In the last reading each good row is written as a small fixed-size record to
+// a temporary file, and a counting sort by patient (by the per-patient counts
 // of that first pass) writes them to a second temporary file in which every
 // patient's rows follow each other, patients in the order the file first
 // names them. The report then reads that file patient by patient, once to
@@ -10,6 +14,7 @@
 // any order, and standard input needs no copy.
 #pragma once
 
+#include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/visit_history.h"
 
 #include <stdio.h>
@@ -30,15 +35,20 @@ struct VisitSpool {
   std::deque<std::string> patients; // names, in order of first row
   std::vector<unsigned> rows;       // good rows per patient
   long totalRows = 0;
+  // The --patient IDs that no record of the file names.
+  std::vector<std::string> missing;
   // Reading position: the next patient ReadNextPatient returns.
   size_t next = 0;
 };
 
-// Reads the export: a header row naming the columns, then one visit per
-// row. Each bad row goes to `problem` with its line and reason. False, with
-// the reason in `error`, when there is no header, the header lacks a
-// column, or a temporary file cannot be written.
-bool SpoolVisits(std::istream &csv, VisitSpool *spool,
+// Reads the export as `settings` say: a header row naming the columns or
+// the --columns list, then one visit per row; only the rows of
+// settings.patients when there are any. Each bad row goes to `problem`
+// with its line and reason. False, with the reason in `error`, when the
+// columns cannot be found, the separator or the order of day and month
+// cannot be told, or a temporary file cannot be written.
+bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
+                 VisitSpool *spool,
                  const std::function<void(const VisitProblem &)> &problem,
                  std::string *error);
 

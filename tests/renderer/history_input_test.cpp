@@ -1,8 +1,10 @@
 // The visit export as read: CSV records with their lines, the columns, the
-// checks of a row, and dates.
+// checks of a row, and dates; then the whole reader on each quirk of the
+// host's export formats.
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
+#include "orbitrace-render/history/visit_spool.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +22,15 @@ struct Read {
 Read ReadAll(const std::string &text) {
   std::istringstream in(text);
   Read r;
-  ReadCsvRecords(
-      in, [&](const CsvRecord &record) { r.records.push_back(record); },
+  std::string fatal;
+  EXPECT_TRUE(ReadCsvRecords(
+      StreamSource(in), CsvFormat(),
+      [&](const CsvRecord &record) { r.records.push_back(record); },
       [&](int line, const std::string &reason) {
         r.errors.push_back({line, reason});
-      });
+      },
+      &fatal))
+      << fatal;
   return r;
 }
 
@@ -114,7 +120,7 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
       {{"A", "both", "2024-01-05", ".35|.40|2|-.25"}, "eye \"both\""},
       {{"A", "R", "2023-02-29", ".35|.40|2|-.25"}, "date \"2023-02-29\""},
       {{"A", "R", "2024-13-01", ".35|.40|2|-.25"}, "date"},
-      {{"A", "R", "2024-1-05", ".35|.40|2|-.25"}, "date"},
+      {{"A", "R", "24-01-05", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "05/01/2024", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "2024-01-05T10:00", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "2024-01-05", ".35|.4|2|-.25"}, "vertical ratio \".4\""},
@@ -149,6 +155,196 @@ TEST(IsoDates, OrderAsTheCalendarAndReadBackAsWritten) {
   int epoch;
   ASSERT_TRUE(ParseIsoDate("1970-01-01", &epoch));
   EXPECT_EQ(0, epoch);
+}
+
+// The reader from bytes to visits, as the report gets them: each visit as
+// "patient eye date values", patient after patient; each bad row as
+// "line: reason"; or the error that stops it.
+struct Spooled {
+  std::string visits, problems, fatal;
+};
+
+Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
+  ReadSettings settings;
+  Spooled s;
+  for (size_t i = 0; i + 1 < args.size(); i += 2) {
+    const ReadOption *o = FindReadOption(args[i]);
+    EXPECT_TRUE(o && o->parse(args[i + 1], &settings, &s.fatal)) << args[i];
+  }
+  std::istringstream in(bytes);
+  VisitSpool spool;
+  if (!SpoolVisits(
+          in, settings, &spool,
+          [&](const VisitProblem &p) {
+            s.problems += std::to_string(p.line) + ": " + p.reason + "\n";
+          },
+          &s.fatal))
+    return s;
+  PatientHistory h;
+  while (ReadNextPatient(&spool, &h))
+    for (int eye : {kRightEye, kLeftEye})
+      for (const Visit &v : h.eyes[eye])
+        s.visits += h.patient + (eye == kRightEye ? " R " : " L ") +
+                    FormatIsoDate(v.date) + " " + v.values.horizontal + "|" +
+                    v.values.vertical + "|" + v.values.location + "|" +
+                    v.values.rim + "\n";
+  CloseSpool(&spool);
+  return s;
+}
+
+std::string Utf16(const std::string &ascii, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char c : ascii)
+    out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+  return out;
+}
+
+TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
+  const std::string kV = ".35|.40|2|-.25";
+  const std::string row = "A,R,2020-01-02," + kV + "\n";
+  const std::string header = "patient,eye,date,values\n";
+  const struct {
+    const char *quirk;
+    std::string bytes;
+    std::vector<std::string> args;
+    std::string visits;   // all of them, in order
+    std::string problems; // each "line: " and the start of its reason
+    const char *fatal;    // part of the error that stops the reading
+  } cases[] = {
+      {"comma-separated text: no header, CR ends, all quoted, cp1252, "
+       "vertical tab for a line break, month first",
+       "\"M\xFCller, J\xFCrgen\",\"R\",\"3/4/2019\",\"" + kV +
+           "\",\"a\vb\"\r\"\x8Aimon\",\"L\",\"12/25/2019\",\"" + kV +
+           "\",\"\"\r",
+       {"--columns", "patient,eye,date,values,note"},
+       "M\u00FCller, J\u00FCrgen R 2019-03-04 " + kV +
+           "\n\u0160imon L 2019-12-25 " + kV + "\n",
+       "",
+       nullptr},
+      {"merge: semicolons, dotted dates with and without zeros, OD/OS",
+       "patient;eye;date;values\r\nB;OD;04.03.2019;" + kV +
+           "\r\nB;os;4.3.2019;" + kV + "\r\n",
+       {},
+       "B R 2019-03-04 " + kV + "\nB L 2019-03-04 " + kV + "\n",
+       "",
+       nullptr},
+      {"tab-separated, RE/LE, a first number over 12 is a day",
+       "patient\teye\tdate\tvalues\nC\tRE\t3/4/2019\t" + kV +
+           "\nC\tle\t13/4/2019\t" + kV + "\n",
+       {},
+       "C R 2019-04-03 " + kV + "\nC L 2019-04-13 " + kV + "\n",
+       "",
+       nullptr},
+      {"UTF-16 LE with its byte-order mark",
+       Utf16(header + row, false),
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"UTF-16 BE with its byte-order mark",
+       Utf16(header + row, true),
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"UTF-8 with a byte-order mark stays UTF-8",
+       "\xEF\xBB\xBF" + header + "J\u00FCrgen,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"CR, LF and CR LF mixed, a quoted line break counts as a line",
+       header + "\"D\r\nE\",R,2020-01-02," + kV +
+           "\rF,L,2020-01-02,.35|.4|2|0\n" + "F,R,2020-01-02," + kV,
+       {},
+       "D\r\nE R 2020-01-02 " + kV + "\nF R 2020-01-02 " + kV + "\n",
+       "4: values",
+       nullptr},
+      {"a header naming the columns otherwise, mapped",
+       "ExamDate,PatientID,Side,DiscValues\n2020-01-02,G,R," + kV + "\n",
+       {"--column", "patient=PatientID", "--column", "date=examdate",
+        "--column", "values=DiscValues", "--column", "eye=Side"},
+       "G R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"a header wins over --columns",
+       header + row,
+       {"--columns", "eye,patient,date,values"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"--date-order: a date against it is a bad row with its line",
+       header + "H,R,3/4/2019," + kV + "\nH,L,13/4/2019," + kV + "\n",
+       {"--date-order", "mdy"},
+       "H R 2019-03-04 " + kV + "\n",
+       "3: date \"13/4/2019\" does not fit --date-order mdy",
+       nullptr},
+      {"two-digit years are refused with why",
+       header + "I,R,3/4/19," + kV + "\n",
+       {"--date-order", "dmy"},
+       "",
+       "2: date \"3/4/19\" has a two-digit year",
+       nullptr},
+      {"a field over 64 KiB is a bad row; reading goes on",
+       header + "J," + std::string(70000, 'x') + ",2020-01-02," + kV + "\n" +
+           row,
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "2: longer than 64 KiB",
+       nullptr},
+      {"an unclosed quote takes at most 64 KiB",
+       header + "\"K,R,2020-01-02," + kV + "\n" + std::string(70000, '\n') +
+           row,
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "2: longer than 64 KiB",
+       nullptr},
+      {"--patient: only that patient's rows, bad ones of others unseen",
+       header + row + "Z,R,bad," + kV + "\nB,L,2020-01-02," + kV + "\n",
+       {"--patient", "B"},
+       "B L 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"no header and no --columns",
+       "\"A\",\"R\",\"2020-01-02\",\"" + kV + "\"\r",
+       {},
+       "",
+       "",
+       "--columns patient,eye,date,values"},
+      {"a header lacking a column",
+       "patient,eye,date\n",
+       {},
+       "",
+       "",
+       "no column \"values\""},
+      {"slashes and no date that tells the order",
+       header + "L,R,3/4/2019," + kV + "\n",
+       {},
+       "",
+       "",
+       "--date-order dmy or mdy"},
+      {"dates that disagree on the order",
+       header + "L,R,13/4/2019," + kV + "\nL,L,4/13/2019," + kV + "\n",
+       {},
+       "",
+       "",
+       "line 2 has 13/4/2019 (day first), line 3 has 4/13/2019"},
+      {"no separator to tell", "patient\n", {}, "", "", "--separator"},
+  };
+  for (const auto &c : cases) {
+    const Spooled s = Spool(c.bytes, c.args);
+    EXPECT_EQ(c.visits, s.visits) << c.quirk;
+    if (c.problems.empty())
+      EXPECT_EQ("", s.problems) << c.quirk;
+    else
+      EXPECT_EQ(0u, s.problems.find(c.problems)) << c.quirk << "\n"
+                                                 << s.problems;
+    if (c.fatal)
+      EXPECT_NE(std::string::npos, s.fatal.find(c.fatal)) << c.quirk << "\n"
+                                                          << s.fatal;
+    else
+      EXPECT_EQ("", s.fatal) << c.quirk;
+  }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -90,6 +91,102 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   EXPECT_EQ(std::string::npos, page.find(" src="));
 }
 
+// The visits of two patients as the host's exports write them: `row`
+// gets patient, eye, the date's day, month and year, and the values.
+std::string
+HostExport(const std::string &first,
+           const std::function<std::string(const char *, const char *, int, int,
+                                           int, const char *)> &row) {
+  std::string text = first;
+  for (int d = 1; d <= 30; ++d)
+    for (const char *eye : {"R", "L"})
+      text += row(d % 3 ? "M\xFCller, J\xFCrgen" : "Other", eye, 3 + d % 20,
+                  1 + d % 12, 2000 + d, d < 15 ? ".35|.40|2|0" : ".35|.65|2|0");
+  return text;
+}
+
+std::string PdfText(const std::string &path) {
+  std::string text;
+  FILE *p = popen(("pdftotext -layout '" + path + "' -").c_str(), "r");
+  char block[4096];
+  for (size_t n; p && (n = fread(block, 1, sizeof block, p)) > 0;)
+    text.append(block, n);
+  if (p)
+    pclose(p);
+  return text;
+}
+
+// Latin-1 text as UTF-16 LE with its byte-order mark.
+std::string Utf16Le(const std::string &latin1) {
+  std::string out = "\xFF\xFE";
+  for (char c : latin1)
+    out += std::string{c, '\0'};
+  return out;
+}
+
+TEST(HistoryReport, ReadsEachOfTheHostsExportsAsTheyCome) {
+  const std::string dir = TempDir();
+  const std::string name = "M\u00FCller, J\u00FCrgen";
+  char date[32];
+  // Comma-separated text: no header, CR ends, every field quoted, Windows
+  // ANSI, a return in a field as a vertical tab, month first.
+  std::ofstream(dir + "/csv.csv", std::ios::binary)
+      << HostExport("", [&](const char *p, const char *eye, int d, int m, int y,
+                            const char *v) {
+           snprintf(date, sizeof date, "%d/%d/%d", m, d, y);
+           return "\"" + std::string(p) + "\",\"" + eye + "\",\"" + date +
+                  "\",\"" + v + "\",\"seen\vtwice\"\r";
+         });
+  // Merge on a European system: a header, semicolons, D.M.YYYY dates with
+  // leading zeros, OD and OS.
+  std::ofstream(dir + "/merge.csv", std::ios::binary) << HostExport(
+      "patient;eye;date;values;note\r\n",
+      [&](const char *p, const char *eye, int d, int m, int y, const char *v) {
+        snprintf(date, sizeof date, "%02d.%02d.%d", d, m, y);
+        return std::string(p) + ";" + (*eye == 'R' ? "OD" : "OS") + ";" + date +
+               ";" + v + ";\r\n";
+      });
+  // The "Unicode" character set, given on standard input.
+  const std::string utf16 = Utf16Le("patient,eye,date,values\r\n"
+                                    "J\xFCrgen,R,2019-03-04,.35|.40|2|0\r\n"
+                                    "J\xFCrgen,L,2019-03-04,.35|.40|2|0\r\n");
+
+  Outcome csv = Main({"--columns", "patient,eye,date,values,note", "--history",
+                      dir + "/csv.csv", dir + "/csv.html"});
+  EXPECT_EQ(kExitOk, csv.status) << csv.err;
+  const std::string page = Slurp(dir + "/csv.html");
+  EXPECT_EQ(2u, Count(page, "<section class=\"patient\""));
+  EXPECT_NE(std::string::npos, page.find(name));
+  EXPECT_NE(std::string::npos, page.find("<b>2001-02-04</b>")); // 2/4/2001
+  EXPECT_TRUE(std::regex_search(
+      page, std::regex(", made \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d")));
+
+  // One patient's progression, as printed at the visit: every page says
+  // whose it is and when it was made.
+  Outcome merge = Main(
+      {"--patient", name, "--history", dir + "/merge.csv", dir + "/merge.pdf"});
+  EXPECT_EQ(kExitOk, merge.status) << merge.err;
+  const std::string text = PdfText(dir + "/merge.pdf");
+  EXPECT_NE(std::string::npos, text.find("2001-02-04")); // 04.02.2001
+  EXPECT_EQ(std::string::npos, text.find("Other"));
+  size_t pages = 0;
+  for (size_t at = 0, end; (end = text.find('\f', at)) != std::string::npos;
+       at = end + 1, ++pages) {
+    const std::string footer = text.substr(at, end - at);
+    EXPECT_TRUE(std::regex_search(
+        footer, std::regex("Visit history, made \\d{4}-\\d\\d-\\d\\d "
+                           "\\d\\d:\\d\\d .*: " +
+                           std::string(pages == 0 ? "summary" : name))))
+        << "page " << pages + 1 << ":\n"
+        << footer;
+  }
+  EXPECT_GE(pages, 3u) << "the patient's visits run over a page";
+
+  Outcome unicode = Main({"--history", "-", dir + "/u.html"}, utf16);
+  EXPECT_EQ(kExitOk, unicode.status) << unicode.err;
+  EXPECT_NE(std::string::npos, Slurp(dir + "/u.html").find("J\u00FCrgen</h2>"));
+}
+
 TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
   const std::string dir = TempDir();
   const std::string report = dir + "/r.html";
@@ -125,6 +222,18 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
        "",
        kExitUsage,
        "unknown option --batch"},
+      {{"--patient", "B", "--history", "-", report},
+       "patient,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
+       kExitUsage,
+       "no row names patient \"B\""},
+      {{"--history", "-", report},
+       "A,R,2020-01-01,1|1|1|1\n",
+       kExitFailed,
+       "name its columns in order with --columns"},
+      {{"--date-order", "ymd", "--history", "-", report},
+       "",
+       kExitUsage,
+       "--date-order: \"ymd\" is not dmy"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args, c.input);

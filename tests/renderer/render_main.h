@@ -15,13 +15,25 @@ struct Outcome {
   std::string out, err;
 };
 
+// Standard input as a pipe gives it: read once, with no going back.
+class PipeInput : public std::streambuf {
+public:
+  explicit PipeInput(const std::string &text) : text_(text) {
+    setg(&text_[0], &text_[0], &text_[0] + text_.size());
+  }
+
+private:
+  std::string text_;
+};
+
 inline Outcome Main(std::vector<std::string> args,
                     const std::string &input = "") {
   args.insert(args.begin(), "orbitrace-render");
   std::vector<const char *> argv;
   for (const std::string &a : args)
     argv.push_back(a.c_str());
-  std::istringstream in(input);
+  PipeInput pipe(input);
+  std::istream in(&pipe);
   std::ostringstream out, err;
   Outcome r;
   r.status =

@@ -1,0 +1,65 @@
+// How the visit export is to be read: what the command line may say about
+// the file's columns, separator, character set and dates, and which
+// patients to report. Each option's value is parsed by a small function of
+// its own, so that any command-line code only maps option names to them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class TextEncoding { kDetect, kUtf8, kUtf16Le, kUtf16Be, kWindows1252 };
+
+// The order of day and month in dates written with slashes.
+enum class DateOrder { kFromFile, kDayFirst, kMonthFirst };
+
+// The four columns the report reads, in this order everywhere.
+enum { kPatientRole, kEyeRole, kDateRole, kValuesRole, kRoleCount };
+extern const char *const kRoleNames[kRoleCount];
+
+struct ReadSettings {
+  // --columns: the roles of a header-less file's columns in order, -1 for
+  // a column left out. Empty when not given.
+  std::vector<int> columns;
+  // --column ROLE=NAME: the header's name for each role.
+  std::string headerNames[kRoleCount] = {"patient", "eye", "date", "values"};
+  char separator = 0; // 0: found from the first line
+  TextEncoding encoding = TextEncoding::kDetect;
+  DateOrder dateOrder = DateOrder::kFromFile;
+  std::vector<std::string> patients; // --patient; empty for every patient
+};
+
+// A field or a value without the spaces and tabs around it.
+std::string Trimmed(const std::string &text);
+
+// One option that takes a value: its name, what the value is (for "needs"
+// messages), and the function that parses the value into the settings,
+// false with the reason when it is not one.
+struct ReadOption {
+  const char *name;
+  const char *value;
+  bool (*parse)(const std::string &value, ReadSettings *settings,
+                std::string *error);
+};
+
+// The option of that name, or null.
+const ReadOption *FindReadOption(const std::string &name);
+
+// "--columns patient,eye,date,values,note": every role once, any other
+// name a column left out.
+bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
+                        std::string *error);
+// "--column patient=PatientID": the header names a role otherwise.
+bool ParseColumnOption(const std::string &value, ReadSettings *settings,
+                       std::string *error);
+// "--separator comma|semicolon|tab" or the character itself.
+bool ParseSeparatorOption(const std::string &value, ReadSettings *settings,
+                          std::string *error);
+// "--encoding utf-8|utf-16le|utf-16be|windows-1252" (also cp1252).
+bool ParseEncodingOption(const std::string &value, ReadSettings *settings,
+                         std::string *error);
+// "--date-order dmy|mdy".
+bool ParseDateOrderOption(const std::string &value, ReadSettings *settings,
+                          std::string *error);
+// "--patient ID", repeatable.
+bool ParsePatientOption(const std::string &value, ReadSettings *settings,
+                        std::string *error);
