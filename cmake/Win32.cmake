@@ -24,6 +24,7 @@ add_library(orbt_plugin OBJECT
     render/cup.cpp
     render/ring.cpp
     render/redraw.cpp
+    render/picture.cpp
     export/clipboard.cpp
     export/dib.cpp)
 target_include_directories(orbt_plugin PUBLIC ${CMAKE_SOURCE_DIR})

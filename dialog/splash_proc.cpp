@@ -4,6 +4,7 @@
 #include "export/clipboard.h"
 #include "host/host_services.h"
 #include "render/render.h"
+#include "render/sketch_colours.h"
 #include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
@@ -33,10 +34,6 @@ static const StepButton *FindStepButton(int id) {
       return &button;
   return nullptr;
 }
-
-// Hour figures on the screen: black, whatever the colour scheme. The
-// dialog's erase leaves the scheme's window-text colour in its paint DC.
-static const COLORREF kLabelColour = RGB(0, 0, 0);
 
 // The sketch area's own window procedure, the static control's, kept while
 // the sketch area paints itself (SketchAreaProc).
@@ -76,6 +73,7 @@ static void OnInitDialog(HWND hwnd) {
   SelectIncomingValues();
   SaveSelections();
   SetWindowTextA(hwnd, gWname);
+  PreparePicture();
 }
 
 static void Step(const StepButton &button) {
@@ -107,20 +105,9 @@ static void OnReset() {
 
 static void OnOk(HWND hwnd) {
   SaveSelections();
-  // The picture is read off the screen, so the screen must show the sketch
-  // of exactly the values just saved, whatever it showed a moment ago: every
-  // pending paint is done, and the sketch area, which a selection changed
-  // without a notification or something drawn over it could leave stale
-  // without anything being invalid, is painted afresh from the combo boxes.
-  // The rest of the capture frame is the dialog's background and figures,
-  // which no value changes.
-  UpdateWindow(hwnd);
-  RedrawWindow(GetDlgItem(hwnd, IDC_SKETCH_AREA), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_UPDATENOW);
-  HDC hdc = GetRingDC();
-  EraseRing(hdc);
+  // The picture is drawn from the values just saved, whatever the screen
+  // shows, so nothing is repainted or greyed on a dialog about to vanish.
   SendItToTheClipboard(hwnd);
-  ReleaseRingDC(hdc);
   gEnded = true;
   EndDialog(hwnd, 1);
 }
@@ -135,11 +122,11 @@ static void PaintStepButton(HDC hdc, const StepButton &button) {
 // The sketch area paints itself whole: white, whatever the colour scheme,
 // then the parts of the hour figures that cross into it, the disc and the
 // cup. Left to the static control, a repaint of the sketch area alone (an
-// uncovering, an assistive tool) would leave it blank, and OK would export
-// the blank. The static tells its parent nothing after its fill, which is
-// why it is given this procedure: WM_CTLCOLORSTATIC comes before the fill,
-// and the white rectangle does not take its brush but a system colour (the
-// window colour on Windows, ButtonHilight under Wine).
+// uncovering, an assistive tool) would leave it blank. The static tells its
+// parent nothing after its fill, which is why it is given this procedure:
+// WM_CTLCOLORSTATIC comes before the fill, and the white rectangle does not
+// take its brush but a system colour (the window colour on Windows,
+// ButtonHilight under Wine).
 static void PaintSketchArea(HWND sketch) {
   PAINTSTRUCT ps;
   HDC hdc = BeginPaint(sketch, &ps);
@@ -150,10 +137,8 @@ static void PaintSketchArea(HWND sketch) {
     // dialog draws the figures' parts out there.
     IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
     SetTextColor(hdc, kLabelColour);
-    DrawRing(hdc);
-    // Redraw draws the disc and then the cup clipped to it; the disc drawn
-    // here first as well would be painted over unseen.
-    Redraw();
+    DrawRing(hdc, ToIntRect(rc));
+    DrawDiscAndCup(hdc, ToIntRect(rc), SelectedValues(GetParent(sketch)));
   }
   EndPaint(sketch, &ps);
 }
@@ -173,8 +158,12 @@ static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
     return answer;
   }
   case WM_NCDESTROY:
-    SetWindowLongPtrA(sketch, GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(original));
+    // Put back only what was ours: a procedure set over this one since then
+    // (an assistive tool's) would otherwise be unhooked under its owner.
+    if (GetWindowLongPtrA(sketch, GWLP_WNDPROC) ==
+        reinterpret_cast<LONG_PTR>(SketchAreaProc))
+      SetWindowLongPtrA(sketch, GWLP_WNDPROC,
+                        reinterpret_cast<LONG_PTR>(original));
     break;
   default:
     break;
@@ -220,8 +209,10 @@ static void OnPaint(HWND hwnd) {
     MapWindowPoints(sketch, hwnd, &corner, 1);
     SetViewportOrgEx(dialogDC, corner.x, corner.y, &oldOrigin);
     ExcludeClipRect(dialogDC, rc.left, rc.top, rc.right, rc.bottom);
-    SetTextColor(dialogDC, kLabelColour);
-    DrawRing(dialogDC);
+    // On the dialog's face, in the colour the scheme gives text on it: a
+    // fixed black would vanish on a high-contrast scheme's black face.
+    SetTextColor(dialogDC, GetSysColor(COLOR_BTNTEXT));
+    DrawRing(dialogDC, ToIntRect(rc));
     SetViewportOrgEx(dialogDC, oldOrigin.x, oldOrigin.y, nullptr);
   }
   EndPaint(hwnd, &psDialog);
@@ -234,10 +225,11 @@ static void OnChar(HWND hwnd, WPARAM code) {
   RECT rc;
   if (!GetClientRect(sketch, &rc))
     return;
+  SketchValues values = SelectedValues(hwnd);
   HDC hdc = GetDC(sketch);
-  DrawBackroundEllipse(hdc);
+  DrawBackroundEllipse(hdc, ToIntRect(rc));
   SelectEllipseClip(hdc, ToIntRect(rc));
-  DrawForegroundEllipse(hdc);
+  DrawForegroundEllipse(hdc, ToIntRect(rc), values);
   ReleaseDC(sketch, hdc);
 }
 
@@ -265,6 +257,9 @@ INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   case WM_DRAWITEM:
     return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
+  case WM_DESTROY:
+    DiscardPreparedPicture();
+    return FALSE;
   case WM_COMMAND: {
     if (gEnded)
       return FALSE;

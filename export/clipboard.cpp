@@ -1,32 +1,217 @@
 #include "export/clipboard.h"
 
+#include <string.h>
+
 #include "export/capture_rect.h"
 #include "export/dib.h"
+#include "render/render.h"
 #include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
-HBITMAP CreateClippedBitmap() {
-  // Without the capture frame there is nothing to capture (and
-  // GetDC(nullptr) would be the whole screen).
-  HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
-  RECT rect;
-  if (frame == nullptr || !GetClientRect(frame, &rect))
-    return nullptr;
-  HDC hScrDC = GetDC(frame);
-  HDC hMemDC = CreateCompatibleDC(hScrDC);
+// The four values OK returns, just saved from the combo boxes.
+static SketchValues ReturnedValues() {
+  SketchValues values;
+  memcpy(values.horizontal, gXval2, sizeof values.horizontal);
+  memcpy(values.vertical, gYval2, sizeof values.vertical);
+  memcpy(values.rim, gEdge2, sizeof values.rim);
+  memcpy(values.hour, gPosition2, sizeof values.hour);
+  return values;
+}
+
+// A bitmap of 16 bits per pixel in the 5-6-5 layout of such displays.
+static HBITMAP CreateFiveSixFiveBitmap(HDC hdc, int width, int height) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } bi;
+  memset(&bi, 0, sizeof bi);
+  bi.header.biSize = sizeof bi.header;
+  bi.header.biWidth = width;
+  bi.header.biHeight = height;
+  bi.header.biPlanes = 1;
+  bi.header.biBitCount = 16;
+  bi.header.biCompression = BI_BITFIELDS;
+  bi.masks[0] = 0xF800;
+  bi.masks[1] = 0x07E0;
+  bi.masks[2] = 0x001F;
+  void *bits = nullptr;
+  return CreateDIBSection(hdc, reinterpret_cast<BITMAPINFO *>(&bi),
+                          DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// The whole of `source` copied into `target`, converted to its format.
+static bool CopyBitmap(HDC screen, HBITMAP target, HBITMAP source, int width,
+                       int height) {
+  HDC hTo = CreateCompatibleDC(screen);
+  HDC hFrom = CreateCompatibleDC(screen);
+  bool copied = false;
+  if (hTo != nullptr && hFrom != nullptr) {
+    HGDIOBJ hOldTo = SelectObject(hTo, target);
+    HGDIOBJ hOldFrom = SelectObject(hFrom, source);
+    copied = BitBlt(hTo, 0, 0, width, height, hFrom, 0, 0, SRCCOPY) != FALSE;
+    SelectObject(hTo, hOldTo);
+    SelectObject(hFrom, hOldFrom);
+  }
+  if (hTo != nullptr)
+    DeleteDC(hTo);
+  if (hFrom != nullptr)
+    DeleteDC(hFrom);
+  return copied;
+}
+
+// A picture under way: the bitmap it becomes, the one it is drawn in, and
+// what its first layer was drawn for.
+struct PictureInProgress {
+  HBITMAP bitmap = nullptr; // compatible with the display
+  HBITMAP drawn = nullptr;  // the bitmap itself, or one of 5-6-5
+  PictureLayout layout = {};
+  COLORREF face = 0;
+  int bits = 0;
+};
+
+// Made when the dialog opens: the layer no value changes (the disc's wide
+// outline alone is most of the drawing's time) is then not drawn at OK.
+static PictureInProgress gPrepared;
+
+static void DropPicture(PictureInProgress *picture) {
+  if (picture->drawn != nullptr && picture->drawn != picture->bitmap)
+    DeleteObject(picture->drawn);
+  if (picture->bitmap != nullptr)
+    DeleteObject(picture->bitmap);
+  *picture = PictureInProgress();
+}
+
+static bool SameLayout(const PictureLayout &a, const PictureLayout &b) {
+  return a.picture == b.picture && a.client == b.client &&
+         a.dialogOrigin.x == b.dialogOrigin.x &&
+         a.dialogOrigin.y == b.dialogOrigin.y &&
+         a.sketchOrigin.x == b.sketchOrigin.x &&
+         a.sketchOrigin.y == b.sketchOrigin.y;
+}
+
+// Calls `draw` with a memory DC compatible with `screen` that has `target`
+// selected; false, with nothing drawn, if that DC cannot be made.
+template <typename Draw>
+static bool DrawInto(HDC screen, HBITMAP target, Draw draw) {
+  HDC hMemDC = CreateCompatibleDC(screen);
+  if (hMemDC == nullptr)
+    return false;
+  HGDIOBJ hOldBitmap = SelectObject(hMemDC, target);
+  draw(hMemDC);
+  SelectObject(hMemDC, hOldBitmap);
+  DeleteDC(hMemDC);
+  return true;
+}
+
+// Where the picture's parts lie and the display it is made for, from the
+// open dialog; false without its capture frame and sketch area.
+static bool MeasurePicture(HDC hScrDC, HWND frame, PictureInProgress *picture) {
+  HWND sketch = GetDlgItem(ghwnd, IDC_SKETCH_AREA);
+  RECT rect, client;
+  if (sketch == nullptr || !GetClientRect(frame, &rect) ||
+      !GetClientRect(sketch, &client))
+    return false;
   int xScrn = GetDeviceCaps(hScrDC, HORZRES);
   int yScrn = GetDeviceCaps(hScrDC, VERTRES);
   CaptureRect capture = ComputeCaptureRect(ToIntRect(rect), xScrn, yScrn);
+  // The frame's pixel (nX, nY) is the picture's (0, 0).
+  POINT dialogAt = {0, 0}, sketchAt = {0, 0};
+  MapWindowPoints(ghwnd, frame, &dialogAt, 1);
+  MapWindowPoints(sketch, frame, &sketchAt, 1);
+  PictureLayout &layout = picture->layout;
+  layout.picture = IntRect{0, 0, capture.nWidth, capture.nHeight};
+  layout.dialogOrigin = POINT{dialogAt.x - capture.nX, dialogAt.y - capture.nY};
+  layout.sketchOrigin = POINT{sketchAt.x - capture.nX, sketchAt.y - capture.nY};
+  layout.client = ToIntRect(client);
+  picture->face = GetSysColor(COLOR_3DFACE);
+  picture->bits = GetDeviceCaps(hScrDC, BITSPIXEL);
+  return true;
+}
 
-  HBITMAP hBitmap =
-      CreateCompatibleBitmap(hScrDC, capture.nWidth, capture.nHeight);
-  HGDIOBJ hOldBitmap = SelectObject(hMemDC, hBitmap);
-  BitBlt(hMemDC, 0, 0, capture.nWidth, capture.nHeight, hScrDC, capture.nX,
-         capture.nY, SRCCOPY);
-  hBitmap = static_cast<HBITMAP>(SelectObject(hMemDC, hOldBitmap));
+// Makes the picture's bitmaps and draws its first layer; false, with
+// nothing made, if any of it cannot be.
+static bool StartPicture(HDC hScrDC, PictureInProgress *picture) {
+  const int width = picture->layout.picture.right;
+  const int height = picture->layout.picture.bottom;
+  picture->bitmap = CreateCompatibleBitmap(hScrDC, width, height);
+  picture->drawn = picture->bitmap;
+  // A display of 16 bits keeps 6 bits of green, but a bitmap compatible
+  // with it may keep 5 (under Wine it does). Drawn straight into that
+  // bitmap, the figures' smoothed edges would be blended at its precision
+  // and differ from the screen's; so they are drawn at the display's and
+  // then copied, as the screen's pixels were.
+  if (picture->bitmap != nullptr && picture->bits == 16)
+    picture->drawn = CreateFiveSixFiveBitmap(hScrDC, width, height);
+  const PictureLayout &layout = picture->layout;
+  // The dialog answers no WM_CTLCOLORDLG: its background is the face brush.
+  if (picture->bitmap == nullptr || picture->drawn == nullptr ||
+      !DrawInto(hScrDC, picture->drawn, [&layout](HDC hdc) {
+        DrawPictureBase(hdc, layout, GetSysColorBrush(COLOR_3DFACE));
+      })) {
+    DropPicture(picture);
+    return false;
+  }
+  return true;
+}
+
+void PreparePicture() {
+  DropPicture(&gPrepared);
+  HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
+  HDC hScrDC = frame != nullptr ? GetDC(frame) : nullptr;
+  if (hScrDC == nullptr)
+    return;
+  if (MeasurePicture(hScrDC, frame, &gPrepared))
+    StartPicture(hScrDC, &gPrepared);
   ReleaseDC(frame, hScrDC);
-  DeleteDC(hMemDC);
+}
+
+void DiscardPreparedPicture() { DropPicture(&gPrepared); }
+
+HBITMAP CreateClippedBitmap() {
+  // The picture is drawn, not read off the screen: a part of the dialog off
+  // the screen, or a window over it, would otherwise be exported with it.
+  // Without the capture frame and the sketch area there is nothing to place
+  // it by (and GetDC(nullptr) would be the whole screen).
+  PictureInProgress picture = gPrepared;
+  gPrepared = PictureInProgress();
+  HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
+  HDC hScrDC = frame != nullptr ? GetDC(frame) : nullptr;
+  PictureInProgress now;
+  if (hScrDC == nullptr || !MeasurePicture(hScrDC, frame, &now)) {
+    DropPicture(&picture);
+    if (hScrDC != nullptr)
+      ReleaseDC(frame, hScrDC);
+    return nullptr;
+  }
+  // The layer made at the opening, unless the dialog, the display or the
+  // colour scheme has changed since.
+  if (picture.bitmap == nullptr || !SameLayout(picture.layout, now.layout) ||
+      picture.face != now.face || picture.bits != now.bits) {
+    DropPicture(&picture);
+    picture = now;
+    if (!StartPicture(hScrDC, &picture)) {
+      ReleaseDC(frame, hScrDC);
+      return nullptr;
+    }
+  }
+  const PictureLayout &layout = picture.layout;
+  SketchValues values = ReturnedValues();
+  bool made = DrawInto(hScrDC, picture.drawn, [&](HDC hdc) {
+    DrawPictureValues(hdc, layout, values);
+  });
+  if (made && picture.drawn != picture.bitmap)
+    made = CopyBitmap(hScrDC, picture.bitmap, picture.drawn,
+                      layout.picture.right, layout.picture.bottom);
+  ReleaseDC(frame, hScrDC);
+  HBITMAP hBitmap = picture.bitmap;
+  // No picture rather than an undefined one.
+  if (!made) {
+    DropPicture(&picture);
+    return nullptr;
+  }
+  if (picture.drawn != hBitmap)
+    DeleteObject(picture.drawn);
   return hBitmap;
 }
 
@@ -51,15 +236,19 @@ static HPALETTE CopyOfDefaultPalette() {
 
 // Clipboard managers, clipboard history and remote-desktop clipboard sync
 // hold the clipboard for milliseconds: one failed attempt would lose the
-// picture. A few more within about 100 ms, then give up as before.
-static const int kOpenClipboardRetries = 10;
+// picture. More attempts for about 100 ms, then give up as before. Measured
+// by the clock, since a Sleep(10) lasts a whole timer tick on Windows
+// (about 15.6 ms).
+static const DWORD kOpenClipboardForMs = 100;
 static const DWORD kOpenClipboardWaitMs = 10;
 
 static bool OpenClipboardSoon(HWND owner) {
-  for (int retry = 0;; ++retry) {
+  const DWORD start = GetTickCount();
+  for (;;) {
     if (OpenClipboard(owner))
       return true;
-    if (retry == kOpenClipboardRetries)
+    // Unsigned difference: right across the counter's wrap as well.
+    if (GetTickCount() - start >= kOpenClipboardForMs)
       return false;
     Sleep(kOpenClipboardWaitMs);
   }

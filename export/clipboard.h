@@ -1,7 +1,14 @@
-// Taking the sketch off the screen and onto the clipboard.
+// The sketch's picture, drawn in memory, onto the clipboard.
 #pragma once
 
 #include <windows.h>
 
+// Draws, for the open dialog, the part of its picture that no value
+// changes, so that OK has only the rest to draw; made again at OK if the
+// dialog, the display or the colour scheme has changed by then.
+void PreparePicture();
+// Frees what PreparePicture made, when no OK will take it.
+void DiscardPreparedPicture();
+// The picture of the values OK returns, or null.
 HBITMAP CreateClippedBitmap();
 void SendItToTheClipboard(HWND mydialog);

@@ -1,14 +1,9 @@
 #include "render/disc_layout.h"
 #include "render/render.h"
 #include "render/sketch_colours.h"
-#include "render/win32_rect.h"
 
-void DrawBackroundEllipse(HDC hdc) {
-  // Without the sketch area's rectangle there is no disc to place.
-  RECT rc;
-  if (!SketchAreaClient(&rc))
-    return;
-  DiscLayout layout = LayoutDisc(ToIntRect(rc));
+void DrawBackroundEllipse(HDC hdc, const IntRect &client) {
+  DiscLayout layout = LayoutDisc(client);
   SelectEllipseClip(hdc, layout.clip);
   FillEllipse(hdc, kDiscColour, 2, layout.disc);
 }

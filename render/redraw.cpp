@@ -1,11 +1,30 @@
+#include <string.h>
+
 #include "render/disc_layout.h"
 #include "render/render.h"
 #include "render/win32_rect.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
-bool SketchAreaClient(RECT *rc) {
-  return GetClientRect(GetDlgItem(ghwnd, IDC_SKETCH_AREA), rc) != FALSE;
+SketchValues SelectedValues(HWND dialog) {
+  SketchValues values;
+  // Unread texts stay empty rather than holding stack garbage.
+  memset(&values, 0, sizeof values);
+  GetWindowTextA(GetDlgItem(dialog, IDC_HORIZONTAL), values.horizontal,
+                 sizeof values.horizontal);
+  GetWindowTextA(GetDlgItem(dialog, IDC_VERTICAL), values.vertical,
+                 sizeof values.vertical);
+  GetWindowTextA(GetDlgItem(dialog, IDC_RIM), values.rim, sizeof values.rim);
+  GetWindowTextA(GetDlgItem(dialog, IDC_LOCATION), values.hour,
+                 sizeof values.hour);
+  return values;
+}
+
+void DrawDiscAndCup(HDC hdc, const IntRect &client,
+                    const SketchValues &values) {
+  DrawBackroundEllipse(hdc, client);
+  SelectEllipseClip(hdc, CupClipRect(client));
+  DrawForegroundEllipse(hdc, client, values);
 }
 
 void Redraw() {
@@ -15,11 +34,9 @@ void Redraw() {
   RECT rc;
   if (sketch == nullptr || !GetClientRect(sketch, &rc))
     return;
+  SketchValues values = SelectedValues(ghwnd);
   HDC hdc = GetDC(sketch);
-  DrawBackroundEllipse(hdc);
-
-  SelectEllipseClip(hdc, CupClipRect(ToIntRect(rc)));
-  DrawForegroundEllipse(hdc);
+  DrawDiscAndCup(hdc, ToIntRect(rc), values);
   ReleaseDC(sketch, hdc);
 }
 

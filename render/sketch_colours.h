@@ -11,5 +11,8 @@ constexpr uint32_t SketchRgb(uint32_t r, uint32_t g, uint32_t b) {
 
 constexpr uint32_t kDiscColour = SketchRgb(230, 87, 26);
 constexpr uint32_t kCupColour = SketchRgb(255, 255, 0);
+// The hour figures on the white sketch area, and under the grey ones of
+// the exported picture.
+constexpr uint32_t kLabelColour = SketchRgb(0, 0, 0);
 // The hour figures once the sketch is confirmed.
 constexpr uint32_t kGreyedLabelColour = SketchRgb(209, 209, 209);

@@ -26,9 +26,12 @@ static void AppendBounded(char *buffer, size_t size, const char *text) {
 // the open dialog, which shares it.
 static LONG gDialogOpen;
 
+// A minimized window is never the owner: the dialog would be centred on
+// it, far off the screen.
 static BOOL CALLBACK FindOwnerWindow(HWND hwnd, LPARAM lParam) {
   bool tool = (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !tool) {
+  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !tool &&
+      !IsIconic(hwnd)) {
     *reinterpret_cast<HWND *>(lParam) = hwnd;
     return FALSE;
   }
@@ -40,12 +43,21 @@ static BOOL CALLBACK FindOwnerWindow(HWND hwnd, LPARAM lParam) {
 // finds none when the host is in the background (another program active,
 // a scheduled script); then the calling thread's top-level window nearest
 // the top that a user could reach (visible, enabled, not a tool window such
-// as a tooltip or a palette), if it has one.
+// as a tooltip or a palette), if it has one. Of an owned window (one of the
+// host's palettes or dialogs) it is the window at the root of its owners,
+// the host's main window, that is disabled.
 static HWND DialogOwner() {
-  HWND owner = GetActiveWindow();
-  if (owner == nullptr)
+  HWND found = GetActiveWindow();
+  if (found != nullptr && IsIconic(found))
+    found = nullptr;
+  if (found == nullptr)
     EnumThreadWindows(GetCurrentThreadId(), FindOwnerWindow,
-                      reinterpret_cast<LPARAM>(&owner));
+                      reinterpret_cast<LPARAM>(&found));
+  if (found == nullptr)
+    return nullptr;
+  HWND owner = GetAncestor(found, GA_ROOTOWNER);
+  if (owner == nullptr || IsIconic(owner))
+    return nullptr;
   return owner;
 }
 
@@ -77,8 +89,9 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   memcpy(gEdge, fields[3], kFieldSize);
   memcpy(gWname, fields[4], kFieldSize);
 
-  INT_PTR ended = DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
-                                  DialogOwner(), SplashProc, 0);
+  INT_PTR ended =
+      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
+                      DialogOwner(), SplashProc, 0);
   // Without a dialog the user chose nothing: report the error the host
   // already knows instead of values from an earlier call.
   if (ended <= 0) {

@@ -379,7 +379,9 @@ TEST_F(DialogTest, ACallInsideTheDialogLeavesItAlone) {
 struct OwnerCase {
   const char *what;
   bool hostWindow;
-  bool active; // the host's window active on the calling thread
+  bool active;            // the host's window active on the calling thread
+  bool popup = false;     // or rather one of the popups it owns
+  bool minimized = false; // the host's window minimized
 };
 
 TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
@@ -387,33 +389,69 @@ TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
       {"no window on the calling thread", false, false},
       {"the host's window active", true, true},
       {"the host's window in the background", true, false},
+      // The host itself is disabled, not only its palette.
+      {"a popup of the host's window active", true, true, true},
+      // The dialog would be centred on it, off the screen.
+      {"the host's window minimized", true, false, false, true},
   };
   for (const OwnerCase &c : cases) {
     SCOPED_TRACE(c.what);
-    HWND host = nullptr;
+    HWND host = nullptr, popup = nullptr;
     if (c.hostWindow) {
       host = CreateHostWindow(WS_OVERLAPPEDWINDOW);
-      ShowWindow(host, c.active ? SW_SHOW : SW_SHOWNOACTIVATE);
-      if (c.active)
-        SetActiveWindow(host);
-      else
-        SetActiveWindow(nullptr);
+      ShowWindow(host, c.minimized ? SW_SHOWMINNOACTIVE
+                       : c.active  ? SW_SHOW
+                                   : SW_SHOWNOACTIVATE);
+      if (c.popup)
+        popup = CreateWindowA("OrbitraceTestHost", "palette",
+                              WS_POPUP | WS_CAPTION | WS_VISIBLE, 150, 150, 200,
+                              100, host, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+      SetActiveWindow(c.active ? (popup ? popup : host) : nullptr);
     }
-    ASSERT_EQ(c.active ? host : nullptr, GetActiveWindow())
+    ASSERT_EQ(c.active ? (popup ? popup : host) : nullptr, GetActiveWindow())
         << "the active window before the call";
+    HWND expected = c.minimized ? nullptr : host;
     HWND owner = reinterpret_cast<HWND>(1);
     bool hostEnabled = true;
     RunSketch("1", {DialogStep::Run([&](HWND d) {
                 owner = GetWindow(d, GW_OWNER);
                 hostEnabled = host != nullptr && IsWindowEnabled(host);
               })});
-    EXPECT_EQ(host, owner);
-    if (host != nullptr) {
+    EXPECT_EQ(expected, owner);
+    if (expected != nullptr) {
       EXPECT_FALSE(hostEnabled) << "the host is disabled while it is open";
       EXPECT_TRUE(IsWindowEnabled(host)) << "and enabled again after";
-      DestroyWindow(host);
     }
+    if (host != nullptr)
+      DestroyWindow(host); // and the popup it owns
   }
+}
+
+// A procedure set over the sketch area's after the dialog's own (an
+// assistive tool's) stays in place until the window is gone.
+WNDPROC gBelowTool;
+bool gToolStillSet;
+
+LRESULT CALLBACK ToolProc(HWND w, UINT m, WPARAM wParam, LPARAM lParam) {
+  LRESULT r = CallWindowProcA(gBelowTool, w, m, wParam, lParam);
+  if (m == WM_NCDESTROY)
+    gToolStillSet = GetWindowLongPtrA(w, GWLP_WNDPROC) ==
+                    reinterpret_cast<LONG_PTR>(ToolProc);
+  return r;
+}
+
+TEST_F(DialogTest, SketchAreaKeepsAProcedureSetOverItsOwn) {
+  gToolStillSet = false;
+  gBelowTool = nullptr;
+  RunSketch("1", {DialogStep::Run([](HWND d) {
+              gBelowTool = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                  GetDlgItem(d, IDC_SKETCH_AREA), GWLP_WNDPROC,
+                  reinterpret_cast<LONG_PTR>(ToolProc)));
+            })});
+  ASSERT_NE(nullptr, gBelowTool);
+  EXPECT_TRUE(gToolStillSet)
+      << "the dialog put the static's procedure back over the tool's";
 }
 
 // A step click that reaches the dialog while OK is ending it (here from a

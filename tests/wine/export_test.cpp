@@ -20,6 +20,7 @@
 #include "export/dib.h"
 #include "host/entry.h"
 #include "render/cup_layout.h"
+#include "render/render.h"
 #include "render/ring_layout.h"
 #include "resources/orbitrace_res.h"
 #include "stand-in-host/clipboard_picture.h"
@@ -277,6 +278,8 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
   ExpectRegion(white);
   ExpectRegion(discArea);
   ExpectRegion(cupArea);
+  EXPECT_TRUE(ShowsColour(pic.At(1, 1), GetSysColor(COLOR_3DFACE)))
+      << "the margin in the dialog's face colour: " << pic.At(1, 1);
 
   if (DisplayBits() >= 24) {
     // The cup's exact place: an ellipse covers its rectangle's left and top
@@ -296,8 +299,11 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
     EXPECT_EQ(cup.bottom - 1, yellow.bottom);
   }
 
-  // The figures are drawn in a solid colour, which no display dithers.
+  // The figures are drawn in a solid colour, which no display dithers. The
+  // margin is the dialog's face: on a dark one (a high-contrast scheme) the
+  // grey's smoothed edges are dark too, and no dark glyph could be told.
   const Colour grey = DisplayedSolid(kGreyedLabel);
+  const bool darkFace = IsDark(GetSysColor(COLOR_3DFACE));
   for (const RingLabel &label : labels) {
     int greyed = 0, dark = 0;
     for (int py = label.yPos; py < label.yPos + g.lh; ++py)
@@ -305,7 +311,7 @@ void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
            ++px) {
         Colour c = pic.At(g.sketch.x + px, g.sketch.y + py);
         greyed += c == grey;
-        dark += c != CLR_INVALID && IsDark(c);
+        dark += c != CLR_INVALID && IsDark(c) && !darkFace;
       }
     EXPECT_GE(greyed, 5) << "label " << label.text << " at (" << label.xPos
                          << ", " << label.yPos << ")";
@@ -372,11 +378,26 @@ struct BeforeOk {
   const char *what;
   DialogStep step;
   const char *result; // from ".30|.50|12|1"
+  // The system makes objects of its own that are not the call's to free:
+  // for another window's first showing, a brush for a new system colour.
+  bool systemObjects = false;
 };
 
 HWND Control(HWND dialog, int id, const char *className) {
   return FindDialogControl(dialog, id, className);
 }
+
+// Moves the dialog, its size kept, and waits for the paints that follow.
+void MoveDialog(HWND d, int x, int y) {
+  SetWindowPos(d, nullptr, x, y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  WaitUntilPainted(d);
+  SyncWithDialog(d);
+}
+
+// A black always-on-top window of the test's thread, as a notification or
+// another program's window would lie over the dialog.
+HWND gCover;
 
 const BeforeOk kBeforeOk[] = {
     {"a value chosen", DialogStep::Select(IDC_HORIZONTAL, ".35"),
@@ -410,28 +431,157 @@ const BeforeOk kBeforeOk[] = {
        ReleaseDC(sketch, hdc);
      }),
      ".30|.50|12|1"},
+    // Under Wine a window's surface is clipped to the screen: what is off
+    // it reads black.
+    {"the dialog partly off the right edge", DialogStep::Run([](HWND d) {
+       MoveDialog(d, GetSystemMetrics(SM_CXSCREEN) - 140, 100);
+     }),
+     ".30|.50|12|1"},
+    {"the dialog partly off the bottom edge", DialogStep::Run([](HWND d) {
+       MoveDialog(d, 100, GetSystemMetrics(SM_CYSCREEN) - 120);
+     }),
+     ".30|.50|12|1"},
+    {"the dialog partly above and left of the screen",
+     DialogStep::Run([](HWND d) { MoveDialog(d, -150, -120); }),
+     ".30|.50|12|1"},
+    {"a topmost window over the sketch area", DialogStep::Run([](HWND d) {
+       RECT r;
+       GetWindowRect(GetDlgItem(d, IDC_SKETCH_AREA), &r);
+       SetWindowPos(gCover, HWND_TOPMOST, r.left, r.top, r.right - r.left,
+                    r.bottom - r.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+       SyncWithDialog(d);
+     }),
+     ".30|.50|12|1", true},
+    // The layer drawn at the opening is stale: OK draws it afresh. Last:
+    // the system frees its brushes of the colour in its own time.
+    {"the face colour changed while it is open", DialogStep::Run([](HWND d) {
+       const INT index = COLOR_3DFACE;
+       const COLORREF colour = RGB(120, 200, 160);
+       SetSysColors(1, &index, &colour);
+       SyncWithDialog(d);
+     }),
+     ".30|.50|12|1", true},
 };
 
 TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
+  gCover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "",
+                           WS_POPUP | SS_BLACKRECT, 0, 0, 10, 10, nullptr,
+                           nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, gCover);
   bool first = true;
   for (const BeforeOk &c : kBeforeOk) {
     SCOPED_TRACE(c.what);
     EmptyTheClipboard();
+    const INT faceIndex = COLOR_3DFACE;
+    const COLORREF face = GetSysColor(faceIndex);
     const int objects = LiveGdiObjects();
     Geometry g;
     // The cup stays centred and whole at rim 1.
     SketchRun run = RunSketch(".30|.50|12|1", {Measure(&g), c.step});
+    ShowWindow(gCover, SW_HIDE);
     EXPECT_EQ(c.result, run.call.result);
     ExpectSketchOf(c.result, g, ClipboardPicture());
+    SetSysColors(1, &faceIndex, &face);
     // Once the clipboard has let go of the picture, the call with its OK
     // leaves as many GDI objects as it found: a captured bitmap or palette
     // not deleted shows here. The first call also makes what the system
     // keeps for later (cached DCs and the like).
     EmptyTheClipboard();
-    if (!first) {
+    if (!first && !c.systemObjects) {
       EXPECT_EQ(objects, LiveGdiObjects()) << "GDI objects left behind";
     }
     first = false;
+  }
+  DestroyWindow(gCover);
+}
+
+// The picture as OK took it when it read it off the screen: the figures
+// greyed on the screen, then the capture frame's client area less its
+// bottom row copied, and made a DIB with the system palette as the
+// clipboard's is.
+std::vector<uint8_t> ScreenPicture(HWND d) {
+  HWND frame = GetDlgItem(d, IDC_CAPTURE_FRAME),
+       sketch = GetDlgItem(d, IDC_SKETCH_AREA);
+  RECT rc, client;
+  GetClientRect(frame, &rc);
+  GetClientRect(sketch, &client);
+  HDC dialogDC = GetDC(d);
+  POINT corner = {0, 0};
+  MapWindowPoints(sketch, d, &corner, 1);
+  SetViewportOrgEx(dialogDC, corner.x, corner.y, nullptr);
+  EraseRing(dialogDC, IntRect{0, 0, client.right, client.bottom});
+  ReleaseDC(d, dialogDC);
+
+  HDC screen = GetDC(frame);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom - 1);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, rc.right, rc.bottom - 1, screen, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  ReleaseDC(frame, screen);
+  HPALETTE pal = GetSystemPalette();
+  HANDLE dib = BitmapToDIB(bitmap, pal);
+  DeleteObject(pal);
+  DeleteObject(bitmap);
+  std::vector<uint8_t> bytes;
+  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
+    bytes.assign(p, p + GlobalSize(dib));
+    GlobalUnlock(dib);
+  }
+  GlobalFree(dib);
+  return bytes;
+}
+
+// Where two DIBs first differ, and in how many pixels.
+std::string DibDifference(const std::vector<uint8_t> &got,
+                          const std::vector<uint8_t> &want) {
+  DibImage a, b;
+  std::string error;
+  if (!DibToRgb(got.data(), got.size(), &a, &error) ||
+      !DibToRgb(want.data(), want.size(), &b, &error))
+    return "unreadable: " + error;
+  if (a.width != b.width || a.height != b.height)
+    return "sizes " + std::to_string(a.width) + "x" + std::to_string(a.height) +
+           " and " + std::to_string(b.width) + "x" + std::to_string(b.height);
+  int count = 0, first = -1;
+  for (size_t i = 0; i < a.rgb.size(); i += 3)
+    if (memcmp(&a.rgb[i], &b.rgb[i], 3) != 0) {
+      count++;
+      if (first < 0)
+        first = int(i / 3);
+    }
+  if (count == 0)
+    return "the same pixels, other bytes (header or colour table)";
+  const uint8_t *p = &a.rgb[size_t(first) * 3], *q = &b.rgb[size_t(first) * 3];
+  char text[160];
+  snprintf(text, sizeof text,
+           "%d pixels differ; the first at (%d, %d): RGB(%d, %d, %d) drawn, "
+           "RGB(%d, %d, %d) on the screen",
+           count, first % a.width, first / a.width, p[0], p[1], p[2], q[0],
+           q[1], q[2]);
+  return text;
+}
+
+TEST_F(ExportTest, DrawnPictureIsTheUnobscuredScreensCapture) {
+  // Every hour, cups whole and clipped at the disc's edge, and the extreme
+  // sizes.
+  const char *const params[] = {
+      ".35|.40|1|-.20", ".95|.90|2|-.95", ".50|.50|3|-.50",  "1|1|4|-.95",
+      ".05|.10|5|.50",  "0|0|6|1",        ".70|.30|7|-.35",  ".20|.80|8|0",
+      ".60|.60|9|-.75", ".45|.25|10|.25", ".80|.95|11|-.60", ".15|.55|12|-.05"};
+  for (const char *param : params) {
+    SCOPED_TRACE(param);
+    EmptyTheClipboard();
+    std::vector<uint8_t> screen;
+    SketchRun run = RunSketch(
+        param, {DialogStep::Run([&](HWND d) { screen = ScreenPicture(d); })});
+    EXPECT_EQ(param, run.call.result);
+    std::vector<uint8_t> drawn;
+    std::string error;
+    ASSERT_TRUE(ReadClipboardDib(&drawn, &error)) << error;
+    ASSERT_FALSE(screen.empty()) << "no screen capture";
+    EXPECT_TRUE(drawn == screen) << DibDifference(drawn, screen);
   }
 }
 
@@ -475,10 +625,12 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
   const Scheme schemes[] = {
       // What the white rectangle takes under Wine.
       {"ButtonHilight navy", {{COLOR_BTNHIGHLIGHT, navy}}},
-      // What it takes on Windows, and light text as in high contrast.
-      {"window black, its text white",
+      // What it takes on Windows, and the high-contrast black scheme: a
+      // black face with white text on it.
+      {"face and window black, their text white",
        {{COLOR_WINDOW, black},
         {COLOR_WINDOWTEXT, white},
+        {COLOR_3DFACE, black},
         {COLOR_BTNTEXT, white},
         {COLOR_BTNHIGHLIGHT, black}}},
   };
@@ -488,7 +640,10 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
     ColourScheme colours(scheme.colours);
     ASSERT_TRUE(colours.set());
     Geometry g;
-    std::vector<int> darkOnScreen(kRingLabelCount, 0);
+    // Glyph pixels that stand out: dark on the white sketch area, in the
+    // scheme's text colour on the dialog's face.
+    std::vector<int> seenOnScreen(kRingLabelCount, 0);
+    const Colour text = GetSysColor(COLOR_BTNTEXT);
     Colour corner, disc;
     SketchRun run = RunSketch(
         ".30|.50|12|1",
@@ -505,15 +660,18 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
              for (int y = labels[i].yPos; y < labels[i].yPos + g.lh; ++y)
                for (int x = labels[i].xPos;
                     x < labels[i].xPos + (labels[i].count + 1) * g.aw; ++x)
-                 darkOnScreen[i] += snap.Contains(at.x + x, at.y + y) &&
-                                    IsDark(snap.At(at.x + x, at.y + y));
+                 if (x >= 0 && y >= 0 && x < g.width && y < g.height)
+                   seenOnScreen[i] += IsDark(snap.At(at.x + x, at.y + y));
+                 else if (snap.Contains(at.x + x, at.y + y))
+                   seenOnScreen[i] +=
+                       ShowsColour(snap.At(at.x + x, at.y + y), text);
          })});
     EXPECT_EQ(".30|.50|12|1", run.call.result);
     EXPECT_TRUE(ShowsColour(corner, white))
         << "sketch area on the screen: " << corner;
     EXPECT_TRUE(ShowsColour(disc, kDisc)) << "disc on the screen: " << disc;
     for (int i = 0; i < kRingLabelCount; ++i)
-      EXPECT_GE(darkOnScreen[i], 5)
+      EXPECT_GE(seenOnScreen[i], 5)
           << "hour figure " << i + 1 << " in layout order, on the screen";
     ExpectSketchOf(run.call.result, g, ClipboardPicture());
   }
@@ -581,33 +739,47 @@ private:
 TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
   struct Hold {
     const char *what;
-    DWORD ms; // from just before OK
+    DWORD ms; // from just before OK; 0: not held
     bool exported;
+    bool gdiFull; // no GDI handle left to draw the picture with
   };
   // The retries last about 100 ms. The brief hold is released well inside
   // them, and it stands for a clipboard manager or remote-desktop sync
   // reading the clipboard for a moment.
   const Hold holds[] = {
-      {"held for a moment", 40, true},
-      {"held past the retries", INFINITE, false},
+      {"held for a moment", 40, true, false},
+      {"held past the retries", INFINITE, false, false},
+      // The clipboard gets no picture rather than an undrawn one.
+      {"no GDI handle left for the picture", 0, false, true},
   };
   for (const Hold &hold : holds) {
     SCOPED_TRACE(hold.what);
     EmptyTheClipboard();
     std::unique_ptr<ClipboardHolder> holder;
-    bool held = false;
+    std::vector<HPEN> pens;
+    bool held = hold.ms == 0;
     SketchRun run = RunSketch(
         ".35|.40|3|-.20",
         {DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND) {
-           holder.reset(new ClipboardHolder(hold.ms));
-           held = holder->held();
+           if (hold.ms != 0) {
+             holder.reset(new ClipboardHolder(hold.ms));
+             held = holder->held();
+           }
+           while (hold.gdiFull && pens.size() < 200000)
+             if (HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3)))
+               pens.push_back(pen);
+             else
+               break;
          })});
     holder.reset();
+    for (HPEN pen : pens)
+      DeleteObject(pen);
     EXPECT_TRUE(held) << "the holder could not take the clipboard";
     EXPECT_EQ(".30|.40|3|-.20", run.call.result);
     EXPECT_EQ(hold.exported, ClipboardHas(CF_DIB))
         << (hold.exported ? "the picture is lost"
                           : "nothing could be exported");
+    EXPECT_EQ(hold.exported, ClipboardHas(CF_BITMAP));
     std::string report;
     EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
   }

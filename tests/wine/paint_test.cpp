@@ -550,30 +550,68 @@ TEST_F(PaintTest, AmpersandRedrawsDiscAndCupOnly) {
 
 TEST_F(PaintTest, DrawingLeavesTheCallersObjectsSelected) {
   bool penKept = false, brushKept = false, penAfterCup = false,
-       brushAfterCup = false;
-  RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
-              HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
-              HDC hdc = GetDC(sketch);
-              HPEN pen = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
-              HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
-              HGDIOBJ oldPen = SelectObject(hdc, pen);
-              HGDIOBJ oldBrush = SelectObject(hdc, brush);
-              DrawBackroundEllipse(hdc);
-              penKept = GetCurrentObject(hdc, OBJ_PEN) == pen;
-              brushKept = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
-              DrawForegroundEllipse(hdc);
-              penAfterCup = GetCurrentObject(hdc, OBJ_PEN) == pen;
-              brushAfterCup = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
-              SelectObject(hdc, oldPen);
-              SelectObject(hdc, oldBrush);
-              DeleteObject(pen);
-              DeleteObject(brush);
-              ReleaseDC(sketch, hdc);
-            })});
+       brushAfterCup = false, pictureKept = false;
+  POINT viewport = {}, brushOrigin = {};
+  int clip = -1;
+  COLORREF text = 0;
+  RunSketch(
+      ".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+        HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
+        RECT rc;
+        GetClientRect(sketch, &rc);
+        const IntRect client = {0, 0, rc.right, rc.bottom};
+        HDC hdc = GetDC(sketch);
+        HPEN pen = CreatePen(PS_DOT, 1, RGB(1, 2, 3));
+        HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
+        HGDIOBJ oldPen = SelectObject(hdc, pen);
+        HGDIOBJ oldBrush = SelectObject(hdc, brush);
+        DrawBackroundEllipse(hdc, client);
+        penKept = GetCurrentObject(hdc, OBJ_PEN) == pen;
+        brushKept = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
+        DrawForegroundEllipse(hdc, client, SelectedValues(d));
+        penAfterCup = GetCurrentObject(hdc, OBJ_PEN) == pen;
+        brushAfterCup = GetCurrentObject(hdc, OBJ_BRUSH) == brush;
+        // The exported picture, drawn into a DC of the caller's.
+        HDC mem = CreateCompatibleDC(hdc);
+        HBITMAP bitmap = CreateCompatibleBitmap(hdc, 40, 40);
+        HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+        HGDIOBJ memOldPen = SelectObject(mem, pen);
+        HGDIOBJ memOldBrush = SelectObject(mem, brush);
+        SetTextColor(mem, RGB(7, 8, 9));
+        const PictureLayout layout = {{0, 0, 40, 40}, {-3, -5}, {2, 3}, client};
+        DrawPictureBase(mem, layout, GetSysColorBrush(COLOR_3DFACE));
+        DrawPictureValues(mem, layout, SelectedValues(d));
+        pictureKept = GetCurrentObject(mem, OBJ_PEN) == pen &&
+                      GetCurrentObject(mem, OBJ_BRUSH) == brush &&
+                      GetCurrentObject(mem, OBJ_BITMAP) == bitmap;
+        GetViewportOrgEx(mem, &viewport);
+        GetBrushOrgEx(mem, &brushOrigin);
+        HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+        clip = GetClipRgn(mem, rgn);
+        DeleteObject(rgn);
+        text = GetTextColor(mem);
+        SelectObject(mem, memOldPen);
+        SelectObject(mem, memOldBrush);
+        SelectObject(mem, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(mem);
+        SelectObject(hdc, oldPen);
+        SelectObject(hdc, oldBrush);
+        DeleteObject(pen);
+        DeleteObject(brush);
+        ReleaseDC(sketch, hdc);
+      })});
   EXPECT_TRUE(penKept) << "the disc's pen is still selected";
   EXPECT_TRUE(brushKept) << "the disc's brush is still selected";
   EXPECT_TRUE(penAfterCup) << "the cup's pen is still selected";
   EXPECT_TRUE(brushAfterCup) << "the cup's brush is still selected";
+  EXPECT_TRUE(pictureKept) << "the picture's DC keeps its pen, brush, bitmap";
+  EXPECT_TRUE(viewport.x == 0 && viewport.y == 0)
+      << "the picture's viewport origin: " << viewport.x << ", " << viewport.y;
+  EXPECT_TRUE(brushOrigin.x == 0 && brushOrigin.y == 0)
+      << "its brush origin: " << brushOrigin.x << ", " << brushOrigin.y;
+  EXPECT_EQ(0, clip) << "its clip region: none, as before";
+  EXPECT_EQ(RGB(7, 8, 9), text) << "its text colour";
 }
 
 // Leaves rectangles (0, 0, 200, 200) in the stack below the caller, so that
@@ -593,8 +631,6 @@ TEST_F(PaintTest, NothingIsDrawnOrCapturedWithoutTheDialog) {
     void (*draw)(HDC);
   };
   const Drawing drawings[] = {
-      {"DrawBackroundEllipse", DrawBackroundEllipse},
-      {"DrawRing", DrawRing},
       {"Redraw", [](HDC) { Redraw(); }},
   };
   HDC screen = GetDC(nullptr);
