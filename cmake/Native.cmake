@@ -91,6 +91,9 @@ orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
+add_test(NAME win32.instructions
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-instructions.sh
+          ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
 # The plug-in's files include one another without a circle.
 add_test(NAME native.includes
