@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the README's picture of one patient's section of a visit-history
+# Makes the renderer manual's picture of one patient's section of a visit-history
 # report: the report of docs/visits-example.csv, opened in headless
 # chromium inside a frame scrolled to the first patient.
 set -euo pipefail
