@@ -112,6 +112,6 @@ if(ORBT_RENDERER)
   install(TARGETS orbitrace-render RUNTIME DESTINATION bin)
 endif()
 
-# The plug-in goes to the host's extensions folder on the Windows machine;
+# The plug-in goes to the host's plug-in folder on the Windows machine;
 # installed here beside its documentation for copying there.
 install(FILES ${ORBT_WIN32_DIR}/Orbitrace.fmx DESTINATION share/orbitrace)
