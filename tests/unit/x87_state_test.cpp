@@ -6,6 +6,18 @@
 
 namespace {
 
+#if defined(__i386__)
+// The plug-in's 32-bit code computes only inside PinX87 (each way in from
+// the host pins it), so the unit tests built the same way run the pure
+// computations in that state too; a MinGW program starts at 64 bits.
+class PinnedX87 : public ::testing::Environment {
+public:
+  void SetUp() override { PinX87(); }
+};
+const auto *const kPinnedX87 =
+    ::testing::AddGlobalTestEnvironment(new PinnedX87);
+#endif
+
 TEST(PinnedControlWord, PinsPrecisionAndRoundingAndUnmasksNothing) {
   const struct {
     uint16_t host, pinned;
