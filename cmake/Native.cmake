@@ -91,6 +91,9 @@ orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
 
 add_test(NAME win32.imports
   COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
+add_test(NAME win32.instructions
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-instructions.sh
+          ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
 # The project's files (the plug-in, the stand-in host, orbitrace-render)
 # include one another without a circle.
@@ -110,6 +113,6 @@ if(ORBT_RENDERER)
   install(TARGETS orbitrace-render RUNTIME DESTINATION bin)
 endif()
 
-# The plug-in goes to the host's extensions folder on the Windows machine;
+# The plug-in goes to the host's plug-in folder on the Windows machine;
 # installed here beside its documentation for copying there.
 install(FILES ${ORBT_WIN32_DIR}/Orbitrace.fmx DESTINATION share/orbitrace)

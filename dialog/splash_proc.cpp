@@ -3,6 +3,7 @@
 #include "dialog/centring.h"
 #include "export/clipboard.h"
 #include "host/host_services.h"
+#include "host/x87_state.h"
 #include "render/render.h"
 #include "render/sketch_colours.h"
 #include "render/win32_rect.h"
@@ -143,8 +144,8 @@ static void PaintSketchArea(HWND sketch) {
   EndPaint(sketch, &ps);
 }
 
-static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
-                                       LPARAM lParam) {
+static LRESULT SketchAreaMessage(HWND sketch, UINT msg, WPARAM wParam,
+                                 LPARAM lParam) {
   WNDPROC original = gStaticProc;
   switch (msg) {
   case WM_PAINT:
@@ -169,6 +170,15 @@ static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
     break;
   }
   return CallWindowProcA(original, sketch, msg, wParam, lParam);
+}
+
+// Each way in from the modal loop computes in the plug-in's x87 state.
+static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
+                                       LPARAM lParam) {
+  X87State host = PinX87();
+  LRESULT answer = SketchAreaMessage(sketch, msg, wParam, lParam);
+  RestoreX87(host);
+  return answer;
 }
 
 static void OnPaint(HWND hwnd) {
@@ -244,7 +254,8 @@ static BOOL OnDrawItem(const DRAWITEMSTRUCT *item) {
   return TRUE;
 }
 
-INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+static INT_PTR SplashMessage(HWND hwnd, UINT msg, WPARAM wParam,
+                             LPARAM lParam) {
   switch (msg) {
   case WM_INITDIALOG:
     OnInitDialog(hwnd);
@@ -281,4 +292,11 @@ INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   default:
     return FALSE;
   }
+}
+
+INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  X87State host = PinX87();
+  INT_PTR answer = SplashMessage(hwnd, msg, wParam, lParam);
+  RestoreX87(host);
+  return answer;
 }

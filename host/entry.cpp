@@ -1,6 +1,7 @@
 #include "host/entry.h"
 
 #include "host/host_services.h"
+#include "host/x87_state.h"
 #include "sketch/show_orbitrace.h"
 
 static const char kVersionText[] = "Orbitrace v1.3";
@@ -16,6 +17,10 @@ extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb) {
   // running is the current one again, not this one, which ends here.
   ExternCallRecord *outer = gFMExternCallPtr;
   gFMExternCallPtr = pb;
+  // The plug-in computes in its own x87 state, whatever the host left.
+  X87State host = PinX87();
+  X87State *outerHost = gHostX87;
+  gHostX87 = &host;
   switch (pb->whichCall) {
   case kInitialise:
     pb->result = Do_Init(pb->extnVersion);
@@ -27,6 +32,8 @@ extern "C" void __cdecl FMExternCallProc(ExternCallRecord *pb) {
   default:
     break;
   }
+  gHostX87 = outerHost;
+  RestoreX87(host);
   gFMExternCallPtr = outer;
 }
 
@@ -46,6 +53,4 @@ void Do_External(int32_t functionId, FMHandle parameter, FMHandle result) {
   }
 }
 
-void Version(FMHandle result) {
-  WriteResultText(result, kVersionText);
-}
+void Version(FMHandle result) { WriteResultText(result, kVersionText); }

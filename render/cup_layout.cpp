@@ -2,18 +2,14 @@
 
 #include "render/number_text.h"
 
-#include <float.h>
 #include <limits.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
-// Every double operation below must round once, to double. On 32-bit x86
-// that needs SSE2 arithmetic; x87 code would follow the host's precision
-// control instead.
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
-#error "Build with SSE2 floating point (-msse2 -mfpmath=sse)"
-#endif
+// Every double operation below must round once, to double. In the 32-bit
+// plug-in's x87 code that holds while the precision control is 53 bits,
+// which the plug-in pins at each way in from the host (host/x87_state.h).
 
 const double kHourAngle = 3.1415926535 / 6;
 const double kAxisFactor = 0.9999999999;

@@ -1,14 +1,13 @@
 #include "render/ring_layout.h"
 
-#include <float.h>
 #include <limits.h>
 #include <string.h>
 
 #include "render/cup_layout.h"
 
-#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
-#error "Build with SSE2 floating point (-msse2 -mfpmath=sse)"
-#endif
+// Each double operation rounds once, to double: in the 32-bit plug-in's x87
+// code because the precision control is pinned to 53 bits at each way in
+// from the host (host/x87_state.h).
 
 static void SetLabel(RingLabel &label, const char *text, long long xPos,
                      long long yPos) {

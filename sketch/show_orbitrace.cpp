@@ -5,6 +5,7 @@
 
 #include "dialog/splash_proc.h"
 #include "host/host_services.h"
+#include "host/x87_state.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state.h"
 
@@ -61,6 +62,22 @@ static HWND DialogOwner() {
   return owner;
 }
 
+// The dialog's loop also runs the host's own windows and timers: they get the
+// host's x87 state, and the dialog's procedures pin the plug-in's for
+// themselves.
+static INT_PTR RunSketchDialog() {
+  X87State *host = gHostX87;
+  if (host != nullptr)
+    RestoreX87(*host);
+  INT_PTR ended =
+      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
+                      DialogOwner(), SplashProc, 0);
+  // What the host left in the loop is what it gets back at the end.
+  if (host != nullptr)
+    *host = PinX87();
+  return ended;
+}
+
 static void OpenSketch(FMHandle parameter, FMHandle result) {
   char parmin[kFieldSize];
   char parmout[kFieldSize];
@@ -89,9 +106,7 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   memcpy(gEdge, fields[3], kFieldSize);
   memcpy(gWname, fields[4], kFieldSize);
 
-  INT_PTR ended =
-      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
-                      DialogOwner(), SplashProc, 0);
+  INT_PTR ended = RunSketchDialog();
   // Without a dialog the user chose nothing: report the error the host
   // already knows instead of values from an earlier call.
   if (ended <= 0) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the built plug-in as the host will see it: its export directory,
-# its imports and its hardening flags.
+# its imports and the oldest Windows each names (tests/plugin-imports.txt),
+# the system version its header asks for, and its hardening flags.
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PLUGIN.fmx" >&2; exit 2; }
 dll=$1
@@ -36,6 +37,32 @@ for fn in $crt; do
     echo "FAIL: imports msvcrt's $fn, which depends on the process's locale"; fail=1 ;;
   esac
 done
+# How many imports name each oldest Windows, in either documentation.
+tally() { # column
+  awk -v c="$1" 'NR==FNR { if ($0 !~ /^#/ && NF) v[$1 " " $2] = $c; next }
+    { n[v[$1 " " $2]]++ }
+    END { for (k in n) printf " %s (%d)", (k == "-" ? "none" : k), n[k] }' \
+    "$listed" <(echo "$got")
+}
+# Every import has its oldest Windows looked up (tests/plugin-imports.txt).
+listed=$(dirname "$0")/plugin-imports.txt
+got=$(awk '/DLL Name:/{dll=tolower($3); next}
+  dll!="" && NF>=3 && $1 ~ /^[0-9a-f]+$/ && $3 !~ /^0+$/ {print dll, $3}' <<<"$dump" | sort -u)
+known=$(grep -v '^#' "$listed" | awk 'NF{print $1, $2}' | sort -u)
+missing=$(comm -23 <(echo "$got") <(echo "$known"))
+if [ -n "$missing" ]; then
+  echo "FAIL: imports not in $(basename "$listed"), whose oldest Windows is not looked up:"
+  sed 's/^/  /' <<<"$missing"
+  fail=1
+else
+  echo "ok: $(wc -l <<<"$got") imports, each listed; oldest Windows in" \
+    "today's documentation:$(tally 3); in the MSDN Library of their time:$(tally 4)"
+fi
+stale=$(comm -13 <(echo "$got") <(echo "$known"))
+[ -z "$stale" ] || echo "note: listed but no longer imported: $(tr '\n' ' ' <<<"$stale")"
+# Loaders before Windows 2000 refuse an image that asks for a newer system.
+check "OS version" "$(sed -n 's/^MajorOSystemVersion[[:space:]]*//p' <<<"$dump").$(sed -n 's/^MinorOSystemVersion[[:space:]]*//p' <<<"$dump")" "4.0"
+check "subsystem version" "$(sed -n 's/^MajorSubsystemVersion[[:space:]]*//p' <<<"$dump").$(sed -n 's/^MinorSubsystemVersion[[:space:]]*//p' <<<"$dump")" "4.0"
 flags=$(sed -n 's/^DllCharacteristics[[:space:]]*//p' <<<"$dump" | head -1)
 flags=$((16#$flags))
 check "DYNAMIC_BASE" "$(( (flags & 0x40) != 0 ))" 1

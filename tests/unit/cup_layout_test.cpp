@@ -12,8 +12,10 @@
 #include <limits>
 #include <string>
 
+#include "host/x87_state.h"
 #include "sketch/value_lists.h"
 #include "tests/unit/int_rect_printer.h"
+#include "tests/unit/x87_words.h"
 
 namespace {
 
@@ -73,22 +75,26 @@ TEST(LayoutCup, SketchAreaTableOf250By240) {
   }
 }
 
-#if defined(_WIN32) && defined(__i386__)
-// The host may leave the x87 unit at a lower precision; the layout must not
-// notice.
+#if defined(__i386__)
+// The host may leave the x87 unit at any precision and rounding; inside the
+// pin the plug-in sets at each way in, the layout does not notice, and the
+// host gets its control word back.
 TEST(LayoutCup, SameTableWhateverTheX87PrecisionControl) {
-  const unsigned int saved = _controlfp(0, 0);
-  for (unsigned int precision : {_PC_24, _PC_53, _PC_64}) {
-    _controlfp(precision, _MCW_PC);
+  const uint16_t saved = X87Control();
+  for (uint16_t host : {kX87Precision24, kX87Windows, kX87Precision64,
+                        kX87TruncatingUnmasked}) {
     for (const CupCase &c : kTable) {
+      SetX87Control(host);
+      const X87State saved87 = PinX87();
       const IntRect got = LayoutCup(kArea, c.x, c.y, c.rim, c.hour);
-      _controlfp(saved, _MCW_PC); // let the check itself run normally
-      EXPECT_EQ(c.want, got) << precision << " " << c.x << "|" << c.y << "|"
-                             << c.rim << "|" << c.hour;
-      _controlfp(precision, _MCW_PC);
+      RestoreX87(saved87);
+      const uint16_t after = X87Control();
+      SetX87Control(saved); // let the check itself run normally
+      EXPECT_EQ(c.want, got) << std::hex << "host 0x" << host << " " << c.x
+                             << "|" << c.y << "|" << c.rim << "|" << c.hour;
+      EXPECT_EQ(host, after) << std::hex << "host 0x" << host;
     }
   }
-  _controlfp(saved, _MCW_PC);
 }
 #endif
 

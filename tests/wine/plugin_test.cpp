@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "resources/orbitrace_res.h"
+#include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/dialog_script.h"
 #include "stand-in-host/host_memory.h"
 #include "stand-in-host/plugin_host.h"
+#include "tests/unit/x87_words.h"
 #include "tests/wine/script_check.h"
 
 namespace {
@@ -239,6 +241,93 @@ TEST_F(PluginTest, DrawWithoutADialogReportsTheError) {
   options.instance = GetModuleHandleA(nullptr);
   DrawResult r = Draw(".35|.40|3|-.20", {}, kNoDialog, options);
   EXPECT_EQ("$$002$$", r.call.result);
+}
+
+// --- The x87 state the host leaves ---------------------------------------
+
+// The control word on the host's thread while its own code runs inside the
+// dialog's loop: a thread timer of the host's, which that loop dispatches.
+uint16_t gControlInLoop;
+void CALLBACK ReadControlInLoop(HWND, UINT, UINT_PTR, DWORD) {
+  gControlInLoop = X87Control();
+}
+
+TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
+  // Rim 0 on the axes puts the cup where a coordinate lands within a hair
+  // of a whole pixel, which a 24-bit precision moves. Each call shows one
+  // axis hour repainted by the sketch area alone (as when it is uncovered),
+  // then another chosen in the dialog (drawn at the combo box's
+  // notification), and exports that one.
+  const struct {
+    const char *param, *chosen;
+  } calls[] = {{".30|.50|12|0", "3"},
+               {".30|.50|3|0", "6"},
+               {".30|.50|6|0", "9"},
+               {".30|.50|9|0", "12"}};
+  const struct {
+    const char *what;
+    uint16_t control;
+  } hosts[] = {
+      {"53 bits", kX87Windows},
+      {"24 bits", kX87Precision24},
+      {"64 bits", kX87Precision64},
+      {"24 bits toward zero", 0x0C7F},
+  };
+  const uint16_t saved = X87Control();
+  for (const auto &call : calls) {
+    std::string reference;
+    std::vector<uint8_t> referenceShown, referenceDib;
+    for (const auto &host : hosts) {
+      SCOPED_TRACE(std::string(call.param) + ", then hour " + call.chosen +
+                   ", with the host at " + host.what);
+      ASSERT_TRUE(OpenClipboardWithRetry());
+      EmptyClipboard();
+      CloseClipboard();
+      gControlInLoop = 0;
+      const UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadControlInLoop);
+      SetX87Control(host.control);
+      // What the dialog shows after each; the waits also give the timer
+      // time to fire.
+      DibImage painted, chosen;
+      std::string error;
+      DrawResult r =
+          Draw(call.param, {DialogStep::Run([&](HWND d) {
+                              InvalidateRect(GetDlgItem(d, IDC_SKETCH_AREA),
+                                             nullptr, TRUE);
+                              WaitUntilPainted(d);
+                              Sleep(50);
+                              CaptureWindow(d, &painted, &error);
+                            }),
+                            DialogStep::Select(IDC_LOCATION, call.chosen),
+                            DialogStep::Run([&](HWND d) {
+                              SendMessageA(d, WM_NULL, 0, 0);
+                              CaptureWindow(d, &chosen, &error);
+                            })});
+      const uint16_t after = X87Control();
+      SetX87Control(saved);
+      KillTimer(nullptr, timer);
+      EXPECT_EQ(host.control, after)
+          << std::hex << "control word after the call";
+      EXPECT_EQ(host.control, gControlInLoop)
+          << std::hex << "control word of the host's own code in the loop";
+      ASSERT_GT(painted.width, 100) << error;
+      ASSERT_GT(chosen.width, 100) << error;
+      std::vector<uint8_t> shown = painted.rgb, dib;
+      shown.insert(shown.end(), chosen.rgb.begin(), chosen.rgb.end());
+      ASSERT_TRUE(ReadClipboardDib(&dib, &error)) << error;
+      if (host.control == kX87Windows) {
+        reference = r.call.result;
+        referenceShown = shown;
+        referenceDib = dib;
+        continue;
+      }
+      EXPECT_EQ(reference, r.call.result);
+      EXPECT_TRUE(referenceShown == shown)
+          << "the dialog on the screen differs from the one at 53 bits";
+      EXPECT_TRUE(referenceDib == dib)
+          << "the picture differs from the one made at 53 bits";
+    }
+  }
 }
 
 } // namespace
