@@ -56,8 +56,12 @@ static HWND DialogOwner() {
                       reinterpret_cast<LPARAM>(&found));
   if (found == nullptr)
     return nullptr;
-  HWND owner = GetAncestor(found, GA_ROOTOWNER);
-  if (owner == nullptr || IsIconic(owner))
+  // The root owner, walked as GetAncestor(GA_ROOTOWNER) walks it; that
+  // function is not in Windows 95 or NT 4.0, on which the host runs.
+  HWND owner = found;
+  for (HWND up = GetParent(owner); up != nullptr; up = GetParent(owner))
+    owner = up;
+  if (IsIconic(owner))
     return nullptr;
   return owner;
 }

@@ -46,7 +46,8 @@ tally() { # column
 }
 # Every import has its oldest Windows looked up (tests/plugin-imports.txt).
 listed=$(dirname "$0")/plugin-imports.txt
-got=$(awk '/DLL Name:/{dll=tolower($3); next}
+# The import tables end where objdump's next heading begins at column 0.
+got=$(awk '/DLL Name:/{dll=tolower($3); next} /^[A-Za-z]/{dll=""}
   dll!="" && NF>=3 && $1 ~ /^[0-9a-f]+$/ && $3 !~ /^0+$/ {print dll, $3}' <<<"$dump" | sort -u)
 known=$(grep -v '^#' "$listed" | awk 'NF{print $1, $2}' | sort -u)
 missing=$(comm -23 <(echo "$got") <(echo "$known"))
@@ -57,6 +58,16 @@ if [ -n "$missing" ]; then
 else
   echo "ok: $(wc -l <<<"$got") imports, each listed; oldest Windows in" \
     "today's documentation:$(tally 3); in the MSDN Library of their time:$(tally 4)"
+fi
+# The host runs on Windows 95/98 and NT 4.0: an import that came later
+# would keep the plug-in from loading there.
+late=$(awk 'NR==FNR { if ($0 !~ /^#/ && NF) v[$1 " " $2] = $4; next }
+  ($1 " " $2) in v && v[$1 " " $2] !~ /^(95|98)\/NT(3\.1|3\.5|4\.0|4)$/ {
+    print "  " $1, $2, "needs", v[$1 " " $2] }' "$listed" <(echo "$got"))
+if [ -n "$late" ]; then
+  echo "FAIL: imports newer than Windows 95/98 and NT 4.0:"
+  echo "$late"
+  fail=1
 fi
 stale=$(comm -13 <(echo "$got") <(echo "$known"))
 [ -z "$stale" ] || echo "note: listed but no longer imported: $(tr '\n' ' ' <<<"$stale")"
