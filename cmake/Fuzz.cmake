@@ -83,16 +83,7 @@ orbt_fuzzer(dib 4096 export/dib_header.cpp)
 # The visit-history reader whole: character sets, separators, quoting, line
 # ends, dates and rows (the first byte can repeat an input past the limit
 # of a record).
-orbt_fuzzer(history 4096
-            orbitrace-render/history/visit_spool.cpp
-            orbitrace-render/history/csv_records.cpp
-            orbitrace-render/history/text_decoder.cpp
-            orbitrace-render/history/read_settings.cpp
-            orbitrace-render/history/visit_row.cpp
-            orbitrace-render/history/visit_date.cpp
-            orbitrace-render/history/report_text.cpp
-            orbitrace-render/sketch_values.cpp
-            sketch/value_lists.cpp
+orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES} sketch/value_lists.cpp
             -lcsv)
 
 # The unit tests with the project's compiler and the sanitizers, the pure

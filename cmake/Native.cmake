@@ -103,6 +103,17 @@ add_test(NAME native.includes
 # Fuzzing and sanitized unit tests, and the native renderer: parts a machine
 # without clang's fuzzing runtime or without cairo can leave out and still
 # build and test the plug-in.
+# The visit-history reader, from the file's bytes to checked rows: built
+# into the renderer and, instrumented, into its fuzzer.
+set(ORBT_HISTORY_READER_SOURCES
+    orbitrace-render/sketch_values.cpp
+    orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/read_settings.cpp
+    orbitrace-render/history/text_decoder.cpp
+    orbitrace-render/history/visit_row.cpp
+    orbitrace-render/history/csv_records.cpp
+    orbitrace-render/history/visit_spool.cpp
+    orbitrace-render/history/report_text.cpp)
 option(ORBT_FUZZING "fuzzers and sanitized unit tests (clang, libclang-rt)" ON)
 option(ORBT_RENDERER "orbitrace-render and its tests (cairo)" ON)
 if(ORBT_FUZZING)

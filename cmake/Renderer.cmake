@@ -11,17 +11,10 @@ find_library(CSV_LIBRARY csv REQUIRED)
 
 # The visit history's computations: no cairo, unit-tested on their own.
 add_library(orbt_history_pure STATIC
-    orbitrace-render/sketch_values.cpp
-    orbitrace-render/history/visit_date.cpp
-    orbitrace-render/history/read_settings.cpp
-    orbitrace-render/history/text_decoder.cpp
-    orbitrace-render/history/visit_row.cpp
+    ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/flag_rules.cpp
-    orbitrace-render/history/csv_records.cpp
-    orbitrace-render/history/visit_spool.cpp
-    orbitrace-render/history/svg_inline.cpp
-    orbitrace-render/history/report_text.cpp)
+    orbitrace-render/history/svg_inline.cpp)
 target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})
 target_link_libraries(orbt_history_pure PUBLIC orbt_pure ${CSV_LIBRARY})
 
