@@ -1,21 +1,36 @@
 #!/usr/bin/env bash
-# Installs what building and testing Orbitrace needs on Debian 12. Needs
-# root only when something is missing; when every package is present it only
-# checks and returns.
+# Installs what building and testing Orbitrace needs on Debian 12, or with
+# --build only what building it needs. Needs root only when something is
+# missing; when every package is present it only checks and returns. What
+# each package is for: docs/development.md.
+#   setup-debian.sh [--build]
 set -euo pipefail
 
-packages=(
-  cmake make g++ googletest
+# Building the plug-in, the stand-in host and orbitrace-render.
+build_packages=(
+  cmake make g++ pkg-config
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+  libstb-dev libfast-float-dev
+  libcairo2-dev libpng-dev fonts-dejavu-core libcsv-dev
+)
+# Building and running the tests besides.
+test_packages=(
+  googletest libgtest-dev
   wine wine32:i386 xvfb xauth x11-apps
-  libstb-dev libfast-float-dev libgtest-dev
   clang libclang-rt-14-dev
-  libcairo2-dev libpng-dev fonts-dejavu-core
-  libcsv-dev chromium poppler-utils
+  chromium poppler-utils
 )
 
+case "${1:-}" in
+--build) packages=("${build_packages[@]}") ;;
+"") packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+*) echo "usage: $0 [--build]" >&2; exit 2 ;;
+esac
+
+# Wine's 32-bit part needs the i386 architecture.
 need_arch=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ " ${packages[*]} " == *":i386 "* ]] &&
+  ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_arch=1
 fi
 
