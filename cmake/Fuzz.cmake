@@ -36,6 +36,11 @@ if(NOT _probe_result EQUAL 0)
     "fuzzers out):\n${_probe_error}")
 endif()
 
+# Headers are not tracked one by one: any header of the tree may change.
+file(GLOB_RECURSE ORBT_FUZZ_HEADERS CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/sketch/*.h ${CMAKE_SOURCE_DIR}/render/*.h
+     ${CMAKE_SOURCE_DIR}/export/*.h ${CMAKE_SOURCE_DIR}/orbitrace-render/*.h)
+
 # name: the target is fuzz_<name>, its entry point tests/fuzz/<name>_fuzz.cpp
 # and its seeds tests/fuzz/corpus/<name>; max_len: the longest input worth
 # trying; ARGN: the pure sources it tests, and -l<library> for a library it
@@ -52,15 +57,11 @@ function(orbt_fuzzer name max_len)
       list(APPEND sources ${CMAKE_SOURCE_DIR}/${src})
     endif()
   endforeach()
-  # Headers are not tracked one by one: any header of the tree may change.
-  file(GLOB_RECURSE headers CONFIGURE_DEPENDS
-       ${CMAKE_SOURCE_DIR}/sketch/*.h ${CMAKE_SOURCE_DIR}/render/*.h
-       ${CMAKE_SOURCE_DIR}/export/*.h ${CMAKE_SOURCE_DIR}/orbitrace-render/*.h)
   add_custom_command(
     OUTPUT ${exe}
     COMMAND ${ORBT_CLANGXX} ${ORBT_FUZZ_FLAGS} -I${CMAKE_SOURCE_DIR}
             ${sources} ${libraries} -o ${exe}
-    DEPENDS ${sources} ${headers}
+    DEPENDS ${sources} ${ORBT_FUZZ_HEADERS}
     COMMENT "Building fuzzer ${name}"
     VERBATIM)
   add_custom_target(fuzz_${name} ALL DEPENDS ${exe})
@@ -82,9 +83,11 @@ orbt_fuzzer(layout 512 render/number_text.cpp render/cup_layout.cpp
 orbt_fuzzer(dib 4096 export/dib_header.cpp)
 # The visit-history reader whole: character sets, separators, quoting, line
 # ends, dates and rows (the first byte can repeat an input past the limit
-# of a record).
-orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES} sketch/value_lists.cpp
-            -lcsv)
+# of a record). Its sources are listed with the renderer's.
+if(ORBT_RENDERER)
+  orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES}
+              sketch/value_lists.cpp -lcsv)
+endif()
 
 # The unit tests with the project's compiler and the sanitizers, the pure
 # sources compiled into the test program so they are instrumented too.

@@ -1,9 +1,4 @@
 include(ExternalProject)
-find_package(GTest REQUIRED)
-
-add_executable(unit_tests ${ORBT_UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE orbt_pure GTest::gtest GTest::gtest_main)
-add_test(NAME native.unit COMMAND unit_tests)
 
 # The step-button and tool-strip bitmaps are generated, not drawn by hand.
 add_executable(make_bitmaps resources/make_bitmaps.cpp)
@@ -25,103 +20,93 @@ ExternalProject_Add(win32
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
     -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
     -DORBT_BITMAP_DIR=${ORBT_BITMAP_DIR}
+    -DBUILD_TESTING=${BUILD_TESTING}
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
   DEPENDS bitmaps)
 
-# Win32 programs run under Wine, each environment on one Xvfb and one
-# persistent wineserver with a prefix of its own under the build folder,
-# started once for the whole run. "wine" is the display we build on (24
-# bits, 96 dpi); the others are displays clinics have: 16 and 8 bits (a
-# palette), and 125 % and 150 % scaling (120 and 144 dpi).
-set(ORBT_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
-set(ORBT_WIN32_ENV
-    "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=Z:${ORBT_WIN32_DIR}/fmhost.exe")
+if(BUILD_TESTING)
+  find_package(GTest REQUIRED)
+  add_executable(unit_tests ${ORBT_UNIT_TEST_SOURCES})
+  target_link_libraries(unit_tests PRIVATE orbt_pure GTest::gtest
+                        GTest::gtest_main)
+  add_test(NAME native.unit COMMAND unit_tests)
 
-# Tests in one environment share its display, so they take turns; tests in
-# different environments may run side by side.
-function(orbt_wine_env env depth dpi)
-  set(state ${CMAKE_BINARY_DIR}/${env})
-  # A 24-bit X display has 32 bits per pixel.
-  set(bits ${depth})
-  if(depth EQUAL 24)
-    set(bits 32)
-  endif()
-  set(ORBT_ENV_${env} "${bits};${dpi}" PARENT_SCOPE)
-  add_test(NAME ${env}.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
-           start ${state} ${depth} ${dpi})
-  set_tests_properties(${env}.start PROPERTIES FIXTURES_SETUP ${env}
-                       RESOURCE_LOCK ${env})
-  add_test(NAME ${env}.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
-           stop ${state})
-  set_tests_properties(${env}.stop PROPERTIES FIXTURES_CLEANUP ${env}
-                       RESOURCE_LOCK ${env})
-endfunction()
+  # Win32 programs run under Wine, each environment on one Xvfb and one
+  # persistent wineserver with a prefix of its own under the build folder,
+  # started once for the whole run. "wine" is the display we build on (24
+  # bits, 96 dpi); the others are displays clinics have: 16 and 8 bits (a
+  # palette), and 125 % and 150 % scaling (120 and 144 dpi).
+  set(ORBT_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+  set(ORBT_WIN32_ENV
+      "ORBT_PLUGIN=Z:${ORBT_WIN32_DIR}/Orbitrace.fmx;ORBT_HOST=Z:${ORBT_WIN32_DIR}/fmhost.exe")
 
-# A test in an environment: `env`.`name`, running COMMAND... there.
-function(orbt_wine_add env name)
-  list(GET ORBT_ENV_${env} 0 bits)
-  list(GET ORBT_ENV_${env} 1 dpi)
-  add_test(NAME ${env}.${name} COMMAND ${ARGN})
-  set_tests_properties(${env}.${name} PROPERTIES
-    FIXTURES_REQUIRED ${env}
-    RESOURCE_LOCK ${env}
-    ENVIRONMENT "${ORBT_WIN32_ENV};ORBT_EXPECT_BITS=${bits};ORBT_EXPECT_DPI=${dpi}")
-endfunction()
+  # Tests in one environment share its display, so they take turns; tests in
+  # different environments may run side by side.
+  function(orbt_wine_env env depth dpi)
+    set(state ${CMAKE_BINARY_DIR}/${env})
+    # A 24-bit X display has 32 bits per pixel.
+    set(bits ${depth})
+    if(depth EQUAL 24)
+      set(bits 32)
+    endif()
+    set(ORBT_ENV_${env} "${bits};${dpi}" PARENT_SCOPE)
+    add_test(NAME ${env}.start COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+             start ${state} ${depth} ${dpi})
+    set_tests_properties(${env}.start PROPERTIES FIXTURES_SETUP ${env}
+                         RESOURCE_LOCK ${env})
+    add_test(NAME ${env}.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/wine-env.sh
+             stop ${state})
+    set_tests_properties(${env}.stop PROPERTIES FIXTURES_CLEANUP ${env}
+                         RESOURCE_LOCK ${env})
+  endfunction()
 
-# A Win32 test program in each of its environments (the table is
-# tests/wine/suites.cmake; the cross build makes the programs).
-function(orbt_win32_suite name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" "" "SOURCES;LINK;ENVS")
-  foreach(env ${arg_ENVS})
-    orbt_wine_add(${env} ${name} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
-                  ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe)
-  endforeach()
-endfunction()
+  # A test in an environment: `env`.`name`, running COMMAND... there.
+  function(orbt_wine_add env name)
+    list(GET ORBT_ENV_${env} 0 bits)
+    list(GET ORBT_ENV_${env} 1 dpi)
+    add_test(NAME ${env}.${name} COMMAND ${ARGN})
+    set_tests_properties(${env}.${name} PROPERTIES
+      FIXTURES_REQUIRED ${env}
+      RESOURCE_LOCK ${env}
+      ENVIRONMENT "${ORBT_WIN32_ENV};ORBT_EXPECT_BITS=${bits};ORBT_EXPECT_DPI=${dpi}")
+  endfunction()
 
-orbt_wine_env(wine 24 96)
-orbt_wine_env(wine16 16 96)
-orbt_wine_env(wine8 8 96)
-orbt_wine_env(wine120 24 120)
-orbt_wine_env(wine144 24 144)
-include(tests/wine/suites.cmake)
+  orbt_wine_env(wine 24 96)
+  orbt_wine_env(wine16 16 96)
+  orbt_wine_env(wine8 8 96)
+  orbt_wine_env(wine120 24 120)
+  orbt_wine_env(wine144 24 144)
+  include(tests/wine/suites.cmake)
 
-orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
-              ${ORBT_WINE_STATE} ${ORBT_WIN32_DIR})
+  orbt_wine_add(wine fmhost_cli ${CMAKE_SOURCE_DIR}/tests/wine/fmhost-cli.sh
+                ${ORBT_WINE_STATE} ${ORBT_WIN32_DIR})
 
-add_test(NAME win32.imports
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
-add_test(NAME win32.instructions
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-instructions.sh
-          ${ORBT_WIN32_DIR}/Orbitrace.fmx)
+  add_test(NAME win32.imports
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll.sh ${ORBT_WIN32_DIR}/Orbitrace.fmx)
+  add_test(NAME win32.instructions
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-instructions.sh
+            ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
-# The project's files (the plug-in, the stand-in host, orbitrace-render)
-# include one another without a circle.
-add_test(NAME native.includes
-  COMMAND ${CMAKE_SOURCE_DIR}/tests/check-includes.sh ${CMAKE_SOURCE_DIR})
-
-# Fuzzing and sanitized unit tests, and the native renderer: parts a machine
-# without clang's fuzzing runtime or without cairo can leave out and still
-# build and test the plug-in.
-# The visit-history reader, from the file's bytes to checked rows: built
-# into the renderer and, instrumented, into its fuzzer.
-set(ORBT_HISTORY_READER_SOURCES
-    orbitrace-render/sketch_values.cpp
-    orbitrace-render/history/visit_date.cpp
-    orbitrace-render/history/read_settings.cpp
-    orbitrace-render/history/text_decoder.cpp
-    orbitrace-render/history/visit_row.cpp
-    orbitrace-render/history/csv_records.cpp
-    orbitrace-render/history/visit_spool.cpp
-    orbitrace-render/history/report_text.cpp)
-option(ORBT_FUZZING "fuzzers and sanitized unit tests (clang, libclang-rt)" ON)
-option(ORBT_RENDERER "orbitrace-render and its tests (cairo)" ON)
-if(ORBT_FUZZING)
-  include(cmake/Fuzz.cmake)
+  # The project's files (the plug-in, the stand-in host, orbitrace-render)
+  # include and call one another without a circle; the calls are read from
+  # the objects of both builds.
+  add_test(NAME native.layering
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-includes.sh ${CMAKE_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR})
 endif()
+
+# The native renderer, and the fuzzers with the sanitized unit tests: parts
+# a machine without cairo or without clang's fuzzing runtime can leave out
+# and still build and test the plug-in.
+option(ORBT_RENDERER "orbitrace-render and its tests (cairo)" ON)
+option(ORBT_FUZZING "fuzzers and sanitized unit tests (clang, libclang-rt)" ON)
 if(ORBT_RENDERER)
   include(cmake/Renderer.cmake)
   install(TARGETS orbitrace-render RUNTIME DESTINATION bin)
+endif()
+if(BUILD_TESTING AND ORBT_FUZZING)
+  include(cmake/Fuzz.cmake)
 endif()
 
 # The plug-in goes to the host's plug-in folder on the Windows machine;

@@ -9,6 +9,18 @@ find_package(ZLIB REQUIRED)
 find_path(CSV_INCLUDE_DIR csv.h REQUIRED)
 find_library(CSV_LIBRARY csv REQUIRED)
 
+# The visit-history reader, from the file's bytes to checked rows: built
+# into the renderer and, instrumented, into its fuzzer (cmake/Fuzz.cmake).
+set(ORBT_HISTORY_READER_SOURCES
+    orbitrace-render/sketch_values.cpp
+    orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/read_settings.cpp
+    orbitrace-render/history/text_decoder.cpp
+    orbitrace-render/history/visit_row.cpp
+    orbitrace-render/history/csv_records.cpp
+    orbitrace-render/history/visit_spool.cpp
+    orbitrace-render/history/report_text.cpp)
+
 # The visit history's computations: no cairo, unit-tested on their own.
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
@@ -50,6 +62,10 @@ target_link_libraries(orbt_render_cli PUBLIC orbt_render_jobs)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
 target_link_libraries(orbitrace-render PRIVATE orbt_render_cli)
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
 
 add_executable(renderer_tests
     tests/renderer/values_test.cpp

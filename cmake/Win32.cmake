@@ -1,9 +1,8 @@
 enable_language(RC)
 
 # The processors the host runs on, back to the Pentium II and III and the
-# Athlon: i686 with x87 arithmetic, no SSE of any kind (tests/check-dll.sh).
-# The plug-in pins the x87 precision to 53 bits while it computes
-# (host/x87_state.h), so that a double rounds as it does natively.
+# Athlon: i686 with x87 arithmetic, no SSE of any kind
+# (tests/check-instructions.sh; why and how: docs/development.md).
 set(ORBT_CPU_FLAGS -march=i686 -mtune=generic -mfpmath=387)
 add_compile_options(${ORBT_CPU_FLAGS})
 target_compile_options(orbt_pure PRIVATE ${ORBT_CPU_FLAGS})
@@ -48,14 +47,6 @@ target_link_libraries(Orbitrace PRIVATE orbt_pure gdi32 user32 kernel32)
 target_link_options(Orbitrace PRIVATE ${ORBT_STATIC_LINK}
     -Wl,--dynamicbase -Wl,--nxcompat)
 
-# GoogleTest from Debian's sources, built by the cross compiler.
-set(ORBT_GTEST_SRC /usr/src/googletest/googletest)
-add_library(gtest_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest-all.cc)
-target_include_directories(gtest_win32 SYSTEM PUBLIC ${ORBT_GTEST_SRC}/include
-                                           PRIVATE ${ORBT_GTEST_SRC})
-add_library(gtest_main_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest_main.cc)
-target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
-
 # The stand-in host's pieces, shared by the program and the Wine tests.
 add_library(hostkit STATIC
     stand-in-host/host_memory.cpp
@@ -73,31 +64,22 @@ set_source_files_properties(stand-in-host/clipboard_picture.cpp
 target_link_libraries(hostkit PUBLIC gdi32 user32 kernel32)
 
 add_executable(fmhost stand-in-host/fmhost.cpp)
-target_link_libraries(fmhost PRIVATE hostkit)
+target_link_libraries(fmhost PRIVATE hostkit orbt_pure)
 target_link_options(fmhost PRIVATE ${ORBT_STATIC_LINK})
-
-# One Win32 test program (the table is tests/wine/suites.cmake).
-function(orbt_win32_suite name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" "" "SOURCES;LINK;ENVS")
-  set(sources ${arg_SOURCES})
-  if(NOT sources)
-    set(sources tests/wine/${name}.cpp)
-  endif()
-  if(arg_PLUGIN)
-    list(APPEND sources tests/wine/sketch_harness.cpp tests/wine/pixels.cpp
-         $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
-    list(APPEND arg_LINK orbt_pure)
-  endif()
-  add_executable(${name} ${sources})
-  if(arg_OWN_MAIN)
-    target_link_libraries(${name} PRIVATE gtest_win32)
-  else()
-    target_link_libraries(${name} PRIVATE gtest_main_win32)
-  endif()
-  target_link_libraries(${name} PRIVATE hostkit ${arg_LINK})
-  target_link_options(${name} PRIVATE ${ORBT_STATIC_LINK})
-endfunction()
-include(tests/wine/suites.cmake)
 
 # The benchmark program.
 include(cmake/Bench.cmake)
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+# GoogleTest from Debian's sources, built by the cross compiler.
+set(ORBT_GTEST_SRC /usr/src/googletest/googletest)
+add_library(gtest_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest-all.cc)
+target_include_directories(gtest_win32 SYSTEM PUBLIC ${ORBT_GTEST_SRC}/include
+                                           PRIVATE ${ORBT_GTEST_SRC})
+add_library(gtest_main_win32 STATIC ${ORBT_GTEST_SRC}/src/gtest_main.cc)
+target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
+
+include(tests/wine/suites.cmake)

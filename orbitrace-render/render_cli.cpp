@@ -1,5 +1,6 @@
 #include "orbitrace-render/render_cli.h"
 
+#include "cli/edit_distance.h"
 #include "orbitrace-render/batch.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
@@ -12,6 +13,7 @@
 #include <getopt.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <fstream>
@@ -21,130 +23,7 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
-    "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
-    "       orbitrace-render [--size WxH] [--threads N] --bench N\n"
-    "\n"
-    "Draws the sketch picture that the plug-in puts on the clipboard, from\n"
-    "the four values its Draw call returns, e.g. \".30|.40|3|-.20\"\n"
-    "(horizontal ratio, vertical ratio, location, rim; each exactly an item\n"
-    "of its list). The format follows OUTPUT's extension: .png, .svg, .pdf.\n"
-    "\n"
-    "  --size WxH       the sketch area in pixels (default 289x263, the\n"
-    "                   dialog's at 96 dpi); the picture adds the capture\n"
-    "                   frame's margin in the dialog's proportions\n"
-    "  --antialias      smooth edges; by default every pixel is in a shape or\n"
-    "                   not, as in the plug-in's picture\n"
-    "  --batch FILE|-   one line of values per row, from FILE or standard\n"
-    "                   input; blank lines are skipped\n"
-    "  PATTERN          output name with one run of '#', replaced by the row\n"
-    "                   number padded to the run's length: sketch-####.png\n"
-    "  --quiet          no progress bar\n"
-    "  --threads N      rows drawn at the same time, 1 to 64 (default: one\n"
-    "                   per core); the output does not depend on it\n"
-    "  --bench N        write batches of N pictures with the PNG encoder of\n"
-    "                   old and the one of today, on 1 thread and on all,\n"
-    "                   against encoding the same pictures alone\n"
-    "  -h, --help       this text\n"
-    "\n"
-    "Exit status: 0 when every picture was written, 1 when a row or an\n"
-    "output failed, 2 for bad arguments.\n"
-    "\n"
-    "Visit history:\n"
-    "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
-    "                   [--high D] [--patient ID]... [reading options]\n"
-    "                   --history VISITS.csv|- REPORT.html|.pdf\n"
-    "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
-    "\n"
-    "  --history FILE|- REPORT\n"
-    "                   one report of every patient in an export of stored\n"
-    "                   values: delimited text whose header names the\n"
-    "                   columns patient, eye (R/L/OD/OS/RE/LE), date\n"
-    "                   (YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
-    "                   values; other columns are left. REPORT is a web page\n"
-    "                   (.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
-    "                   told with their line and left out (exit status 1)\n"
-    "  --patient ID     report only this patient (repeatable); an ID that\n"
-    "                   is not in the file gives no report (exit status 2)\n"
-    "Reading options (each found from the file when not given):\n"
-    "  --columns LIST   the columns of a file without a header row, in\n"
-    "                   order, e.g. patient,eye,date,values,note; other\n"
-    "                   names are columns left out\n"
-    "  --column ROLE=NAME\n"
-    "                   the header's name for patient, eye, date or values,\n"
-    "                   e.g. --column patient=PatientID (repeatable)\n"
-    "  --separator comma|semicolon|tab\n"
-    "  --encoding utf-8|utf-16le|utf-16be|windows-1252\n"
-    "  --date-order dmy|mdy\n"
-    "                   day or month first in dates with slashes\n"
-    "  --rise D         flag an eye whose vertical ratio rose by D or more\n"
-    "                   since its first visit (default .20)\n"
-    "  --difference D   flag a date on which the two eyes' vertical ratios\n"
-    "                   differ by D or more (default .20)\n"
-    "  --high D         flag a vertical ratio of D or more (default .70)\n"
-    "                   D is a ratio from .01 to 1, or off\n"
-    "  --bench-history FILE\n"
-    "                   time per sketch of the report, as HTML and PDF,\n"
-    "                   against --batch on the same values\n";
-
 const int kMinSide = 16, kMaxSide = 8000;
-
-// Every option of every command, in one list; each command names those it
-// takes. The options of how the export is read follow these, one for each
-// of kReadOptions.
-enum OptionId {
-  kHelp,
-  kSize,
-  kAntialias,
-  kQuiet,
-  kThreads,
-  kBatch,
-  kBench,
-  kHistory,
-  kBenchHistory,
-  kRise,
-  kDifference,
-  kHigh,
-  kFirstReadOption
-};
-
-struct OptionSpec {
-  const char *name;
-  const char *needs; // what its value must be; null for none
-};
-
-const OptionSpec kOptions[kFirstReadOption] = {
-    {"help", nullptr},
-    {"size", "WxH"},
-    {"antialias", nullptr},
-    {"quiet", nullptr},
-    {"threads", "a number from 1 to 64"},
-    {"batch", "a file or -"},
-    {"bench", "a count from 1 to 1000000"},
-    {"history", "a file or -"},
-    {"bench-history", "a file or -"},
-    {"rise", "a ratio or off"},
-    {"difference", "a ratio or off"},
-    {"high", "a ratio or off"},
-};
-
-// An unknown option, and the option that asks for a picture (none).
-const int kNoOption = -1;
-
-OptionSpec Spec(int id) {
-  if (id < kFirstReadOption)
-    return kOptions[id];
-  const ReadOption &o = kReadOptions[id - kFirstReadOption];
-  return {o.name + 2, o.value}; // without the "--"
-}
-
-// getopt_long's value for an option: past every character, so that a
-// short option's character means that short option.
-const int kLongBase = 256;
-
-// Room for every option, the reading options included.
-constexpr uint64_t Bit(int id) { return uint64_t(1) << id; }
 
 // What a command was asked: its options' values and its operands, and
 // where it reads and writes.
@@ -166,6 +45,210 @@ struct Invocation {
   std::string input; // the file of --batch, --history or --bench-history
   bool quiet = false;
 };
+
+// The commands: each is asked for by an option, a picture when none is.
+enum CommandBit : unsigned {
+  kDraw = 1,
+  kBatchRun = 2,
+  kBenchRun = 4,
+  kHistoryRun = 8,
+  kBenchHistoryRun = 16,
+  kPictures = kDraw | kBatchRun | kBenchRun,
+  kHistories = kHistoryRun | kBenchHistoryRun,
+  kEvery = kPictures | kHistories
+};
+
+bool Count(const std::string &v, long lowest, long highest, long *n) {
+  char *end = nullptr;
+  *n = strtol(v.c_str(), &end, 10);
+  return !v.empty() && *end == '\0' && *n >= lowest && *n <= highest;
+}
+
+// Every option of every command, each written here once: the getopt_long
+// table and the usage text are made from it.
+struct OptionSpec {
+  const char *name;   // without the "--"
+  const char *value;  // as the usage writes it; null when it takes none
+  const char *needs;  // what its value must be, for the "needs" message
+  unsigned takenBy;   // the commands that take it
+  unsigned asks;      // the command it asks for; 0 for none
+  const char *before; // usage text before its line: a heading, a synopsis
+  const char *help;   // its usage lines
+  // Takes its value into `inv`; false with the reason (or none) when bad.
+  bool (*take)(const std::string &value, Invocation &inv, std::string *error);
+};
+
+const OptionSpec kOptions[] = {
+    {"size", "WxH", "WxH", kEvery, 0,
+     "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
+     "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
+     "       orbitrace-render [--size WxH] [--threads N] --bench N\n"
+     "\n"
+     "Draws the sketch picture that the plug-in puts on the clipboard, from\n"
+     "the four values its Draw call returns, e.g. \".30|.40|3|-.20\"\n"
+     "(horizontal ratio, vertical ratio, location, rim; each exactly an item\n"
+     "of its list). The format follows OUTPUT's extension: .png, .svg, .pdf.\n"
+     "\n",
+     "the sketch area in pixels (default 289x263, the\n"
+     "dialog's at 96 dpi); the picture adds the capture\n"
+     "frame's margin in the dialog's proportions",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight,
+                        error);
+     }},
+    {"antialias", nullptr, nullptr, kPictures, 0, "",
+     "smooth edges; by default every pixel is in a shape or\n"
+     "not, as in the plug-in's picture",
+     [](const std::string &, Invocation &inv, std::string *) {
+       return inv.render.antialias = true;
+     }},
+    {"batch", "FILE|-", "a file or -", kDraw | kBatchRun, kBatchRun, "",
+     "one line of values per row, from FILE or standard\n"
+     "input; blank lines are skipped. PATTERN: output\n"
+     "name with one run of '#', replaced by the row\n"
+     "number padded to the run's length: sketch-####.png",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+    {"quiet", nullptr, nullptr, kEvery, 0, "", "no progress bar",
+     [](const std::string &, Invocation &inv, std::string *) {
+       return inv.quiet = true;
+     }},
+    {"threads", "N", "a number from 1 to 64", kPictures, 0, "",
+     "rows drawn at the same time, 1 to 64 (default: one\n"
+     "per core); the output does not depend on it",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       long n;
+       const bool ok = Count(v, 1, 64, &n);
+       inv.batch.threads = static_cast<int>(n);
+       return ok;
+     }},
+    {"bench", "N", "a count from 1 to 1000000", kPictures, kBenchRun, "",
+     "write batches of N pictures with the PNG encoder of\n"
+     "old and the one of today, on 1 thread and on all,\n"
+     "against encoding the same pictures alone",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       return Count(v, 1, 1000000, &inv.benchCount);
+     }},
+    {"help", nullptr, nullptr, kEvery, 0, "", "this text (also -h)", nullptr},
+    {"history", "FILE|- REPORT", "a file or -", kHistories, kHistoryRun,
+     "\n"
+     "Exit status: 0 when every picture was written, 1 when a row or an\n"
+     "output failed, 2 for bad arguments.\n"
+     "\n"
+     "Visit history:\n"
+     "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
+     "                   [--high D] [--patient ID]... [reading options]\n"
+     "                   --history VISITS.csv|- REPORT.html|.pdf\n"
+     "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
+     "\n",
+     "one report of every patient in an export of stored\n"
+     "values: delimited text whose header names the\n"
+     "columns patient, eye (R/L/OD/OS/RE/LE), date\n"
+     "(YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
+     "values; other columns are left. REPORT is a web page\n"
+     "(.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
+     "told with their line and left out (exit status 1)",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+    {"patient", "ID", "a patient's ID", kHistories, 0, "",
+     "report only this patient (repeatable); an ID that\n"
+     "is not in the file gives no report (exit status 2)",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParsePatientOption(v, &inv.read, error);
+     }},
+    {"columns", "LIST", "a list of column names", kHistories, 0,
+     "Reading options (each found from the file when not given):\n",
+     "the columns of a file without a header row, in\n"
+     "order, e.g. patient,eye,date,values,note; other\n"
+     "names are columns left out",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseColumnsOption(v, &inv.read, error);
+     }},
+    {"column", "ROLE=NAME", "ROLE=NAME", kHistories, 0, "",
+     "the header's name for patient, eye, date or values,\n"
+     "e.g. --column patient=PatientID (repeatable)",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseColumnOption(v, &inv.read, error);
+     }},
+    {"separator", "comma|semicolon|tab", "comma, semicolon or tab", kHistories,
+     0, "", "",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseSeparatorOption(v, &inv.read, error);
+     }},
+    {"encoding", "utf-8|utf-16le|utf-16be|windows-1252",
+     "utf-8, utf-16le, utf-16be or windows-1252", kHistories, 0, "", "",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseEncodingOption(v, &inv.read, error);
+     }},
+    {"date-order", "dmy|mdy", "dmy or mdy", kHistories, 0, "",
+     "day or month first in dates with slashes",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseDateOrderOption(v, &inv.read, error);
+     }},
+    {"rise", "D", "a ratio or off", kHistories, 0, "",
+     "flag an eye whose vertical ratio rose by D or more\n"
+     "since its first visit (default .20)",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseThreshold(v, &inv.thresholds.rise, error);
+     }},
+    {"difference", "D", "a ratio or off", kHistories, 0, "",
+     "flag a date on which the two eyes' vertical ratios\n"
+     "differ by D or more (default .20)",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseThreshold(v, &inv.thresholds.difference, error);
+     }},
+    {"high", "D", "a ratio or off", kHistories, 0, "",
+     "flag a vertical ratio of D or more (default .70)\n"
+     "D is a ratio from .01 to 1, or off",
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return ParseThreshold(v, &inv.thresholds.high, error);
+     }},
+    {"bench-history", "FILE", "a file or -", kHistories, kBenchHistoryRun, "",
+     "time per sketch of the report, as HTML and PDF,\n"
+     "against --batch on the same values",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+};
+const int kOptionCount = sizeof kOptions / sizeof kOptions[0];
+
+// An unknown option.
+const int kNoOption = -1;
+
+int OptionNamed(const char *name) {
+  for (int id = 0; id < kOptionCount; ++id)
+    if (strcmp(kOptions[id].name, name) == 0)
+      return id;
+  return kNoOption;
+}
+
+std::string UsageText() {
+  const size_t kColumn = 19;
+  std::string text;
+  for (const OptionSpec &o : kOptions) {
+    text += o.before;
+    std::string line = std::string("  --") + o.name;
+    if (o.value)
+      line += std::string(" ") + o.value;
+    if (*o.help)
+      line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ')
+                                    : "\n" + std::string(kColumn, ' ');
+    for (const char *c = o.help; *c; ++c)
+      line +=
+          *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
+    text += line + "\n";
+  }
+  return text;
+}
+
+// getopt_long's value for an option: past every character, so that a
+// short option's character means that short option.
+const int kLongBase = 256;
 
 int Usage(std::ostream &err, const std::string &message) {
   err << "orbitrace-render: " << message << "\n"
@@ -279,17 +362,8 @@ int BenchHistoryCommand(Invocation &inv) {
              : kExitFailed;
 }
 
-const uint64_t kPictureOptions = Bit(kHelp) | Bit(kSize) | Bit(kAntialias) |
-                                 Bit(kQuiet) | Bit(kThreads) | Bit(kBatch) |
-                                 Bit(kBench);
-const uint64_t kReadOptionBits = ~uint64_t(0) << kFirstReadOption;
-const uint64_t kHistoryOptions =
-    Bit(kHelp) | Bit(kSize) | Bit(kQuiet) | Bit(kRise) | Bit(kDifference) |
-    Bit(kHigh) | Bit(kHistory) | Bit(kBenchHistory) | kReadOptionBits;
-
 struct Command {
-  int option; // the option that asks for it; kNoOption for a picture
-  uint64_t takes;
+  unsigned bit;
   size_t operands;
   const char *operandsWrong; // when there are not that many operands
   // For an option of another command; null: it is unknown here.
@@ -303,27 +377,35 @@ struct Command {
 
 // The first command whose option is given is run; a picture when none is.
 const Command kCommands[] = {
-    {kHistory, kHistoryOptions, 1, "--history needs exactly one REPORT",
-     nullptr, "one --history or --bench-history", " for a visit history",
+    {kHistoryRun, 1, "--history needs exactly one REPORT", nullptr,
+     "one --history or --bench-history", " for a visit history",
      HistoryCommand},
-    {kBenchHistory, kHistoryOptions, 0, "--bench-history takes no REPORT",
-     nullptr, "one --history or --bench-history", " for a visit history",
+    {kBenchHistoryRun, 0, "--bench-history takes no REPORT", nullptr,
+     "one --history or --bench-history", " for a visit history",
      BenchHistoryCommand},
-    {kBench, kPictureOptions & ~Bit(kBatch), 0,
-     "--bench takes no values, output or batch",
+    {kBenchRun, 0, "--bench takes no values, output or batch",
      "--bench takes no values, output or batch", nullptr, "", BenchCommand},
-    {kBatch, kPictureOptions, 1, "--batch needs exactly one output PATTERN",
-     nullptr, nullptr, "", BatchCommand},
-    {kNoOption, kPictureOptions, 2,
-     "expected VALUES and OUTPUT (or --batch, --bench)", nullptr, nullptr, "",
-     DrawCommand},
+    {kBatchRun, 1, "--batch needs exactly one output PATTERN", nullptr, nullptr,
+     "", BatchCommand},
+    {kDraw, 2, "expected VALUES and OUTPUT (or --batch, --bench)", nullptr,
+     nullptr, "", DrawCommand},
 };
 
-bool AsksForCommand(int id) {
-  for (const Command &c : kCommands)
-    if (c.option == id)
-      return true;
-  return false;
+bool AsksForCommand(int id) { return kOptions[id].asks != 0; }
+
+// "unknown option" for an option none of the commands knows, with the
+// nearest known one.
+std::string Unknown(const std::string &text) {
+  const std::string typed = text.substr(0, text.find('='));
+  std::string message = "unknown option '" + typed + "'";
+  if (typed.compare(0, 2, "--") == 0) {
+    std::vector<const char *> names;
+    for (const OptionSpec &o : kOptions)
+      names.push_back(o.name);
+    if (const char *near = ClosestName(typed.c_str() + 2, names))
+      message += ", did you mean '--" + std::string(near) + "'?";
+  }
+  return message;
 }
 
 // One option as given: its id, or kNoOption when unknown (then `text` says
@@ -333,55 +415,6 @@ struct Given {
   std::string text;
   const char *value; // null when its value is missing
 };
-
-// Sets the option's value in `inv`; false with the reason when it is bad.
-bool Take(const Given &g, Invocation &inv, std::string *error) {
-  const std::string v = g.value ? g.value : "";
-  if (g.id >= kFirstReadOption) {
-    const ReadOption &o = kReadOptions[g.id - kFirstReadOption];
-    if (o.parse(v, &inv.read, error))
-      return true;
-    *error = o.name + (": " + *error);
-    return false;
-  }
-  char *end = nullptr;
-  switch (g.id) {
-  case kSize:
-    return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight, error);
-  case kAntialias:
-    inv.render.antialias = true;
-    return true;
-  case kQuiet:
-    inv.quiet = true;
-    return true;
-  case kThreads: {
-    const long n = strtol(v.c_str(), &end, 10);
-    inv.batch.threads = static_cast<int>(n);
-    return !v.empty() && *end == '\0' && n >= 1 && n <= 64;
-  }
-  case kBench:
-    inv.benchCount = strtol(v.c_str(), &end, 10);
-    return !v.empty() && *end == '\0' && inv.benchCount >= 1 &&
-           inv.benchCount <= 1000000;
-  case kBatch:
-  case kHistory:
-  case kBenchHistory:
-    inv.input = v;
-    return true;
-  case kRise:
-  case kDifference:
-  case kHigh: {
-    int *threshold = g.id == kRise         ? &inv.thresholds.rise
-                     : g.id == kDifference ? &inv.thresholds.difference
-                                           : &inv.thresholds.high;
-    if (ParseThreshold(v, threshold, error))
-      return true;
-    *error = "--" + std::string(Spec(g.id).name) + ": " + *error;
-    return false;
-  }
-  }
-  return true;
-}
 
 } // namespace
 
@@ -411,11 +444,10 @@ bool ParseSize(const std::string &text, int *width, int *height,
 int RenderMain(int argc, const char *const *argv, std::istream &in,
                std::ostream &out, std::ostream &err, bool smartTerminal,
                const std::function<double()> &now) {
-  const int optionCount = kFirstReadOption + kReadOptionCount;
   std::vector<option> longOptions;
-  for (int id = 0; id < optionCount; ++id)
-    longOptions.push_back({Spec(id).name,
-                           Spec(id).needs ? required_argument : no_argument,
+  for (int id = 0; id < kOptionCount; ++id)
+    longOptions.push_back({kOptions[id].name,
+                           kOptions[id].value ? required_argument : no_argument,
                            nullptr, kLongBase + id});
   longOptions.push_back({nullptr, 0, nullptr, 0});
 
@@ -436,7 +468,7 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
     if (c == 1)
       operands.push_back(optarg);
     else if (c == 'h')
-      given.push_back({kHelp, "-h", nullptr});
+      given.push_back({OptionNamed("help"), "-h", nullptr});
     else if (c >= kLongBase)
       given.push_back({c - kLongBase, "", optarg});
     else if (c == ':')
@@ -450,24 +482,27 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
     operands.push_back(argv[i]);
 
   const Command *command = &kCommands[0];
-  while (command->option != kNoOption &&
-         std::none_of(given.begin(), given.end(),
-                      [&](const Given &g) { return g.id == command->option; }))
+  while (command->bit != kDraw &&
+         std::none_of(given.begin(), given.end(), [&](const Given &g) {
+           return g.id != kNoOption && kOptions[g.id].asks == command->bit;
+         }))
     ++command;
 
   Invocation inv(in, out, err, smartTerminal, now, operands);
   inv.batch.threads = DefaultThreads();
   bool asked = false;
   for (const Given &g : given) {
-    if (g.id == kNoOption || !(command->takes & Bit(g.id))) {
-      if (g.id != kNoOption && command->otherCommand && AsksForCommand(g.id))
+    if (g.id == kNoOption)
+      return Usage(err, Unknown(g.text));
+    const OptionSpec &spec = kOptions[g.id];
+    if (!(spec.takenBy & command->bit)) {
+      if (command->otherCommand && AsksForCommand(g.id))
         return Usage(err, command->otherCommand);
-      const std::string text =
-          g.id == kNoOption ? g.text : "--" + std::string(Spec(g.id).name);
-      return Usage(err, "unknown option " + text + command->unknownWhere);
+      return Usage(err, "unknown option --" + std::string(spec.name) +
+                            command->unknownWhere);
     }
-    if (g.id == kHelp) {
-      out << kUsage;
+    if (!spec.take) {
+      out << UsageText();
       return kExitOk;
     }
     if (AsksForCommand(g.id)) {
@@ -475,14 +510,13 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
         return Usage(err, command->twice);
       asked = true;
     }
-    const OptionSpec spec = Spec(g.id);
-    const std::string needs = "--" + std::string(spec.name) + " needs " +
-                              (spec.needs ? spec.needs : "");
-    if (spec.needs && !g.value)
+    const std::string name = "--" + std::string(spec.name);
+    const std::string needs = name + " needs " + (spec.needs ? spec.needs : "");
+    if (spec.value && !g.value)
       return Usage(err, needs);
     std::string error;
-    if (!Take(g, inv, &error))
-      return Usage(err, error.empty() ? needs : error);
+    if (!spec.take(g.value ? g.value : "", inv, &error))
+      return Usage(err, error.empty() ? needs : name + ": " + error);
   }
   if (inv.operands.size() != command->operands)
     return Usage(err, command->operandsWrong);

@@ -4,7 +4,7 @@
 // alone writes to the streams and chooses the exit status.
 #pragma once
 
-#include "orbitrace-render/exit_status.h"
+#include "cli/exit_status.h"
 #include "orbitrace-render/seconds.h"
 
 #include <functional>

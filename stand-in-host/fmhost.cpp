@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/edit_distance.h"
+#include "cli/exit_status.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/dialog_script.h"
 #include "stand-in-host/host_memory.h"
@@ -27,35 +29,6 @@ void Print(const std::string &line) {
   fputc('\n', stdout);
   fflush(stdout);
 }
-
-const char kUsage[] =
-    "usage: fmhost PLUGIN [options]\n"
-    "\n"
-    "  --list               print the plug-in's name, description, options\n"
-    "                       and function names\n"
-    "  --init [VERSION]     send the initialisation call (default version 11)\n"
-    "                       and print the answer\n"
-    "  --call NAME|ID [PARAM]\n"
-    "                       call an external function with a parameter text\n"
-    "  --param-file FILE    take the parameter's bytes from FILE instead\n"
-    "  --fail-resize N      make the Nth handle resize of the call fail\n"
-    "  --fail-lock N        make the Nth handle lock of the call fail\n"
-    "  --instance self      pass fmhost's own module as the instance\n"
-    "  --click ID | --select ID=TEXT | --reset | --ok | --char C | --wait MS\n"
-    "  --screenshot FILE.png   the open dialog as the screen shows it\n"
-    "  --measure ID         print control ID's client size and the text\n"
-    "                       metrics of a DC of the dialog\n"
-    "                       steps applied in order to the call's dialog;\n"
-    "                       OK is pressed after the last step\n"
-    "  --timeout SECONDS    give up on the dialog after this long (default "
-    "30);\n"
-    "                       OK is pressed and the run fails\n"
-    "  --interactive        leave the dialog to the user\n"
-    "  --formats            print the clipboard's formats after the call\n"
-    "  --picture FILE       save the clipboard's CF_DIB as FILE (.bmp or "
-    ".png)\n"
-    "\n"
-    "Exit status: 0 success, 1 a check failed, 2 bad arguments.\n";
 
 struct Options {
   std::string plugin;
@@ -89,136 +62,276 @@ bool ParseInt(const std::string &text, long lowest, long highest, long *out) {
   return true;
 }
 
-int BadArguments(const std::string &why) {
-  fprintf(stderr, "fmhost: %s\n\n%s", why.c_str(), kUsage);
-  return 2;
-}
-
-// Returns 0 when parsed, otherwise the exit status.
 bool EndsWithNoCase(const std::string &text, const char *tail) {
   const size_t n = strlen(tail);
   return text.size() >= n &&
          _stricmp(text.c_str() + text.size() - n, tail) == 0;
 }
 
+// The arguments after an option: its value, and for some a second, optional
+// one.
+struct Rest {
+  const std::vector<std::string> &args;
+  size_t at; // the option's own index
+  bool Next(std::string *value) {
+    if (at + 1 >= args.size())
+      return false;
+    *value = args[++at];
+    return true;
+  }
+  const std::string *Peek() const {
+    return at + 1 < args.size() ? &args[at + 1] : nullptr;
+  }
+};
+
+void MeasureStep(HWND dialog, int id) {
+  RECT rc = {};
+  if (!GetClientRect(GetDlgItem(dialog, id), &rc)) {
+    Print("measure " + std::to_string(id) + ": no such control");
+    return;
+  }
+  HDC hdc = GetDC(dialog);
+  TEXTMETRICA tm = {};
+  GetTextMetricsA(hdc, &tm);
+  ReleaseDC(dialog, hdc);
+  Print("measure " + std::to_string(id) + ": client " +
+        std::to_string(rc.right) + "x" + std::to_string(rc.bottom) + ", text " +
+        std::to_string(tm.tmHeight) + "x" + std::to_string(tm.tmAveCharWidth));
+}
+
+void ScreenshotStep(HWND dialog, const std::string &file) {
+  DibImage image;
+  std::string error;
+  if (CaptureWindow(dialog, &image, &error) && WritePng(file, image, &error))
+    Print("screenshot: " + file);
+  else
+    Print("screenshot: failed, " + error);
+}
+
+// One option: its name, its value as the usage writes it, what it does
+// (lines after the first indented), and how it takes its value from the
+// arguments after it: an empty string when taken, else what is wrong.
+struct OptionSpec {
+  const char *name;
+  const char *value;
+  const char *help;
+  std::string (*take)(Options *o, Rest *rest);
+};
+
+const OptionSpec kOptions[] = {
+    {"--list", "",
+     "print the plug-in's name, description, options\n"
+     "and function names",
+     [](Options *o, Rest *) { return o->list = true, std::string(); }},
+    {"--init", "[VERSION]",
+     "send the initialisation call (default version 11)\n"
+     "and print the answer",
+     [](Options *o, Rest *rest) {
+       long n = 0;
+       o->init = true;
+       if (rest->Peek() && ParseInt(*rest->Peek(), INT16_MIN, INT16_MAX, &n)) {
+         o->version = int16_t(n);
+         ++rest->at;
+       }
+       return std::string();
+     }},
+    {"--call", "NAME|ID [PARAM]",
+     "call an external function with a parameter text",
+     [](Options *o, Rest *rest) {
+       if (o->call)
+         return std::string("only one --call per run");
+       if (!rest->Next(&o->function))
+         return std::string("--call needs a function name or ID");
+       o->call = true;
+       if (rest->Peek() && rest->Peek()->compare(0, 2, "--") != 0)
+         o->paramGiven = rest->Next(&o->param);
+       return std::string();
+     }},
+    {"--param-file", "FILE", "take the parameter's bytes from FILE instead",
+     [](Options *o, Rest *rest) {
+       return rest->Next(&o->paramFile) ? std::string()
+                                        : "--param-file needs a file";
+     }},
+    {"--fail-resize", "N", "make the Nth handle resize of the call fail",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 1, 1000000, &n))
+         return std::string("--fail-resize needs a count of 1 or more");
+       return o->failResize = int(n), std::string();
+     }},
+    {"--fail-lock", "N", "make the Nth handle lock of the call fail",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 1, 1000000, &n))
+         return std::string("--fail-lock needs a count of 1 or more");
+       return o->failLock = int(n), std::string();
+     }},
+    {"--instance", "self", "pass fmhost's own module as the instance",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       if (!rest->Next(&v) || v != "self")
+         return std::string("--instance takes only: self");
+       return o->instanceSelf = true, std::string();
+     }},
+    {"--click", "ID", "dialog step: click control ID",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 0, 65535, &n))
+         return std::string("--click needs a control ID");
+       o->steps.push_back(DialogStep::Click(int(n)));
+       return std::string();
+     }},
+    {"--select", "ID=TEXT", "dialog step: select TEXT in combo box ID",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       const size_t eq = rest->Next(&v) ? v.find('=') : std::string::npos;
+       if (eq == std::string::npos || !ParseInt(v.substr(0, eq), 0, 65535, &n))
+         return std::string("--select needs ID=TEXT");
+       o->steps.push_back(DialogStep::Select(int(n), v.substr(eq + 1)));
+       return std::string();
+     }},
+    {"--reset", "", "dialog step: press Reset",
+     [](Options *o, Rest *) {
+       o->steps.push_back(DialogStep::Reset());
+       return std::string();
+     }},
+    {"--ok", "", "dialog step: press OK",
+     [](Options *o, Rest *) {
+       o->steps.push_back(DialogStep::Ok());
+       return std::string();
+     }},
+    {"--char", "C", "dialog step: type the character C",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       if (!rest->Next(&v) || v.size() != 1)
+         return std::string("--char needs one character");
+       o->steps.push_back(DialogStep::Char(v[0]));
+       return std::string();
+     }},
+    {"--wait", "MS", "dialog step: wait MS milliseconds",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 0, 3600000, &n))
+         return std::string("--wait needs milliseconds");
+       o->steps.push_back(DialogStep::Wait(int(n)));
+       return std::string();
+     }},
+    {"--screenshot", "FILE.png",
+     "dialog step: save the open dialog as the screen\nshows it",
+     [](Options *o, Rest *rest) {
+       std::string file;
+       if (!rest->Next(&file) || !EndsWithNoCase(file, ".png"))
+         return std::string("--screenshot needs a .png file name");
+       o->steps.push_back(DialogStep::Run(
+           [file](HWND dialog) { ScreenshotStep(dialog, file); }));
+       return std::string();
+     }},
+    {"--measure", "ID",
+     "dialog step: print control ID's client size and the\n"
+     "text metrics of a DC of the dialog",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 0, 65535, &n))
+         return std::string("--measure needs a control ID");
+       const int id = int(n);
+       o->steps.push_back(
+           DialogStep::Run([id](HWND dialog) { MeasureStep(dialog, id); }));
+       return std::string();
+     }},
+    {"--timeout", "SECONDS",
+     "give up on the dialog after this long (default 30);\n"
+     "OK is pressed and the run fails",
+     [](Options *o, Rest *rest) {
+       std::string v;
+       long n = 0;
+       if (!rest->Next(&v) || !ParseInt(v, 1, 86400, &n))
+         return std::string("--timeout needs seconds, 1 or more");
+       return o->timeoutSeconds = int(n), std::string();
+     }},
+    {"--interactive", "", "leave the dialog to the user",
+     [](Options *o, Rest *) { return o->interactive = true, std::string(); }},
+    {"--formats", "", "print the clipboard's formats after the call",
+     [](Options *o, Rest *) { return o->formats = true, std::string(); }},
+    {"--picture", "FILE", "save the clipboard's CF_DIB as FILE (.bmp or .png)",
+     [](Options *o, Rest *rest) {
+       if (!rest->Next(&o->picture))
+         return std::string("--picture needs a file");
+       if (!EndsWithNoCase(o->picture, ".bmp") &&
+           !EndsWithNoCase(o->picture, ".png"))
+         return std::string("--picture needs a .bmp or .png file name");
+       return std::string();
+     }},
+    {"--help", "", "this text", nullptr},
+};
+
+std::string Usage() {
+  const size_t kColumn = 23;
+  std::string text = "usage: fmhost PLUGIN [options]\n\n";
+  for (const OptionSpec &o : kOptions) {
+    std::string line = std::string("  ") + o.name;
+    if (*o.value)
+      line += std::string(" ") + o.value;
+    line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ')
+                                  : "\n" + std::string(kColumn, ' ');
+    for (const char *c = o.help; *c; ++c)
+      line +=
+          *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
+    text += line + "\n";
+  }
+  text +=
+      "\nDialog steps run in order in the call's dialog; OK is pressed after\n"
+      "the last. Exit status: " +
+      std::to_string(kExitOk) + " success, " + std::to_string(kExitFailed) +
+      " a check failed, " + std::to_string(kExitUsage) + " bad arguments.\n";
+  return text;
+}
+
+int BadArguments(const std::string &why) {
+  fprintf(stderr, "fmhost: %s\nTry 'fmhost --help'.\n", why.c_str());
+  return kExitUsage;
+}
+
+// `what` 'typed', and the nearest of `names` when one is near.
+std::string WithSuggestion(const std::string &what, const std::string &typed,
+                           const std::vector<const char *> &names) {
+  std::string text = what + " '" + typed + "'";
+  if (const char *near = ClosestName(typed.c_str(), names))
+    text += std::string(", did you mean '") + near + "'?";
+  return text;
+}
+
+// Returns 0 when parsed, -1 when the usage was asked for, otherwise the exit
+// status.
 int Parse(int argc, char **argv, Options *o) {
   std::vector<std::string> args(argv + 1, argv + argc);
   for (const std::string &a : args)
     if (a == "--help" || a == "-h") {
-      fputs(kUsage, stdout);
+      fputs(Usage().c_str(), stdout);
       return -1;
     }
-  size_t i = 0;
-  auto next = [&](const char *option, std::string *value) {
-    if (i + 1 >= args.size())
-      return false;
-    *value = args[++i];
-    (void)option;
-    return true;
-  };
-  long n = 0;
-  std::string v;
-  for (; i < args.size(); ++i) {
+  std::vector<const char *> names;
+  for (const OptionSpec &spec : kOptions)
+    names.push_back(spec.name);
+  for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
-    if (a == "--list") {
-      o->list = true;
-    } else if (a == "--init") {
-      o->init = true;
-      if (i + 1 < args.size() &&
-          ParseInt(args[i + 1], INT16_MIN, INT16_MAX, &n)) {
-        o->version = int16_t(n);
-        ++i;
-      }
-    } else if (a == "--call") {
-      if (o->call)
-        return BadArguments("only one --call per run");
-      if (!next(a.c_str(), &o->function))
-        return BadArguments("--call needs a function name or ID");
-      o->call = true;
-      if (i + 1 < args.size() && args[i + 1].compare(0, 2, "--") != 0) {
-        o->param = args[++i];
-        o->paramGiven = true;
-      }
-    } else if (a == "--param-file") {
-      if (!next(a.c_str(), &o->paramFile))
-        return BadArguments("--param-file needs a file");
-    } else if (a == "--fail-resize" || a == "--fail-lock") {
-      if (!next(a.c_str(), &v) || !ParseInt(v, 1, 1000000, &n))
-        return BadArguments(a + " needs a count of 1 or more");
-      (a == "--fail-resize" ? o->failResize : o->failLock) = int(n);
-    } else if (a == "--instance") {
-      if (!next(a.c_str(), &v) || v != "self")
-        return BadArguments("--instance takes only: self");
-      o->instanceSelf = true;
-    } else if (a == "--click") {
-      if (!next(a.c_str(), &v) || !ParseInt(v, 0, 65535, &n))
-        return BadArguments("--click needs a control ID");
-      o->steps.push_back(DialogStep::Click(int(n)));
-    } else if (a == "--select") {
-      const size_t eq = next(a.c_str(), &v) ? v.find('=') : std::string::npos;
-      if (eq == std::string::npos || !ParseInt(v.substr(0, eq), 0, 65535, &n))
-        return BadArguments("--select needs ID=TEXT");
-      o->steps.push_back(DialogStep::Select(int(n), v.substr(eq + 1)));
-    } else if (a == "--reset") {
-      o->steps.push_back(DialogStep::Reset());
-    } else if (a == "--ok") {
-      o->steps.push_back(DialogStep::Ok());
-    } else if (a == "--char") {
-      if (!next(a.c_str(), &v) || v.size() != 1)
-        return BadArguments("--char needs one character");
-      o->steps.push_back(DialogStep::Char(v[0]));
-    } else if (a == "--wait") {
-      if (!next(a.c_str(), &v) || !ParseInt(v, 0, 3600000, &n))
-        return BadArguments("--wait needs milliseconds");
-      o->steps.push_back(DialogStep::Wait(int(n)));
-    } else if (a == "--screenshot") {
-      if (!next(a.c_str(), &v) || !EndsWithNoCase(v, ".png"))
-        return BadArguments("--screenshot needs a .png file name");
-      const std::string file = v;
-      o->steps.push_back(DialogStep::Run([file](HWND dialog) {
-        DibImage image;
-        std::string error;
-        if (CaptureWindow(dialog, &image, &error) &&
-            WritePng(file, image, &error))
-          Print("screenshot: " + file);
-        else
-          Print("screenshot: failed, " + error);
-      }));
-    } else if (a == "--measure") {
-      if (!next(a.c_str(), &v) || !ParseInt(v, 0, 65535, &n))
-        return BadArguments("--measure needs a control ID");
-      const int id = int(n);
-      o->steps.push_back(DialogStep::Run([id](HWND dialog) {
-        RECT rc = {};
-        if (!GetClientRect(GetDlgItem(dialog, id), &rc)) {
-          Print("measure " + std::to_string(id) + ": no such control");
-          return;
-        }
-        HDC hdc = GetDC(dialog);
-        TEXTMETRICA tm = {};
-        GetTextMetricsA(hdc, &tm);
-        ReleaseDC(dialog, hdc);
-        Print("measure " + std::to_string(id) + ": client " +
-              std::to_string(rc.right) + "x" + std::to_string(rc.bottom) +
-              ", text " + std::to_string(tm.tmHeight) + "x" +
-              std::to_string(tm.tmAveCharWidth));
-      }));
-    } else if (a == "--timeout") {
-      if (!next(a.c_str(), &v) || !ParseInt(v, 1, 86400, &n))
-        return BadArguments("--timeout needs seconds, 1 or more");
-      o->timeoutSeconds = int(n);
-    } else if (a == "--interactive") {
-      o->interactive = true;
-    } else if (a == "--formats") {
-      o->formats = true;
-    } else if (a == "--picture") {
-      if (!next(a.c_str(), &o->picture))
-        return BadArguments("--picture needs a file");
-      if (!EndsWithNoCase(o->picture, ".bmp") &&
-          !EndsWithNoCase(o->picture, ".png"))
-        return BadArguments("--picture needs a .bmp or .png file name");
+    const OptionSpec *spec = nullptr;
+    for (const OptionSpec &s : kOptions)
+      if (a == s.name)
+        spec = &s;
+    if (spec) {
+      Rest rest{args, i};
+      const std::string wrong = spec->take(o, &rest);
+      if (!wrong.empty())
+        return BadArguments(wrong);
+      i = rest.at;
     } else if (a.compare(0, 2, "--") == 0) {
-      return BadArguments("unknown option " + a);
+      return BadArguments(WithSuggestion("unknown option", a, names));
     } else if (o->plugin.empty()) {
       o->plugin = a;
     } else {
@@ -245,7 +358,7 @@ int main(int argc, char **argv) {
 
   Options o;
   if (int status = Parse(argc, argv, &o))
-    return status < 0 ? 0 : status;
+    return status < 0 ? kExitOk : status;
 
   if (!o.paramFile.empty()) {
     std::ifstream in(o.paramFile, std::ios::binary);
@@ -259,10 +372,10 @@ int main(int argc, char **argv) {
   std::string error;
   if (!LoadPlugin(o.plugin, &plugin, &error)) {
     Print("error: " + error);
-    return 1;
+    return kExitFailed;
   }
 
-  int status = 0;
+  int status = kExitOk;
   if (o.list) {
     const PluginStrings s = ReadPluginStrings(plugin.module);
     Print("name: " + s.name);
@@ -283,8 +396,13 @@ int main(int argc, char **argv) {
     if (!ParseInt(o.function, INT32_MIN, INT32_MAX, &id)) {
       id = FindFunctionId(plugin.module, o.function);
       if (id < 0) {
+        const PluginStrings s = ReadPluginStrings(plugin.module);
+        std::vector<const char *> names;
+        for (const PluginFunctionName &f : s.functions)
+          names.push_back(f.name.c_str());
         UnloadPlugin(&plugin);
-        return BadArguments("the plug-in lists no function " + o.function);
+        return BadArguments(
+            WithSuggestion("the plug-in lists no function", o.function, names));
       }
     }
     // A host always initialises a plug-in before calling it.
@@ -311,7 +429,7 @@ int main(int argc, char **argv) {
       script.timeoutMs = DWORD(o.timeoutSeconds) * 1000;
       script.onHang = [](const std::string &what) {
         Print("script: timed out, " + what);
-        ExitProcess(1);
+        ExitProcess(kExitFailed);
       };
       dialog = RunWithDialogScript(script, call);
     }
@@ -326,24 +444,24 @@ int main(int argc, char **argv) {
       for (int b : outcome.changedRecordBytes)
         offsets += " " + std::to_string(b);
       Print("record: changed at offsets" + offsets);
-      status = 1;
+      status = kExitFailed;
     }
     std::string report;
     if (HostCheckIntegrity(&report)) {
       Print("memory: ok");
     } else {
       Print("memory: " + report);
-      status = 1;
+      status = kExitFailed;
     }
     if (!o.interactive && (dialog.dialogSeen || !o.steps.empty())) {
       if (!dialog.dialogSeen) {
         Print("script: no dialog");
       } else if (dialog.timedOut) {
         Print("script: timed out, pressed OK");
-        status = 1;
+        status = kExitFailed;
       } else if (!dialog.error.empty()) {
         Print("script: failed, " + dialog.error);
-        status = 1;
+        status = kExitFailed;
       } else {
         Print("script: ok");
       }
@@ -359,7 +477,7 @@ int main(int argc, char **argv) {
       Print(line);
     } else {
       Print("formats: error, " + error);
-      status = 1;
+      status = kExitFailed;
     }
   }
 
@@ -371,7 +489,7 @@ int main(int argc, char **argv) {
             std::to_string(image.bitsPerPixel) + " bits)");
     } else {
       Print("picture: error, " + error);
-      status = 1;
+      status = kExitFailed;
     }
   }
 

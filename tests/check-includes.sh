@@ -20,7 +20,7 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 builds=()
 for dir in "${@:2}"; do builds+=("$(realpath "$dir")"); done
 cd "$root"
-folders=(host resources sketch dialog render export stand-in-host orbitrace-render)
+folders=(host resources sketch dialog render export cli stand-in-host orbitrace-render)
 
 includes() {
   sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"
@@ -66,7 +66,7 @@ echo "ok: $(wc -l <<<"$edges") includes between the project's units, no circle"
 # leading underscore of 32-bit Windows, so that c++filt reads them).
 symbols() {
   local ending=$1 nm=$2 underscore=$3 object source
-  find "${builds[@]}" -path '*/CMakeFiles/*.dir/*' -name "*$ending" |
+  find "${builds[@]}" -path '*/CMakeFiles/*.dir/*' -name "*.cpp$ending" |
     while IFS= read -r object; do
       source=${object#*/CMakeFiles/*.dir/}
       source=${source%"$ending"}
@@ -91,11 +91,12 @@ calls_from() {
 
 uses=$(
   {
-    symbols .cpp.o nm 0 | calls_from
-    symbols .cpp.obj i686-w64-mingw32-nm 1 | calls_from
+    symbols .o nm 0 | calls_from
+    symbols .obj i686-w64-mingw32-nm 1 | calls_from
   } | sort -u
 )
 calls=$(cut -d' ' -f1,2 <<<"$uses" | sort -u)
+[ -z "${ORBT_SHOW_CALLS:-}" ] || echo "$calls"
 if [ -z "$uses" ]; then
   echo "FAIL: no objects of the project's files under ${builds[*]}"
   exit 1

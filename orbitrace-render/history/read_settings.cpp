@@ -22,24 +22,6 @@ int RoleNamed(const std::string &name) {
 
 } // namespace
 
-const ReadOption kReadOptions[] = {
-    {"--columns", "a list of column names", ParseColumnsOption},
-    {"--column", "ROLE=NAME", ParseColumnOption},
-    {"--separator", "comma, semicolon or tab", ParseSeparatorOption},
-    {"--encoding", "utf-8, utf-16le, utf-16be or windows-1252",
-     ParseEncodingOption},
-    {"--date-order", "dmy or mdy", ParseDateOrderOption},
-    {"--patient", "a patient's ID", ParsePatientOption},
-};
-const int kReadOptionCount = sizeof kReadOptions / sizeof kReadOptions[0];
-
-const ReadOption *FindReadOption(const std::string &name) {
-  for (const ReadOption &o : kReadOptions)
-    if (name == o.name)
-      return &o;
-  return nullptr;
-}
-
 bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
                         std::string *error) {
   std::vector<int> columns;

@@ -31,22 +31,8 @@ struct ReadSettings {
 // A field or a value without the spaces and tabs around it.
 std::string Trimmed(const std::string &text);
 
-// One option that takes a value: its name, what the value is (for "needs"
-// messages), and the function that parses the value into the settings,
-// false with the reason when it is not one.
-struct ReadOption {
-  const char *name;
-  const char *value;
-  bool (*parse)(const std::string &value, ReadSettings *settings,
-                std::string *error);
-};
-
-// The option of that name, or null.
-const ReadOption *FindReadOption(const std::string &name);
-// Every one of them, for the command line's table of options.
-extern const ReadOption kReadOptions[];
-extern const int kReadOptionCount;
-
+// The command line's reading options, each parsing its value into the
+// settings; false with the reason when it is not one.
 // "--columns patient,eye,date,values,note": every role once, any other
 // name a column left out.
 bool ParseColumnsOption(const std::string &value, ReadSettings *settings,

@@ -167,9 +167,21 @@ struct Spooled {
 Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
   ReadSettings settings;
   Spooled s;
+  const struct {
+    const char *name;
+    bool (*parse)(const std::string &, ReadSettings *, std::string *);
+  } options[] = {{"--columns", ParseColumnsOption},
+                 {"--column", ParseColumnOption},
+                 {"--separator", ParseSeparatorOption},
+                 {"--encoding", ParseEncodingOption},
+                 {"--date-order", ParseDateOrderOption},
+                 {"--patient", ParsePatientOption}};
   for (size_t i = 0; i + 1 < args.size(); i += 2) {
-    const ReadOption *o = FindReadOption(args[i]);
-    EXPECT_TRUE(o && o->parse(args[i + 1], &settings, &s.fatal)) << args[i];
+    bool parsed = false;
+    for (const auto &o : options)
+      if (args[i] == o.name)
+        parsed = o.parse(args[i + 1], &settings, &s.fatal);
+    EXPECT_TRUE(parsed) << args[i];
   }
   std::istringstream in(bytes);
   VisitSpool spool;

@@ -38,7 +38,13 @@ expect() {
   if [ "$ok" -eq 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 }
 
-expect "bad option" 2 -- --bogus
+expect "bad option" 2 "fmhost: unknown option '--bogus'" -- --bogus
+expect "mistyped option" 2 \
+  "fmhost: unknown option '--lsit', did you mean '--list'?" \
+  "Try 'fmhost --help'." -- "$plugin" --lsit
+expect "mistyped function" 2 \
+  "fmhost: the plug-in lists no function 'ORBT_Drwa', did you mean 'ORBT_Draw'?" \
+  -- "$plugin" --call ORBT_Drwa
 expect "no plug-in" 2 -- --list
 expect "missing plug-in" 1 -- "Z:$win32/nothing.fmx" --list
 expect "listing" 0 "name: Orbitrace" 'description: "Orbitrace Plug-in "' \
@@ -56,6 +62,15 @@ expect "draw" 0 "result (14): .30|.40|2|-.25" "memory: ok" "script: ok" \
   --click 122 --click 118 --ok --formats --picture "Z:$work/sketch.bmp"
 expect "draw error" 0 'result (7): $$002$$' -- "$plugin" --call ORBT_Draw ""
 expect "picture kind" 2 -- "$plugin" --call ORBT_Draw "1" --picture "Z:$work/x.gif"
+
+# An error is one line and the way to the usage, not the usage itself.
+lines=$(fmhost "$plugin" --timeout 0 2>&1 | wc -l)
+if [ "$lines" -eq 2 ]; then
+  passed=$((passed + 1))
+else
+  echo "FAIL: an argument error printed $lines lines, expected 2"
+  failed=$((failed + 1))
+fi
 
 if [ "$(head -c 2 "$work/sketch.bmp" 2>/dev/null)" = "BM" ]; then
   passed=$((passed + 1))
