@@ -402,8 +402,8 @@ std::string Unknown(const std::string &text) {
     std::vector<const char *> names;
     for (const OptionSpec &o : kOptions)
       names.push_back(o.name);
-    if (const char *near = ClosestName(typed.c_str() + 2, names))
-      message += ", did you mean '--" + std::string(near) + "'?";
+    if (const char *nearest = ClosestName(typed.c_str() + 2, names))
+      message += ", did you mean '--" + std::string(nearest) + "'?";
   }
   return message;
 }

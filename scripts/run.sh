@@ -16,12 +16,19 @@ state=$build/wine-main
 "$root/tests/wine/wine-env.sh" start "$state" >/dev/null
 trap '"$root/tests/wine/wine-env.sh" stop "$state"' EXIT
 
+# A control's ID by its IDC_ name, from the one header that numbers them.
+id() {
+  awk -v name="$1" '$1 == "#define" && $2 == name { print $3 }' \
+    "$root/resources/orbitrace_res.h"
+}
+
 default=0
 if [ $# -eq 0 ]; then
   default=1
   rm -f "$picture"
   set -- --call ORBT_Draw ".35|.40|3|-.20|Right eye" \
-    --click 113 --click 122 --select 101=.30 --click 118 --ok \
+    --click "$(id IDC_HORIZONTAL_DOWN)" --click "$(id IDC_LOCATION_UP)" \
+    --select "$(id IDC_HORIZONTAL)=.30" --click "$(id IDC_RIM_DOWN)" --ok \
     --picture "Z:$picture"
 fi
 "$root/tests/wine/run-wine.sh" "$state" "$build/win32/fmhost.exe" \

@@ -301,8 +301,8 @@ int BadArguments(const std::string &why) {
 std::string WithSuggestion(const std::string &what, const std::string &typed,
                            const std::vector<const char *> &names) {
   std::string text = what + " '" + typed + "'";
-  if (const char *near = ClosestName(typed.c_str(), names))
-    text += std::string(", did you mean '") + near + "'?";
+  if (const char *nearest = ClosestName(typed.c_str(), names))
+    text += std::string(", did you mean '") + nearest + "'?";
   return text;
 }
 

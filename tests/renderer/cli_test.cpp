@@ -41,7 +41,7 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
       {{"--size", "289", ".30|.40|3|-.20", dir + "/a.png"}, "size \"289\""},
       {{"--size", "8x8", ".30|.40|3|-.20", dir + "/a.png"}, "size \"8x8\""},
       {{"--size"}, "--size needs WxH"},
-      {{"--colour", "red"}, "unknown option '--colour'\n"},
+      {{"--colour-scheme", "red"}, "unknown option '--colour-scheme'\n"},
       {{"--histroy", "v.csv", "r.html"},
        "unknown option '--histroy', did you mean '--history'?"},
       {{"--size=289", "--antialis", ".30|.40|3|-.20", dir + "/a.png"},
