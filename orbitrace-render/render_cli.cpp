@@ -397,6 +397,9 @@ bool AsksForCommand(int id) { return kOptions[id].asks != 0; }
 // nearest known one.
 std::string Unknown(const std::string &text) {
   const std::string typed = text.substr(0, text.find('='));
+  if (typed.size() > 2 && typed != text &&
+      OptionNamed(typed.c_str() + 2) != kNoOption)
+    return typed + " takes no value";
   std::string message = "unknown option '" + typed + "'";
   if (typed.compare(0, 2, "--") == 0) {
     std::vector<const char *> names;

@@ -48,6 +48,8 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
        "--size: size \"289\""},
       {{"--antialis", ".30|.40|3|-.20", dir + "/a.png"},
        "unknown option '--antialis', did you mean '--antialias'?"},
+      {{"--antialias=1", ".30|.40|3|-.20", dir + "/a.png"},
+       "--antialias takes no value"},
       {{"--batch", "-"}, "exactly one output PATTERN"},
       {{"--batch", "-", dir + "/s.png"}, "no '#'"},
       {{"--batch", "-", dir + "/#-#.png"}, "more than one run"},
