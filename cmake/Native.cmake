@@ -108,6 +108,7 @@ add_test(NAME native.includes
 set(ORBT_HISTORY_READER_SOURCES
     orbitrace-render/sketch_values.cpp
     orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/read_settings.cpp
     orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp

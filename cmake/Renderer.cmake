@@ -12,7 +12,6 @@ find_library(CSV_LIBRARY csv REQUIRED)
 # The visit history's computations: no cairo, unit-tested on their own.
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
-    orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/flag_rules.cpp
     orbitrace-render/history/svg_inline.cpp)
 target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})
