@@ -192,7 +192,7 @@ std::istream *OpenInput(Invocation &inv, std::ifstream *file) {
 }
 
 int DrawCommand(Invocation &inv) {
-  SketchValues values;
+  StoredValues values;
   std::string error;
   if (!ParseValues(inv.operands[0], &values, &error))
     return Usage(inv.err, error);
