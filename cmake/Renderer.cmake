@@ -14,6 +14,7 @@ find_library(CSV_LIBRARY csv REQUIRED)
 set(ORBT_HISTORY_READER_SOURCES
     orbitrace-render/sketch_values.cpp
     orbitrace-render/history/visit_date.cpp
+    orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/read_settings.cpp
     orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp
@@ -24,7 +25,6 @@ set(ORBT_HISTORY_READER_SOURCES
 # The visit history's computations: no cairo, unit-tested on their own.
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
-    orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/flag_rules.cpp
     orbitrace-render/history/svg_inline.cpp)
 target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})

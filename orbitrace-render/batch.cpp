@@ -55,7 +55,7 @@ struct RowOutcome {
 
 std::string RenderRow(const std::string &line, const std::string &path,
                       const RenderOptions &options, bool cairoPng) {
-  SketchValues values;
+  StoredValues values;
   std::string error;
   if (!ParseValues(line, &values, &error))
     return error;

@@ -37,8 +37,8 @@ double Median(std::vector<double> v) {
 
 // Values that walk through every list, so the benchmark draws cups of all
 // sizes and places.
-SketchValues BenchValues(long i) {
-  SketchValues v;
+StoredValues BenchValues(long i) {
+  StoredValues v;
   v.horizontal = kRatioItems[i % kRatioCount];
   v.vertical = kRatioItems[(i / 3) % kRatioCount];
   v.location = kHourItems[i % kHourCount];

@@ -275,7 +275,7 @@ std::istream *OpenInput(Invocation &inv, std::ifstream *file) {
 }
 
 int DrawCommand(Invocation &inv) {
-  SketchValues values;
+  StoredValues values;
   std::string error;
   if (!ParseValues(inv.operands[0], &values, &error))
     return Usage(inv.err, error);

@@ -151,7 +151,7 @@ LabelMetrics SelectLabelFont(cairo_t *cr, const RenderOptions &options) {
   return m;
 }
 
-void DrawSketch(cairo_t *cr, const SketchValues &values,
+void DrawSketch(cairo_t *cr, const StoredValues &values,
                 const RenderOptions &options) {
   const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
   const IntRect client = {0, 0, g.areaWidth, g.areaHeight};
@@ -213,7 +213,7 @@ void DrawSketch(cairo_t *cr, const SketchValues &values,
   cairo_restore(cr);
 }
 
-cairo_surface_t *RenderToImage(const SketchValues &values,
+cairo_surface_t *RenderToImage(const StoredValues &values,
                                const RenderOptions &options) {
   const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
   cairo_surface_t *surface =
@@ -224,7 +224,7 @@ cairo_surface_t *RenderToImage(const SketchValues &values,
   return surface;
 }
 
-bool RenderToFile(const SketchValues &values, const RenderOptions &options,
+bool RenderToFile(const StoredValues &values, const RenderOptions &options,
                   const std::string &path, std::string *error) {
   OutputFormat format;
   if (!FormatForName(path, &format)) {

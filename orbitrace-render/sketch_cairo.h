@@ -48,14 +48,14 @@ bool FormatForName(const std::string &name, OutputFormat *format);
 LabelMetrics SelectLabelFont(cairo_t *cr, const RenderOptions &options);
 
 // Draws the whole picture with its top left at the origin of `cr`.
-void DrawSketch(cairo_t *cr, const SketchValues &values,
+void DrawSketch(cairo_t *cr, const StoredValues &values,
                 const RenderOptions &options);
 
 // Draws into a file of the format its name says. False with a reason when
 // the name has no known extension or the file can't be written.
-bool RenderToFile(const SketchValues &values, const RenderOptions &options,
+bool RenderToFile(const StoredValues &values, const RenderOptions &options,
                   const std::string &path, std::string *error);
 
 // The picture as an image surface (caller destroys it).
-cairo_surface_t *RenderToImage(const SketchValues &values,
+cairo_surface_t *RenderToImage(const StoredValues &values,
                                const RenderOptions &options);

@@ -15,7 +15,7 @@ bool IsItem(const char *const *items, int count, const std::string &text) {
 
 } // namespace
 
-bool ParseValues(const std::string &text, SketchValues *values,
+bool ParseValues(const std::string &text, StoredValues *values,
                  std::string *error) {
   std::vector<std::string> fields;
   std::string::size_type start = 0;
@@ -56,7 +56,7 @@ bool ParseValues(const std::string &text, SketchValues *values,
   return true;
 }
 
-std::string FormatValues(const SketchValues &values) {
+std::string FormatValues(const StoredValues &values) {
   return values.horizontal + "|" + values.vertical + "|" + values.location +
          "|" + values.rim;
 }

@@ -6,7 +6,7 @@
 
 // The four values in the order the Draw call returns them, each an item of
 // its list.
-struct SketchValues {
+struct StoredValues {
   std::string horizontal; // ratio item
   std::string vertical;   // ratio item
   std::string location;   // hour item
@@ -15,8 +15,8 @@ struct SketchValues {
 
 // Reads "H|V|LOCATION|RIM". Each field must be an item of its list, exactly;
 // anything else (".3", "0.30", "13", a fifth field) is refused with a reason.
-bool ParseValues(const std::string &text, SketchValues *values,
+bool ParseValues(const std::string &text, StoredValues *values,
                  std::string *error);
 
 // The inverse of ParseValues: "H|V|LOCATION|RIM".
-std::string FormatValues(const SketchValues &values);
+std::string FormatValues(const StoredValues &values);

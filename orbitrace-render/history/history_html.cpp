@@ -2,7 +2,7 @@
 // inline SVG drawn by the renderer's own code through cairo's SVG surface,
 // so the page needs no script, file or network, and prints on A4.
 #include "orbitrace-render/history/history_chart.h"
-#include "orbitrace-render/history/history_report.h"
+#include "orbitrace-render/history/history_html.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/history/visit_date.h"

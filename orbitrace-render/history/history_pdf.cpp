@@ -3,7 +3,7 @@
 // never split: what does not fit goes to the next page whole, together
 // with the patient's heading when it is the first band.
 #include "orbitrace-render/history/history_chart.h"
-#include "orbitrace-render/history/history_report.h"
+#include "orbitrace-render/history/history_pdf.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 
@@ -247,7 +247,7 @@ void PdfReport::Band(const PatientHistory &history,
         Text(date, centre, y_ + geometry_.height * scale_ / 2 + 10, 0.5);
         continue;
       }
-      const SketchValues &values = history.eyes[eye][v].values;
+      const StoredValues &values = history.eyes[eye][v].values;
       cairo_save(cr_);
       cairo_translate(cr_, x + 4, y_);
       cairo_scale(cr_, scale_, scale_);

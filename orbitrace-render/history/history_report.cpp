@@ -1,6 +1,7 @@
 #include "orbitrace-render/history/history_report.h"
 
-#include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/history/history_html.h"
+#include "orbitrace-render/history/history_pdf.h"
 #include "orbitrace-render/status.h"
 
 #include <ctype.h>
@@ -24,62 +25,6 @@ bool NextPatient(VisitSpool *spool, PatientHistory *history,
 }
 
 } // namespace
-
-std::string FlagsExplained(const FlagThresholds &t) {
-  std::string rules;
-  auto add = [&](int threshold, const std::string &rule) {
-    if (threshold == kFlagOff)
-      return;
-    rules += rules.empty() ? "" : "; ";
-    rules += rule;
-  };
-  add(t.rise, "an eye's vertical cup-to-disc ratio rose by " +
-                  FormatHundredths(t.rise) +
-                  " or more since that eye's first visit");
-  add(t.difference, "the vertical ratios of the two eyes differ by " +
-                        FormatHundredths(t.difference) +
-                        " or more on one visit date");
-  add(t.high, "a vertical ratio is " + FormatHundredths(t.high) + " or more");
-  if (rules.empty())
-    return "Every flag is turned off.";
-  return "A patient is flagged when " + rules +
-         ". The flags point at these measurements in the stored values of the "
-         "sketches; they are not a diagnosis.";
-}
-
-const char kFlaggedHeading[] = "Patients with a flagged change";
-const char kLeftOutHeading[] = "Rows left out";
-const char kNoFlaggedChange[] = "No flagged change.";
-
-std::vector<SummaryRow> SummaryRows(const ReportSummary &s) {
-  return {{"Patients", std::to_string(s.patients)},
-          {"Visits", std::to_string(s.visits) + " (" +
-                         std::to_string(s.sketches) + " sketches)"},
-          {"Flagged", std::to_string(s.flagged.size()) +
-                          (s.flagged.size() == 1 ? " patient" : " patients")},
-          {kLeftOutHeading, std::to_string(s.problemCount)}};
-}
-
-std::string LeftOutLine(const VisitProblem &p) {
-  return "Line " + std::to_string(p.line) + ": " + p.reason;
-}
-
-std::string LeftOutBeyondList(const ReportSummary &s) {
-  const long more = s.problemCount - static_cast<long>(s.problems.size());
-  if (more <= 0)
-    return "";
-  return "And " + std::to_string(more) +
-         " more, listed in the error output of the run.";
-}
-
-std::string VisitsSeen(const std::vector<VisitColumn> &columns) {
-  std::string seen = std::to_string(columns.size()) +
-                     (columns.size() == 1 ? " visit" : " visits");
-  if (!columns.empty())
-    seen += ", " + FormatIsoDate(columns.front().date) + " to " +
-            FormatIsoDate(columns.back().date);
-  return seen;
-}
 
 bool ReportFormatForName(const std::string &name, ReportFormat *format) {
   const std::string::size_type dot = name.rfind('.');

@@ -1,10 +1,54 @@
-// Names and reasons from the file, made safe to show: a page or a PDF gets
-// valid UTF-8 on one line, a web page gets it escaped.
+// The report's wording, the same in either format: the summary and its
+// rows, headings and lines, and names and reasons from the file made safe
+// to show (a page or a PDF gets valid UTF-8 on one line, a web page gets it
+// escaped).
 #pragma once
+
+#include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/visit_history.h"
+#include "orbitrace-render/history/visit_spool.h"
 
 #include <time.h>
 
 #include <string>
+#include <vector>
+
+// The summary goes first, so it is known before any section is written.
+struct ReportSummary {
+  std::string source; // the input's name
+  time_t made = 0;    // when the report was made
+  long patients = 0;
+  long visits = 0;   // dates a patient was seen, one or both eyes
+  long sketches = 0; // eyes seen: one per good row
+  struct Flagged {
+    int section; // 1 for the first patient
+    std::string patient;
+    std::vector<std::string> labels;
+  };
+  std::vector<Flagged> flagged;
+  std::vector<VisitProblem> problems; // the first kListedProblems
+  long problemCount = 0;
+};
+
+enum { kListedProblems = 50 };
+
+// "What the flags measure", for the summary of either format.
+std::string FlagsExplained(const FlagThresholds &thresholds);
+
+// The summary's rows of counts (patients, visits, flagged, rows left out),
+// its headings, and a line per row left out.
+struct SummaryRow {
+  std::string label, value;
+};
+std::vector<SummaryRow> SummaryRows(const ReportSummary &summary);
+extern const char kFlaggedHeading[];
+extern const char kLeftOutHeading[];
+extern const char kNoFlaggedChange[]; // a patient's section without flags
+std::string LeftOutLine(const VisitProblem &problem);
+// The rows left out beyond those listed, or "" when all are.
+std::string LeftOutBeyondList(const ReportSummary &summary);
+// "3 visits, 2019-05-01 to 2021-05-01" ("0 visits" without dates).
+std::string VisitsSeen(const std::vector<VisitColumn> &columns);
 
 // Invalid UTF-8 sequences become U+FFFD and control characters spaces.
 std::string DisplayText(const std::string &text);

@@ -11,7 +11,7 @@
 struct Visit {
   int date; // days
   int line; // where the row starts in the file
-  SketchValues values;
+  StoredValues values;
 };
 
 struct PatientHistory {

@@ -35,7 +35,7 @@ struct VisitRow {
   std::string patient;
   Eye eye;
   int date; // days, see visit_date.h
-  SketchValues values;
+  StoredValues values;
 };
 
 // "R", "L", "right", "left", "OD", "OS", "RE", "LE" in any case.

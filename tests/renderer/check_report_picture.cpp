@@ -185,7 +185,7 @@ bool ReadExpected(const char *path, std::vector<Section> *sections) {
 // and the layout of the values.
 void CheckCup(const Picture &p, const Box &disc, const std::string &text,
               const std::string &where) {
-  SketchValues v;
+  StoredValues v;
   std::string error;
   if (!ParseValues(text, &v, &error)) {
     Check(false, where + ": expected values " + text + ": " + error);

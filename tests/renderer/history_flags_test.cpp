@@ -17,7 +17,7 @@ int Day(const char *iso) {
 }
 
 Visit At(const char *iso, const char *vertical, int line = 0) {
-  return Visit{Day(iso), line, SketchValues{".30", vertical, "2", "0"}};
+  return Visit{Day(iso), line, StoredValues{".30", vertical, "2", "0"}};
 }
 
 TEST(OrderVisits, SortsByDateAndKeepsTheFirstRowOfARepeatedDate) {

@@ -105,7 +105,7 @@ TEST(EncodePng, DecodesToTheDrawnPictureAndIsNoLargerThanBefore) {
                {".75|.60|5|-.45", &smooth, false}};
   for (const auto &c : cases) {
     SCOPED_TRACE(std::string(c.row) + (c.indexed ? "" : ", antialiased"));
-    SketchValues values;
+    StoredValues values;
     std::string error;
     ASSERT_TRUE(ParseValues(c.row, &values, &error)) << error;
     cairo_surface_t *drawn = RenderToImage(values, *c.options);

@@ -51,7 +51,7 @@ public:
 private:
   RenderOptions options_;
   PictureGeometry g_;
-  SketchValues values_;
+  StoredValues values_;
   cairo_surface_t *surface_;
 };
 

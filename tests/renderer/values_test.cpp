@@ -13,7 +13,7 @@ std::string Join(const char *h, const char *v, const char *loc,
 }
 
 TEST(ParseValues, AcceptsEveryItemOfEachListInItsField) {
-  SketchValues v;
+  StoredValues v;
   std::string error;
   for (const char *ratio : kRatioItems) {
     ASSERT_TRUE(ParseValues(Join(ratio, ".50", "6", "0"), &v, &error)) << error;
@@ -32,7 +32,7 @@ TEST(ParseValues, AcceptsEveryItemOfEachListInItsField) {
 }
 
 TEST(ParseValues, KeepsTheFieldsInTheOrderTheDrawCallReturnsThem) {
-  SketchValues v;
+  StoredValues v;
   std::string error;
   ASSERT_TRUE(ParseValues(".30|.40|3|-.20", &v, &error)) << error;
   EXPECT_EQ(".30", v.horizontal);
@@ -63,7 +63,7 @@ TEST(ParseValues, RefusesTextsThatAreNotItemsRatherThanGuessing) {
       {"", "found 1"},
   };
   for (const Case &c : cases) {
-    SketchValues v;
+    StoredValues v;
     std::string error;
     EXPECT_FALSE(ParseValues(c.row, &v, &error)) << c.row;
     EXPECT_NE(std::string::npos, error.find(c.reason))

@@ -34,7 +34,7 @@ std::string Slurp(const std::string &path) {
 }
 
 std::string Render(const char *row, const char *name) {
-  SketchValues v;
+  StoredValues v;
   std::string error;
   EXPECT_TRUE(ParseValues(row, &v, &error)) << error;
   const std::string path = TempPath(name);
