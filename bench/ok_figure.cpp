@@ -1,5 +1,5 @@
-// Figures 2 and 3: OK, from sending WM_COMMAND 120 until the Draw call has
-// returned, and OK's own work, from the dialog procedure's WM_COMMAND 120
+// Figures 2 and 3: OK, from sending WM_COMMAND IDC_OK until the Draw call has
+// returned, and OK's own work, from the dialog procedure's WM_COMMAND IDC_OK
 // until EndDialog is called; and the open, from the Draw call's start until
 // its dialog is painted. Each against a dialog of the same template, in the
 // same run, whose procedure does only what every implementation must: fill
