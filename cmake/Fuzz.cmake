@@ -83,8 +83,7 @@ orbt_fuzzer(dib 4096 export/dib_header.cpp)
 # The visit-history reader whole: character sets, separators, quoting, line
 # ends, dates and rows (the first byte can repeat an input past the limit
 # of a record).
-orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES} sketch/value_lists.cpp
-            -lcsv)
+orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES} sketch/value_lists.cpp)
 
 # The unit tests with the project's compiler and the sanitizers, the pure
 # sources compiled into the test program so they are instrumented too.
