@@ -19,12 +19,13 @@ struct Reader {
   TextEncoding encoding;
   CsvLayout layout;
   bool quoting = true;
-  int line = 1;          // the line being read
-  bool afterCr = false;  // an LF now ends no line
-  bool started = false;  // past the byte-order mark
-  bool inRecord = false; // a record has begun
-  std::string blanks;    // the blanks a line begins with, until it shows
-                         // whether it is blank
+  int line = 1;           // the line being read
+  bool afterCr = false;   // an LF now ends no line
+  bool lineBegun = false; // a character of the line being read came
+  bool started = false;   // past the byte-order mark
+  bool inRecord = false;  // a record has begun
+  std::string blanks;     // the blanks a line begins with, until it shows
+                          // whether it is blank
   State state = kFieldStart;
   CsvRecord current;
   std::string field;
@@ -218,9 +219,11 @@ void Feed(Reader *r, const char *data, size_t size) {
     }
     if (c == '\r' || c == '\n') {
       r->afterCr = c == '\r';
+      r->lineBegun = false;
       EndLine(r, c);
       continue;
     }
+    r->lineBegun = true;
     if (!r->inRecord) {
       // Whether the line is blank shows at its first other character.
       if (IsBlank(c) && r->blanks.size() < kMaxFieldStart) {
@@ -372,7 +375,9 @@ bool ReadCsvRecords(
   }
   CloseDecoder(&decoder);
   if (ok && r.inRecord) {
-    // The last line, without an end.
+    // The last line, without an end; or, inside quotes, the line before.
+    if (!r.lineBegun)
+      --r.line;
     if (r.state == kQuoted)
       Break(&r, "a quoted field is not closed by the end of the file");
     else if (r.state == kBroken)
