@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -155,6 +157,37 @@ TEST(IsoDates, OrderAsTheCalendarAndReadBackAsWritten) {
   int epoch;
   ASSERT_TRUE(ParseIsoDate("1970-01-01", &epoch));
   EXPECT_EQ(0, epoch);
+}
+
+TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
+  const struct {
+    TextEncoding encoding;
+    const char *name;
+  } pages[] = {{TextEncoding::kWindows1252, "WINDOWS-1252"},
+               {TextEncoding::kMacRoman, "MACINTOSH"},
+               {TextEncoding::kCp850, "CP850"},
+               {TextEncoding::kCp437, "CP437"}};
+  for (const auto &page : pages) {
+    iconv_t cd = iconv_open("UTF-32LE", page.name);
+    ASSERT_NE(reinterpret_cast<iconv_t>(-1), cd) << page.name;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+      char in = static_cast<char>(byte), *inAt = &in;
+      unsigned char out[4] = {};
+      char *outAt = reinterpret_cast<char *>(out);
+      size_t inLeft = 1, outLeft = 4;
+      const bool defined = iconv(cd, &inAt, &inLeft, &outAt, &outLeft) !=
+                           static_cast<size_t>(-1);
+      unsigned code = defined ? out[0] | out[1] << 8 | out[2] << 16 : 0;
+      if (code >= 0xE000 && code <= 0xF8FF)
+        continue; // private use: the Apple logo, as the makers please
+      if (code == 0x0394 && page.encoding == TextEncoding::kMacRoman)
+        code = 0x2206; // the maker's table: increment, not Greek delta
+      EXPECT_EQ(code,
+                SingleByteCode(page.encoding, static_cast<unsigned char>(byte)))
+          << page.name << " byte " << byte;
+    }
+    iconv_close(cd);
+  }
 }
 
 // The reader from bytes to visits, as the report gets them: each visit as
@@ -423,6 +456,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "reads as \"\u00B0\" in windows-1252, \"\u221E\" in macintosh, "
        "\"\u2591\" in cp850 or cp437. Say which with --encoding"},
+      {"a byte Windows-1252 leaves undefined rules it out",
+       header + "M\xFCller,R,2020-01-02," + kV + ",\x81\n",
+       {},
+       "",
+       "",
+       "reads as \"M\u00B8ller\" in macintosh,"},
       {"a header with a quote left open",
        "\"patient,eye,date,values\n" + row,
        {},
