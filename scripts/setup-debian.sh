@@ -11,7 +11,7 @@ packages=(
   libstb-dev libfast-float-dev libgtest-dev
   clang libclang-rt-14-dev
   libcairo2-dev libpng-dev fonts-dejavu-core
-  libcsv-dev chromium poppler-utils
+  chromium poppler-utils
 )
 
 need_arch=0

@@ -318,7 +318,7 @@ bool Settle(Reader *r, const std::string &text, std::string *fatal) {
 
 // Whether `text` holds the lines the separator is found from.
 bool EnoughLines(const std::string &text) {
-  if (text.size() >= kMaxRecordBytes)
+  if (text.size() >= kSeparatorLines * kMaxRecordBytes)
     return true;
   int lines = 0;
   bool blank = true;

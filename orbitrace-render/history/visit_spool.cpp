@@ -285,10 +285,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
               if (record.lastLine > record.line)
                 problem(VisitProblem{
                     record.line,
-                    "a quoted field runs over a line break, so lines " +
-                        std::to_string(record.line) + " to " +
-                        std::to_string(record.lastLine) +
-                        " are one row; the visit is kept",
+                    "one row, by a quoted field that runs over a line "
+                    "break; the visit is kept",
                     record.lastLine, VisitProblem::kLinesJoined});
               auto found = index.find(row.patient);
               uint32_t patient;

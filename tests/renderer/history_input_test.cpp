@@ -295,7 +295,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            "\rF,L,2020-01-02,.35|.4|2|0\n" + "F,R,2020-01-02," + kV,
        {},
        "D\r\nE R 2020-01-02 " + kV + "\nF R 2020-01-02 " + kV + "\n",
-       "2-3: a quoted field runs over a line break\n4: values",
+       "2-3: one row, by a quoted field\n4: values",
        nullptr},
       {"a header naming the columns otherwise, mapped",
        "ExamDate,PatientID,Side,DiscValues\n2020-01-02,G,R," + kV + "\n",
