@@ -373,15 +373,21 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "A R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
-      {"one of 64 KiB + 1 keeps its visit, the note cut; the file's own "
-       "bytes count, not the UTF-8 they become",
-       Utf16(header + row.substr(0, row.size() - 1) + "," +
-                 std::string(kMaxRecordBytes / 2 - row.size() + 1, 'n') +
-                 ",A\n",
-             false),
+      {"one of 64 KiB + 1 keeps its visit, the note cut",
+       header + row.substr(0, row.size() - 1) + "," +
+           std::string(kMaxRecordBytes - row.size() + 1, 'n') + "\n",
        {},
        "A R 2020-01-02 " + kV + "\n",
        "2: its note is cut at 64 KiB; the visit is kept",
+       nullptr},
+      {"the file's own bytes count: 30,000 CJK characters in UTF-16 are "
+       "60,000 bytes (90,000 in UTF-8), a note kept whole",
+       Utf16(header + row.substr(0, row.size() - 1) + ",", false) +
+           std::string(60000, '\x4E') /* U+4E4E each two */ +
+           std::string("\n\0", 2),
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
        nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
