@@ -5,9 +5,6 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 find_package(ZLIB REQUIRED)
-# Debian's libcsv-dev ships no pkg-config file.
-find_path(CSV_INCLUDE_DIR csv.h REQUIRED)
-find_library(CSV_LIBRARY csv REQUIRED)
 
 # The visit-history reader, from the file's bytes to checked rows: built
 # into the renderer and, instrumented, into its fuzzer (cmake/Fuzz.cmake).
@@ -27,8 +24,7 @@ add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/flag_rules.cpp
     orbitrace-render/history/svg_inline.cpp)
-target_include_directories(orbt_history_pure PRIVATE ${CSV_INCLUDE_DIR})
-target_link_libraries(orbt_history_pure PUBLIC orbt_pure ${CSV_LIBRARY})
+target_link_libraries(orbt_history_pure PUBLIC orbt_pure)
 
 find_package(Threads REQUIRED)
 

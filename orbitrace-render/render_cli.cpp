@@ -179,8 +179,12 @@ const OptionSpec kOptions[] = {
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseSeparatorOption(v, &inv.read, error);
      }},
-    {"encoding", "utf-8|utf-16le|utf-16be|windows-1252",
-     "utf-8, utf-16le, utf-16be or windows-1252", kHistories, 0, "", "",
+    {"encoding", "NAME",
+     "utf-8, utf-16le, utf-16be, windows-1252 (ansi), macintosh (mac), cp850 "
+     "(dos) or cp437",
+     kHistories, 0, "",
+     "utf-8, utf-16le, utf-16be, windows-1252 (ansi),\n"
+     "macintosh (mac), cp850 (dos) or cp437",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseEncodingOption(v, &inv.read, error);
      }},

@@ -11,7 +11,7 @@ build_packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   libstb-dev libfast-float-dev
-  libcairo2-dev libpng-dev fonts-dejavu-core libcsv-dev
+  libcairo2-dev libpng-dev fonts-dejavu-core
 )
 # Building and running the tests besides.
 test_packages=(

@@ -1,178 +1,336 @@
 #include "orbitrace-render/history/csv_records.h"
 
-#include <csv.h>
-
 #include <istream>
 
 namespace {
 
-const unsigned char kOptions = CSV_STRICT | CSV_STRICT_FINI;
+enum State {
+  kFieldStart, // before a field's first character; blanks are skipped
+  kUnquoted,
+  kQuoted,
+  kQuoteSeen, // a quote inside quotes: doubled, or the closing one
+  kClosed,    // after the closing quote: only blanks until the separator
+  kBroken,    // the quoting broke: the rest of the line goes with it
+};
 
 struct Reader {
   const std::function<void(const CsvRecord &)> *record;
-  const std::function<void(int, const std::string &)> *error;
-  csv_parser parser;
-  char separator = 0;
+  const std::function<void(int, int, const std::string &)> *error;
+  TextEncoding encoding;
+  CsvLayout layout;
+  bool quoting = true;
+  int line = 1;           // the line being read
+  bool afterCr = false;   // an LF now ends no line
+  bool lineBegun = false; // a character of the line being read came
+  bool started = false;   // past the byte-order mark
+  bool inRecord = false;  // a record has begun
+  std::string blanks;     // the blanks a line begins with, until it shows
+                          // whether it is blank
+  State state = kFieldStart;
   CsvRecord current;
-  int line = 0;               // the line being fed to the parser
-  bool betweenRecords = true; // nothing of a record fed since the last one
-  size_t recordBytes = 0;     // fed of the current record before this line
-  std::string text;           // the line being gathered, with its end
-  bool tooLong = false;       // the record outgrew kMaxRecordBytes
-  bool afterCr = false;       // an LF now ends no line
-  bool stopped = false;       // the separator could not be told
+  std::string field;
+  bool quoted = false;           // the field being read was quoted
+  bool fieldCut = false;         // the field stopped keeping characters
+  bool fieldStartedOver = false; // it began past the record's limit
+  bool keepChar = true;          // for the rest of a UTF-8 sequence
+  size_t recordBytes = 0;        // the file's bytes of the record so far
+  std::string brokenReason;      // why the quoting broke
 };
 
-void OnField(void *data, size_t size, void *closure) {
-  Reader *r = static_cast<Reader *>(closure);
-  r->current.fields.emplace_back(static_cast<const char *>(data), size);
-  for (char &c : r->current.fields.back())
-    if (c == '\v')
-      c = '\n';
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void BeginField(Reader *r) {
+  r->field.clear();
+  r->quoted = false;
+  r->fieldCut = false;
+  r->fieldStartedOver = r->recordBytes > kMaxRecordBytes;
+  r->state = kFieldStart;
 }
 
-void OnRecordEnd(int, void *closure) {
-  Reader *r = static_cast<Reader *>(closure);
-  (*r->record)(r->current);
+void BeginRecord(Reader *r) {
+  r->inRecord = true;
+  r->current.line = r->current.lastLine = r->line;
   r->current.fields.clear();
-  r->betweenRecords = true;
+  r->current.cut.clear();
+  r->current.fieldsLeftOut = false;
   r->recordBytes = 0;
+  BeginField(r);
 }
 
-bool IsBlank(const std::string &line) {
-  return line.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
-// The separator found most often outside quotes, or 0 for none or a tie.
-char FindSeparator(const std::string &line) {
-  int counts[3] = {};
-  const char kSeparators[3] = {',', ';', '\t'};
-  bool quoted = false;
-  for (char c : line) {
-    quoted = quoted != (c == '"');
-    for (int i = 0; i < 3 && !quoted; ++i)
-      counts[i] += c == kSeparators[i];
+void EndField(Reader *r) {
+  if (!r->quoted) {
+    // Unquoted fields lose their trailing blanks (the separator aside).
+    size_t end = r->field.size();
+    while (end > 0 && IsBlank(r->field[end - 1]) &&
+           r->field[end - 1] != r->layout.separator)
+      --end;
+    r->field.resize(end);
   }
-  int best = 0;
-  for (int i = 1; i < 3; ++i)
-    if (counts[i] > counts[best])
-      best = i;
-  for (int i = 0; i < 3; ++i)
-    if (i != best && counts[i] == counts[best])
-      return 0;
-  return kSeparators[best];
+  if (r->current.fields.size() < kMaxFields) {
+    r->current.fields.push_back(r->field);
+    r->current.cut.push_back(r->fieldCut);
+  } else {
+    r->current.fieldsLeftOut = true;
+  }
+  BeginField(r);
 }
 
-// Drops the record under way and starts the parser afresh.
-void Restart(Reader *r) {
-  csv_free(&r->parser);
-  csv_init(&r->parser, kOptions);
-  if (r->separator)
-    csv_set_delim(&r->parser, static_cast<unsigned char>(r->separator));
-  r->current.fields.clear();
-  r->betweenRecords = true;
-  r->recordBytes = 0;
+void EndRecord(Reader *r) {
+  r->current.lastLine = r->line;
+  r->inRecord = false;
+  if (r->state == kBroken) {
+    std::string reason = r->brokenReason;
+    (*r->error)(r->current.line, r->line, reason);
+  } else {
+    EndField(r);
+    (*r->record)(r->current);
+  }
+  r->state = kFieldStart;
 }
 
-// One whole line, with the CR or LF that ends it (none at the file's end).
-void FeedLine(Reader *r, std::string *fatal) {
-  std::string &line = r->text;
-  if (r->line == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    line.erase(0, 3);
-  if (r->betweenRecords && !r->tooLong && IsBlank(line))
-    return;
-  if (r->betweenRecords) {
-    r->current.line = r->line;
-    r->betweenRecords = false;
+void Break(Reader *r, const std::string &reason) {
+  r->state = kBroken;
+  r->brokenReason = reason;
+}
+
+// One byte of a field, kept while the record's limit allows.
+void Keep(Reader *r, char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  if ((b & 0xC0) != 0x80) {
+    const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    r->keepChar =
+        !r->fieldCut &&
+        (r->recordBytes <= kMaxRecordBytes ||
+         (r->fieldStartedOver && r->field.size() + n <= kMaxFieldStart));
+    r->fieldCut = !r->keepChar;
   }
-  if (r->tooLong) {
-    (*r->error)(
-        r->current.line,
-        "longer than " + std::to_string(kMaxRecordBytes / 1024) +
-            " KiB (a field or an unclosed quote)" +
-            (r->current.line != r->line
-                 ? "; reading goes on after line " + std::to_string(r->line)
-                 : std::string()));
-    r->tooLong = false;
-    Restart(r);
-    return;
-  }
-  if (r->separator == 0) {
-    r->separator = FindSeparator(line);
-    if (r->separator == 0) {
-      *fatal = "line " + std::to_string(r->line) +
-               ": cannot tell the separator (no comma, semicolon or tab "
-               "stands out outside quotes); say --separator comma, "
-               "semicolon or tab";
-      r->stopped = true;
-      return;
+  if (r->keepChar)
+    r->field += c == '\v' ? '\n' : c;
+}
+
+// One character of a record, line breaks aside.
+void Take(Reader *r, char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  if ((b & 0xC0) != 0x80)
+    r->recordBytes += RawBytes(r->encoding, b);
+  const char sep = r->layout.separator;
+  switch (r->state) {
+  case kFieldStart:
+    if (c == sep)
+      EndField(r);
+    else if (IsBlank(c))
+      ;
+    else if (c == '"' && r->quoting) {
+      r->quoted = true;
+      r->state = kQuoted;
+    } else {
+      r->state = kUnquoted;
+      Keep(r, c);
     }
-    csv_set_delim(&r->parser, static_cast<unsigned char>(r->separator));
+    break;
+  case kUnquoted:
+    if (c == sep)
+      EndField(r);
+    else if (c == '"' && r->quoting)
+      Break(r, "a quote out of place");
+    else
+      Keep(r, c);
+    break;
+  case kQuoted:
+    if (c == '"')
+      r->state = kQuoteSeen;
+    else
+      Keep(r, c);
+    break;
+  case kQuoteSeen:
+    if (c == '"') {
+      Keep(r, c);
+      r->state = kQuoted;
+    } else if (c == sep) {
+      EndField(r);
+    } else if (IsBlank(c)) {
+      r->state = kClosed;
+    } else {
+      Break(r, "a quote out of place");
+    }
+    break;
+  case kClosed:
+    if (c == sep)
+      EndField(r);
+    else if (!IsBlank(c))
+      Break(r, "a quote out of place");
+    break;
+  case kBroken:
+    break;
   }
-  if (csv_parse(&r->parser, line.data(), line.size(), OnField, OnRecordEnd,
-                r) == line.size()) {
-    if (!r->betweenRecords)
-      r->recordBytes += line.size();
-    return;
-  }
-  // Start again at the next line, without the broken record.
-  std::string reason = "a quote out of place";
-  if (r->current.line != r->line)
-    reason += " on line " + std::to_string(r->line);
-  (*r->error)(r->current.line,
-              reason + " (fields with separators, quotes or line breaks are "
-                       "quoted, quotes doubled)");
-  Restart(r);
 }
 
-// Splits decoded text into lines, gathering at most what a record may
-// take.
-void FeedText(Reader *r, const char *data, size_t size, std::string *fatal) {
-  size_t at = 0;
-  if (r->afterCr && size > 0) {
-    r->afterCr = false;
-    if (data[0] == '\n') {
-      // The LF of a CR LF: part of the line that ended, fed on its own so
-      // that a quoted field keeps it.
-      if (!r->betweenRecords && !r->tooLong &&
-          csv_parse(&r->parser, "\n", 1, OnField, OnRecordEnd, r) == 1)
-        ++r->recordBytes;
-      at = 1;
-    }
+const char kQuotingRule[] =
+    " (fields with separators, quotes or line breaks are quoted, quotes "
+    "doubled)";
+
+// A line ends with `end` ("\r" or "\n"; the LF of a CR LF comes on its own).
+void EndLine(Reader *r, char end) {
+  if (!r->inRecord) {
+    r->blanks.clear(); // a blank line
+  } else if (r->state == kQuoted && r->layout.lineEndsRecord) {
+    Break(r, "a quote left open at the end of the line (in this file a line "
+             "break ends a row)");
+    EndRecord(r);
+  } else if (r->state == kQuoted &&
+             (r->fieldCut || r->recordBytes + 1 > kMaxRecordBytes)) {
+    Break(r, "a quote left open: longer than " +
+                 std::to_string(kMaxRecordBytes / 1024) +
+                 " KiB inside quotes; reading goes on at the next line");
+    EndRecord(r);
+  } else if (r->state == kQuoted) {
+    Take(r, end); // a line break inside quotes: the record goes on
+  } else {
+    if (r->state == kBroken)
+      r->brokenReason +=
+          (r->current.line != r->line ? " on line " + std::to_string(r->line)
+                                      : std::string()) +
+          kQuotingRule;
+    EndRecord(r);
   }
-  while (at < size && !r->stopped) {
-    size_t end = at;
-    while (end < size && data[end] != '\r' && data[end] != '\n')
-      ++end;
-    const bool ends = end < size;
-    const size_t take = end - at + (ends ? 1 : 0);
-    if (!r->tooLong) {
-      if (r->recordBytes + r->text.size() + take > kMaxRecordBytes) {
-        r->tooLong = true;
-        r->text.clear();
-      } else {
-        r->text.append(data + at, take);
+  ++r->line;
+}
+
+void Feed(Reader *r, const char *data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    const char c = data[i];
+    if (!r->started) {
+      // A byte-order mark, of whatever character set, is U+FEFF by now.
+      if (size - i >= 3 && data[i] == '\xEF' && data[i + 1] == '\xBB' &&
+          data[i + 2] == '\xBF') {
+        i += 2;
+        r->started = true;
+        continue;
+      }
+      r->started = true;
+    }
+    if (r->afterCr) {
+      r->afterCr = false;
+      if (c == '\n') {
+        if (r->inRecord && r->state == kQuoted)
+          Take(r, c); // a quoted field keeps its CR LF whole
+        continue;
       }
     }
-    at += take;
-    if (!ends)
-      break;
-    ++r->line;
-    FeedLine(r, fatal);
-    r->text.clear();
-    if (data[end] == '\r') {
-      if (at < size) {
-        if (data[at] == '\n') {
-          if (!r->betweenRecords &&
-              csv_parse(&r->parser, "\n", 1, OnField, OnRecordEnd, r) == 1)
-            ++r->recordBytes;
-          ++at;
-        }
-      } else {
-        r->afterCr = true;
+    if (c == '\r' || c == '\n') {
+      r->afterCr = c == '\r';
+      r->lineBegun = false;
+      EndLine(r, c);
+      continue;
+    }
+    r->lineBegun = true;
+    if (!r->inRecord) {
+      // Whether the line is blank shows at its first other character.
+      if (IsBlank(c) && r->blanks.size() < kMaxFieldStart) {
+        r->blanks += c;
+        continue;
       }
+      BeginRecord(r);
+      std::string blanks;
+      blanks.swap(r->blanks);
+      for (char b : blanks)
+        Take(r, b);
+    }
+    Take(r, c);
+  }
+}
+
+// The count of `separator` on each of `lines`, outside quotes unless the
+// separator is a tab: the count most lines agree on, and how many do.
+void Agreement(const std::vector<std::string> &lines, char separator,
+               int *count, int *agree) {
+  std::vector<int> counts;
+  for (const std::string &line : lines) {
+    int n = 0;
+    bool quoted = false;
+    for (char c : line) {
+      quoted = separator != '\t' && quoted != (c == '"');
+      n += !quoted && c == separator;
+    }
+    counts.push_back(n);
+  }
+  *count = *agree = 0;
+  for (int n : counts) {
+    int same = 0;
+    for (int m : counts)
+      same += m == n;
+    if (n > 0 && (same > *agree || (same == *agree && n > *count))) {
+      *count = n;
+      *agree = same;
     }
   }
+}
+
+// Settles the separator and how lines end from the first lines of `text`,
+// or returns false with the reason.
+bool Settle(Reader *r, const std::string &text, std::string *fatal) {
+  std::vector<std::string> lines;
+  int crAlone = 0, lf = 0;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      line += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+      ++i;
+    (c == '\r' && text[i] == '\r' ? crAlone : lf) += 1;
+    if (line.find_first_not_of(" \t") != std::string::npos)
+      lines.push_back(line);
+    line.clear();
+  }
+  if (line.find_first_not_of(" \t") != std::string::npos)
+    lines.push_back(line);
+  if (lines.size() > kSeparatorLines)
+    lines.resize(kSeparatorLines);
+  if (r->layout.separator == 0 && !lines.empty()) {
+    const char kSeparators[3] = {',', ';', '\t'};
+    int count[3], agree[3], best = 0;
+    for (int i = 0; i < 3; ++i) {
+      Agreement(lines, kSeparators[i], &count[i], &agree[i]);
+      if (agree[i] > agree[best] ||
+          (agree[i] == agree[best] && count[i] > count[best]))
+        best = i;
+    }
+    for (int i = 0; i < 3; ++i) {
+      if (agree[best] == 0 ||
+          (i != best && agree[i] == agree[best] && count[i] == count[best])) {
+        *fatal = "cannot tell the separator (no comma, semicolon or tab "
+                 "stands out outside quotes in the first lines); say "
+                 "--separator comma, semicolon or tab";
+        return false;
+      }
+    }
+    r->layout.separator = kSeparators[best];
+    r->layout.separatorFound = true;
+    r->layout.separatorLines = static_cast<int>(lines.size());
+  }
+  r->quoting = r->layout.separator != '\t';
+  r->layout.lineEndsRecord = !r->quoting || (crAlone > 0 && lf == 0);
+  return true;
+}
+
+// Whether `text` holds the lines the separator is found from.
+bool EnoughLines(const std::string &text) {
+  if (text.size() >= kSeparatorLines * kMaxRecordBytes)
+    return true;
+  int lines = 0;
+  bool blank = true;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      lines += !blank;
+      blank = true;
+    } else if (!IsBlank(c)) {
+      blank = false;
+    }
+  }
+  return lines > kSeparatorLines;
 }
 
 } // namespace
@@ -180,42 +338,55 @@ void FeedText(Reader *r, const char *data, size_t size, std::string *fatal) {
 bool ReadCsvRecords(
     const ByteSource &read, const CsvFormat &format,
     const std::function<void(const CsvRecord &)> &record,
-    const std::function<void(int line, const std::string &reason)> &error,
-    std::string *fatal, char *separator) {
+    const std::function<void(int, int, const std::string &)> &error,
+    std::string *fatal, CsvLayout *layout) {
   TextDecoder decoder;
   if (!OpenDecoder(&decoder, format.encoding)) {
-    *fatal = "this system cannot convert the file's character set";
+    *fatal = "no character set to read the file in";
     return false;
   }
   Reader r;
   r.record = &record;
   r.error = &error;
-  r.separator = format.separator;
-  csv_init(&r.parser, kOptions);
-  if (r.separator)
-    csv_set_delim(&r.parser, static_cast<unsigned char>(r.separator));
+  r.encoding = format.encoding;
+  r.layout.separator = format.separator;
   static const size_t kBlock = 1 << 16;
-  std::string block(kBlock, '\0'), text;
+  std::string block(kBlock, '\0'), text, sample;
+  bool settled = false, ok = true;
   for (;;) {
     const size_t got = read(&block[0], kBlock);
     text.clear();
     Decode(&decoder, block.data(), got, got == 0, &text);
-    FeedText(&r, text.data(), text.size(), fatal);
-    if (got == 0 || r.stopped)
+    if (!settled) {
+      // The first lines wait until the separator is known.
+      sample += text;
+      if (got > 0 && !EnoughLines(sample))
+        continue;
+      settled = true;
+      ok = Settle(&r, sample, fatal);
+      if (!ok)
+        break;
+      text.swap(sample);
+      sample.clear();
+    }
+    Feed(&r, text.data(), text.size());
+    if (got == 0)
       break;
   }
   CloseDecoder(&decoder);
-  if (!r.stopped && (!r.text.empty() || r.tooLong)) {
-    ++r.line;
-    FeedLine(&r, fatal); // the last line, without an end
+  if (ok && r.inRecord) {
+    // The last line, without an end; or, inside quotes, the line before.
+    if (!r.lineBegun)
+      --r.line;
+    if (r.state == kQuoted)
+      Break(&r, "a quoted field is not closed by the end of the file");
+    else if (r.state == kBroken)
+      r.brokenReason += kQuotingRule;
+    EndRecord(&r);
   }
-  if (!r.stopped && csv_fini(&r.parser, OnField, OnRecordEnd, &r) != 0)
-    error(r.current.line,
-          "a quoted field is not closed by the end of the file");
-  csv_free(&r.parser);
-  if (separator)
-    *separator = r.separator;
-  return !r.stopped;
+  if (layout)
+    *layout = r.layout;
+  return ok;
 }
 
 ByteSource StreamSource(std::istream &in) {

@@ -1,5 +1,5 @@
-// The records of a delimited text file, read with libcsv as a stream, each
-// with the line it starts on as the file counts lines: a CR, an LF or a
+// The records of a delimited text file, read as a stream, each with the
+// lines it starts and ends on as the file counts lines: a CR, an LF or a
 // CR LF ends a line, also inside quotes.
 #pragma once
 
@@ -11,32 +11,60 @@
 #include <vector>
 
 struct CsvRecord {
-  int line;
+  int line;     // the line it starts on
+  int lastLine; // the line it ends on; later only for a quoted line break
   std::vector<std::string> fields;
+  // Per field: it ran past the record's limit and keeps only its start.
+  std::vector<bool> cut;
+  bool fieldsLeftOut = false; // more than kMaxFields fields
 };
 
 struct CsvFormat {
   TextEncoding encoding = TextEncoding::kUtf8; // not kDetect
-  char separator = 0; // 0: from the first line that is not blank
+  char separator = 0;                          // 0: from the first lines
 };
 
-// The most one record may take: more is a bad row, not a bigger buffer.
-enum { kMaxRecordBytes = 64 * 1024 };
+// The limits of one record, counted in the file's own bytes (line end left
+// out). Past kMaxRecordBytes the field being read keeps what it has and
+// every later field its first kMaxFieldStart bytes, so that the columns
+// after a long note are still read.
+enum {
+  kMaxRecordBytes = 64 * 1024,
+  kMaxFieldStart = 1024,
+  kMaxFields = 1024,
+  kSeparatorLines = 16 // the lines the separator is found from
+};
+
+// How the file was read.
+struct CsvLayout {
+  char separator = 0;
+  bool separatorFound = false; // from the first lines, not given
+  int separatorLines = 0;      // how many lines showed it
+  // A line break ends every record, quoted or not: in a tab-separated file
+  // (which has no quoting) and in one whose lines end with a CR alone (the
+  // host's comma-separated text, which writes a return in a field as a
+  // vertical tab).
+  bool lineEndsRecord = false;
+};
 
 // Reads `read` to its end in `format`: a byte-order mark is skipped, blank
-// lines give no record, unquoted fields lose their surrounding spaces, and
-// a vertical tab in a field (a line break as some exports write it) becomes
-// a line break. A record whose quoting breaks the rules or that is longer
-// than kMaxRecordBytes is reported with the line it starts on, and reading
-// goes on at the next line. Without a separator in `format`, the first line
-// decides: the one of comma, semicolon and tab found most often outside
-// quotes. False, with the reason in `error`, when it cannot be told. The
-// separator used goes to `separator` when not null.
-bool ReadCsvRecords(
-    const ByteSource &read, const CsvFormat &format,
-    const std::function<void(const CsvRecord &)> &record,
-    const std::function<void(int line, const std::string &reason)> &error,
-    std::string *fatal, char *separator = nullptr);
+// lines give no record, unquoted fields lose their surrounding blanks, and
+// a vertical tab in a field (a line break as some exports write it)
+// becomes a line break. Comma- and semicolon-separated fields may be
+// quoted (RFC 4180); in a tab-separated file a quote is a character like
+// any other. A record whose quoting breaks the rules is reported with the
+// lines it spans, and reading goes on at the next line; so is a quote that
+// a line break leaves open where line breaks end records, or that runs
+// over line breaks past kMaxRecordBytes. Without a separator in `format`,
+// the first kSeparatorLines lines that are not blank decide: the one of
+// comma, semicolon and tab that the most of them hold equally often
+// (outside quotes). False, with the reason in `fatal`, when it cannot be
+// told.
+bool ReadCsvRecords(const ByteSource &read, const CsvFormat &format,
+                    const std::function<void(const CsvRecord &)> &record,
+                    const std::function<void(int line, int lastLine,
+                                             const std::string &reason)> &error,
+                    std::string *fatal, CsvLayout *layout = nullptr);
 
 // The bytes of a stream, for ReadCsvRecords and DetectEncoding.
 ByteSource StreamSource(std::istream &in);

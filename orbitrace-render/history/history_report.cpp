@@ -47,11 +47,8 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   summary.source = source;
   summary.made = time(nullptr);
   auto problem = [&](const VisitProblem &p) {
-    status->Message(source + ", line " + std::to_string(p.line) + ": " +
-                    p.reason);
-    if (summary.problems.size() < kListedProblems)
-      summary.problems.push_back(p);
-    ++summary.problemCount;
+    status->Message(ProblemMessage(source, p));
+    AddProblem(&summary, p);
   };
 
   VisitSpool spool;
@@ -60,6 +57,9 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
     result.failure = source + ": " + error + "; no report made";
     return result;
   }
+  summary.read = spool.read;
+  if (FoundFromFile(spool.read))
+    status->Message(source + ": " + HowReadText(spool.read));
   if (!spool.missing.empty()) {
     result.missingPatients = spool.missing;
     CloseSpool(&spool);
@@ -73,8 +73,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   while (NextPatient(&spool, &history, &duplicates)) {
     ++section;
     for (const DuplicateVisit &d : duplicates)
-      problem(VisitProblem{d.line, "patient, eye and date repeat line " +
-                                       std::to_string(d.firstLine)});
+      problem(VisitProblem{d.line, RepeatReason(d)});
     duplicates.clear();
     summary.visits += static_cast<long>(AlignByDate(history).size());
     summary.sketches +=

@@ -1,14 +1,70 @@
 #include "orbitrace-render/history/read_settings.h"
 
+#include <string.h>
 #include <strings.h>
 
 const char *const kRoleNames[kRoleCount] = {"patient", "eye", "date", "values"};
 
+namespace {
+
+// The length of the white space at `at` (forwards) or ending at `end`
+// (backwards), 0 for none: ASCII blanks and the UTF-8 of U+00A0, U+2007
+// and U+202F, the no-break spaces.
+size_t SpaceAt(const std::string &text, size_t at, bool backwards) {
+  static const char *const kSpaces[] = {" ",  "\t",           "\v",
+                                        "\r", "\n",           "\xC2\xA0",
+                                        "\f", "\xE2\x80\xAF", "\xE2\x80\x87"};
+  for (const char *space : kSpaces) {
+    const size_t n = strlen(space);
+    if (backwards ? at >= n && text.compare(at - n, n, space) == 0
+                  : text.compare(at, n, space) == 0)
+      return n;
+  }
+  return 0;
+}
+
+} // namespace
+
 std::string Trimmed(const std::string &text) {
-  const std::string::size_type first = text.find_first_not_of(" \t");
-  if (first == std::string::npos)
-    return std::string();
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  size_t first = 0, end = text.size();
+  for (size_t n; first < end && (n = SpaceAt(text, first, false)) > 0;)
+    first += n;
+  for (size_t n; end > first && (n = SpaceAt(text, end, true)) > 0;)
+    end -= n;
+  return text.substr(first, end - first);
+}
+
+const char *EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+  case TextEncoding::kUtf16Le:
+    return "utf-16le";
+  case TextEncoding::kUtf16Be:
+    return "utf-16be";
+  case TextEncoding::kWindows1252:
+    return "windows-1252";
+  case TextEncoding::kMacRoman:
+    return "macintosh";
+  case TextEncoding::kCp850:
+    return "cp850";
+  case TextEncoding::kCp437:
+    return "cp437";
+  default:
+    return "utf-8";
+  }
+}
+
+const char *EncodingCommonName(TextEncoding encoding) {
+  switch (encoding) {
+  case TextEncoding::kWindows1252:
+    return "Windows ANSI";
+  case TextEncoding::kMacRoman:
+    return "Mac Roman";
+  case TextEncoding::kCp850:
+  case TextEncoding::kCp437:
+    return "DOS";
+  default:
+    return "";
+  }
 }
 
 namespace {
@@ -98,14 +154,27 @@ bool ParseEncodingOption(const std::string &value, ReadSettings *settings,
                     {"utf-16le", TextEncoding::kUtf16Le},
                     {"utf-16be", TextEncoding::kUtf16Be},
                     {"windows-1252", TextEncoding::kWindows1252},
-                    {"cp1252", TextEncoding::kWindows1252}};
+                    {"cp1252", TextEncoding::kWindows1252},
+                    {"ansi", TextEncoding::kWindows1252},
+                    {"macintosh", TextEncoding::kMacRoman},
+                    {"mac", TextEncoding::kMacRoman},
+                    {"macroman", TextEncoding::kMacRoman},
+                    {"cp850", TextEncoding::kCp850},
+                    {"ibm850", TextEncoding::kCp850},
+                    {"850", TextEncoding::kCp850},
+                    {"dos", TextEncoding::kCp850},
+                    {"cp437", TextEncoding::kCp437},
+                    {"ibm437", TextEncoding::kCp437},
+                    {"437", TextEncoding::kCp437}};
   for (const auto &e : kEncodings) {
     if (strcasecmp(value.c_str(), e.name) == 0) {
       settings->encoding = e.encoding;
       return true;
     }
   }
-  *error = "\"" + value + "\" is not utf-8, utf-16le, utf-16be or windows-1252";
+  *error = "\"" + value +
+           "\" is not utf-8, utf-16le, utf-16be, windows-1252 (ansi), "
+           "macintosh (mac), cp850 (dos) or cp437";
   return false;
 }
 

@@ -7,7 +7,22 @@
 #include <string>
 #include <vector>
 
-enum class TextEncoding { kDetect, kUtf8, kUtf16Le, kUtf16Be, kWindows1252 };
+enum class TextEncoding {
+  kDetect,
+  kUtf8,
+  kUtf16Le,
+  kUtf16Be,
+  kWindows1252,
+  kMacRoman,
+  kCp850,
+  kCp437
+};
+
+// The character set's name as iconv gives it ("windows-1252", "macintosh",
+// "cp850"), and what users call it ("Windows ANSI", "Mac Roman", "DOS"; ""
+// for the Unicode ones).
+const char *EncodingName(TextEncoding encoding);
+const char *EncodingCommonName(TextEncoding encoding);
 
 // The order of day and month in dates written with slashes.
 enum class DateOrder { kFromFile, kDayFirst, kMonthFirst };
@@ -28,7 +43,8 @@ struct ReadSettings {
   std::vector<std::string> patients; // --patient; empty for every patient
 };
 
-// A field or a value without the spaces and tabs around it.
+// A field or a value without the white space around it: blanks, tabs,
+// vertical tabs, line breaks and no-break spaces.
 std::string Trimmed(const std::string &text);
 
 // The command line's reading options, each parsing its value into the
@@ -43,7 +59,9 @@ bool ParseColumnOption(const std::string &value, ReadSettings *settings,
 // "--separator comma|semicolon|tab" or the character itself.
 bool ParseSeparatorOption(const std::string &value, ReadSettings *settings,
                           std::string *error);
-// "--encoding utf-8|utf-16le|utf-16be|windows-1252" (also cp1252).
+// "--encoding NAME": the names iconv knows the character sets by (utf-8,
+// utf-16le, utf-16be, windows-1252 or cp1252, macintosh, cp850 or ibm850,
+// cp437 or ibm437) and ansi, mac and dos (CP850).
 bool ParseEncodingOption(const std::string &value, ReadSettings *settings,
                          std::string *error);
 // "--date-order dmy|mdy".

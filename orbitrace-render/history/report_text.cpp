@@ -1,6 +1,7 @@
 #include "orbitrace-render/history/report_text.h"
 
 #include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/sketch_values.h"
 
 namespace {
 
@@ -117,17 +118,142 @@ const char kFlaggedHeading[] = "Patients with a flagged change";
 const char kLeftOutHeading[] = "Rows left out";
 const char kNoFlaggedChange[] = "No flagged change.";
 
+namespace {
+
+// "lines 12, 40 and 3 more": the lines of the listed remarks of one kind.
+std::string RemarkLines(const ReportSummary &s, VisitProblem::Kind kind,
+                        long count) {
+  enum { kShown = 3 };
+  std::string lines;
+  long shown = 0;
+  for (const VisitProblem &p : s.remarks) {
+    if (p.kind != kind || shown == kShown)
+      continue;
+    lines += (shown++ ? ", " : "") + LinesText(p);
+  }
+  if (count > shown)
+    lines += " and " + std::to_string(count - shown) + " more";
+  return lines;
+}
+
+} // namespace
+
 std::vector<SummaryRow> SummaryRows(const ReportSummary &s) {
-  return {{"Patients", std::to_string(s.patients)},
-          {"Visits", std::to_string(s.visits) + " (" +
-                         std::to_string(s.sketches) + " sketches)"},
-          {"Flagged", std::to_string(s.flagged.size()) +
-                          (s.flagged.size() == 1 ? " patient" : " patients")},
-          {kLeftOutHeading, std::to_string(s.problemCount)}};
+  std::vector<SummaryRow> rows = {
+      {"Patients", std::to_string(s.patients)},
+      {"Visits", std::to_string(s.visits) + " (" + std::to_string(s.sketches) +
+                     " sketches)"},
+      {"Flagged", std::to_string(s.flagged.size()) +
+                      (s.flagged.size() == 1 ? " patient" : " patients")},
+      {kLeftOutHeading, std::to_string(s.problemCount)},
+      {"Character set", EncodingText(s.read)},
+      {"Separator", SeparatorText(s.read)},
+      {"Date order", DateOrderText(s.read)}};
+  if (s.notesCut > 0)
+    rows.push_back(
+        {"Notes cut", RemarkLines(s, VisitProblem::kNoteCut, s.notesCut) +
+                          ": visits kept, notes cut at " +
+                          std::to_string(kMaxRecordBytes / 1024) + " KiB"});
+  if (s.rowsJoined > 0)
+    rows.push_back({"Rows joined",
+                    RemarkLines(s, VisitProblem::kLinesJoined, s.rowsJoined) +
+                        ": one row each, by line breaks in quotes"});
+  return rows;
+}
+
+void AddProblem(ReportSummary *s, const VisitProblem &p) {
+  if (p.kind == VisitProblem::kLeftOut) {
+    if (s->problems.size() < kListedProblems)
+      s->problems.push_back(p);
+    ++s->problemCount;
+    return;
+  }
+  if (s->remarks.size() < kListedProblems)
+    s->remarks.push_back(p);
+  ++(p.kind == VisitProblem::kNoteCut ? s->notesCut : s->rowsJoined);
+}
+
+std::string LinesText(const VisitProblem &p) {
+  if (p.lastLine > p.line)
+    return "lines " + std::to_string(p.line) + " to " +
+           std::to_string(p.lastLine);
+  return "line " + std::to_string(p.line);
+}
+
+std::string ProblemMessage(const std::string &source, const VisitProblem &p) {
+  return source + ", " + LinesText(p) + ": " + p.reason;
 }
 
 std::string LeftOutLine(const VisitProblem &p) {
-  return "Line " + std::to_string(p.line) + ": " + p.reason;
+  std::string lines = LinesText(p);
+  lines[0] = 'L';
+  return lines + ": " + p.reason;
+}
+
+std::string RepeatReason(const DuplicateVisit &d) {
+  const std::string repeat =
+      "patient, eye and date repeat line " + std::to_string(d.firstLine);
+  if (FormatValues(d.values) == FormatValues(d.firstValues))
+    return repeat + ", with the same values";
+  return repeat + " with other values: " + FormatValues(d.values) + " here, " +
+         FormatValues(d.firstValues) + " on line " +
+         std::to_string(d.firstLine) + ", which is kept";
+}
+
+std::string EncodingText(const ReadFacts &r) {
+  std::string name = EncodingName(r.encoding);
+  if (*EncodingCommonName(r.encoding))
+    name += std::string(" (") + EncodingCommonName(r.encoding) + ")";
+  switch (r.encodingEvidence) {
+  case EncodingEvidence::kGiven:
+    return name + ", from --encoding";
+  case EncodingEvidence::kByteOrderMark:
+    return name + ", from its byte-order mark";
+  case EncodingEvidence::kZeroBytes:
+    return name + ", found from its zero bytes (no byte-order mark)";
+  case EncodingEvidence::kValidUtf8:
+    return name + ", found: every byte is valid UTF-8";
+  default:
+    return name + ", found from the letters inside words";
+  }
+}
+
+std::string SeparatorText(const ReadFacts &r) {
+  std::string text = SeparatorName(r.layout.separator);
+  if (r.layout.separator == '\t')
+    text += " (no quoting)";
+  if (!r.layout.separatorFound)
+    text += ", from --separator";
+  else
+    text += ", found from the first " +
+            std::to_string(r.layout.separatorLines) +
+            (r.layout.separatorLines == 1 ? " line" : " lines");
+  if (r.layout.lineEndsRecord && r.layout.separator != '\t')
+    text += "; a line break ends every row";
+  return text;
+}
+
+std::string DateOrderText(const ReadFacts &r) {
+  const std::string order =
+      r.dateOrder == DateOrder::kDayFirst ? "day first" : "month first";
+  if (r.dateOrderGiven)
+    return order + ", from --date-order";
+  if (r.dateOrder == DateOrder::kFromFile)
+    return "not needed: no date is written with slashes";
+  return order + ", found from line " + std::to_string(r.dateLine) + " (" +
+         r.date + ")";
+}
+
+bool FoundFromFile(const ReadFacts &r) {
+  return (r.encodingEvidence != EncodingEvidence::kGiven &&
+          r.encodingEvidence != EncodingEvidence::kByteOrderMark) ||
+         r.layout.separatorFound ||
+         (!r.dateOrderGiven && r.dateOrder != DateOrder::kFromFile);
+}
+
+std::string HowReadText(const ReadFacts &r) {
+  return "read as " + EncodingText(r) + "; separator " + SeparatorText(r) +
+         "; date order " + DateOrderText(r);
 }
 
 std::string LeftOutBeyondList(const ReportSummary &s) {

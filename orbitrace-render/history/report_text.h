@@ -28,15 +28,43 @@ struct ReportSummary {
   std::vector<Flagged> flagged;
   std::vector<VisitProblem> problems; // the first kListedProblems
   long problemCount = 0;
+  ReadFacts read; // how the export was read
+  // The rows kept with a word: notes cut, lines joined by quotes; the
+  // first kListedProblems of them.
+  std::vector<VisitProblem> remarks;
+  long notesCut = 0, rowsJoined = 0;
 };
+
+// Puts a row left out or kept with a word in its list and its count.
+void AddProblem(ReportSummary *summary, const VisitProblem &problem);
+// "visits.csv, lines 5 to 7: reason", for the command line.
+std::string ProblemMessage(const std::string &source,
+                           const VisitProblem &problem);
+// "line 5" or "lines 5 to 7".
+std::string LinesText(const VisitProblem &problem);
+// Why a repeated visit is left out: which line it repeats, and both values
+// when they differ.
+std::string RepeatReason(const DuplicateVisit &duplicate);
+
+// How the export was read, in words for the summary: the character set,
+// the separator, the order of day and month, each with what told it.
+std::string EncodingText(const ReadFacts &read);
+std::string SeparatorText(const ReadFacts &read);
+std::string DateOrderText(const ReadFacts &read);
+// Whether any of them was found from the file rather than given or marked.
+bool FoundFromFile(const ReadFacts &read);
+// All three on one line, for the command line.
+std::string HowReadText(const ReadFacts &read);
 
 enum { kListedProblems = 50 };
 
 // "What the flags measure", for the summary of either format.
 std::string FlagsExplained(const FlagThresholds &thresholds);
 
-// The summary's rows of counts (patients, visits, flagged, rows left out),
-// its headings, and a line per row left out.
+// The summary's rows: counts (patients, visits, flagged, rows left out),
+// how the file was read, and the rows kept with a word; its headings, and
+// a line per row left out. A row's value is plain text that needs no
+// escaping.
 struct SummaryRow {
   std::string label, value;
 };

@@ -16,7 +16,8 @@ void OrderVisits(PatientHistory *history,
     for (size_t i = 0; i < visits.size(); ++i) {
       if (kept > 0 && visits[kept - 1].date == visits[i].date) {
         duplicates->push_back(
-            DuplicateVisit{visits[i].line, visits[kept - 1].line});
+            DuplicateVisit{visits[i].line, visits[kept - 1].line,
+                           visits[i].values, visits[kept - 1].values});
         continue;
       }
       visits[kept++] = visits[i];

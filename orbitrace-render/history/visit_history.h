@@ -23,6 +23,7 @@ struct PatientHistory {
 struct DuplicateVisit {
   int line;
   int firstLine;
+  StoredValues values, firstValues; // of the row left out, of the one kept
 };
 
 // Puts each eye's visits in date order and takes out every row whose eye

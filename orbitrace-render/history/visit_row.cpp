@@ -123,6 +123,14 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
       *reason = std::string(kRoleNames[i]) + " is empty";
       return false;
     }
+    // U+FFFD: bytes the character set has no character for, which a name
+    // must not hide.
+    if (text[i].find("\xEF\xBF\xBD") != std::string::npos) {
+      *reason = std::string(kRoleNames[i]) + " \"" + Shown(text[i]) +
+                "\" holds bytes that are not text in the character set it "
+                "was read in (see --encoding)";
+      return false;
+    }
   }
   row->patient = text[0];
   if (!ParseEye(text[1], &row->eye)) {

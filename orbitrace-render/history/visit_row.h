@@ -41,8 +41,10 @@ struct VisitRow {
 // "R", "L", "right", "left", "OD", "OS", "RE", "LE" in any case.
 bool ParseEye(const std::string &text, Eye *eye);
 
-// Fields are taken without surrounding spaces and tabs. False with the
-// reason when a column is missing or empty, the eye or the date is not one
+// Fields are taken without surrounding white space (see Trimmed). False
+// with the reason when a column is missing or empty or holds U+FFFD (bytes
+// that were not text in the file's character set), the eye or the date is
+// not one
 // (dates with slashes read in `order`), or the values are not items of
 // their lists.
 bool ParseVisitRow(const std::vector<std::string> &fields,

@@ -95,9 +95,9 @@ ByteSource FromStart(Input *input) {
 // The records of the visits, after the header or with the --columns list.
 bool ReadVisits(
     const ByteSource &read, const CsvFormat &format,
-    const ReadSettings &settings, char *separator,
+    const ReadSettings &settings, ReadFacts *facts,
     const std::function<void(const CsvRecord &, const VisitColumns &)> &visit,
-    const std::function<void(int, const std::string &)> &recordError,
+    const std::function<void(int, int, const std::string &)> &recordError,
     std::string *error) {
   VisitColumns columns;
   bool haveColumns = false, failed = false;
@@ -113,16 +113,28 @@ bool ReadVisits(
               !ColumnsFor(record.fields, settings, &columns, &header, error);
           if (failed)
             *error = "line " + std::to_string(record.line) + ": " + *error;
+          if (header && !failed) {
+            facts->headerLine = record.line;
+            facts->headerLastLine = record.lastLine;
+          }
           if (failed || header)
             return;
         }
         visit(record, columns);
       },
-      [&](int line, const std::string &reason) {
-        if (!failed)
-          recordError(line, reason);
+      [&](int line, int lastLine, const std::string &reason) {
+        if (failed)
+          return;
+        if (!haveColumns && settings.columns.empty()) {
+          // Without --columns the first row must be the header.
+          *error = "line " + std::to_string(line) +
+                   ": the header row cannot be read: " + reason;
+          failed = true;
+          return;
+        }
+        recordError(line, lastLine, reason);
       },
-      error, separator);
+      error, &facts->layout);
   if (read_ && !failed && !haveColumns) {
     *error = "the file is empty: no header row and no visit";
     failed = true;
@@ -132,14 +144,14 @@ bool ReadVisits(
 
 // The order of day and month that the file's dates with slashes show.
 bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
-                     const ReadSettings &settings, DateOrder *order,
+                     const ReadSettings &settings, ReadFacts *facts,
                      std::string *error) {
   struct Seen {
     int line = 0;
     std::string date;
   } seen[4]; // by SlashDate
   if (!ReadVisits(
-          read, format, settings, nullptr,
+          read, format, settings, facts,
           [&](const CsvRecord &record, const VisitColumns &columns) {
             if (static_cast<size_t>(columns.date) >= record.fields.size())
               return;
@@ -148,7 +160,7 @@ bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
             if (s.line == 0)
               s = Seen{record.line, date};
           },
-          [](int, const std::string &) {}, error))
+          [](int, int, const std::string &) {}, error))
     return false;
   const Seen &day = seen[static_cast<int>(SlashDate::kDayFirst)];
   const Seen &month = seen[static_cast<int>(SlashDate::kMonthFirst)];
@@ -169,10 +181,33 @@ bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
              "(a number over 12 is a day); say --date-order dmy or mdy";
     return false;
   }
-  *order = day.line     ? DateOrder::kDayFirst
-           : month.line ? DateOrder::kMonthFirst
-                        : DateOrder::kFromFile;
+  const Seen &told = day.line ? day : month;
+  facts->dateOrder = day.line     ? DateOrder::kDayFirst
+                     : month.line ? DateOrder::kMonthFirst
+                                  : DateOrder::kFromFile;
+  facts->dateLine = told.line;
+  facts->date = told.date;
   return true;
+}
+
+// The roles of the columns a record's cut fields are in: the first one,
+// or -1 when only other columns (the note) were cut.
+int CutRole(const CsvRecord &record, const VisitColumns &columns) {
+  const int positions[kRoleCount] = {columns.patient, columns.eye, columns.date,
+                                     columns.values};
+  for (int role = 0; role < kRoleCount; ++role) {
+    const size_t at = static_cast<size_t>(positions[role]);
+    if (at < record.cut.size() && record.cut[at])
+      return role;
+  }
+  return -1;
+}
+
+bool AnyCut(const CsvRecord &record) {
+  for (bool cut : record.cut)
+    if (cut)
+      return true;
+  return false;
 }
 
 } // namespace
@@ -184,15 +219,20 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   Input input;
   CsvFormat format;
   format.separator = settings.separator;
-  DateOrder order = settings.dateOrder;
+  ReadFacts &facts = spool->read;
+  facts = ReadFacts();
+  facts.dateOrder = settings.dateOrder;
+  facts.dateOrderGiven = settings.dateOrder != DateOrder::kFromFile;
   bool failed = !OpenInput(csv, &input, error);
-  if (!failed)
-    format.encoding = settings.encoding == TextEncoding::kDetect
-                          ? DetectEncoding(FromStart(&input))
-                          : settings.encoding;
-  if (!failed && order == DateOrder::kFromFile)
+  facts.encoding = settings.encoding;
+  if (!failed && settings.encoding == TextEncoding::kDetect)
+    failed = !DetectEncoding(FromStart(&input), &facts.encoding,
+                             &facts.encodingEvidence, error);
+  format.encoding = facts.encoding;
+  if (!failed && !facts.dateOrderGiven)
     failed =
-        !SettleDateOrder(FromStart(&input), format, settings, &order, error);
+        !SettleDateOrder(FromStart(&input), format, settings, &facts, error);
+  const DateOrder order = facts.dateOrder;
   FILE *rows = failed ? nullptr : tmpfile();
   if (!failed && !rows) {
     *error = SystemError("cannot make a temporary file");
@@ -201,64 +241,89 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   std::unordered_map<std::string_view, uint32_t> index;
   std::vector<bool> named(settings.patients.size());
   if (!failed)
-    failed = !ReadVisits(
-                 FromStart(&input), format, settings, nullptr,
-                 [&](const CsvRecord &record, const VisitColumns &columns) {
-                   if (failed)
-                     return;
-                   if (!settings.patients.empty()) {
-                     const size_t at = static_cast<size_t>(columns.patient);
-                     const auto wanted = std::find(
-                         settings.patients.begin(), settings.patients.end(),
-                         at < record.fields.size() ? Trimmed(record.fields[at])
-                                                   : "");
-                     if (wanted == settings.patients.end())
-                       return;
-                     named[wanted - settings.patients.begin()] = true;
-                   }
-                   VisitRow row;
-                   std::string reason;
-                   if (!ParseVisitRow(record.fields, columns, &row, &reason,
-                                      order)) {
-                     problem(VisitProblem{record.line, reason});
-                     return;
-                   }
-                   auto found = index.find(row.patient);
-                   uint32_t patient;
-                   if (found == index.end()) {
-                     patient = static_cast<uint32_t>(spool->patients.size());
-                     spool->patients.push_back(row.patient);
-                     spool->rows.push_back(0);
-                     index.emplace(spool->patients.back(), patient);
-                   } else {
-                     patient = found->second;
-                   }
-                   SpoolRecord r = {};
-                   r.patient = patient;
-                   r.line = record.line;
-                   r.date = row.date;
-                   r.eye = static_cast<uint8_t>(row.eye);
-                   r.horizontal = ItemIndex(kRatioItems, kRatioCount,
-                                            row.values.horizontal);
-                   r.vertical =
-                       ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
-                   r.location =
-                       ItemIndex(kHourItems, kHourCount, row.values.location);
-                   r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
-                   if (fwrite(&r, sizeof r, 1, rows) != 1) {
-                     *error = SystemError("cannot write a temporary file");
-                     failed = true;
-                     return;
-                   }
-                   ++spool->rows[patient];
-                   ++spool->totalRows;
-                 },
-                 [&](int line, const std::string &reason) {
-                   if (!failed)
-                     problem(VisitProblem{line, reason});
-                 },
-                 error) ||
-             failed;
+    failed =
+        !ReadVisits(
+            FromStart(&input), format, settings, &facts,
+            [&](const CsvRecord &record, const VisitColumns &columns) {
+              if (failed)
+                return;
+              if (!settings.patients.empty()) {
+                const size_t at = static_cast<size_t>(columns.patient);
+                const auto wanted = std::find(
+                    settings.patients.begin(), settings.patients.end(),
+                    at < record.fields.size() ? Trimmed(record.fields[at])
+                                              : "");
+                if (wanted == settings.patients.end())
+                  return;
+                named[wanted - settings.patients.begin()] = true;
+              }
+              VisitRow row;
+              std::string reason;
+              const int cut = CutRole(record, columns);
+              if (cut >= 0) {
+                reason = "longer than " +
+                         std::to_string(kMaxRecordBytes / 1024) +
+                         " KiB, and the cut falls in its " + kRoleNames[cut] +
+                         " column";
+              } else if (ParseVisitRow(record.fields, columns, &row, &reason,
+                                       order)) {
+                reason.clear();
+              } else if (reason.empty()) {
+                reason = "not a visit";
+              }
+              if (!reason.empty()) {
+                problem(VisitProblem{record.line, reason, record.lastLine});
+                return;
+              }
+              if (AnyCut(record) || record.fieldsLeftOut)
+                problem(
+                    VisitProblem{record.line,
+                                 "its note is cut at " +
+                                     std::to_string(kMaxRecordBytes / 1024) +
+                                     " KiB; the visit is kept",
+                                 record.lastLine, VisitProblem::kNoteCut});
+              if (record.lastLine > record.line)
+                problem(VisitProblem{
+                    record.line,
+                    "one row, by a quoted field that runs over a line "
+                    "break; the visit is kept",
+                    record.lastLine, VisitProblem::kLinesJoined});
+              auto found = index.find(row.patient);
+              uint32_t patient;
+              if (found == index.end()) {
+                patient = static_cast<uint32_t>(spool->patients.size());
+                spool->patients.push_back(row.patient);
+                spool->rows.push_back(0);
+                index.emplace(spool->patients.back(), patient);
+              } else {
+                patient = found->second;
+              }
+              SpoolRecord r = {};
+              r.patient = patient;
+              r.line = record.line;
+              r.date = row.date;
+              r.eye = static_cast<uint8_t>(row.eye);
+              r.horizontal =
+                  ItemIndex(kRatioItems, kRatioCount, row.values.horizontal);
+              r.vertical =
+                  ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
+              r.location =
+                  ItemIndex(kHourItems, kHourCount, row.values.location);
+              r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
+              if (fwrite(&r, sizeof r, 1, rows) != 1) {
+                *error = SystemError("cannot write a temporary file");
+                failed = true;
+                return;
+              }
+              ++spool->rows[patient];
+              ++spool->totalRows;
+            },
+            [&](int line, int lastLine, const std::string &reason) {
+              if (!failed)
+                problem(VisitProblem{line, reason, lastLine});
+            },
+            error) ||
+        failed;
   if (input.copy)
     fclose(input.copy);
   for (size_t i = 0; i < named.size(); ++i)

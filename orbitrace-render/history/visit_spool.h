@@ -14,6 +14,7 @@
 // any order, and standard input needs no copy.
 #pragma once
 
+#include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/visit_history.h"
 
@@ -25,9 +26,30 @@
 #include <string>
 #include <vector>
 
+// A row left out, or one kept that the report names all the same.
 struct VisitProblem {
+  enum Kind {
+    kLeftOut,     // a bad row, not in the report
+    kNoteCut,     // its visit is kept, its note cut at kMaxRecordBytes
+    kLinesJoined, // its visit is kept, read from lines joined by quotes
+  };
   int line;
   std::string reason;
+  int lastLine = 0; // the row's last line when it spans more than one
+  Kind kind = kLeftOut;
+};
+
+// How the export was read, for the report and the command line to say.
+struct ReadFacts {
+  TextEncoding encoding = TextEncoding::kUtf8;
+  EncodingEvidence encodingEvidence = EncodingEvidence::kGiven;
+  CsvLayout layout; // the separator, given or found, and how lines end
+  // kFromFile when no date is written with slashes.
+  DateOrder dateOrder = DateOrder::kFromFile;
+  bool dateOrderGiven = false;
+  int dateLine = 0;                       // the line whose date told the order
+  std::string date;                       // that date as written
+  int headerLine = 0, headerLastLine = 0; // 0 without a header row
 };
 
 struct VisitSpool {
@@ -37,6 +59,7 @@ struct VisitSpool {
   long totalRows = 0;
   // The --patient IDs that no record of the file names.
   std::vector<std::string> missing;
+  ReadFacts read;
   // Reading position: the next patient ReadNextPatient returns.
   size_t next = 0;
 };
@@ -44,9 +67,12 @@ struct VisitSpool {
 // Reads the export as `settings` say: a header row naming the columns or
 // the --columns list, then one visit per row; only the rows of
 // settings.patients when there are any. Each bad row goes to `problem`
-// with its line and reason. False, with the reason in `error`, when the
-// columns cannot be found, the separator or the order of day and month
-// cannot be told, or a temporary file cannot be written.
+// with its lines and reason, and so does each row kept whose note was cut
+// or whose quotes joined lines. Every line of the file that is not blank
+// is in the header, a visit or one of these. False, with the reason in
+// `error`, when the character set, the columns, the separator or the
+// order of day and month cannot be told, the header row cannot be read,
+// or a temporary file cannot be written.
 bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                  VisitSpool *spool,
                  const std::function<void(const VisitProblem &)> &problem,

@@ -52,7 +52,8 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_EQ(kExitFailed, r.status) << name;
     for (const char *line :
          {"line 8: date \"2021-02-30\"",
-          "line 9: patient, eye and date repeat line 4",
+          "line 9: patient, eye and date repeat line 4 with other values: "
+          ".45|.45|2|0 here, .40|.40|2|0 on line 4, which is kept",
           "line 10: values \".30|.3|3|1\"", "3 rows left out"})
       EXPECT_NE(std::string::npos, r.err.find(line)) << line << "\n" << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
@@ -159,6 +160,14 @@ TEST(HistoryReport, ReadsEachOfTheHostsExportsAsTheyCome) {
   EXPECT_EQ(2u, Count(page, "<section class=\"patient\""));
   EXPECT_NE(std::string::npos, page.find(name));
   EXPECT_NE(std::string::npos, page.find("<b>2001-02-04</b>")); // 2/4/2001
+  // How it was read, in the summary and on the command line.
+  for (const char *said :
+       {"windows-1252 (Windows ANSI), found from the letters inside words",
+        "comma, found from the first 16 lines; a line break ends every row",
+        "month first, found from line 19 (11/13/2010)"}) {
+    EXPECT_NE(std::string::npos, page.find(said)) << said;
+    EXPECT_NE(std::string::npos, csv.err.find(said)) << csv.err;
+  }
   EXPECT_TRUE(std::regex_search(
       page, std::regex(", made \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d")));
 
@@ -168,6 +177,9 @@ TEST(HistoryReport, ReadsEachOfTheHostsExportsAsTheyCome) {
       {"--patient", name, "--history", dir + "/merge.csv", dir + "/merge.pdf"});
   EXPECT_EQ(kExitOk, merge.status) << merge.err;
   const std::string text = PdfText(dir + "/merge.pdf");
+  EXPECT_NE(std::string::npos,
+            text.find("not needed: no date is written with slashes"))
+      << text;
   EXPECT_NE(std::string::npos, text.find("2001-02-04")); // 04.02.2001
   EXPECT_EQ(std::string::npos, text.find("Other"));
   size_t pages = 0;
