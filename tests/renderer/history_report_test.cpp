@@ -199,12 +199,12 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
   } cases[] = {
       {{"--history", "-", report},
        "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
-       kExitFailed,
+       kExitNoReport,
        "line 1: the header has no column \"patient\""},
-      {{"--history", "-", report}, "", kExitFailed, "no header row"},
+      {{"--history", "-", report}, "", kExitNoReport, "no header row"},
       {{"--history", dir + "/none.csv", report},
        "",
-       kExitFailed,
+       kExitNoReport,
        "cannot read"},
       {{"--history", "-", dir + "/r.png"},
        "",
@@ -229,7 +229,7 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
        "no row names patient \"B\""},
       {{"--history", "-", report},
        "A,R,2020-01-01,1|1|1|1\n",
-       kExitFailed,
+       kExitNoReport,
        "name its columns in order with --columns"},
       {{"--date-order", "ymd", "--history", "-", report},
        "",
@@ -245,13 +245,19 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
   EXPECT_NE(0, stat(report.c_str(), &st)) << "a report was left behind";
 }
 
-TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFails) {
+TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFailsAndSaysItIsOlder) {
   const std::string dir = TempDir();
   const std::string report = dir + "/r.html";
   std::ofstream(report) << "earlier";
-  Outcome r = Main({"--history", "-", report}, "no,header\n");
-  EXPECT_EQ(kExitFailed, r.status);
-  EXPECT_EQ("earlier", Slurp(report));
+  for (const std::string &input : {std::string("-"), dir + "/absent.csv"}) {
+    Outcome r = Main({"--history", input, report}, "no,header\n");
+    EXPECT_EQ(kExitNoReport, r.status) << r.err;
+    EXPECT_EQ("earlier", Slurp(report));
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("\"" + report +
+                          "\" is an earlier report, written \\d{4}-\\d\\d-")))
+        << r.err;
+  }
 }
 
 TEST(InlineSvg, GivesEachPictureItsOwnIdsAndKeepsAGlyphOnce) {
