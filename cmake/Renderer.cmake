@@ -4,6 +4,8 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+# The report's text: shaping, both directions, fontconfig's fallback.
+pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 find_package(ZLIB REQUIRED)
 # Debian's libcsv-dev ships no pkg-config file.
 find_path(CSV_INCLUDE_DIR csv.h REQUIRED)
@@ -31,11 +33,13 @@ target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
 # tell their progress through a Status they are given; they never print.
 add_library(orbt_render_jobs STATIC
     orbitrace-render/batch.cpp
+    orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp)
-target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads)
+target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads
+                      PkgConfig::PANGOCAIRO)
 
 # The command line: its one table of commands, the terminal status, and the
 # benchmarks, which stand on the batch and the report.

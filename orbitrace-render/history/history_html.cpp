@@ -1,8 +1,8 @@
 // The report as one self-contained web page: sketches and charts are
 // inline SVG drawn by the renderer's own code through cairo's SVG surface,
 // so the page needs no script, file or network, and prints on A4.
-#include "orbitrace-render/history/history_chart.h"
 #include "orbitrace-render/history/history_html.h"
+#include "orbitrace-render/history/history_chart.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/history/visit_date.h"
@@ -17,8 +17,10 @@
 namespace {
 
 // Display sizes in CSS pixels.
-const double kSketchWidth = 150, kPrintSketchWidth = 100;
+const double kSketchWidth = 176, kPrintSketchWidth = 100;
 const double kChartWidth = 660, kChartHeight = 210;
+// The chart is shown at its own size, so this is in CSS pixels.
+const double kChartFontSize = 12;
 
 cairo_status_t AppendTo(void *closure, const unsigned char *data,
                         unsigned int size) {
@@ -47,6 +49,7 @@ public:
       : file_(file), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
+    options_.render.darkFigures = true;
     // Large writes, since a sketch is a few kilobytes.
     setvbuf(file_, nullptr, _IOFBF, 1 << 16);
   }
@@ -84,7 +87,7 @@ void HtmlReport::Summary(const ReportSummary &s) {
   snprintf(
       css, sizeof css,
       "body{font:14px/1.4 \"DejaVu Sans\",Verdana,sans-serif;color:#222;"
-      "margin:24px auto;max-width:1120px;padding:0 16px}\n"
+      "margin:24px auto;max-width:1260px;padding:0 16px}\n"
       "h1{font-size:24px;margin:0 0 4px}h2{font-size:19px;margin:0 0 2px}\n"
       "h3{font-size:15px;margin:14px 0 4px}\n"
       ".summary{border-bottom:3px solid #666;padding-bottom:12px}\n"
@@ -101,7 +104,6 @@ void HtmlReport::Summary(const ReportSummary &s) {
       "width:%.0fpx}\n"
       ".sketch svg{display:block;width:%.0fpx;height:%.0fpx}\n"
       ".cap{font-size:11px;line-height:1.3}\n"
-      ".values{font-family:\"DejaVu Sans Mono\",monospace}\n"
       "td.none{color:#888;font-size:11px;vertical-align:middle}\n"
       ".chart{margin:8px 0}.chart svg{display:block;max-width:100%%;"
       "height:auto}\n"
@@ -178,9 +180,10 @@ void HtmlReport::Sketch(const Visit &visit, Eye eye) {
   svg.insert(4, std::string(" role=\"img\" aria-label=\"") +
                     (eye == kRightEye ? "Right" : "Left") + " eye " + date +
                     ": " + values + "\"");
+  const ValueLines lines = LabelledValues(visit.values);
   Put("<td><div class=\"sketch\">" + svg + "</div><div class=\"cap\"><b>" +
-      date + "</b><br><span class=\"values\">" + values +
-      "</span></div></td>\n");
+      date + "</b><br>" + HtmlText(lines.ratios) + "<br>" +
+      HtmlText(lines.place) + "</div></td>\n");
 }
 
 void HtmlReport::Patient(int section, const PatientHistory &history,
@@ -219,8 +222,8 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
   if (!columns.empty()) {
     const std::string chart =
         SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
-          DrawChart(cr, history, options_.thresholds, kChartWidth,
-                    kChartHeight);
+          DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
+                    kChartFontSize);
         });
     std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
                                 kChartWidth, kChartHeight, &glyphs_);

@@ -9,8 +9,10 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <codecvt>
 #include <fstream>
 #include <functional>
+#include <locale>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -43,7 +45,53 @@ const char kVisits[] =
     "\"Doe,\nJane\",L,2019-05-01,.30|.45|10|0\n" // 6-7: another name
     "\"Doe, Jane\",L,2021-02-30,.30|.45|10|0\n"  // 8
     "\"Doe, Jane\",R,2019-05-01,.45|.45|2|0\n"   // 9: repeats line 4
-    "C,R,2020-01-01,.30|.3|3|1\n";               // 10
+    "C,R,2020-01-01,.30|.3|3|1\n"                // 10
+    "\u674E\u5C0F\u9F8D \uAE40\uBBFC\uC900 \u0639\u0644\u064A \U0001F642,L,"
+    "2020-02-01,.45|.60|1|-.10\n"; // 11: CJK, Hangul, Arabic, an emoji
+
+// The parts of line 11's name, each in a script of its own.
+const char *const kScripts[] = {"\u674E\u5C0F\u9F8D", "\uAE40\uBBFC\uC900",
+                                "\u0639\u0644\u064A", "\U0001F642"};
+
+// What a command prints.
+std::string Output(const std::string &command) {
+  std::string text;
+  FILE *p = popen(command.c_str(), "r");
+  char block[4096];
+  for (size_t n; p && (n = fread(block, 1, sizeof block, p)) > 0;)
+    text.append(block, n);
+  if (p)
+    pclose(p);
+  return text;
+}
+
+std::string PdfText(const std::string &path) {
+  return Output("pdftotext -layout '" + path + "' -");
+}
+
+// Whether the PDF embeds a font that fontconfig says has the first
+// character of `utf8`.
+bool EmbedsAFontFor(const std::string &pdf, const std::string &utf8) {
+  std::wstring_convert<std::codecvt_utf8<char32_t>, char32_t> utf32;
+  char charset[16];
+  snprintf(charset, sizeof charset, "%x",
+           static_cast<unsigned>(utf32.from_bytes(utf8)[0]));
+  std::istringstream having(
+      Output(std::string("fc-list ':charset=") + charset +
+             "' postscriptname | sed 's/^:postscriptname=//'"));
+  std::set<std::string> fonts;
+  for (std::string name; std::getline(having, name);)
+    fonts.insert(name);
+  // "ABCDEF+NotoSansCJKjp-Regular ..." past the header's two lines.
+  std::istringstream embedded(Output("pdffonts '" + pdf + "' | tail -n +3"));
+  for (std::string line; std::getline(embedded, line);) {
+    const std::string name = line.substr(0, line.find(' '));
+    if (fonts.count(name.substr(name.find('+') + 1)) &&
+        line.find(" yes ") != std::string::npos)
+      return true;
+  }
+  return false;
+}
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
@@ -58,12 +106,26 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
   }
-  EXPECT_EQ(0, Slurp(dir + "/r.pdf").compare(0, 5, "%PDF-"));
+  // Every script in the PDF from a font that has it, and read back.
+  const std::string text = PdfText(dir + "/r.pdf");
+  for (const char *script : kScripts) {
+    EXPECT_NE(std::string::npos, text.find(script)) << script << "\n" << text;
+    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.pdf", script))
+        << script << "\n"
+        << Output("pdffonts '" + dir + "/r.pdf'");
+  }
+  // The values under each sketch say which is which.
+  const char *const labelled[] = {"H .45 \u00B7 V .60",
+                                  "1 o\u2019clock \u00B7 rim \u2212.10"};
+  for (const char *label : labelled)
+    EXPECT_NE(std::string::npos, text.find(label)) << label << "\n" << text;
 
   const std::string page = Slurp(dir + "/r.html");
-  // Three patients, five sketches; the name is text, not markup.
-  EXPECT_EQ(3u, Count(page, "<section class=\"patient\""));
-  EXPECT_EQ(5u, Count(page, "<td><div class=\"sketch\"><svg"));
+  // Four patients, six sketches; the name is text, not markup.
+  EXPECT_EQ(4u, Count(page, "<section class=\"patient\""));
+  EXPECT_EQ(6u, Count(page, "<td><div class=\"sketch\"><svg"));
+  for (const char *label : labelled)
+    EXPECT_NE(std::string::npos, page.find(label)) << label;
   EXPECT_NE(std::string::npos, page.find("B &lt;b&gt;&amp;&lt;/b&gt;"));
   EXPECT_EQ(std::string::npos, page.find("<b>&</b>"));
   // Dates in order within the patient.
@@ -103,17 +165,6 @@ HostExport(const std::string &first,
     for (const char *eye : {"R", "L"})
       text += row(d % 3 ? "M\xFCller, J\xFCrgen" : "Other", eye, 3 + d % 20,
                   1 + d % 12, 2000 + d, d < 15 ? ".35|.40|2|0" : ".35|.65|2|0");
-  return text;
-}
-
-std::string PdfText(const std::string &path) {
-  std::string text;
-  FILE *p = popen(("pdftotext -layout '" + path + "' -").c_str(), "r");
-  char block[4096];
-  for (size_t n; p && (n = fread(block, 1, sizeof block, p)) > 0;)
-    text.append(block, n);
-  if (p)
-    pclose(p);
   return text;
 }
 
