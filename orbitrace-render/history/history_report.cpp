@@ -106,7 +106,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
     ReportFormatForName(output, &format);
     writer = format == ReportFormat::kPdf
                  ? OpenPdfReport(partial, options, &error)
-                 : OpenHtmlReport(partial, options, &error);
+                 : OpenHtmlReport(partial, output, options, &error);
     if (!writer)
       remove(partial.c_str());
   }

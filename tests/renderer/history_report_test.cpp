@@ -1,5 +1,6 @@
 // The report through the command line: bad rows and their lines, what the
 // page holds and refers to, and the reports that must not be made.
+#include "orbitrace-render/history/history_html.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/render_cli.h"
 #include "tests/renderer/render_main.h"
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <locale>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -309,6 +311,82 @@ TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFailsAndSaysItIsOlder) {
                           "\" is an earlier report, written \\d{4}-\\d\\d-")))
         << r.err;
   }
+}
+
+TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
+  const std::string dir = TempDir();
+  std::string visits = "patient,eye,date,values\n";
+  for (int p = 1; p <= kSinglePagePatients + 1; ++p)
+    visits += "P" + std::to_string(p) + ",R,2020-01-01," +
+              (p % 100 ? ".40|.40|2|0" : ".40|.75|2|0") + "\n";
+  Outcome r = Main({"--history", "-", dir + "/r.html"}, visits);
+  EXPECT_EQ(kExitOk, r.status) << r.err;
+  const std::string index = Slurp(dir + "/r.html");
+  EXPECT_EQ(0u, Count(index, "<section"));
+
+  // Every link of the index and of the pages reaches a file of the folder
+  // and an id in it, and every page holds what its pictures refer to,
+  // glyphs too; every patient is on one page.
+  std::set<std::string> linked;
+  std::map<std::string, std::set<std::string>> pages; // their ids
+  auto ids = [](const std::string &text) {
+    std::set<std::string> found;
+    for (size_t at = text.find(" id=\""); at != std::string::npos;
+         at = text.find(" id=\"", at + 1))
+      found.insert(text.substr(at + 5, text.find('"', at + 5) - at - 5));
+    return found;
+  };
+  std::function<void(const std::string &, const std::string &)> follow =
+      [&](const std::string &from, const std::string &text) {
+        const std::set<std::string> here = ids(text);
+        for (size_t at = text.find("href=\""); at != std::string::npos;
+             at = text.find("href=\"", at + 1)) {
+          const size_t start = at + 6, end = text.find('"', start);
+          const std::string link = text.substr(start, end - start);
+          const size_t hash = link.find('#');
+          const std::set<std::string> *there = &here;
+          if (hash != 0) {
+            const std::string target =
+                from.substr(0, from.rfind('/') + 1) + link.substr(0, hash);
+            if (!pages.count(target)) {
+              const std::string page = Slurp(target);
+              ASSERT_FALSE(page.empty()) << target << " from " << from;
+              pages[target] = ids(page);
+              if (target.find("/r-pages/page-") != std::string::npos)
+                follow(target, page);
+            }
+            there = &pages[target];
+          }
+          if (hash != std::string::npos) {
+            ASSERT_EQ(1u, there->count(link.substr(hash + 1)))
+                << link << " from " << from;
+            if (hash != 0)
+              linked.insert(link.substr(hash + 1));
+          }
+        }
+      };
+  follow(dir + "/r.html", index);
+  EXPECT_EQ(5u, linked.size()) << "the flagged patients";
+  size_t sections = 0;
+  for (const auto &page : pages) {
+    if (page.first.find("/r-pages/") == std::string::npos)
+      continue;
+    const std::string text = Slurp(page.first);
+    sections += Count(text, "<section class=\"patient\"");
+    EXPECT_LT(text.size(), static_cast<size_t>(kPageBytes) + 100000)
+        << page.first;
+  }
+  EXPECT_GE(pages.size(), 3u) << "the index and two pages or more";
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), sections);
+
+  // A report of this name small enough for one page takes the folder away.
+  visits.erase(visits.rfind("P501,"));
+  r = Main({"--history", "-", dir + "/r.html"}, visits);
+  EXPECT_EQ(kExitOk, r.status) << r.err;
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients),
+            Count(Slurp(dir + "/r.html"), "<section class=\"patient\""));
+  struct stat st;
+  EXPECT_NE(0, stat((dir + "/r-pages").c_str(), &st));
 }
 
 TEST(InlineSvg, GivesEachPictureItsOwnIdsAndKeepsAGlyphOnce) {
