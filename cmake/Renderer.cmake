@@ -82,10 +82,11 @@ foreach(env wine wine120 wine144)
     "ORBT_HOST=${ORBT_WIN32_DIR}/fmhost.exe;ORBT_RUN_WINE=${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh")
 endforeach()
 
-# The visit-history report in a real browser and as PDF pages.
+# The visit-history report in a real browser and as PDF pages, and a
+# report split into pages followed by the browser.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
 target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
-foreach(format html pdf)
+foreach(format html pdf split)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
             ${CMAKE_CURRENT_BINARY_DIR}/history-${format}
