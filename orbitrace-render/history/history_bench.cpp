@@ -154,7 +154,16 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
         << std::setprecision(1) << std::setw(12) << s.megabytes << std::setw(13)
         << s.largest << std::setw(13) << s.peak << "\n";
   }
+  double peak = 0, largestPage = 0;
+  for (const Step &s : steps) {
+    peak = std::max(peak, s.peak);
+    if (s.name.find(".html") != std::string::npos)
+      largestPage = s.largest;
+  }
   out << "\nreport time per sketch within 1.5x of --batch: "
-      << (within ? "yes" : "NO") << "\n";
+      << (within ? "yes" : "NO")
+      << "\npeak memory under 200 MB: " << (peak < 200 ? "yes" : "NO")
+      << "\nevery file of the web report under 50 MB: "
+      << (largestPage < 50 ? "yes" : "NO") << "\n";
   return true;
 }
