@@ -26,6 +26,10 @@ TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
   EXPECT_EQ(kExitOk, r.status);
   EXPECT_NE(std::string::npos, r.out.find("default 289x263"));
   EXPECT_NE(std::string::npos, r.out.find("--batch"));
+  EXPECT_NE(std::string::npos,
+            r.out.find("Exit status of --history: 0 for a whole report, 1 for "
+                       "a report with\nrows left out, 2 for bad arguments, 3 "
+                       "when no report was made"));
 }
 
 TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
