@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   libcairo2-dev libpng-dev fonts-dejavu-core
   libcsv-dev chromium poppler-utils
-  libpango1.0-dev fonts-droid-fallback fonts-symbola
+  libpango1.0-dev fonts-noto-cjk fonts-symbola
 )
 
 need_arch=0
