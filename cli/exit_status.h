@@ -3,4 +3,11 @@
 // happened.
 #pragma once
 
-enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+// A visit history's report: 0 whole, 1 made with rows left out, 2 usage,
+// 3 no report made.
+enum ExitStatus {
+  kExitOk = 0,
+  kExitFailed = 1,
+  kExitUsage = 2,
+  kExitNoReport = 3
+};

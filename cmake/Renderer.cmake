@@ -4,6 +4,8 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
+# The report's text: shaping, both directions, fontconfig's fallback.
+pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 find_package(ZLIB REQUIRED)
 
 # The visit-history reader, from the file's bytes to checked rows: built
@@ -40,11 +42,13 @@ target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
 # tell their progress through a Status they are given; they never print.
 add_library(orbt_render_jobs STATIC
     orbitrace-render/batch.cpp
+    orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp)
-target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads)
+target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads
+                      PkgConfig::PANGOCAIRO)
 
 # The command line: its one table of commands, the terminal status, and the
 # benchmarks, which stand on the batch and the report.
@@ -91,10 +95,11 @@ foreach(env wine wine120 wine144)
     "ORBT_HOST=${ORBT_WIN32_DIR}/fmhost.exe;ORBT_RUN_WINE=${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh")
 endforeach()
 
-# The visit-history report in a real browser and as PDF pages.
+# The visit-history report in a real browser and as PDF pages, and a
+# report split into pages followed by the browser.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
 target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
-foreach(format html pdf)
+foreach(format html pdf split)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
             ${CMAKE_CURRENT_BINARY_DIR}/history-${format}

@@ -14,6 +14,7 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
@@ -247,7 +248,14 @@ std::string UsageText() {
           *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
     text += line + "\n";
   }
-  return text;
+  return text + "\n"
+                "Exit status of --history: 0 for a whole report, 1 for a report "
+                "with\n"
+                "rows left out, 2 for bad arguments, 3 when no report was made "
+                "(an\n"
+                "earlier report of that name is left as it was, and the error "
+                "says\n"
+                "when it was made).\n";
 }
 
 // getopt_long's value for an option: past every character, so that a
@@ -325,17 +333,31 @@ HistoryOptions ReportOptions(const Invocation &inv) {
   return options;
 }
 
+// After a run that made no report, a file of the report's name is an
+// earlier one: the message says so and when it was written, so it is not
+// taken for this run's.
+void TellEarlierReport(StatusPrinter &status, const std::string &report) {
+  struct stat st;
+  if (stat(report.c_str(), &st) != 0)
+    return;
+  status.Message("\"" + DisplayText(report) +
+                 "\" is an earlier report, written " + MadeText(st.st_mtime) +
+                 ", left as it was");
+}
+
 int HistoryCommand(Invocation &inv) {
   const std::string &report = inv.operands[0];
   ReportFormat format;
   if (!ReportFormatForName(report, &format))
     return Usage(inv.err,
                  "report \"" + report + "\" does not end in .html or .pdf");
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
-  if (!csv)
-    return kExitFailed;
-  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  if (!csv) {
+    TellEarlierReport(status, report);
+    return kExitNoReport;
+  }
   const std::string source = inv.input == "-" ? "standard input" : inv.input;
   const ReportResult result =
       MakeHistoryReport(*csv, source, report, ReportOptions(inv), &status);
@@ -345,11 +367,13 @@ int HistoryCommand(Invocation &inv) {
                      "\"");
     status.Message("no report made (--patient takes an ID as the file's "
                    "patient column writes it)");
+    TellEarlierReport(status, report);
     return kExitUsage;
   }
   if (!result.made) {
     status.Message(result.failure);
-    return kExitFailed;
+    TellEarlierReport(status, report);
+    return kExitNoReport;
   }
   if (result.leftOut == 0)
     return kExitOk;

@@ -33,6 +33,7 @@ Rgb FromSketchColour(uint32_t c) {
 const Rgb kDisc = FromSketchColour(kDiscColour);
 const Rgb kCup = FromSketchColour(kCupColour);
 const Rgb kGreyedLabel = FromSketchColour(kGreyedLabelColour);
+const Rgb kDarkLabel = FromBytes(64, 64, 64);
 
 // A clip made from an ellipse path leaves out the outline Ellipse would
 // paint, so it lies half a pixel inside the thin-outline shape.
@@ -205,7 +206,7 @@ void DrawSketch(cairo_t *cr, const StoredValues &values,
   cairo_font_extents(cr, &fe);
   RingLabel labels[kRingLabelCount];
   LayoutRing(client, m.lineHeight, m.averageWidth, labels);
-  SetColour(cr, kGreyedLabel);
+  SetColour(cr, options.darkFigures ? kDarkLabel : kGreyedLabel);
   for (const RingLabel &label : labels) {
     cairo_move_to(cr, label.xPos, label.yPos + fe.ascent);
     cairo_show_text(cr, label.text);

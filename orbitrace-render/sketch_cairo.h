@@ -36,6 +36,9 @@ struct RenderOptions {
   int areaHeight = kDefaultAreaHeight;
   // Off, every pixel is either in a shape or not, as the plug-in draws.
   bool antialias = false;
+  // The hour figures dark instead of greyed, for a picture shown small
+  // (the visit history's), where the plug-in's light grey cannot be read.
+  bool darkFigures = false;
 };
 
 enum class OutputFormat { kPng, kSvg, kPdf };

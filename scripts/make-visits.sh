@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Writes a made-up visit export for trying and timing the visit-history
-# report: PATIENTS patients, both eyes, six visits each, rows grouped by
-# patient as an export sorted by patient gives them. Some names hold commas
+# report: PATIENTS patients, both eyes, VISITS visits each (six unless
+# told), rows grouped by patient as an export sorted by patient gives them. Some names hold commas
 # and quotes; the ratios drift upwards over the years, so some patients are
 # flagged. Deterministic for a given SEED.
-#   scripts/make-visits.sh PATIENTS [SEED] > visits.csv
+#   scripts/make-visits.sh PATIENTS [SEED [VISITS]] > visits.csv
 set -euo pipefail
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
-  echo "usage: scripts/make-visits.sh PATIENTS [SEED] > visits.csv" >&2
+  echo "usage: scripts/make-visits.sh PATIENTS [SEED [VISITS]] > visits.csv" >&2
   exit 2
 fi
-awk -v patients="$1" -v seed="${2:-12}" '
+awk -v patients="$1" -v seed="${2:-12}" -v visits="${3:-6}" '
 function ratio(x) {
   x = int(x * 20 + 0.5) / 20
   if (x <= 0) return "0"
@@ -45,7 +45,7 @@ BEGIN {
       hour[e] = e == 1 ? 6 + int(rand() * 3) : 4 + int(rand() * 3)
       rim[e] = 1 + int(rand() * 5)
     }
-    for (visit = 1; visit <= 6; visit++) {
+    for (visit = 1; visit <= visits; visit++) {
       for (e = 1; e <= 2; e++) {
         printf "%s,%s,%s,%s|%s|%d|%s,North\n", name, e == 1 ? "R" : "L",
           iso(day), ratio(h[e]), ratio(v[e]), hour[e], rims[rim[e]]

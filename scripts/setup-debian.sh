@@ -12,13 +12,16 @@ build_packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   libstb-dev libfast-float-dev
   libcairo2-dev libpng-dev fonts-dejavu-core
+  libpango1.0-dev
 )
-# Building and running the tests besides.
+# Building and running the tests besides; the fonts give the PDF report
+# glyphs for names in any script.
 test_packages=(
   googletest libgtest-dev
   wine wine32:i386 xvfb xauth x11-apps
   clang libclang-rt-14-dev
   chromium poppler-utils
+  fonts-noto-cjk fonts-symbola
 )
 
 case "${1:-}" in

@@ -1,5 +1,6 @@
 #include "orbitrace-render/history/history_chart.h"
 
+#include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/visit_date.h"
 
 #include <math.h>
@@ -11,9 +12,6 @@ const ChartColour kChartEyeColour[2] = {{0, 90, 200}, {0, 140, 70}};
 
 namespace {
 
-const char kFamily[] = "DejaVu Sans";
-const double kFontSize = 9;
-
 void Colour(cairo_t *cr, const ChartColour &c) {
   cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
 }
@@ -22,15 +20,12 @@ void Grey(cairo_t *cr, double level) {
   cairo_set_source_rgb(cr, level, level, level);
 }
 
-// Text with its left, centre or right (align 0, .5, 1) at x and its
-// baseline at y; returns its advance.
+// The chart's text, drawn through one layout per chart.
+PangoLayout *layout;
+
 double Text(cairo_t *cr, const std::string &text, double x, double y,
             double align) {
-  cairo_text_extents_t e;
-  cairo_text_extents(cr, text.c_str(), &e);
-  cairo_move_to(cr, x - align * e.x_advance, y);
-  cairo_show_text(cr, text.c_str());
-  return e.x_advance;
+  return ShowText(cr, layout, text, x, y, align);
 }
 
 void Mark(cairo_t *cr, bool round, double x, double y) {
@@ -72,16 +67,19 @@ void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
 } // namespace
 
 void DrawChart(cairo_t *cr, const PatientHistory &history,
-               const FlagThresholds &thresholds, double width, double height) {
+               const FlagThresholds &thresholds, double width, double height,
+               double fontSize) {
   cairo_save(cr);
-  cairo_select_font_face(cr, kFamily, CAIRO_FONT_SLANT_NORMAL,
-                         CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, kFontSize);
+  layout = CreateTextLayout(cr);
+  SetTextFont(layout, fontSize, false);
+  // Room for the labels grows with their size.
+  const double k = fontSize / 9;
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_rectangle(cr, 0, 0, width, height);
   cairo_fill(cr);
 
-  const double left = 30, right = width - 12, top = 8, bottom = height - 40;
+  const double left = 30 * k, right = width - 12, top = 8,
+               bottom = height - 40 * k;
   int first = 0, last = 0;
   bool any = false;
   for (const std::vector<Visit> &visits : history.eyes) {
@@ -110,7 +108,7 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
     cairo_line_to(cr, right, Y(h));
     cairo_stroke(cr);
     Grey(cr, 0.25);
-    Text(cr, FormatHundredths(h), left - 5, Y(h) + 3, 1);
+    Text(cr, FormatHundredths(h), left - 5, Y(h) + 3 * k, 1);
   }
   // Time axis.
   const int maxTicks = std::max(2, static_cast<int>((right - left) / 64));
@@ -121,7 +119,7 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
     cairo_line_to(cr, X(t.days), bottom + 4);
     cairo_stroke(cr);
     Grey(cr, 0.25);
-    Text(cr, t.label, X(t.days), bottom + 14, 0.5);
+    Text(cr, t.label, X(t.days), bottom + 14 * k, 0.5);
   }
   // The high-ratio threshold.
   if (thresholds.high != kFlagOff)
@@ -151,7 +149,7 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
     }
   }
 
-  const double legend = height - 6;
+  const double legend = height - 6 * k;
   double x = left;
   for (int eye = 0; eye < 2; ++eye)
     for (int vertical = 1; vertical >= 0; --vertical)
@@ -163,5 +161,7 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
     Grey(cr, 0.2);
     Text(cr, FormatHundredths(thresholds.high), x + 30, legend, 0);
   }
+  g_object_unref(layout);
+  layout = nullptr;
   cairo_restore(cr);
 }

@@ -14,6 +14,8 @@ extern const ChartColour kChartEyeColour[2]; // right, left
 
 // Draws the chart into the rectangle (0, 0, width, height) of `cr`: both
 // eyes' vertical ratios as solid lines with round marks, the horizontal
-// ones dashed with square marks, and the high-ratio threshold.
+// ones dashed with square marks, and the high-ratio threshold, with text
+// of `fontSize` user units.
 void DrawChart(cairo_t *cr, const PatientHistory &history,
-               const FlagThresholds &thresholds, double width, double height);
+               const FlagThresholds &thresholds, double width, double height,
+               double fontSize);

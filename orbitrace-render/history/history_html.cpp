@@ -1,24 +1,34 @@
 // The report as one self-contained web page: sketches and charts are
 // inline SVG drawn by the renderer's own code through cairo's SVG surface,
-// so the page needs no script, file or network, and prints on A4.
-#include "orbitrace-render/history/history_chart.h"
+// so the page needs no script, file or network, and prints on A4. An
+// archive too large for a browser to open as one page becomes an index
+// page and a folder of pages of a bounded size.
 #include "orbitrace-render/history/history_html.h"
+#include "orbitrace-render/history/history_chart.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/history/visit_date.h"
 
 #include <cairo-svg.h>
 
+#include <functional>
 #include <unordered_map>
 
+#include <dirent.h>
+#include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // Display sizes in CSS pixels.
-const double kSketchWidth = 150, kPrintSketchWidth = 100;
+const double kSketchWidth = 176, kPrintSketchWidth = 100;
 const double kChartWidth = 660, kChartHeight = 210;
+// The chart is shown at its own size, so this is in CSS pixels.
+const double kChartFontSize = 12;
 
 cairo_status_t AppendTo(void *closure, const unsigned char *data,
                         unsigned int size) {
@@ -41,18 +51,55 @@ std::string SvgDocument(double width, double height, Draw draw) {
   return svg;
 }
 
+// A page's file name in the folder, 1 for the first.
+std::string PageName(int page) {
+  char name[32];
+  snprintf(name, sizeof name, "page-%04d.html", page);
+  return name;
+}
+
+bool IsPageName(const char *name) {
+  int page;
+  char end;
+  return sscanf(name, "page-%d.htm%c", &page, &end) == 2 && end == 'l' &&
+         PageName(page) == name;
+}
+
+// Takes away a folder of pages; a folder that holds anything else stays.
+bool RemovePages(const std::string &folder) {
+  DIR *dir = opendir(folder.c_str());
+  if (!dir)
+    return errno == ENOENT;
+  while (const dirent *entry = readdir(dir))
+    if (IsPageName(entry->d_name))
+      unlink((folder + "/" + entry->d_name).c_str());
+  closedir(dir);
+  return rmdir(folder.c_str()) == 0;
+}
+
 class HtmlReport : public ReportWriter {
 public:
-  HtmlReport(FILE *file, const HistoryOptions &options)
-      : file_(file), options_(options),
+  HtmlReport(FILE *file, const std::string &output,
+             const HistoryOptions &options)
+      : index_(file), file_(file), output_(output), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
+    options_.render.darkFigures = true;
     // Large writes, since a sketch is a few kilobytes.
     setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+    const size_t slash = output.rfind('/');
+    const size_t dot = output.rfind('.');
+    folderName_ = output.substr(slash == std::string::npos ? 0 : slash + 1);
+    folderName_ = folderName_.substr(0, folderName_.rfind('.')) + "-pages";
+    folder_ = output.substr(0, dot) + "-pages";
   }
   ~HtmlReport() override {
-    if (file_)
+    if (file_ && file_ != index_)
       fclose(file_);
+    if (index_)
+      fclose(index_);
+    if (!partialFolder_.empty())
+      RemovePages(partialFolder_);
   }
   void Summary(const ReportSummary &summary) override;
   void Patient(int section, const PatientHistory &history,
@@ -63,14 +110,38 @@ public:
 private:
   void Put(const std::string &text) {
     fwrite(text.data(), 1, text.size(), file_);
+    bytes_ += static_cast<long>(text.size());
   }
   void Sketch(const Visit &visit, Eye eye);
+  // The document's start, up to and with <body>.
+  std::string Head(const std::string &title) const;
+  // The summary, with each flagged patient linked by `link`.
+  std::string SummaryHtml(const ReportSummary &s,
+                          const std::function<std::string(int)> &link) const;
+  bool NextPage(std::string *error);
+  bool ClosePage(bool more);
 
-  FILE *file_;
+  FILE *index_; // the report's own file, the index when split
+  FILE *file_;  // the page being written
+  std::string output_;
+  std::string folder_, folderName_; // the folder of pages: path, and name
+  std::string partialFolder_;       // where its pages are written first
   HistoryOptions options_;
   PictureGeometry geometry_;
   SvgGlyphs glyphs_;
   long pictures_ = 0;
+  long bytes_ = 0; // written to the page
+  // Split: the summary, kept for the index, the page of each section
+  // (from 1) and the first and last patient of each page.
+  bool split_ = false;
+  ReportSummary summary_;
+  std::vector<int> sectionPage_;
+  struct PageSpan {
+    int first, last;
+    std::string firstName, lastName;
+  };
+  std::vector<PageSpan> pages_;
+  bool failed_ = false;
   // Drawn documents by their values: cairo's SVG writer is most of the
   // report's time, and an archive repeats values (steps of .05 and twelve
   // hours). Emptied when full, so memory stays bounded (a few KB each).
@@ -78,13 +149,13 @@ private:
   static const size_t kDrawnKept = 1024;
 };
 
-void HtmlReport::Summary(const ReportSummary &s) {
+std::string HtmlReport::Head(const std::string &title) const {
   const double ratio = static_cast<double>(geometry_.height) / geometry_.width;
   char css[2048];
   snprintf(
       css, sizeof css,
       "body{font:14px/1.4 \"DejaVu Sans\",Verdana,sans-serif;color:#222;"
-      "margin:24px auto;max-width:1120px;padding:0 16px}\n"
+      "margin:24px auto;max-width:1260px;padding:0 16px}\n"
       "h1{font-size:24px;margin:0 0 4px}h2{font-size:19px;margin:0 0 2px}\n"
       "h3{font-size:15px;margin:14px 0 4px}\n"
       ".summary{border-bottom:3px solid #666;padding-bottom:12px}\n"
@@ -101,11 +172,11 @@ void HtmlReport::Summary(const ReportSummary &s) {
       "width:%.0fpx}\n"
       ".sketch svg{display:block;width:%.0fpx;height:%.0fpx}\n"
       ".cap{font-size:11px;line-height:1.3}\n"
-      ".values{font-family:\"DejaVu Sans Mono\",monospace}\n"
       "td.none{color:#888;font-size:11px;vertical-align:middle}\n"
       ".chart{margin:8px 0}.chart svg{display:block;max-width:100%%;"
       "height:auto}\n"
       ".flags{margin:6px 0 0;padding-left:20px}.flags li{margin:3px 0}\n"
+      "nav{margin:8px 0;font-size:13px}\n"
       "@page{size:A4;margin:12mm}\n"
       "@media print{body{margin:0;padding:0;font-size:11px}"
       "table.visits td{width:%.0fpx}"
@@ -115,18 +186,23 @@ void HtmlReport::Summary(const ReportSummary &s) {
       ".patient{padding:10px 0}}\n",
       kSketchWidth, kSketchWidth, kSketchWidth * ratio, kPrintSketchWidth,
       kPrintSketchWidth, kPrintSketchWidth * ratio);
+  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta "
+         "charset=\"utf-8\">\n<meta name=\"viewport\" "
+         "content=\"width=device-width, initial-scale=1\">\n<title>" +
+         title + "</title>\n<style>\n" + css + "</style>\n</head>\n<body>\n";
+}
 
-  std::string h =
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, "
-      "initial-scale=1\">\n<title>Visit history: " +
-      HtmlText(s.source) + "</title>\n<style>\n" + css +
-      "</style>\n</head>\n<body>\n<header class=\"summary\">\n"
-      "<h1>Visit history</h1>\n<p class=\"seen\">From " +
-      HtmlText(s.source) + ", made " + HtmlText(MadeText(s.made)) +
-      ".</p>\n<dl>\n";
+std::string
+HtmlReport::SummaryHtml(const ReportSummary &s,
+                        const std::function<std::string(int)> &link) const {
+  std::string h = Head("Visit history: " + HtmlText(s.source)) +
+                  "<header class=\"summary\">\n<h1>Visit history</h1>\n<p "
+                  "class=\"seen\">From " +
+                  HtmlText(s.source) + ", made " + HtmlText(MadeText(s.made)) +
+                  ".</p>\n<dl>\n";
   for (const SummaryRow &row : SummaryRows(s))
-    h += "<dt>" + row.label + "</dt><dd>" + row.value + "</dd>\n";
+    h += "<dt>" + HtmlText(row.label) + "</dt><dd>" + HtmlText(row.value) +
+         "</dd>\n";
   h += "</dl>\n<p class=\"note\">" +
        HtmlText(FlagsExplained(options_.thresholds)) + "</p>\n";
   h += std::string("<h3>") + kFlaggedHeading + "</h3>\n";
@@ -135,8 +211,8 @@ void HtmlReport::Summary(const ReportSummary &s) {
   } else {
     h += "<ul class=\"flagged\">\n";
     for (const ReportSummary::Flagged &f : s.flagged) {
-      h += "<li><a href=\"#p" + std::to_string(f.section) + "\">" +
-           HtmlText(f.patient) + "</a>: ";
+      h += "<li><a href=\"" + link(f.section) + "\">" + HtmlText(f.patient) +
+           "</a>: ";
       for (size_t i = 0; i < f.labels.size(); ++i)
         h += (i ? ", " : "") + HtmlText(f.labels[i]);
       h += "</li>\n";
@@ -153,8 +229,75 @@ void HtmlReport::Summary(const ReportSummary &s) {
     if (!more.empty())
       h += "<p class=\"note\">" + more + "</p>\n";
   }
-  h += "</header>\n";
-  Put(h);
+  return h;
+}
+
+void HtmlReport::Summary(const ReportSummary &s) {
+  split_ = s.patients > kSinglePagePatients;
+  if (!split_) {
+    Put(SummaryHtml(
+            s, [](int section) { return "#p" + std::to_string(section); }) +
+        "</header>\n");
+    return;
+  }
+  // The index is written last, when each patient's page is known.
+  summary_ = s;
+  file_ = nullptr;
+  std::string folder = folder_ + ".XXXXXX";
+  if (mkdtemp(&folder[0])) {
+    partialFolder_ = folder;
+    // mkdtemp makes the folder private; a report gets the usual mode.
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(folder.c_str(), 0777 & ~mask);
+  } else {
+    failed_ = true;
+  }
+}
+
+// Closes the page being written, with a link to the next when `more`.
+bool HtmlReport::ClosePage(bool more) {
+  const int page = static_cast<int>(pages_.size());
+  Put("<nav><a href=\"../" + HtmlText(output_.substr(output_.rfind('/') + 1)) +
+      "\">Summary and pages</a>" +
+      (more ? " \u00B7 <a href=\"" + PageName(page + 1) + "\">Next page</a>"
+            : std::string()) +
+      "</nav>\n</body>\n</html>\n");
+  const bool ok = !ferror(file_);
+  const bool closed = fclose(file_) == 0;
+  file_ = nullptr;
+  return ok && closed;
+}
+
+bool HtmlReport::NextPage(std::string *error) {
+  if (file_ && !ClosePage(true)) {
+    *error = std::string("cannot write the report: ") + strerror(errno);
+    return false;
+  }
+  const int page = static_cast<int>(pages_.size()) + 1;
+  const std::string path = partialFolder_ + "/" + PageName(page);
+  file_ = fopen(path.c_str(), "wb");
+  if (!file_) {
+    *error = "cannot write \"" + path + "\": " + strerror(errno);
+    return false;
+  }
+  setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  pages_.push_back(PageSpan{0, 0, "", ""});
+  bytes_ = 0;
+  // Glyph outlines are defined on each page that uses them.
+  glyphs_ = SvgGlyphs();
+  const std::string index = HtmlText(output_.substr(output_.rfind('/') + 1));
+  Put(Head("Visit history: " + HtmlText(summary_.source) + ", page " +
+           std::to_string(page)) +
+      "<h1>Visit history, page " + std::to_string(page) +
+      "</h1>\n<nav><a "
+      "href=\"../" +
+      index + "\">Summary and pages</a>" +
+      (page > 1
+           ? " \u00B7 <a href=\"" + PageName(page - 1) + "\">Previous page</a>"
+           : std::string()) +
+      "</nav>\n");
+  return true;
 }
 
 void HtmlReport::Sketch(const Visit &visit, Eye eye) {
@@ -178,14 +321,27 @@ void HtmlReport::Sketch(const Visit &visit, Eye eye) {
   svg.insert(4, std::string(" role=\"img\" aria-label=\"") +
                     (eye == kRightEye ? "Right" : "Left") + " eye " + date +
                     ": " + values + "\"");
+  const ValueLines lines = LabelledValues(visit.values);
   Put("<td><div class=\"sketch\">" + svg + "</div><div class=\"cap\"><b>" +
-      date + "</b><br><span class=\"values\">" + values +
-      "</span></div></td>\n");
+      date + "</b><br>" + HtmlText(lines.ratios) + "<br>" +
+      HtmlText(lines.place) + "</div></td>\n");
 }
 
 void HtmlReport::Patient(int section, const PatientHistory &history,
                          const std::vector<VisitColumn> &columns,
                          const std::vector<Flag> &flags) {
+  if (split_) {
+    std::string error;
+    if (failed_ || ((!file_ || bytes_ >= kPageBytes) && !NextPage(&error))) {
+      failed_ = true;
+      return;
+    }
+    PageSpan &page = pages_.back();
+    if (page.first == 0)
+      page.first = section, page.firstName = history.patient;
+    page.last = section, page.lastName = history.patient;
+    sectionPage_.push_back(static_cast<int>(pages_.size()));
+  }
   const size_t seen[2] = {history.eyes[kRightEye].size(),
                           history.eyes[kLeftEye].size()};
   std::string h = "<section class=\"patient\" id=\"p" +
@@ -219,8 +375,8 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
   if (!columns.empty()) {
     const std::string chart =
         SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
-          DrawChart(cr, history, options_.thresholds, kChartWidth,
-                    kChartHeight);
+          DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
+                    kChartFontSize);
         });
     std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
                                 kChartWidth, kChartHeight, &glyphs_);
@@ -241,13 +397,48 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
 }
 
 bool HtmlReport::Finish(std::string *error) {
+  if (split_) {
+    if (failed_ || (file_ && !ClosePage(false))) {
+      *error =
+          std::string("cannot write the report's pages: ") + strerror(errno);
+      return false;
+    }
+    file_ = index_;
+    const std::string folder = HtmlText(folderName_) + "/";
+    std::string h = SummaryHtml(summary_, [&](int section) {
+      return folder + PageName(sectionPage_[section - 1]) + "#p" +
+             std::to_string(section);
+    });
+    h += "<h3>Pages</h3>\n<ol class=\"pages\">\n";
+    for (size_t p = 0; p < pages_.size(); ++p)
+      h += "<li><a href=\"" + folder + PageName(static_cast<int>(p + 1)) +
+           "\">Patients " + std::to_string(pages_[p].first) + "\u2013" +
+           std::to_string(pages_[p].last) +
+           "</a>: " + HtmlText(pages_[p].firstName) + " to " +
+           HtmlText(pages_[p].lastName) + "</li>\n";
+    Put(h + "</ol>\n</header>\n");
+  }
   Put("</body>\n</html>\n");
-  const bool ok = !ferror(file_);
-  const bool closed = fclose(file_) == 0;
-  file_ = nullptr;
+  const bool ok = !ferror(index_);
+  const bool closed = fclose(index_) == 0;
+  index_ = file_ = nullptr;
   if (!ok || !closed) {
     *error = std::string("cannot write the report: ") + strerror(errno);
     return false;
+  }
+  // The pages of an earlier report of this name go, so that no page is
+  // left that this report does not link.
+  if (!RemovePages(folder_) && split_) {
+    *error =
+        "cannot replace the folder \"" + folder_ + "\": it holds other files";
+    return false;
+  }
+  if (split_) {
+    if (rename(partialFolder_.c_str(), folder_.c_str()) != 0) {
+      *error = "cannot write \"" + folder_ + "\": " + strerror(errno);
+      return false;
+    }
+    partialFolder_.clear();
   }
   return true;
 }
@@ -255,6 +446,7 @@ bool HtmlReport::Finish(std::string *error) {
 } // namespace
 
 std::unique_ptr<ReportWriter> OpenHtmlReport(const std::string &path,
+                                             const std::string &output,
                                              const HistoryOptions &options,
                                              std::string *error) {
   FILE *file = fopen(path.c_str(), "wb");
@@ -262,5 +454,5 @@ std::unique_ptr<ReportWriter> OpenHtmlReport(const std::string &path,
     *error = "cannot write \"" + path + "\": " + strerror(errno);
     return nullptr;
   }
-  return std::unique_ptr<ReportWriter>(new HtmlReport(file, options));
+  return std::unique_ptr<ReportWriter>(new HtmlReport(file, output, options));
 }

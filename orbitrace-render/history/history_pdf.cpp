@@ -2,8 +2,9 @@
 // cairo PDF surface. A row of sketches, both eyes of one band of dates, is
 // never split: what does not fit goes to the next page whole, together
 // with the patient's heading when it is the first band.
-#include "orbitrace-render/history/history_chart.h"
 #include "orbitrace-render/history/history_pdf.h"
+#include "orbitrace-render/history/history_chart.h"
+#include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 
@@ -22,22 +23,26 @@ const double kWidth = kPageWidth - 2 * kMargin;
 const double kLabelWidth = 44;
 const double kColumnWidth = (kWidth - kLabelWidth) / kBandColumns;
 const double kSketchWidth = kColumnWidth - 8;
-const double kCaptionHeight = 19;
+const double kCaptionHeight = 27; // the date and two lines of values
 const double kChartHeight = 112;
-const char kFamily[] = "DejaVu Sans";
+// 12 px at 100 % zoom.
+const double kChartFontSize = 9;
 const double kLineSpacing = 1.35;
 const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
 
 class PdfReport : public ReportWriter {
 public:
   PdfReport(cairo_surface_t *surface, const HistoryOptions &options)
-      : surface_(surface), cr_(cairo_create(surface)), options_(options),
+      : surface_(surface), cr_(cairo_create(surface)),
+        layout_(CreateTextLayout(cr_)), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
+    options_.render.darkFigures = true;
     scale_ = kSketchWidth / geometry_.width;
     rowHeight_ = geometry_.height * scale_ + kCaptionHeight;
   }
   ~PdfReport() override {
+    g_object_unref(layout_);
     if (cr_)
       cairo_destroy(cr_);
     if (surface_)
@@ -52,8 +57,9 @@ public:
 private:
   void Font(double size, bool bold, double grey = 0.13);
   double TextWidth(const std::string &text);
-  void Text(const std::string &text, double x, double y, double align = 0);
-  std::string Fitted(const std::string &text, double width);
+  // Cut with an ellipsis to `width` when that is over 0.
+  void Text(const std::string &text, double x, double y, double align = 0,
+            double width = 0);
   std::vector<std::string> Wrap(const std::string &text, double width);
   void Paragraph(const std::string &text, double size, double x, double width,
                  const std::string &link = std::string());
@@ -65,6 +71,7 @@ private:
 
   cairo_surface_t *surface_;
   cairo_t *cr_;
+  PangoLayout *layout_;
   HistoryOptions options_;
   PictureGeometry geometry_;
   double scale_, rowHeight_;
@@ -78,39 +85,17 @@ private:
 };
 
 void PdfReport::Font(double size, bool bold, double grey) {
-  cairo_select_font_face(cr_, kFamily, CAIRO_FONT_SLANT_NORMAL,
-                         bold ? CAIRO_FONT_WEIGHT_BOLD
-                              : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr_, size);
+  SetTextFont(layout_, size, bold);
   cairo_set_source_rgb(cr_, grey, grey, grey);
 }
 
 double PdfReport::TextWidth(const std::string &text) {
-  cairo_text_extents_t e;
-  cairo_text_extents(cr_, text.c_str(), &e);
-  return e.x_advance;
+  return ::TextWidth(cr_, layout_, text);
 }
 
-void PdfReport::Text(const std::string &text, double x, double y,
-                     double align) {
-  cairo_move_to(cr_, x - align * TextWidth(text), y);
-  cairo_show_text(cr_, text.c_str());
-}
-
-// The text, cut at a character boundary with "..." when it is too wide.
-std::string PdfReport::Fitted(const std::string &text, double width) {
-  if (TextWidth(text) <= width)
-    return text;
-  std::string cut = text;
-  while (!cut.empty() && TextWidth(cut + "...") > width) {
-    cut.pop_back();
-    while (!cut.empty() &&
-           (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80)
-      cut.pop_back();
-    if (!cut.empty() && static_cast<unsigned char>(cut.back()) >= 0xC0)
-      cut.pop_back();
-  }
-  return cut + "...";
+void PdfReport::Text(const std::string &text, double x, double y, double align,
+                     double width) {
+  ShowText(cr_, layout_, text, x, y, align, width);
 }
 
 // The text in lines of at most `width`, broken at spaces (a longer word is
@@ -144,7 +129,7 @@ void PdfReport::Paragraph(const std::string &text, double size, double x,
     Need(lineHeight);
     if (!link.empty())
       cairo_tag_begin(cr_, CAIRO_TAG_LINK, ("dest='" + link + "'").c_str());
-    Text(Fitted(line, width), x, y_ + size);
+    Text(line, x, y_ + size, 0, width);
     if (!link.empty())
       cairo_tag_end(cr_, CAIRO_TAG_LINK);
     y_ += lineHeight;
@@ -161,10 +146,9 @@ void PdfReport::NewPage() {
   std::string whose;
   for (const std::string &patient : pagePatients_)
     whose += (whose.empty() ? "" : "; ") + patient;
-  Text(Fitted("Visit history, made " + made_ +
-                  (whose.empty() ? std::string(": summary") : ": " + whose),
-              kWidth - TextWidth(number) - 12),
-       kMargin, kPageHeight - 24);
+  Text("Visit history, made " + made_ +
+           (whose.empty() ? std::string(": summary") : ": " + whose),
+       kMargin, kPageHeight - 24, 0, kWidth - TextWidth(number) - 12);
   cairo_restore(cr_);
   cairo_show_page(cr_);
   ++page_;
@@ -257,7 +241,9 @@ void PdfReport::Band(const PatientHistory &history,
       Font(7.5, true);
       Text(date, centre, base + 8.5, 0.5);
       Font(7.5, false, 0.25);
-      Text(FormatValues(values), centre, base + 16.5, 0.5);
+      const ValueLines lines = LabelledValues(values);
+      Text(lines.ratios, centre, base + 16.5, 0.5);
+      Text(lines.place, centre, base + 24.5, 0.5);
     }
     y_ += rowHeight_;
   }
@@ -293,7 +279,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   const std::string dest = "name='p" + std::to_string(section) + "'";
   cairo_tag_begin(cr_, CAIRO_TAG_DEST, dest.c_str());
   Font(13, true);
-  Text(Fitted(DisplayText(history.patient), kWidth), kMargin, y_ + 16);
+  Text(DisplayText(history.patient), kMargin, y_ + 16, 0, kWidth);
   cairo_tag_end(cr_, CAIRO_TAG_DEST);
   Font(8.5, false, 0.35);
   Text(VisitsSeen(columns), kMargin, y_ + 27);
@@ -308,7 +294,8 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Need(kChartHeight + 6);
     cairo_save(cr_);
     cairo_translate(cr_, kMargin, y_);
-    DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight);
+    DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight,
+              kChartFontSize);
     cairo_restore(cr_);
     y_ += kChartHeight + 6;
   }

@@ -105,7 +105,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
     ReportFormatForName(output, &format);
     writer = format == ReportFormat::kPdf
                  ? OpenPdfReport(partial, options, &error)
-                 : OpenHtmlReport(partial, options, &error);
+                 : OpenHtmlReport(partial, output, options, &error);
     if (!writer)
       remove(partial.c_str());
   }
@@ -130,11 +130,11 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   status->Finish();
   const bool complete = section == summary.patients;
   CloseSpool(&spool);
-  bool written = writer->Finish(&error);
-  if (written && !complete) {
+  // Finish puts a web report's folder of pages in place: only for a whole
+  // report.
+  bool written = complete && writer->Finish(&error);
+  if (!complete)
     error = "cannot read back a temporary file";
-    written = false;
-  }
   if (written && rename(partial.c_str(), output.c_str()) != 0) {
     error = "cannot write \"" + output + "\": " + strerror(errno);
     written = false;

@@ -272,3 +272,11 @@ std::string VisitsSeen(const std::vector<VisitColumn> &columns) {
             FormatIsoDate(columns.back().date);
   return seen;
 }
+
+ValueLines LabelledValues(const StoredValues &v) {
+  // A true minus sign: a hyphen before .10 reads as a dash.
+  const std::string rim =
+      !v.rim.empty() && v.rim[0] == '-' ? "\u2212" + v.rim.substr(1) : v.rim;
+  return {"H " + v.horizontal + " \u00B7 V " + v.vertical,
+          v.location + " o\u2019clock \u00B7 rim " + rim};
+}

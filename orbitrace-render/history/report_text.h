@@ -78,6 +78,13 @@ std::string LeftOutBeyondList(const ReportSummary &summary);
 // "3 visits, 2019-05-01 to 2021-05-01" ("0 visits" without dates).
 std::string VisitsSeen(const std::vector<VisitColumn> &columns);
 
+// The values under a sketch, labelled, in two lines: "H .45 · V .60" and
+// "1 o’clock · rim −.10".
+struct ValueLines {
+  std::string ratios, place;
+};
+ValueLines LabelledValues(const StoredValues &values);
+
 // Invalid UTF-8 sequences become U+FFFD and control characters spaces.
 std::string DisplayText(const std::string &text);
 

@@ -26,6 +26,10 @@ TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
   EXPECT_EQ(kExitOk, r.status);
   EXPECT_NE(std::string::npos, r.out.find("default 289x263"));
   EXPECT_NE(std::string::npos, r.out.find("--batch"));
+  EXPECT_NE(std::string::npos,
+            r.out.find("Exit status of --history: 0 for a whole report, 1 for "
+                       "a report with\nrows left out, 2 for bad arguments, 3 "
+                       "when no report was made"));
 }
 
 TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
@@ -113,17 +117,28 @@ TEST(Batch, ReportsBadRowsByNumberAndGoesOn) {
 TEST(Batch, ShowsProgressOnlyOnASmartTerminalUnlessQuiet) {
   const std::string dir = TempDir();
   const std::string rows = ".30|.40|3|-.20\n.3|.40|3|-.20\n1|1|12|1\n";
+  const std::string visits = "patient,eye,date,values\nA,R,2020-01-01,"
+                             ".30|.40|3|-.20\nA,L,2020-01-01,.3|.40|3|-.20\n"
+                             "A,L,2021-01-01,1|1|12|1\n";
   const struct {
-    bool smart, quiet, bar;
-  } cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+    bool history, smart, quiet, bar;
+  } cases[] = {{false, true, false, true},
+               {false, true, true, false},
+               {false, false, false, false},
+               {true, true, false, true},
+               {true, true, true, false}};
   for (const auto &c : cases) {
     std::vector<std::string> args = {"--batch", "-", dir + "/s-#.png"};
+    if (c.history)
+      args = {"--history", "-", dir + "/r.html"};
     if (c.quiet)
       args.push_back("--quiet");
-    Outcome r = Main(args, rows, c.smart);
-    EXPECT_EQ(kExitFailed, r.status);
-    EXPECT_EQ(c.bar, r.err.find("] 3/3") != std::string::npos) << r.err;
-    if (!c.bar) {
+    Outcome r = Main(args, c.history ? visits : rows, c.smart);
+    EXPECT_EQ(kExitFailed, r.status) << r.err;
+    EXPECT_EQ(c.bar,
+              r.err.find(c.history ? "] 2/2" : "] 3/3") != std::string::npos)
+        << r.err;
+    if (!c.bar && !c.history) {
       EXPECT_EQ("orbitrace-render: row 2: horizontal ratio \".3\" is not one "
                 "of 1, .95 ... .05, 0\norbitrace-render: 1 of 3 rows failed\n",
                 r.err)
@@ -139,13 +154,19 @@ TEST(Batch, SucceedsWhenEveryRowIsDrawnAndReadsFiles) {
   ASSERT_NE(nullptr, f);
   fputs(".30|.40|3|-.20\n.95|.05|11|-.95\n", f);
   fclose(f);
-  Outcome r = Main({"--quiet", "--batch", list, dir + "/#.svg"});
-  EXPECT_EQ(kExitOk, r.status) << r.err;
-  EXPECT_EQ("", r.err);
-  EXPECT_TRUE(Exists(dir + "/1.svg"));
-  EXPECT_TRUE(Exists(dir + "/2.svg"));
+  // Every number of threads from 1 to 64 is taken.
+  for (const char *threads : {"1", "64"}) {
+    Outcome r = Main(
+        {"--quiet", "--threads", threads, "--batch", list, dir + "/#.svg"});
+    EXPECT_EQ(kExitOk, r.status) << threads << ": " << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_TRUE(Exists(dir + "/1.svg"));
+    EXPECT_TRUE(Exists(dir + "/2.svg"));
+    remove((dir + "/1.svg").c_str());
+    remove((dir + "/2.svg").c_str());
+  }
 
-  r = Main({"--batch", dir + "/absent.txt", dir + "/#.png"});
+  Outcome r = Main({"--batch", dir + "/absent.txt", dir + "/#.png"});
   EXPECT_EQ(kExitFailed, r.status);
   EXPECT_NE(std::string::npos, r.err.find("cannot read")) << r.err;
 }

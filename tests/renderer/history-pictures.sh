@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Makes a small visit-history report and checks its pictures: the web page
 # as headless chromium shows it (no script, no console message, nothing
-# referred to outside the page), or the PDF's A4 pages as pdftoppm renders them.
+# referred to outside the page), or the PDF's A4 pages as pdftoppm renders them;
+# or, for split, an archive too large for one page: chromium follows the
+# index's links to the first and last page and to a flagged patient.
 # Rows come out of date order and patients interleaved; one eye misses a
 # visit, one patient has a single eye, one has more dates than fit a page.
-#   history-pictures.sh html|pdf WORKDIR RENDERER CHECKER
+#   history-pictures.sh html|pdf|split WORKDIR RENDERER CHECKER
 set -euo pipefail
 mode=$1 work=$2 renderer=$3 checker=$4
 rm -rf "$work"
@@ -56,7 +58,45 @@ add_patient 'P-30' RL 30
 # Sections come in the order the file first names the patients.
 ls expected-*.txt | sort -t- -k2 -n -r | xargs cat >expected.txt
 
-if [ "$mode" = html ]; then
+chromium_dom() {
+  chromium --headless --no-sandbox --disable-gpu --disable-quic \
+    --no-first-run --disable-background-networking --disable-component-update \
+    --disable-sync --user-data-dir="$work/profile" \
+    --enable-logging=stderr --v=0 --dump-dom "$1" 2>>chromium.log
+}
+
+if [ "$mode" = split ]; then
+  {
+    echo patient,eye,date,values
+    for ((p = 1; p <= 520; p++)); do
+      if ((p % 100)); then v='.40|.40|2|0'; else v='.40|.75|2|0'; fi
+      echo "P$p,R,2020-01-01,$v"
+    done
+  } >many.csv
+  "$renderer" --history many.csv report.html
+  # The links as chromium read the index.
+  chromium_dom "file://$work/report.html" >index.dom
+  grep -o 'href="report-pages/[^"]*"' index.dom | sed 's/^href="//; s/"$//' >links
+  pages=$(grep -vc '#' links)
+  [ "$pages" -ge 2 ] || { echo "expected two pages or more, got $pages" >&2; exit 1; }
+  for link in "$(grep -v '#' links | head -n1)" "$(grep -v '#' links | tail -n1)" \
+    "$(grep '#' links | head -n1)"; do
+    chromium_dom "file://$work/$link" >target.dom
+    grep -q '<section class="patient"' target.dom ||
+      { echo "$link: no patient's section" >&2; exit 1; }
+    if [[ $link == *#* ]] && ! grep -q "id=\"${link#*#}\"" target.dom; then
+      echo "$link: no such section" >&2
+      exit 1
+    fi
+    grep -q 'href="../report.html"' target.dom ||
+      { echo "$link: no link back to the index" >&2; exit 1; }
+  done
+  if grep -E 'CONSOLE|Uncaught|ERR_FILE_NOT_FOUND' chromium.log; then
+    echo "chromium logged errors" >&2
+    exit 1
+  fi
+  echo "ok: $pages pages, links followed"
+elif [ "$mode" = html ]; then
   "$renderer" --history visits.csv report.html
   if grep -Eo '(href|src)="[^#"][^"]*"|<script|<link|@import|url\([^#]' \
     report.html; then

@@ -1,5 +1,6 @@
 // The report through the command line: bad rows and their lines, what the
 // page holds and refers to, and the reports that must not be made.
+#include "orbitrace-render/history/history_html.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/render_cli.h"
 #include "tests/renderer/render_main.h"
@@ -9,8 +10,11 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <codecvt>
 #include <fstream>
 #include <functional>
+#include <locale>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -43,7 +47,53 @@ const char kVisits[] =
     "\"Doe,\nJane\",L,2019-05-01,.30|.45|10|0\n" // 6-7: another name
     "\"Doe, Jane\",L,2021-02-30,.30|.45|10|0\n"  // 8
     "\"Doe, Jane\",R,2019-05-01,.45|.45|2|0\n"   // 9: repeats line 4
-    "C,R,2020-01-01,.30|.3|3|1\n";               // 10
+    "C,R,2020-01-01,.30|.3|3|1\n"                // 10
+    "\u674E\u5C0F\u9F8D \uAE40\uBBFC\uC900 \u0639\u0644\u064A \U0001F642,L,"
+    "2020-02-01,.45|.60|1|-.10\n"; // 11: CJK, Hangul, Arabic, an emoji
+
+// The parts of line 11's name, each in a script of its own.
+const char *const kScripts[] = {"\u674E\u5C0F\u9F8D", "\uAE40\uBBFC\uC900",
+                                "\u0639\u0644\u064A", "\U0001F642"};
+
+// What a command prints.
+std::string Output(const std::string &command) {
+  std::string text;
+  FILE *p = popen(command.c_str(), "r");
+  char block[4096];
+  for (size_t n; p && (n = fread(block, 1, sizeof block, p)) > 0;)
+    text.append(block, n);
+  if (p)
+    pclose(p);
+  return text;
+}
+
+std::string PdfText(const std::string &path) {
+  return Output("pdftotext -layout '" + path + "' -");
+}
+
+// Whether the PDF embeds a font that fontconfig says has the first
+// character of `utf8`.
+bool EmbedsAFontFor(const std::string &pdf, const std::string &utf8) {
+  std::wstring_convert<std::codecvt_utf8<char32_t>, char32_t> utf32;
+  char charset[16];
+  snprintf(charset, sizeof charset, "%x",
+           static_cast<unsigned>(utf32.from_bytes(utf8)[0]));
+  std::istringstream having(
+      Output(std::string("fc-list ':charset=") + charset +
+             "' postscriptname | sed 's/^:postscriptname=//'"));
+  std::set<std::string> fonts;
+  for (std::string name; std::getline(having, name);)
+    fonts.insert(name);
+  // "ABCDEF+NotoSansCJKjp-Regular ..." past the header's two lines.
+  std::istringstream embedded(Output("pdffonts '" + pdf + "' | tail -n +3"));
+  for (std::string line; std::getline(embedded, line);) {
+    const std::string name = line.substr(0, line.find(' '));
+    if (fonts.count(name.substr(name.find('+') + 1)) &&
+        line.find(" yes ") != std::string::npos)
+      return true;
+  }
+  return false;
+}
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
@@ -59,12 +109,26 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
   }
-  EXPECT_EQ(0, Slurp(dir + "/r.pdf").compare(0, 5, "%PDF-"));
+  // Every script in the PDF from a font that has it, and read back.
+  const std::string text = PdfText(dir + "/r.pdf");
+  for (const char *script : kScripts) {
+    EXPECT_NE(std::string::npos, text.find(script)) << script << "\n" << text;
+    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.pdf", script))
+        << script << "\n"
+        << Output("pdffonts '" + dir + "/r.pdf'");
+  }
+  // The values under each sketch say which is which.
+  const char *const labelled[] = {"H .45 \u00B7 V .60",
+                                  "1 o\u2019clock \u00B7 rim \u2212.10"};
+  for (const char *label : labelled)
+    EXPECT_NE(std::string::npos, text.find(label)) << label << "\n" << text;
 
   const std::string page = Slurp(dir + "/r.html");
-  // Three patients, five sketches; the name is text, not markup.
-  EXPECT_EQ(3u, Count(page, "<section class=\"patient\""));
-  EXPECT_EQ(5u, Count(page, "<td><div class=\"sketch\"><svg"));
+  // Four patients, six sketches; the name is text, not markup.
+  EXPECT_EQ(4u, Count(page, "<section class=\"patient\""));
+  EXPECT_EQ(6u, Count(page, "<td><div class=\"sketch\"><svg"));
+  for (const char *label : labelled)
+    EXPECT_NE(std::string::npos, page.find(label)) << label;
   EXPECT_NE(std::string::npos, page.find("B &lt;b&gt;&amp;&lt;/b&gt;"));
   EXPECT_EQ(std::string::npos, page.find("<b>&</b>"));
   // Dates in order within the patient.
@@ -104,17 +168,6 @@ HostExport(const std::string &first,
     for (const char *eye : {"R", "L"})
       text += row(d % 3 ? "M\xFCller, J\xFCrgen" : "Other", eye, 3 + d % 20,
                   1 + d % 12, 2000 + d, d < 15 ? ".35|.40|2|0" : ".35|.65|2|0");
-  return text;
-}
-
-std::string PdfText(const std::string &path) {
-  std::string text;
-  FILE *p = popen(("pdftotext -layout '" + path + "' -").c_str(), "r");
-  char block[4096];
-  for (size_t n; p && (n = fread(block, 1, sizeof block, p)) > 0;)
-    text.append(block, n);
-  if (p)
-    pclose(p);
   return text;
 }
 
@@ -211,12 +264,12 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
   } cases[] = {
       {{"--history", "-", report},
        "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
-       kExitFailed,
+       kExitNoReport,
        "line 1: the header has no column \"patient\""},
-      {{"--history", "-", report}, "", kExitFailed, "no header row"},
+      {{"--history", "-", report}, "", kExitNoReport, "no header row"},
       {{"--history", dir + "/none.csv", report},
        "",
-       kExitFailed,
+       kExitNoReport,
        "cannot read"},
       {{"--history", "-", dir + "/r.png"},
        "",
@@ -241,7 +294,7 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
        "no row names patient \"B\""},
       {{"--history", "-", report},
        "A,R,2020-01-01,1|1|1|1\n",
-       kExitFailed,
+       kExitNoReport,
        "name its columns in order with --columns"},
       {{"--date-order", "ymd", "--history", "-", report},
        "",
@@ -257,13 +310,95 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
   EXPECT_NE(0, stat(report.c_str(), &st)) << "a report was left behind";
 }
 
-TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFails) {
+TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFailsAndSaysItIsOlder) {
   const std::string dir = TempDir();
   const std::string report = dir + "/r.html";
   std::ofstream(report) << "earlier";
-  Outcome r = Main({"--history", "-", report}, "no,header\n");
-  EXPECT_EQ(kExitFailed, r.status);
-  EXPECT_EQ("earlier", Slurp(report));
+  for (const std::string &input : {std::string("-"), dir + "/absent.csv"}) {
+    Outcome r = Main({"--history", input, report}, "no,header\n");
+    EXPECT_EQ(kExitNoReport, r.status) << r.err;
+    EXPECT_EQ("earlier", Slurp(report));
+    EXPECT_TRUE(std::regex_search(
+        r.err, std::regex("\"" + report +
+                          "\" is an earlier report, written \\d{4}-\\d\\d-")))
+        << r.err;
+  }
+}
+
+TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
+  const std::string dir = TempDir();
+  std::string visits = "patient,eye,date,values\n";
+  for (int p = 1; p <= kSinglePagePatients + 1; ++p)
+    visits += "P" + std::to_string(p) + ",R,2020-01-01," +
+              (p % 100 ? ".40|.40|2|0" : ".40|.75|2|0") + "\n";
+  Outcome r = Main({"--history", "-", dir + "/r.html"}, visits);
+  EXPECT_EQ(kExitOk, r.status) << r.err;
+  const std::string index = Slurp(dir + "/r.html");
+  EXPECT_EQ(0u, Count(index, "<section"));
+
+  // Every link of the index and of the pages reaches a file of the folder
+  // and an id in it, and every page holds what its pictures refer to,
+  // glyphs too; every patient is on one page.
+  std::set<std::string> linked;
+  std::map<std::string, std::set<std::string>> pages; // their ids
+  auto ids = [](const std::string &text) {
+    std::set<std::string> found;
+    for (size_t at = text.find(" id=\""); at != std::string::npos;
+         at = text.find(" id=\"", at + 1))
+      found.insert(text.substr(at + 5, text.find('"', at + 5) - at - 5));
+    return found;
+  };
+  std::function<void(const std::string &, const std::string &)> follow =
+      [&](const std::string &from, const std::string &text) {
+        const std::set<std::string> here = ids(text);
+        for (size_t at = text.find("href=\""); at != std::string::npos;
+             at = text.find("href=\"", at + 1)) {
+          const size_t start = at + 6, end = text.find('"', start);
+          const std::string link = text.substr(start, end - start);
+          const size_t hash = link.find('#');
+          const std::set<std::string> *there = &here;
+          if (hash != 0) {
+            const std::string target =
+                from.substr(0, from.rfind('/') + 1) + link.substr(0, hash);
+            if (!pages.count(target)) {
+              const std::string page = Slurp(target);
+              ASSERT_FALSE(page.empty()) << target << " from " << from;
+              pages[target] = ids(page);
+              if (target.find("/r-pages/page-") != std::string::npos)
+                follow(target, page);
+            }
+            there = &pages[target];
+          }
+          if (hash != std::string::npos) {
+            ASSERT_EQ(1u, there->count(link.substr(hash + 1)))
+                << link << " from " << from;
+            if (hash != 0)
+              linked.insert(link.substr(hash + 1));
+          }
+        }
+      };
+  follow(dir + "/r.html", index);
+  EXPECT_EQ(5u, linked.size()) << "the flagged patients";
+  size_t sections = 0;
+  for (const auto &page : pages) {
+    if (page.first.find("/r-pages/") == std::string::npos)
+      continue;
+    const std::string text = Slurp(page.first);
+    sections += Count(text, "<section class=\"patient\"");
+    EXPECT_LT(text.size(), static_cast<size_t>(kPageBytes) + 100000)
+        << page.first;
+  }
+  EXPECT_GE(pages.size(), 3u) << "the index and two pages or more";
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), sections);
+
+  // A report of this name small enough for one page takes the folder away.
+  visits.erase(visits.rfind("P501,"));
+  r = Main({"--history", "-", dir + "/r.html"}, visits);
+  EXPECT_EQ(kExitOk, r.status) << r.err;
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients),
+            Count(Slurp(dir + "/r.html"), "<section class=\"patient\""));
+  struct stat st;
+  EXPECT_NE(0, stat((dir + "/r-pages").c_str(), &st));
 }
 
 TEST(InlineSvg, GivesEachPictureItsOwnIdsAndKeepsAGlyphOnce) {
