@@ -68,7 +68,7 @@ static HWND DialogOwner() {
 
 // The dialog's loop also runs the host's own windows and timers: they get the
 // host's x87 state, and the dialog's procedures pin the plug-in's for
-// themselves.
+// themselves. (What of the host's still runs pinned: host/x87_state.h.)
 static INT_PTR RunSketchDialog() {
   X87State *host = gHostX87;
   if (host != nullptr)
