@@ -35,9 +35,34 @@ void RestoreX87(const X87State &saved) {
   __asm__ __volatile__("frstor %0" : : "m"(saved) : "memory");
 }
 
+// Exception flags, stack fault and error summary: the status word's low
+// byte. Its stack top and condition codes go with the registers.
+static const uint32_t kX87StatusFlags = 0xFFu;
+
+void LendX87ToLoop(const X87State &host) {
+  uint32_t environment[7];
+  // A reset unit's environment (every register empty, every exception
+  // masked, so loading it back fires nothing here) with the host's words.
+  __asm__ __volatile__("fninit\n\tfnstenv %0" : "=m"(environment));
+  environment[0] = (environment[0] & 0xFFFF0000u) | SavedControlWord(host);
+  environment[1] = (environment[1] & ~kX87StatusFlags) |
+                   (host.environment[1] & kX87StatusFlags);
+  __asm__ __volatile__("fldenv %0" : : "m"(environment) : "memory");
+}
+
+void TakeX87FromLoop(X87State *host) {
+  const X87State loop = PinX87();
+  host->environment[0] =
+      (host->environment[0] & 0xFFFF0000u) | SavedControlWord(loop);
+  host->environment[1] = (host->environment[1] & ~kX87StatusFlags) |
+                         (loop.environment[1] & kX87StatusFlags);
+}
+
 #else // no x87 unit: nothing to pin
 
 X87State PinX87() { return X87State{}; }
 void RestoreX87(const X87State &) {}
+void LendX87ToLoop(const X87State &) {}
+void TakeX87FromLoop(X87State *) {}
 
 #endif

@@ -51,6 +51,16 @@ void RestoreX87(const X87State &saved);
 // The control word in a saved state.
 uint16_t SavedControlWord(const X87State &saved);
 
+// Around a modal loop inside a host's call, which runs the host's own
+// windows and timers and the system's code: LendX87ToLoop sets the host's
+// control word and exception flags on an empty register stack, as the
+// calling convention has it at any call (the host's registers stay saved
+// for the way out); TakeX87FromLoop records in `host` the control word
+// and flags the loop left, which the way out gives back, and pins the
+// plug-in's state again.
+void LendX87ToLoop(const X87State &host);
+void TakeX87FromLoop(X87State *host);
+
 // The host's state saved by the entry point for the call being served,
 // null outside a call. A modal loop inside the call hands it back while the
 // host's windows and timers run, and records what they leave.

@@ -72,13 +72,13 @@ static HWND DialogOwner() {
 static INT_PTR RunSketchDialog() {
   X87State *host = gHostX87;
   if (host != nullptr)
-    RestoreX87(*host);
+    LendX87ToLoop(*host);
   INT_PTR ended =
       DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
                       DialogOwner(), SplashProc, 0);
   // What the host left in the loop is what it gets back at the end.
   if (host != nullptr)
-    *host = PinX87();
+    TakeX87FromLoop(host);
   return ended;
 }
 
