@@ -88,6 +88,39 @@ if(BUILD_TESTING)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/check-instructions.sh
             ${ORBT_WIN32_DIR}/Orbitrace.fmx)
 
+  # Each check of the built DLL rejects a stored input holding what it exists
+  # to catch (tests/known-bad/), and names it: <check>.rejects.<what>.
+  function(orbt_check_rejects name check input)
+    add_test(NAME ${name}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/expect-rejection.sh
+              ${CMAKE_SOURCE_DIR}/tests/${check}
+              ${CMAKE_SOURCE_DIR}/tests/known-bad/${input} ${ARGN})
+  endfunction()
+  set(ORBT_NEWER_INSTRUCTIONS Cmov Fcmov Fcomi Fucomip Rdtsc Cpuid Cmpxchg8b
+      Sysenter Emms MmxRegister XmmRegister Ldmxcsr LongNop)
+  list(TRANSFORM ORBT_NEWER_INSTRUCTIONS REPLACE "(.+)" "^ +1 _Uses\\1$")
+  orbt_check_rejects(win32.instructions.rejects.newer_than_i486 check-instructions.sh
+      newer-instructions.dis ${ORBT_NEWER_INSTRUCTIONS})
+  orbt_check_rejects(win32.imports.rejects.tls_and_msvcrt check-dll.sh
+      runtime-and-tls.dump "^FAIL: TLS directory" "^FAIL: imports msvcrt\\.dll")
+  orbt_check_rejects(win32.imports.rejects.unlisted check-dll.sh late-imports.dump
+      "^  user32\\.dll GetAncestor$" "^  kernel32\\.dll IsDebuggerPresent$")
+  orbt_check_rejects(win32.imports.rejects.too_new check-dll.sh late-imports.dump
+      "^  user32\\.dll GetAncestor needs 98/NT5\\.0$"
+      "^  kernel32\\.dll IsDebuggerPresent needs 98/NT4\\.0$")
+  set_tests_properties(win32.imports.rejects.too_new PROPERTIES ENVIRONMENT
+      "ORBT_PLUGIN_IMPORTS=${CMAKE_SOURCE_DIR}/tests/known-bad/late-imports.txt")
+
+  # Inside a path bracket the plug-in calls only what Windows 95, 98 and ME
+  # record in a path.
+  add_test(NAME native.paths
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-paths.sh ${CMAKE_SOURCE_DIR}/host
+            ${CMAKE_SOURCE_DIR}/sketch ${CMAKE_SOURCE_DIR}/dialog
+            ${CMAKE_SOURCE_DIR}/render ${CMAKE_SOURCE_DIR}/export)
+  orbt_check_rejects(native.paths.rejects.ellipse check-paths.sh
+      ellipse-in-path.cpp "ellipse-in-path\\.cpp:9: Ellipse$"
+      "ellipse-in-path\\.cpp:10: AddOutline$")
+
   # The project's files (the plug-in, the stand-in host, orbitrace-render)
   # include and call one another without a circle; the calls are read from
   # the objects of both builds.

@@ -1,9 +1,9 @@
 enable_language(RC)
 
-# The processors the host runs on, back to the Pentium II and III and the
-# Athlon: i686 with x87 arithmetic, no SSE of any kind
+# Every processor the host ran on, back to the 486 with its FPU: the i486's
+# instructions with x87 arithmetic, no CMOV, FCOMI, MMX or SSE of any kind
 # (tests/check-instructions.sh; why and how: docs/development.md).
-set(ORBT_CPU_FLAGS -march=i686 -mtune=generic -mfpmath=387)
+set(ORBT_CPU_FLAGS -march=i486 -mtune=generic -mfpmath=387)
 add_compile_options(${ORBT_CPU_FLAGS})
 target_compile_options(orbt_pure PRIVATE ${ORBT_CPU_FLAGS})
 
@@ -39,13 +39,19 @@ set_property(SOURCE resources/Orbitrace.rc APPEND PROPERTY OBJECT_DEPENDS
     ${ORBT_BITMAP_DIR}/step_up.bmp ${ORBT_BITMAP_DIR}/step_down.bmp
     ${ORBT_BITMAP_DIR}/tool_strip.bmp ${CMAKE_SOURCE_DIR}/resources/orbitrace_res.h)
 
-# The plug-in: one export, named by the module-definition file.
-add_library(Orbitrace SHARED host/Orbitrace.def
+# The plug-in: one export, named by the module-definition file. No C
+# runtime, neither msvcrt.dll nor the static start-up with its TLS
+# directory: its own entry point and memory functions (host/dll_runtime.cpp)
+# and libgcc's 64-bit arithmetic, which imports nothing
+# (tests/check-dll.sh).
+add_library(Orbitrace SHARED host/Orbitrace.def host/dll_runtime.cpp
     $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
+set_source_files_properties(host/dll_runtime.cpp PROPERTIES
+    COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
-target_link_libraries(Orbitrace PRIVATE orbt_pure gdi32 user32 kernel32)
-target_link_options(Orbitrace PRIVATE ${ORBT_STATIC_LINK}
-    -Wl,--dynamicbase -Wl,--nxcompat)
+target_link_libraries(Orbitrace PRIVATE orbt_pure gcc gdi32 user32 kernel32)
+target_link_options(Orbitrace PRIVATE -nostdlib
+    -Wl,--entry,_DllMainCRTStartup@12 -Wl,--dynamicbase -Wl,--nxcompat)
 
 # The stand-in host's pieces, shared by the program and the Wine tests.
 add_library(hostkit STATIC

@@ -7,6 +7,10 @@
 
 X87State *gHostX87;
 
+uint16_t SavedControlWord(const X87State &saved) {
+  return static_cast<uint16_t>(saved.environment[0] & 0xFFFFu);
+}
+
 uint16_t PinnedControlWord(uint16_t host) {
   uint16_t control = host & ~(kX87PrecisionMask | kX87RoundingMask);
   return control | kX87Precision53 | kX87ExceptionMasks;
@@ -16,31 +20,49 @@ uint16_t PinnedControlWord(uint16_t host) {
 
 X87State PinX87() {
   X87State saved;
-  __asm__ __volatile__("fnstcw %0" : "=m"(saved.control));
-  __asm__ __volatile__("fnstsw %0" : "=m"(saved.status));
-  // Cleared before the new control word is loaded, which would otherwise
-  // fire a pending exception; no control word the plug-in loads unmasks one.
-  const uint16_t pinned = PinnedControlWord(saved.control);
-  __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(pinned) : "memory");
+  // FNSAVE also resets the unit: registers empty, flags clear, control
+  // word 0x037F with every exception masked, so loading the pinned word
+  // fires nothing.
+  __asm__ __volatile__("fnsave %0" : "=m"(saved));
+  const uint16_t pinned = PinnedControlWord(SavedControlWord(saved));
+  __asm__ __volatile__("fldcw %0" : : "m"(pinned) : "memory");
   return saved;
 }
 
 void RestoreX87(const X87State &saved) {
-  // The environment as the 32-bit protected-mode layout stores it: control
-  // word in the first 32-bit slot, status word in the second. Storing it
-  // masks every exception, so loading it back fires nothing here; what the
-  // host had pending fires in the host, as it would have.
+  // What the host had pending fires in the host, at its next x87
+  // instruction, as it would have.
+  __asm__ __volatile__("frstor %0" : : "m"(saved) : "memory");
+}
+
+// Exception flags, stack fault and error summary: the status word's low
+// byte. Its stack top and condition codes go with the registers.
+static const uint32_t kX87StatusFlags = 0xFFu;
+
+void LendX87ToLoop(const X87State &host) {
   uint32_t environment[7];
-  __asm__ __volatile__("fnstenv %0" : "=m"(environment));
-  environment[0] = (environment[0] & 0xFFFF0000u) | saved.control;
-  // Exception flags, stack fault and error summary: the low byte.
-  environment[1] = (environment[1] & ~0xFFu) | (saved.status & 0xFFu);
+  // A reset unit's environment (every register empty, every exception
+  // masked, so loading it back fires nothing here) with the host's words.
+  __asm__ __volatile__("fninit\n\tfnstenv %0" : "=m"(environment));
+  environment[0] = (environment[0] & 0xFFFF0000u) | SavedControlWord(host);
+  environment[1] = (environment[1] & ~kX87StatusFlags) |
+                   (host.environment[1] & kX87StatusFlags);
   __asm__ __volatile__("fldenv %0" : : "m"(environment) : "memory");
+}
+
+void TakeX87FromLoop(X87State *host) {
+  const X87State loop = PinX87();
+  host->environment[0] =
+      (host->environment[0] & 0xFFFF0000u) | SavedControlWord(loop);
+  host->environment[1] = (host->environment[1] & ~kX87StatusFlags) |
+                         (loop.environment[1] & kX87StatusFlags);
 }
 
 #else // no x87 unit: nothing to pin
 
-X87State PinX87() { return X87State{0, 0}; }
+X87State PinX87() { return X87State{}; }
 void RestoreX87(const X87State &) {}
+void LendX87ToLoop(const X87State &) {}
+void TakeX87FromLoop(X87State *) {}
 
 #endif

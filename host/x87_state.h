@@ -11,9 +11,12 @@
 
 #include <stdint.h>
 
+// The whole x87 state as FNSAVE stores it (32-bit protected-mode layout):
+// the environment (control, status and tag words, last instruction and
+// operand) and the eight registers.
 struct X87State {
-  uint16_t control;
-  uint16_t status;
+  uint32_t environment[7];
+  uint8_t registers[80];
 };
 
 // Control word bits the plug-in pins: precision 53 bits (PC = 10),
@@ -33,16 +36,40 @@ uint16_t PinnedControlWord(uint16_t host);
 // with RestoreX87 at its way out. A scoped object would do it too, but its
 // destructor would bring the C++ unwinder and its runtime into the DLL.
 //
-// Saves the x87 state the caller left and sets the plug-in's: the pinned
-// control word, and no exception flag raised (so that a flag the host left
-// for an unmasked exception does not fire inside the plug-in).
+// Saves the whole x87 state the caller left and starts the plug-in's from
+// a reset unit: an empty register stack (a caller may break the calling
+// convention and leave values, as code that used MMX without EMMS leaves
+// all eight, and every load would then give a NaN), no exception flag
+// raised (one the host left for an unmasked exception would fire inside
+// the plug-in), and the pinned control word.
 X87State PinX87();
-// Gives back a state that PinX87 saved: its control word and its exception
-// flags, so that flags the plug-in raised meanwhile (inexact, at least) do
-// not fire in the host under exceptions it had unmasked.
+// Gives back the whole state that PinX87 saved: control word, exception
+// flags and register stack, so that flags the plug-in raised meanwhile
+// (inexact, at least) do not fire in the host under exceptions it had
+// unmasked.
 void RestoreX87(const X87State &saved);
+// The control word in a saved state.
+uint16_t SavedControlWord(const X87State &saved);
+
+// Around a modal loop inside a host's call, which runs the host's own
+// windows and timers and the system's code: LendX87ToLoop sets the host's
+// control word and exception flags on an empty register stack, as the
+// calling convention has it at any call (the host's registers stay saved
+// for the way out); TakeX87FromLoop records in `host` the control word
+// and flags the loop left, which the way out gives back, and pins the
+// plug-in's state again.
+void LendX87ToLoop(const X87State &host);
+void TakeX87FromLoop(X87State *host);
 
 // The host's state saved by the entry point for the call being served,
 // null outside a call. A modal loop inside the call hands it back while the
 // host's windows and timers run, and records what they leave.
+//
+// Some of the host's code still runs in the pinned state, called
+// synchronously from inside the plug-in: EndDialog re-enables and
+// activates the owner (its WM_ENABLE, WM_ACTIVATE and focus messages), and
+// EmptyClipboard sends WM_DESTROYCLIPBOARD to the clipboard's previous
+// owner. The pinned word is Windows' default (53 bits, nearest, every
+// exception masked), the one a host that keeps the default computes in,
+// so that is harmless for it.
 extern X87State *gHostX87;

@@ -4,7 +4,6 @@
 
 #include <limits.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 // Every double operation below must round once, to double. In the 32-bit
@@ -112,9 +111,22 @@ int TruncExactProduct(double ratio, long long n) {
 
 static double ParseNumber(const char *text) { return NumberFromText(text); }
 
-// As atoi reads it, without atoi's undefined overflow.
-static long ParseHour(const char *text) {
-  return text == NULL ? 0 : strtol(text, NULL, 10);
+// As atoi reads it in the "C" locale (white space, a sign, digits), without
+// atoi's undefined overflow: anything beyond 12 digits stays beyond any
+// hour. Read here, since the plug-in brings no C runtime.
+static long long ParseHour(const char *text) {
+  if (text == NULL)
+    return 0;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+    ++text;
+  const bool negative = *text == '-';
+  if (*text == '+' || *text == '-')
+    ++text;
+  long long value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text)
+    if (value < 1000000000000LL)
+      value = value * 10 + (*text - '0');
+  return negative ? -value : value;
 }
 
 static long long Half(long long n) { return n / 2; }

@@ -68,17 +68,17 @@ static HWND DialogOwner() {
 
 // The dialog's loop also runs the host's own windows and timers: they get the
 // host's x87 state, and the dialog's procedures pin the plug-in's for
-// themselves.
+// themselves. (What of the host's still runs pinned: host/x87_state.h.)
 static INT_PTR RunSketchDialog() {
   X87State *host = gHostX87;
   if (host != nullptr)
-    RestoreX87(*host);
+    LendX87ToLoop(*host);
   INT_PTR ended =
       DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
                       DialogOwner(), SplashProc, 0);
   // What the host left in the loop is what it gets back at the end.
   if (host != nullptr)
-    *host = PinX87();
+    TakeX87FromLoop(host);
   return ended;
 }
 

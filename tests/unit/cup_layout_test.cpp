@@ -107,7 +107,8 @@ TEST(LayoutCup, RimOfOneIsCentredAtEveryHour) {
 
 TEST(LayoutCup, NoValidHourMovesNothing) {
   const IntRect centred = {90, 63, 160, 177};
-  for (const char *hour : {"", "0", "13", "-3", "x", "99999999999999"})
+  for (const char *hour :
+       {"", "0", "13", "-3", "x", "99999999999999", "4294967299"})
     EXPECT_EQ(centred, LayoutCup(kArea, ".30", ".50", "0", hour)) << hour;
 }
 
@@ -116,6 +117,7 @@ TEST(LayoutCup, HourTextIsReadAsAtoiReadsIt) {
   EXPECT_EQ(atThree, LayoutCup(kArea, ".30", ".50", "0", " 3"));
   EXPECT_EQ(atThree, LayoutCup(kArea, ".30", ".50", "0", "3.9"));
   EXPECT_EQ(atThree, LayoutCup(kArea, ".30", ".50", "0", "+3x"));
+  EXPECT_EQ(atThree, LayoutCup(kArea, ".30", ".50", "0", "\t\v\r\n3"));
 }
 
 TEST(LayoutCup, TextWithoutANumberCountsAsZero) {

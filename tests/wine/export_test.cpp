@@ -20,6 +20,7 @@
 #include "export/dib.h"
 #include "host/entry.h"
 #include "render/cup_layout.h"
+#include "render/disc_layout.h"
 #include "render/render.h"
 #include "render/ring_layout.h"
 #include "resources/orbitrace_res.h"
@@ -563,6 +564,55 @@ std::string DibDifference(const std::vector<uint8_t> &got,
   return text;
 }
 
+// The sketch area drawn in a bitmap the way the display keeps it, its disc
+// and cup clips made with the plug-in's arcs or, as before, with an Ellipse
+// in the path (which Wine records, and Windows 95, 98 and ME do not). Each
+// clip is filled whole, so that every pixel of both shows, and then the cup
+// is drawn: a DIB of the result.
+std::vector<uint8_t> ClippedSketch(HWND d, const SketchValues &values,
+                                   bool ellipsePath) {
+  HWND sketch = GetDlgItem(d, IDC_SKETCH_AREA);
+  RECT rc;
+  GetClientRect(sketch, &rc);
+  const IntRect client = {0, 0, rc.right, rc.bottom};
+  HDC screen = GetDC(sketch);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+  HBRUSH disc = CreateSolidBrush(kDiscColour);
+  FillRect(mem, &rc, white);
+  for (const IntRect &box : {client, CupClipRect(client)}) {
+    if (ellipsePath) {
+      BeginPath(mem);
+      Ellipse(mem, box.left, box.top, box.right, box.bottom);
+      EndPath(mem);
+      SelectClipPath(mem, RGN_COPY);
+    } else {
+      SelectEllipseClip(mem, box);
+    }
+    FillRect(mem, &rc, box == client ? disc : white);
+  }
+  DrawForegroundEllipse(mem, client, values);
+  SelectClipRgn(mem, nullptr);
+  SelectObject(mem, old);
+  DeleteObject(white);
+  DeleteObject(disc);
+  DeleteDC(mem);
+  ReleaseDC(sketch, screen);
+  HPALETTE pal = GetSystemPalette();
+  HANDLE dib = BitmapToDIB(bitmap, pal);
+  DeleteObject(pal);
+  DeleteObject(bitmap);
+  std::vector<uint8_t> bytes;
+  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
+    bytes.assign(p, p + GlobalSize(dib));
+    GlobalUnlock(dib);
+  }
+  GlobalFree(dib);
+  return bytes;
+}
+
 TEST_F(ExportTest, DrawnPictureIsTheUnobscuredScreensCapture) {
   // Every hour, cups whole and clipped at the disc's edge, and the extreme
   // sizes.
@@ -573,15 +623,25 @@ TEST_F(ExportTest, DrawnPictureIsTheUnobscuredScreensCapture) {
   for (const char *param : params) {
     SCOPED_TRACE(param);
     EmptyTheClipboard();
-    std::vector<uint8_t> screen;
-    SketchRun run = RunSketch(
-        param, {DialogStep::Run([&](HWND d) { screen = ScreenPicture(d); })});
+    std::vector<uint8_t> screen, arcs, ellipsePath;
+    SketchRun run =
+        RunSketch(param, {DialogStep::Run([&](HWND d) {
+                    screen = ScreenPicture(d);
+                    // The clip the arcs make is the one an
+                    // Ellipse in the path made.
+                    arcs = ClippedSketch(d, SelectedValues(d), false);
+                    ellipsePath = ClippedSketch(d, SelectedValues(d), true);
+                  })});
     EXPECT_EQ(param, run.call.result);
     std::vector<uint8_t> drawn;
     std::string error;
     ASSERT_TRUE(ReadClipboardDib(&drawn, &error)) << error;
     ASSERT_FALSE(screen.empty()) << "no screen capture";
     EXPECT_TRUE(drawn == screen) << DibDifference(drawn, screen);
+    ASSERT_FALSE(arcs.empty()) << "no clipped sketch";
+    EXPECT_TRUE(arcs == ellipsePath)
+        << "the arcs' clip against an Ellipse path's: "
+        << DibDifference(arcs, ellipsePath);
   }
 }
 

@@ -264,14 +264,18 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
                {".30|.50|3|0", "6"},
                {".30|.50|6|0", "9"},
                {".30|.50|9|0", "12"}};
+  // The last host also leaves all eight registers full, as code that used
+  // MMX without EMMS does: every load in the plug-in would give a NaN.
   const struct {
     const char *what;
     uint16_t control;
+    bool fullStack;
   } hosts[] = {
-      {"53 bits", kX87Windows},
-      {"24 bits", kX87Precision24},
-      {"64 bits", kX87Precision64},
-      {"24 bits toward zero", 0x0C7F},
+      {"53 bits", kX87Windows, false},
+      {"24 bits", kX87Precision24, false},
+      {"64 bits", kX87Precision64, false},
+      {"24 bits toward zero", 0x0C7F, false},
+      {"53 bits and a full register stack", kX87Windows, true},
   };
   const uint16_t saved = X87Control();
   for (const auto &call : calls) {
@@ -286,6 +290,8 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
       gControlInLoop = 0;
       const UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadControlInLoop);
       SetX87Control(host.control);
+      if (host.fullStack)
+        FillX87Stack();
       // What the dialog shows after each; the waits also give the timer
       // time to fire.
       DibImage painted, chosen;
@@ -304,18 +310,22 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
                               CaptureWindow(d, &chosen, &error);
                             })});
       const uint16_t after = X87Control();
+      long double registers[8];
+      const bool stackBack = !host.fullStack || DrainX87Stack(registers);
       SetX87Control(saved);
       KillTimer(nullptr, timer);
       EXPECT_EQ(host.control, after)
           << std::hex << "control word after the call";
       EXPECT_EQ(host.control, gControlInLoop)
           << std::hex << "control word of the host's own code in the loop";
+      EXPECT_TRUE(stackBack) << "the host's eight registers after the call: "
+                             << double(registers[0]) << " on top, expected 1";
       ASSERT_GT(painted.width, 100) << error;
       ASSERT_GT(chosen.width, 100) << error;
       std::vector<uint8_t> shown = painted.rgb, dib;
       shown.insert(shown.end(), chosen.rgb.begin(), chosen.rgb.end());
       ASSERT_TRUE(ReadClipboardDib(&dib, &error)) << error;
-      if (host.control == kX87Windows) {
+      if (&host == &hosts[0]) {
         reference = r.call.result;
         referenceShown = shown;
         referenceDib = dib;
