@@ -5,14 +5,16 @@
 # ORBT_PLUGIN_IMPORTS names), the system version its header asks for, and
 # its hardening flags.
 #   check-dll.sh PLUGIN.fmx | HEADERS.dump
-# A HEADERS.dump is objdump -p's output, the check's own known-bad input
+# A HEADERS.dump is objdump -p's output with the constructor list's
+# symbols from objdump -t, the check's own known-bad input
 # (tests/known-bad/).
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PLUGIN.fmx|HEADERS.dump" >&2; exit 2; }
 dll=$1
 case "$dll" in
 *.dump) dump=$(cat "$dll") ;;
-*) dump=$(i686-w64-mingw32-objdump -p "$dll") ;;
+*) dump=$(i686-w64-mingw32-objdump -p "$dll"
+  i686-w64-mingw32-objdump -t "$dll" | grep -E ' _?__[CD]TOR_LIST__$' || true) ;;
 esac
 fail=0
 check() { # what, got, expected
@@ -32,6 +34,13 @@ check "exports" "${exports% }" "FMExternCallProc"
 # the directory must be empty.
 tls=$(awk '/Thread Storage Directory/ {print $3 " " $4}' <<<"$dump")
 check "TLS directory (address, size)" "${tls:-none}" "00000000 00000000"
+# The plug-in's own entry point runs no static constructor, so there must
+# be none: the list holds only its two end markers (8 bytes).
+ctor=$(awk '$NF == "___CTOR_LIST__" {print $(NF-1)}' <<<"$dump")
+dtor=$(awk '$NF == "___DTOR_LIST__" {print $(NF-1)}' <<<"$dump")
+ctors="no symbols"
+[ -z "$ctor" ] || [ -z "$dtor" ] || ctors="$((dtor - ctor)) bytes"
+check "static constructor list" "$ctors" "8 bytes"
 # Windows 95 as first shipped has no msvcrt.dll; the three system DLLs are
 # on every Windows.
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u | tr '\n' ' ')
