@@ -34,7 +34,8 @@ find_package(Threads REQUIRED)
 add_library(orbt_render_draw STATIC
     orbitrace-render/sketch_cairo.cpp
     orbitrace-render/colour_index.cpp
-    orbitrace-render/png_writer.cpp)
+    orbitrace-render/png_writer.cpp
+    orbitrace-render/svg_ids.cpp)
 target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
                       PkgConfig::CAIRO PkgConfig::LIBPNG)
 

@@ -1,6 +1,7 @@
 #include "orbitrace-render/sketch_cairo.h"
 
 #include "orbitrace-render/png_writer.h"
+#include "orbitrace-render/svg_ids.h"
 
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"
@@ -10,10 +11,20 @@
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 
+#include <errno.h>
 #include <math.h>
+#include <stdio.h>
+#include <string.h>
 #include <strings.h>
 
 namespace {
+
+cairo_status_t AppendSvg(void *closure, const unsigned char *data,
+                         unsigned int size) {
+  static_cast<std::string *>(closure)->append(
+      reinterpret_cast<const char *>(data), size);
+  return CAIRO_STATUS_SUCCESS;
+}
 
 struct Rgb {
   double r, g, b;
@@ -240,9 +251,11 @@ bool RenderToFile(const StoredValues &values, const RenderOptions &options,
   }
   // One point per pixel, so the vector picture has the raster's size.
   const PictureGeometry g = GeometryFor(options.areaWidth, options.areaHeight);
+  std::string svg; // the SVG is written once its ids are steady
   cairo_surface_t *surface =
       format == OutputFormat::kSvg
-          ? cairo_svg_surface_create(path.c_str(), g.width, g.height)
+          ? cairo_svg_surface_create_for_stream(AppendSvg, &svg, g.width,
+                                                g.height)
           : cairo_pdf_surface_create(path.c_str(), g.width, g.height);
   cairo_t *cr = cairo_create(surface);
   DrawSketch(cr, values, options);
@@ -253,6 +266,17 @@ bool RenderToFile(const StoredValues &values, const RenderOptions &options,
   if (status != CAIRO_STATUS_SUCCESS) {
     *error = "cannot write \"" + path + "\": " + cairo_status_to_string(status);
     return false;
+  }
+  if (format == OutputFormat::kSvg) {
+    svg = SurfaceIdsFromOne(svg);
+    FILE *file = fopen(path.c_str(), "wb");
+    bool written =
+        file && fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+    written = file && fclose(file) == 0 && written;
+    if (!written) {
+      *error = "cannot write \"" + path + "\": " + strerror(errno);
+      return false;
+    }
   }
   return true;
 }
