@@ -15,7 +15,7 @@ HBITMAP CreateClippedBitmap();
 enum PictureOutcome {
   kPictureStored,
   kClipboardBusy,   // another program held it past the retries
-  kPictureNotDrawn, // no memory or GDI objects for it: the clipboard is
-                    // left as it was
+  kPictureNotDrawn, // no memory or GDI objects for it; the clipboard is
+                    // left as it was unless it refused the DIB itself
 };
 PictureOutcome SendItToTheClipboard(HWND mydialog);
