@@ -453,8 +453,8 @@ TEST_F(DialogTest, OnlyOkReturnsTheValues) {
                     Sleep(10);
                 })});
   MSG msg;
-  // The host's own loop gets its WM_QUIT back, or not: either way it must
-  // not reach the next test's dialog.
+  // What the dialog's loop posts again for the host's own loop must not end
+  // the next test's dialog.
   while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
     ;
   ASSERT_TRUE(quitPosted);
