@@ -63,7 +63,6 @@ DialogStep DialogStep::Answer(int id) {
 namespace {
 
 const DWORD kPollMs = 10;
-const DWORD kPromptWaitMs = 5000;
 
 struct PromptSearch {
   HWND owner;
@@ -266,9 +265,11 @@ private:
                        FindDialogControl(dialog, step.id, "Button")));
       break;
     case DialogStep::kAnswer: {
+      // Under Wine, OpenClipboard while another process holds the clipboard
+      // can take seconds (its X11 clipboard sync times out), so the prompt
+      // is waited for until the script's time-out.
       PromptSearch search{dialog, nullptr};
-      const DWORD end = GetTickCount() + kPromptWaitMs;
-      while (!ended_ && !Expired() && LONG(end - GetTickCount()) > 0) {
+      while (!ended_ && !Expired()) {
         EnumThreadWindows(hostThread_, FindPromptProc,
                           reinterpret_cast<LPARAM>(&search));
         if (search.found)

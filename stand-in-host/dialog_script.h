@@ -29,8 +29,8 @@ struct DialogStep {
   // A click posted, not waited for: its command may open a prompt (OK
   // when the picture cannot be stored), which a later Answer answers.
   static DialogStep PostClick(int id);
-  // Presses button `id` of the prompt the dialog shows, waiting a few
-  // seconds for it to appear; the run fails if none does.
+  // Presses button `id` of the prompt the dialog shows, waiting until the
+  // time-out for it to appear; the run fails if none does.
   static DialogStep Answer(int id);
 };
 
