@@ -67,5 +67,10 @@ void NameTheControls(HWND dialog) {
     if (LoadStringA(PluginInstance(), button.name, name, sizeof name) > 0)
       SetWindowTextA(GetDlgItem(dialog, button.id), name);
   }
-  SetFocus(GetDlgItem(dialog, IDC_HORIZONTAL));
+  // Posted, so that the focus moves once the dialog is up and active, as
+  // the dialog manager moves it; set now, it would activate the dialog
+  // while it is still hidden.
+  PostMessageA(dialog, WM_NEXTDLGCTL,
+               reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_HORIZONTAL)),
+               TRUE);
 }
