@@ -21,6 +21,8 @@ add_library(orbt_plugin OBJECT
     sketch/sketch_state.cpp
     sketch/show_orbitrace.cpp
     dialog/splash_proc.cpp
+    dialog/picture_prompt.cpp
+    dialog/control_names.cpp
     render/ellipse.cpp
     render/disc.cpp
     render/cup.cpp

@@ -1,6 +1,8 @@
 #include "dialog/splash_proc.h"
 
 #include "dialog/centring.h"
+#include "dialog/control_names.h"
+#include "dialog/picture_prompt.h"
 #include "export/clipboard.h"
 #include "host/host_services.h"
 #include "host/x87_state.h"
@@ -40,7 +42,7 @@ static const StepButton *FindStepButton(int id) {
 // the sketch area paints itself (SketchAreaProc).
 static WNDPROC gStaticProc;
 
-// Set when OK ends the dialog: OK is the last command it handles. EndDialog
+// Set when OK is pressed: OK is the last command it handles. EndDialog
 // takes the focus from a combo box, whose two notifications would otherwise
 // redraw the sketch of a dialog about to vanish; under Wine that more than
 // doubled the time OK takes.
@@ -74,6 +76,7 @@ static void OnInitDialog(HWND hwnd) {
   SelectIncomingValues();
   SaveSelections();
   SetWindowTextA(hwnd, gWname);
+  NameTheControls(hwnd);
   PreparePicture();
 }
 
@@ -105,12 +108,28 @@ static void OnReset() {
 }
 
 static void OnOk(HWND hwnd) {
+  // The last command, the prompt's wait included: the values stay those of
+  // the picture.
+  gEnded = true;
   SaveSelections();
   // The picture is drawn from the values just saved, whatever the screen
   // shows, so nothing is repainted or greyed on a dialog about to vanish.
-  SendItToTheClipboard(hwnd);
-  gEnded = true;
-  EndDialog(hwnd, 1);
+  // The host pastes whatever the clipboard holds beside the values: if the
+  // picture cannot go there, the user chooses between trying again and
+  // returning no values at all.
+  for (;;) {
+    PictureOutcome outcome = SendItToTheClipboard(hwnd);
+    if (outcome == kPictureStored) {
+      EndDialog(hwnd, kSketchStored);
+      return;
+    }
+    if (!AskToTryAgain(hwnd, outcome == kClipboardBusy
+                                 ? IDS_CLIPBOARD_BUSY
+                                 : IDS_PICTURE_NOT_DRAWN)) {
+      EndDialog(hwnd, IDCANCEL);
+      return;
+    }
+  }
 }
 
 static void PaintStepButton(HDC hdc, const StepButton &button) {

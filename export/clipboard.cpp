@@ -49,9 +49,12 @@ static bool CopyBitmap(HDC screen, HBITMAP target, HBITMAP source, int width,
   if (hTo != nullptr && hFrom != nullptr) {
     HGDIOBJ hOldTo = SelectObject(hTo, target);
     HGDIOBJ hOldFrom = SelectObject(hFrom, source);
-    copied = BitBlt(hTo, 0, 0, width, height, hFrom, 0, 0, SRCCOPY) != FALSE;
-    SelectObject(hTo, hOldTo);
-    SelectObject(hFrom, hOldFrom);
+    copied = hOldTo != nullptr && hOldFrom != nullptr &&
+             BitBlt(hTo, 0, 0, width, height, hFrom, 0, 0, SRCCOPY) != FALSE;
+    if (hOldTo != nullptr)
+      SelectObject(hTo, hOldTo);
+    if (hOldFrom != nullptr)
+      SelectObject(hFrom, hOldFrom);
   }
   if (hTo != nullptr)
     DeleteDC(hTo);
@@ -91,17 +94,20 @@ static bool SameLayout(const PictureLayout &a, const PictureLayout &b) {
 }
 
 // Calls `draw` with a memory DC compatible with `screen` that has `target`
-// selected; false, with nothing drawn, if that DC cannot be made.
+// selected; false if that DC cannot be made or take the bitmap (nothing is
+// drawn then: it would go into the DC's own one-pixel bitmap), or if `draw`
+// says so.
 template <typename Draw>
 static bool DrawInto(HDC screen, HBITMAP target, Draw draw) {
   HDC hMemDC = CreateCompatibleDC(screen);
   if (hMemDC == nullptr)
     return false;
   HGDIOBJ hOldBitmap = SelectObject(hMemDC, target);
-  draw(hMemDC);
-  SelectObject(hMemDC, hOldBitmap);
+  bool drawn = hOldBitmap != nullptr && draw(hMemDC);
+  if (hOldBitmap != nullptr)
+    SelectObject(hMemDC, hOldBitmap);
   DeleteDC(hMemDC);
-  return true;
+  return drawn;
 }
 
 // Where the picture's parts lie and the display it is made for, from the
@@ -147,7 +153,7 @@ static bool StartPicture(HDC hScrDC, PictureInProgress *picture) {
   // The dialog answers no WM_CTLCOLORDLG: its background is the face brush.
   if (picture->bitmap == nullptr || picture->drawn == nullptr ||
       !DrawInto(hScrDC, picture->drawn, [&layout](HDC hdc) {
-        DrawPictureBase(hdc, layout, GetSysColorBrush(COLOR_3DFACE));
+        return DrawPictureBase(hdc, layout, GetSysColorBrush(COLOR_3DFACE));
       })) {
     DropPicture(picture);
     return false;
@@ -198,7 +204,7 @@ HBITMAP CreateClippedBitmap() {
   const PictureLayout &layout = picture.layout;
   SketchValues values = ReturnedValues();
   bool made = DrawInto(hScrDC, picture.drawn, [&](HDC hdc) {
-    DrawPictureValues(hdc, layout, values);
+    return DrawPictureValues(hdc, layout, values);
   });
   if (made && picture.drawn != picture.bitmap)
     made = CopyBitmap(hScrDC, picture.bitmap, picture.drawn,
@@ -254,35 +260,57 @@ static bool OpenClipboardSoon(HWND owner) {
   }
 }
 
-void SendItToTheClipboard(HWND mydialog) {
-  HPALETTE hPal = nullptr;
-  HBITMAP hBitmap = CreateClippedBitmap();
-  if (hBitmap != nullptr)
-    hPal = GetSystemPalette();
+// CF_BITMAP: the bitmap the picture was drawn in, of the display's format,
+// which holds the DIB's pixels. On a display of palette colours the DIB's
+// colours come through the system palette, so the bitmap is made back from
+// the DIB as before.
+static HBITMAP DdbOfPicture(HBITMAP hBitmap, HANDLE hDib, HPALETTE hPal) {
+  return hPal != nullptr ? DIBToBitmap(hDib, hPal) : hBitmap;
+}
 
-  if (OpenClipboardSoon(mydialog)) {
-    EmptyClipboard();
-    if (hBitmap != nullptr) {
+PictureOutcome SendItToTheClipboard(HWND mydialog) {
+  HBITMAP hBitmap = CreateClippedBitmap();
+  if (hBitmap == nullptr)
+    return kPictureNotDrawn;
+  // Only a display of palette colours reads its pixels through the system
+  // palette; a deeper one gives the same DIB with none.
+  BITMAP bm;
+  HPALETTE hPal = nullptr;
+  if (GetObjectA(hBitmap, sizeof bm, &bm) != 0 &&
+      bm.bmBitsPixel * bm.bmPlanes <= 8)
+    hPal = GetSystemPalette();
+  // Made before the clipboard is taken: a failure leaves what it holds.
+  HANDLE hDib = BitmapToDIB(hBitmap, hPal);
+  HBITMAP hDdb = hDib != nullptr ? DdbOfPicture(hBitmap, hDib, hPal) : nullptr;
+  bool dibTaken = false, ddbTaken = false;
+  PictureOutcome outcome = kPictureNotDrawn;
+  if (hDib != nullptr && hDdb != nullptr) {
+    if (!OpenClipboardSoon(mydialog)) {
+      outcome = kClipboardBusy;
+    } else {
+      EmptyClipboard();
       // A null handle would announce a format rendered on request, which
-      // this dialog, about to end, could never deliver: such a format is
-      // left out instead.
-      HANDLE hDib = BitmapToDIB(hBitmap, hPal);
-      bool dibTaken = hDib != nullptr && SetClipboardData(CF_DIB, hDib);
-      HBITMAP hDdb = DIBToBitmap(hDib, hPal);
-      if (hDdb != nullptr && !SetClipboardData(CF_BITMAP, hDdb))
-        DeleteObject(hDdb);
-      if (hDib != nullptr && !dibTaken)
-        GlobalFree(hDib);
-      HPALETTE hClipPal = CopyOfDefaultPalette();
-      if (hClipPal != nullptr && !SetClipboardData(CF_PALETTE, hClipPal))
-        DeleteObject(hClipPal);
+      // this dialog, about to end, could never deliver: none is passed.
+      dibTaken = SetClipboardData(CF_DIB, hDib) != nullptr;
+      if (dibTaken) {
+        outcome = kPictureStored;
+        ddbTaken = SetClipboardData(CF_BITMAP, hDdb) != nullptr;
+        HPALETTE hClipPal = CopyOfDefaultPalette();
+        if (hClipPal != nullptr && !SetClipboardData(CF_PALETTE, hClipPal))
+          DeleteObject(hClipPal);
+      }
+      CloseClipboard();
     }
-    CloseClipboard();
   }
 
-  // Neither went to the clipboard: they are ours to free.
+  // What the clipboard did not take is ours to free.
+  if (hDib != nullptr && !dibTaken)
+    GlobalFree(hDib);
+  if (hDdb != nullptr && !ddbTaken && hDdb != hBitmap)
+    DeleteObject(hDdb);
+  if (!(ddbTaken && hDdb == hBitmap))
+    DeleteObject(hBitmap);
   if (hPal != nullptr)
     DeleteObject(hPal);
-  if (hBitmap != nullptr)
-    DeleteObject(hBitmap);
+  return outcome;
 }

@@ -11,4 +11,11 @@ void PreparePicture();
 void DiscardPreparedPicture();
 // The picture of the values OK returns, or null.
 HBITMAP CreateClippedBitmap();
-void SendItToTheClipboard(HWND mydialog);
+// Whether the picture of the values OK returns went onto the clipboard.
+enum PictureOutcome {
+  kPictureStored,
+  kClipboardBusy,   // another program held it past the retries
+  kPictureNotDrawn, // no memory or GDI objects for it; the clipboard is
+                    // left as it was unless it refused the DIB itself
+};
+PictureOutcome SendItToTheClipboard(HWND mydialog);

@@ -21,6 +21,11 @@ HPALETTE GetSystemPalette() {
     return nullptr;
   }
   LOGPALETTE *pLogPal = static_cast<LOGPALETTE *>(GlobalLock(hLogPal));
+  if (pLogPal == nullptr) {
+    GlobalFree(hLogPal);
+    ReleaseDC(nullptr, hDC);
+    return nullptr;
+  }
   pLogPal->palVersion = 0x300;
   pLogPal->palNumEntries = static_cast<WORD>(n);
   GetSystemPaletteEntries(hDC, 0, n, pLogPal->palPalEntry);
@@ -35,6 +40,8 @@ HBITMAP DIBToBitmap(HANDLE hDIB, HPALETTE hPal) {
   if (hDIB == nullptr)
     return nullptr;
   char *lpDIB = static_cast<char *>(GlobalLock(hDIB));
+  if (lpDIB == nullptr)
+    return nullptr;
   char *lpBits = FindDIBBits(lpDIB);
   HDC hDC = GetDC(nullptr);
   if (hDC == nullptr) {
@@ -77,8 +84,13 @@ HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
   RealizePalette(hDC);
 
   HANDLE hDIB = GlobalAlloc(GHND, dwLen);
+  char *lpbi =
+      hDIB != nullptr ? static_cast<char *>(GlobalLock(hDIB)) : nullptr;
+  if (hDIB != nullptr && lpbi == nullptr) {
+    GlobalFree(hDIB);
+    hDIB = nullptr;
+  }
   if (hDIB != nullptr) {
-    char *lpbi = static_cast<char *>(GlobalLock(hDIB));
     memcpy(lpbi, &bi, sizeof bi);
     // First pass: the platform only tells the image size.
     GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight), nullptr,
@@ -99,11 +111,13 @@ HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
       hDIB = hGrown;
       lpbi = static_cast<char *>(GlobalLock(hDIB));
       // Second pass: the pixels, read once, straight into the final block.
-      int lines =
-          GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
-                    lpbi + bi.biSize + PaletteSize(lpbi),
-                    reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
-      GlobalUnlock(hDIB);
+      int lines = 0;
+      if (lpbi != nullptr) {
+        lines = GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
+                          lpbi + bi.biSize + PaletteSize(lpbi),
+                          reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
+        GlobalUnlock(hDIB);
+      }
       if (lines == 0) {
         GlobalFree(hDIB);
         hDIB = nullptr;

@@ -2,8 +2,8 @@
 #include "render/render.h"
 #include "render/sketch_colours.h"
 
-void DrawBackroundEllipse(HDC hdc, const IntRect &client) {
+bool DrawBackroundEllipse(HDC hdc, const IntRect &client) {
   DiscLayout layout = LayoutDisc(client);
   SelectEllipseClip(hdc, layout.clip);
-  FillEllipse(hdc, kDiscColour, 2, layout.disc);
+  return FillEllipse(hdc, kDiscColour, 2, layout.disc);
 }

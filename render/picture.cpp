@@ -9,7 +9,7 @@ static void EnterSketchArea(HDC hdc, const PictureLayout &layout) {
   SetBrushOrgEx(hdc, at.x, at.y, nullptr);
 }
 
-void DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face) {
+bool DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face) {
   int saved = SaveDC(hdc);
   // The margin is the dialog's background, which the dialog's own erase
   // paints with its brush aligned to its client area.
@@ -27,19 +27,21 @@ void DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face) {
   // two blend, and the exported figures have always been that blend.
   SetTextColor(hdc, kLabelColour);
   DrawRing(hdc, client);
-  DrawBackroundEllipse(hdc, client);
+  bool drawn = DrawBackroundEllipse(hdc, client);
   RestoreDC(hdc, saved);
+  return drawn;
 }
 
-void DrawPictureValues(HDC hdc, const PictureLayout &layout,
+bool DrawPictureValues(HDC hdc, const PictureLayout &layout,
                        const SketchValues &values) {
   int saved = SaveDC(hdc);
   EnterSketchArea(hdc, layout);
   // The cup as the screen's redraw clips it (the disc under it is drawn).
   SelectEllipseClip(hdc, CupClipRect(layout.client));
-  DrawForegroundEllipse(hdc, layout.client, values);
+  bool drawn = DrawForegroundEllipse(hdc, layout.client, values);
   // The grey figures cross the sketch area's edge.
   SelectClipRgn(hdc, nullptr);
   EraseRing(hdc, layout.client);
   RestoreDC(hdc, saved);
+  return drawn;
 }

@@ -22,8 +22,9 @@ struct SketchValues {
 // the dialog has no such controls.
 SketchValues SelectedValues(HWND dialog);
 
-void DrawBackroundEllipse(HDC hdc, const IntRect &client);
-void DrawForegroundEllipse(HDC hdc, const IntRect &client,
+// Disc and cup; false if a pen or brush could not be made or selected.
+bool DrawBackroundEllipse(HDC hdc, const IntRect &client);
+bool DrawForegroundEllipse(HDC hdc, const IntRect &client,
                            const SketchValues &values);
 // The hour figures in the DC's text colour.
 void DrawRing(HDC hdc, const IntRect &client);
@@ -50,13 +51,15 @@ struct PictureLayout {
 // the disc. Then the cup, and the figures greyed over all of it. Each fill
 // is aligned as the screen aligns it, to the origin of the window it is
 // painted in, so that a display that dithers dithers alike. Both leave the
-// DC's origins, clip, colours and objects as they found them.
-void DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face);
-void DrawPictureValues(HDC hdc, const PictureLayout &layout,
+// DC's origins, clip, colours and objects as they found them, and return
+// false if a part could not be drawn as it should.
+bool DrawPictureBase(HDC hdc, const PictureLayout &layout, HBRUSH face);
+bool DrawPictureValues(HDC hdc, const PictureLayout &layout,
                        const SketchValues &values);
 
 // The elliptic clip that keeps disc and cup inside their bounds.
 void SelectEllipseClip(HDC hdc, const IntRect &box);
 // The ellipse of `box` filled and outlined in `colour` (disc and cup); the
-// DC's own pen and brush stay selected.
-void FillEllipse(HDC hdc, COLORREF colour, int penWidth, const IntRect &box);
+// DC's own pen and brush stay selected. False, with nothing drawn, if its
+// pen or brush cannot be made or selected.
+bool FillEllipse(HDC hdc, COLORREF colour, int penWidth, const IntRect &box);

@@ -15,8 +15,27 @@
 #define IDS_FUNCTION_VERSION 144
 #define IDS_FUNCTION_DRAW 146
 
-/* Sketch dialog template. */
+/* The plug-in's own strings, in a block of their own far from those the
+   host reads: the prompt when the picture cannot be stored, and the names
+   that screen readers give the step buttons. */
+#define IDS_CLIPBOARD_BUSY 4112
+#define IDS_PICTURE_NOT_DRAWN 4113
+#define IDS_HORIZONTAL_UP 4114
+#define IDS_HORIZONTAL_DOWN 4115
+#define IDS_VERTICAL_UP 4116
+#define IDS_VERTICAL_DOWN 4117
+#define IDS_LOCATION_UP 4118
+#define IDS_LOCATION_DOWN 4119
+#define IDS_RIM_UP 4120
+#define IDS_RIM_DOWN 4121
+
+/* Sketch dialog template, and the prompt shown when its picture cannot be
+   stored at OK. */
 #define IDD_SKETCH 4009
+#define IDD_PICTURE_PROMPT 4010
+#define IDC_PROMPT_TEXT 201
+#define IDC_TRY_AGAIN 202
+#define IDC_CLOSE_WITHOUT_STORING 203
 
 /* Bitmaps: arrows of the upper and lower step buttons, and a tool strip
    that no code loads. */
@@ -28,6 +47,9 @@
    combo box comes first in the template, so lookups of 101 find it. */
 #define IDC_HORIZONTAL 101
 #define IDC_HORIZONTAL_LABEL 101
+/* The label's own ID, given when the dialog opens, before the label is
+   moved in front of its box. */
+#define IDC_HORIZONTAL_LABEL_OWN 102
 #define IDC_HORIZONTAL_FRAME 110
 #define IDC_HORIZONTAL_UP 112
 #define IDC_HORIZONTAL_DOWN 113

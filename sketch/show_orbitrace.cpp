@@ -27,12 +27,9 @@ static void AppendBounded(char *buffer, size_t size, const char *text) {
 // the open dialog, which shares it.
 static LONG gDialogOpen;
 
-// A minimized window is never the owner: the dialog would be centred on
-// it, far off the screen.
 static BOOL CALLBACK FindOwnerWindow(HWND hwnd, LPARAM lParam) {
   bool tool = (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
-  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !tool &&
-      !IsIconic(hwnd)) {
+  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && !tool) {
     *reinterpret_cast<HWND *>(lParam) = hwnd;
     return FALSE;
   }
@@ -42,15 +39,14 @@ static BOOL CALLBACK FindOwnerWindow(HWND hwnd, LPARAM lParam) {
 // The host's window that the dialog belongs to, so that the host is
 // disabled while it is open and it stays above the host. GetActiveWindow
 // finds none when the host is in the background (another program active,
-// a scheduled script); then the calling thread's top-level window nearest
-// the top that a user could reach (visible, enabled, not a tool window such
-// as a tooltip or a palette), if it has one. Of an owned window (one of the
-// host's palettes or dialogs) it is the window at the root of its owners,
-// the host's main window, that is disabled.
-static HWND DialogOwner() {
+// a scheduled script, the host minimized); then the calling thread's
+// top-level window nearest the top that a user could reach (visible,
+// enabled, not a tool window such as a tooltip or a palette), if it has
+// one. Of an owned window (one of the host's palettes or dialogs) it is the
+// window at the root of its owners, the host's main window, that is
+// disabled.
+static HWND HostWindow() {
   HWND found = GetActiveWindow();
-  if (found != nullptr && IsIconic(found))
-    found = nullptr;
   if (found == nullptr)
     EnumThreadWindows(GetCurrentThreadId(), FindOwnerWindow,
                       reinterpret_cast<LPARAM>(&found));
@@ -61,8 +57,6 @@ static HWND DialogOwner() {
   HWND owner = found;
   for (HWND up = GetParent(owner); up != nullptr; up = GetParent(owner))
     owner = up;
-  if (IsIconic(owner))
-    return nullptr;
   return owner;
 }
 
@@ -70,15 +64,27 @@ static HWND DialogOwner() {
 // host's x87 state, and the dialog's procedures pin the plug-in's for
 // themselves. (What of the host's still runs pinned: host/x87_state.h.)
 static INT_PTR RunSketchDialog() {
+  HWND hostWindow = HostWindow();
+  // A minimized host is not the owner: the dialog would be hidden with it,
+  // or centred on it far off the screen. It is disabled all the same, as
+  // the dialog disables an owner, so that nobody can restore it and change
+  // records or close the file while its call is in here.
+  HWND owner = hostWindow;
+  bool disabledHere = false;
+  if (hostWindow != nullptr && IsIconic(hostWindow)) {
+    owner = nullptr;
+    disabledHere = !EnableWindow(hostWindow, FALSE);
+  }
   X87State *host = gHostX87;
   if (host != nullptr)
     LendX87ToLoop(*host);
-  INT_PTR ended =
-      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH),
-                      DialogOwner(), SplashProc, 0);
+  INT_PTR ended = DialogBoxParamA(
+      PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH), owner, SplashProc, 0);
   // What the host left in the loop is what it gets back at the end.
   if (host != nullptr)
     TakeX87FromLoop(host);
+  if (disabledHere)
+    EnableWindow(hostWindow, TRUE);
   return ended;
 }
 
@@ -110,10 +116,12 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   memcpy(gEdge, fields[3], kFieldSize);
   memcpy(gWname, fields[4], kFieldSize);
 
-  INT_PTR ended = RunSketchDialog();
-  // Without a dialog the user chose nothing: report the error the host
-  // already knows instead of values from an earlier call.
-  if (ended <= 0) {
+  // Only OK with the picture stored returns values. Without a dialog, or
+  // with one ended any other way (a WM_QUIT, which the dialog manager ends
+  // as IDOK; an EndDialog of someone else's; "Close without storing"), the
+  // host gets the error it already knows instead of values without their
+  // picture.
+  if (RunSketchDialog() != kSketchStored) {
     WriteResultText(result, kParameterError);
     return;
   }

@@ -4,6 +4,7 @@
 
 #include "resources/orbitrace_res.h"
 #include "sketch/value_lists.h"
+#include "sketch/value_selection.h"
 
 char gXval[kFieldSize];
 char gYval[kFieldSize];
@@ -50,11 +51,10 @@ void FillValueLists() {
 }
 
 void SelectIncomingValues() {
-  for (const ValueList &list : kLists) {
-    LRESULT found = SendDlgItemMessageA(
-        ghwnd, list.id, CB_FINDSTRING, static_cast<WPARAM>(-1),
-        reinterpret_cast<LPARAM>(list.incoming));
+  // By value: a number field's ".3" or "0.30" selects ".30", not ".35".
+  for (const ValueList &list : kLists)
     SendDlgItemMessageA(ghwnd, list.id, CB_SETCURSEL,
-                        found == CB_ERR ? 0 : static_cast<WPARAM>(found), 0);
-  }
+                        static_cast<WPARAM>(SelectedItem(list.items, list.count,
+                                                         list.incoming)),
+                        0);
 }

@@ -46,9 +46,40 @@ DialogStep DialogStep::Run(std::function<void(HWND)> fn) {
   return s;
 }
 
+DialogStep DialogStep::PostClick(int id) {
+  DialogStep s;
+  s.kind = kPostClick;
+  s.id = id;
+  return s;
+}
+
+DialogStep DialogStep::Answer(int id) {
+  DialogStep s;
+  s.kind = kAnswer;
+  s.id = id;
+  return s;
+}
+
 namespace {
 
 const DWORD kPollMs = 10;
+
+struct PromptSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindPromptProc(HWND hwnd, LPARAM lParam) {
+  PromptSearch *search = reinterpret_cast<PromptSearch *>(lParam);
+  char cls[16];
+  if (hwnd != search->owner && GetWindow(hwnd, GW_OWNER) == search->owner &&
+      GetClassNameA(hwnd, cls, sizeof cls) && strcmp(cls, "#32770") == 0 &&
+      IsWindowVisible(hwnd)) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
 
 struct ControlSearch {
   int id;
@@ -226,6 +257,35 @@ private:
       if (step.run)
         step.run(dialog);
       break;
+    case DialogStep::kPostClick:
+      if (step.id == IDC_OK)
+        pressedOk_ = true;
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(
+                       FindDialogControl(dialog, step.id, "Button")));
+      break;
+    case DialogStep::kAnswer: {
+      // Under Wine, OpenClipboard while another process holds the clipboard
+      // can take seconds (its X11 clipboard sync times out), so the prompt
+      // is waited for until the script's time-out.
+      PromptSearch search{dialog, nullptr};
+      while (!ended_ && !Expired()) {
+        EnumThreadWindows(hostThread_, FindPromptProc,
+                          reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+          break;
+        Sleep(kPollMs);
+      }
+      if (!search.found) {
+        outcome_.error =
+            "no prompt appeared to answer with " + std::to_string(step.id);
+        break;
+      }
+      HWND button = GetDlgItem(search.found, step.id);
+      Send(search.found, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
+           reinterpret_cast<LPARAM>(button));
+      break;
+    }
     }
   }
 

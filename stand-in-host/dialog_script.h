@@ -11,8 +11,9 @@
 #include "resources/orbitrace_res.h"
 
 struct DialogStep {
-  enum Kind { kClick, kSelect, kChar, kWait, kRun } kind = kClick;
-  int id = 0;                    // kClick, kSelect
+  enum Kind { kClick, kSelect, kChar, kWait, kRun, kPostClick, kAnswer };
+  Kind kind = kClick;
+  int id = 0;                    // kClick, kSelect, kPostClick, kAnswer
   std::string text;              // kSelect: the item's exact text
   char ch = 0;                   // kChar
   int ms = 0;                    // kWait
@@ -25,6 +26,12 @@ struct DialogStep {
   static DialogStep Char(char c);
   static DialogStep Wait(int ms);
   static DialogStep Run(std::function<void(HWND)> fn);
+  // A click posted, not waited for: its command may open a prompt (OK
+  // when the picture cannot be stored), which a later Answer answers.
+  static DialogStep PostClick(int id);
+  // Presses button `id` of the prompt the dialog shows, waiting until the
+  // time-out for it to appear; the run fails if none does.
+  static DialogStep Answer(int id);
 };
 
 struct DialogScript {

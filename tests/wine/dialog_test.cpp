@@ -113,21 +113,23 @@ struct SelectionCase {
   Values expected;
 };
 
-TEST_F(DialogTest, OpeningSelectionsFollowThePrefixRule) {
+TEST_F(DialogTest, OpeningSelectionsGoByValueThenByPrefix) {
   // A zero byte ends its field's text; later bars still split.
   const char zeroBytes[] = ".3\0"
                            "5|.4|1\0"
                            "0|-.2";
   const SelectionCase cases[] = {
       {".35|.40|3|-.10", {".35", ".40", "3", "-.10"}},
-      {".5|.9|1|-.5", {".55", ".95", "1", "-.50"}},
+      {".5|.9|1|-.5", {".50", ".90", "1", "-.50"}},
       {"0|0|12|-", {"0", "0", "12", "-.05"}},
-      {"0.5|1.0|07| .50", {"1", "1", "1", "1"}},
+      {"0.5|1.0|07| .50", {".50", "1", "7", ".50"}},
+      // Not numbers: the first item that begins with the text, else "1".
+      {" .35|0.333|x|-", {".35", "1", "1", "-.05"}},
       {"||||Right eye", {"1", "1", "1", "1"}},
       {".35|.40", {".35", ".40", "1", "1"}},
       {"A|b|c|d|e|f", {"1", "1", "1", "1"}},
       {std::string(zeroBytes, sizeof zeroBytes - 1),
-       {".35", ".45", "1", "-.20"}},
+       {".30", ".40", "1", "-.20"}},
   };
   for (const SelectionCase &c : cases) {
     Values opened, saved;
@@ -234,10 +236,10 @@ TEST_F(DialogTest, ResetReturnsToTheOpeningSelections) {
                                GetWindowTextA(d, text, sizeof text);
                                caption = text;
                              })});
-  EXPECT_EQ(".55|.95|11|-.50", Show(opened));
+  EXPECT_EQ(".50|.90|11|-.50", Show(opened));
   EXPECT_EQ(Show(opened), Show(afterReset));
   EXPECT_EQ(Show(opened), Show(savedAfterReset));
-  EXPECT_EQ(".55|.95|11|-.50", run.call.result)
+  EXPECT_EQ(".50|.90|11|-.50", run.call.result)
       << "the item texts, not the incoming prefixes";
   EXPECT_EQ("Left eye", caption);
   EXPECT_EQ(before.left, after.left);
@@ -379,8 +381,8 @@ TEST_F(DialogTest, ACallInsideTheDialogLeavesItAlone) {
 struct OwnerCase {
   const char *what;
   bool hostWindow;
-  bool active;            // the host's window active on the calling thread
-  bool popup = false;     // or rather one of the popups it owns
+  bool active;            // the host's (or its popup's) window active
+  int popups = 0;         // the active window a popup this deep
   bool minimized = false; // the host's window minimized
 };
 
@@ -390,42 +392,130 @@ TEST_F(DialogTest, TheHostsWindowOwnsTheDialog) {
       {"the host's window active", true, true},
       {"the host's window in the background", true, false},
       // The host itself is disabled, not only its palette.
-      {"a popup of the host's window active", true, true, true},
-      // The dialog would be centred on it, off the screen.
-      {"the host's window minimized", true, false, false, true},
+      {"a popup of the host's window active", true, true, 1},
+      {"a popup of a popup of the host's window active", true, true, 2},
+      // Not the owner, which would hide the dialog or centre it off the
+      // screen; disabled all the same. Found each way the host is found.
+      {"the host's window minimized", true, false, 0, true},
+      {"the host's window minimized and active", true, true, 0, true},
+      {"a popup of the minimized host's window active", true, true, 1, true},
   };
   for (const OwnerCase &c : cases) {
     SCOPED_TRACE(c.what);
-    HWND host = nullptr, popup = nullptr;
+    HWND host = nullptr, active = nullptr;
     if (c.hostWindow) {
       host = CreateHostWindow(WS_OVERLAPPEDWINDOW);
       ShowWindow(host, c.minimized ? SW_SHOWMINNOACTIVE
                        : c.active  ? SW_SHOW
                                    : SW_SHOWNOACTIVATE);
-      if (c.popup)
-        popup = CreateWindowA("OrbitraceTestHost", "palette",
-                              WS_POPUP | WS_CAPTION | WS_VISIBLE, 150, 150, 200,
-                              100, host, nullptr, GetModuleHandleA(nullptr),
-                              nullptr);
-      SetActiveWindow(c.active ? (popup ? popup : host) : nullptr);
+      active = host;
+      for (int i = 0; i < c.popups; ++i)
+        active = CreateWindowA("OrbitraceTestHost", "palette",
+                               WS_POPUP | WS_CAPTION | WS_VISIBLE, 150 + 20 * i,
+                               150, 200, 100, active, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+      SetActiveWindow(c.active ? active : nullptr);
     }
-    ASSERT_EQ(c.active ? (popup ? popup : host) : nullptr, GetActiveWindow())
+    ASSERT_EQ(c.active ? active : nullptr, GetActiveWindow())
         << "the active window before the call";
     HWND expected = c.minimized ? nullptr : host;
     HWND owner = reinterpret_cast<HWND>(1);
-    bool hostEnabled = true;
+    bool hostEnabled = true, shown = false;
+    RECT rcDlg = {}, rcDesk = {};
     RunSketch("1", {DialogStep::Run([&](HWND d) {
                 owner = GetWindow(d, GW_OWNER);
                 hostEnabled = host != nullptr && IsWindowEnabled(host);
+                shown = IsWindowVisible(d) && !IsIconic(d);
+                GetWindowRect(d, &rcDlg);
+                GetWindowRect(GetDesktopWindow(), &rcDesk);
               })});
     EXPECT_EQ(expected, owner);
-    if (expected != nullptr) {
+    EXPECT_TRUE(shown) << "the dialog is where the user sees it";
+    EXPECT_TRUE(rcDlg.left >= rcDesk.left && rcDlg.top >= rcDesk.top &&
+                rcDlg.right <= rcDesk.right && rcDlg.bottom <= rcDesk.bottom)
+        << "dialog at (" << rcDlg.left << ", " << rcDlg.top << ")";
+    if (host != nullptr) {
       EXPECT_FALSE(hostEnabled) << "the host is disabled while it is open";
       EXPECT_TRUE(IsWindowEnabled(host)) << "and enabled again after";
+      DestroyWindow(host); // and the popups it owns
     }
-    if (host != nullptr)
-      DestroyWindow(host); // and the popup it owns
   }
+}
+
+TEST_F(DialogTest, OnlyOkReturnsTheValues) {
+  // WM_QUIT ends the modal loop (at shutdown, or posted by another
+  // program); the dialog manager ends such a dialog as IDOK.
+  bool quitPosted = false;
+  SketchRun run =
+      RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+                  quitPosted = PostMessageA(d, WM_QUIT, 0, 0);
+                  for (int i = 0; i < 500 && IsWindowVisible(d); ++i)
+                    Sleep(10);
+                })});
+  MSG msg;
+  // What the dialog's loop posts again for the host's own loop must not end
+  // the next test's dialog.
+  while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+    ;
+  ASSERT_TRUE(quitPosted);
+  EXPECT_EQ("$$002$$", run.call.result);
+}
+
+TEST_F(DialogTest, KeyboardsAndScreenReadersFindTheirWay) {
+  // A screen reader names a box by the nearest static text before it in
+  // window order.
+  std::vector<std::string> boxes, buttons;
+  std::vector<int> tabOrder;
+  HWND focus = nullptr, box101 = nullptr, horizontal = nullptr;
+  RunSketch(
+      "1", {DialogStep::Run([&](HWND d) {
+        horizontal = FindDialogControl(d, IDC_HORIZONTAL, "ComboBox");
+        box101 = GetDlgItem(d, IDC_HORIZONTAL);
+        for (int id : {IDC_HORIZONTAL, IDC_VERTICAL, IDC_LOCATION, IDC_RIM}) {
+          HWND box = FindDialogControl(d, id, "ComboBox");
+          std::string read;
+          for (HWND w = GetWindow(box, GW_HWNDPREV); w;
+               w = GetWindow(w, GW_HWNDPREV)) {
+            char cls[16] = "", text[64] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            GetWindowTextA(w, text, sizeof text);
+            LONG type = GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK;
+            if (lstrcmpiA(cls, "Static") == 0 && type <= SS_SIMPLE &&
+                text[0] != '\0') {
+              read = text;
+              break;
+            }
+          }
+          boxes.push_back(read);
+        }
+        for (int id : {IDC_HORIZONTAL_UP, IDC_HORIZONTAL_DOWN, IDC_VERTICAL_UP,
+                       IDC_VERTICAL_DOWN, IDC_LOCATION_UP, IDC_LOCATION_DOWN,
+                       IDC_RIM_UP, IDC_RIM_DOWN})
+          buttons.push_back(ControlText(d, id));
+        for (HWND w = GetNextDlgTabItem(d, nullptr, FALSE);
+             w && tabOrder.size() < 10; w = GetNextDlgTabItem(d, w, FALSE)) {
+          if (!tabOrder.empty() && w == GetNextDlgTabItem(d, nullptr, FALSE))
+            break;
+          tabOrder.push_back(GetDlgCtrlID(w));
+        }
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(d, nullptr), &info);
+        focus = info.hwndFocus;
+      })});
+  const char *const names[] = {"Horizontal", "Vertical", "Location", "Rim"};
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(names[i], boxes[i]) << "the name read for box " << i;
+  const char *const buttonNames[] = {
+      "Horizontal up", "Horizontal down", "Vertical up", "Vertical down",
+      "Location up",   "Location down",   "Rim up",      "Rim down"};
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(buttonNames[i], buttons[i]) << "step button " << i;
+  EXPECT_EQ(horizontal, box101) << "ID 101 still finds the Horizontal box";
+  EXPECT_EQ(horizontal, focus) << "the keyboard focus";
+  const std::vector<int> tabs = {IDC_HORIZONTAL, IDC_VERTICAL, IDC_LOCATION,
+                                 IDC_RIM,        IDC_OK,       IDC_RESET};
+  EXPECT_EQ(tabs, tabOrder) << "the tab order";
 }
 
 // A procedure set over the sketch area's after the dialog's own (an

@@ -82,6 +82,9 @@ DialogStep Measure(Geometry *g) {
   });
 }
 
+std::string DibDifference(const std::vector<uint8_t> &got,
+                          const std::vector<uint8_t> &want);
+
 class ExportTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -132,6 +135,25 @@ TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
   EXPECT_EQ(bi.biHeight, bm.bmHeight);
   EXPECT_EQ(DisplayBits(), bm.bmBitsPixel * bm.bmPlanes)
       << "a bitmap of the display's format";
+  // The bitmap read back with the DIB's own header holds the DIB's pixels
+  // (at 8 bits GDI writes a colour table of its own).
+  std::vector<uint8_t> fromDdb(dib.size());
+  memcpy(fromDdb.data(), dib.data(), 40 + table);
+  HDC screen = GetDC(nullptr);
+  HPALETTE system = GetSystemPalette();
+  HPALETTE oldPal = SelectPalette(screen, system, FALSE);
+  RealizePalette(screen);
+  const int rows =
+      GetDIBits(screen, ddb, 0, UINT(bm.bmHeight), fromDdb.data() + 40 + table,
+                reinterpret_cast<BITMAPINFO *>(fromDdb.data()), DIB_RGB_COLORS);
+  SelectPalette(screen, oldPal, FALSE);
+  DeleteObject(system);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(bm.bmHeight, rows);
+  DibImage a, b;
+  EXPECT_TRUE(DibToRgb(fromDdb.data(), fromDdb.size(), &a, &error) &&
+              DibToRgb(dib.data(), dib.size(), &b, &error) && a.rgb == b.rgb)
+      << "CF_BITMAP: " << DibDifference(fromDdb, dib);
 
   HPALETTE pal = static_cast<HPALETTE>(GetClipboardData(CF_PALETTE));
   HPALETTE stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
@@ -686,10 +708,11 @@ TEST_F(ExportTest, PictureColoursDoNotFollowTheColourScheme) {
       // What the white rectangle takes under Wine.
       {"ButtonHilight navy", {{COLOR_BTNHIGHLIGHT, navy}}},
       // What it takes on Windows, and the high-contrast black scheme: a
-      // black face with white text on it.
-      {"face and window black, their text white",
+      // black face with white text on it. Window text in a colour of its
+      // own, so that figures drawn in it on the face would show.
+      {"face and window black, button text white, window text cyan",
        {{COLOR_WINDOW, black},
-        {COLOR_WINDOWTEXT, white},
+        {COLOR_WINDOWTEXT, RGB(0, 255, 255)},
         {COLOR_3DFACE, black},
         {COLOR_BTNTEXT, white},
         {COLOR_BTNHIGHLIGHT, black}}},
@@ -759,7 +782,7 @@ TEST_F(ExportTest, OkAfterResetReturnsTheItemTexts) {
   SketchRun run = RunSketch(
       ".5|.9|1|-.5", {DialogStep::Click(IDC_HORIZONTAL_DOWN),
                       DialogStep::Select(IDC_RIM, "0"), DialogStep::Reset()});
-  EXPECT_EQ(".55|.95|1|-.50", run.call.result);
+  EXPECT_EQ(".50|.90|1|-.50", run.call.result);
   EXPECT_TRUE(ClipboardHas(CF_DIB));
 }
 
@@ -796,50 +819,73 @@ private:
   std::thread thread_;
 };
 
-TEST_F(ExportTest, OkRetriesTheClipboardBrieflyAndEndsTheDialogAnyway) {
+std::vector<uint8_t> ClipboardDib() {
+  std::vector<uint8_t> dib;
+  std::string error;
+  EXPECT_TRUE(ReadClipboardDib(&dib, &error)) << error;
+  return dib;
+}
+
+TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
   struct Hold {
     const char *what;
-    DWORD ms; // from just before OK; 0: not held
-    bool exported;
+    DWORD ms;     // from just before OK; 0: not held
     bool gdiFull; // no GDI handle left to draw the picture with
+    int answer;   // to the prompt; 0: no prompt expected
+    int answerAfterMs;
+    const char *result;
   };
   // The retries last about 100 ms. The brief hold is released well inside
   // them, and it stands for a clipboard manager or remote-desktop sync
-  // reading the clipboard for a moment.
+  // reading the clipboard for a moment. Past them the user is asked.
   const Hold holds[] = {
-      {"held for a moment", 40, true, false},
-      {"held past the retries", INFINITE, false, false},
+      {"held for a moment", 40, false, 0, 0, ".30|.40|3|-.20"},
+      {"held 1.5 s, tried again once let go", 1500, false, IDC_TRY_AGAIN, 1700,
+       ".30|.40|3|-.20"},
+      {"held throughout, closed without storing", INFINITE, false,
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$"},
       // The clipboard gets no picture rather than an undrawn one.
-      {"no GDI handle left for the picture", 0, false, true},
+      {"no GDI handle left for the picture, closed without storing", 0, true,
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$"},
   };
+  RunSketch(".30|.40|3|-.20", {});
+  const std::vector<uint8_t> theirs = ClipboardDib();
   for (const Hold &hold : holds) {
     SCOPED_TRACE(hold.what);
-    EmptyTheClipboard();
+    // Another record's sketch is on the clipboard before OK.
+    RunSketch(".80|.80|6|0", {});
+    const std::vector<uint8_t> older = ClipboardDib();
+    ASSERT_FALSE(older == theirs);
     std::unique_ptr<ClipboardHolder> holder;
     std::vector<HPEN> pens;
     bool held = hold.ms == 0;
-    SketchRun run = RunSketch(
-        ".35|.40|3|-.20",
-        {DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND) {
-           if (hold.ms != 0) {
-             holder.reset(new ClipboardHolder(hold.ms));
-             held = holder->held();
-           }
-           while (hold.gdiFull && pens.size() < 200000)
-             if (HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3)))
-               pens.push_back(pen);
-             else
-               break;
-         })});
+    std::vector<DialogStep> steps = {
+        DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND) {
+          if (hold.ms != 0) {
+            holder.reset(new ClipboardHolder(hold.ms));
+            held = holder->held();
+          }
+          while (hold.gdiFull && pens.size() < 200000)
+            if (HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3)))
+              pens.push_back(pen);
+            else
+              break;
+        })};
+    if (hold.answer != 0) {
+      steps.push_back(DialogStep::PostClick(IDC_OK));
+      steps.push_back(DialogStep::Wait(hold.answerAfterMs));
+      steps.push_back(DialogStep::Answer(hold.answer));
+    }
+    SketchRun run = RunSketch(".35|.40|3|-.20", steps);
     holder.reset();
     for (HPEN pen : pens)
       DeleteObject(pen);
     EXPECT_TRUE(held) << "the holder could not take the clipboard";
-    EXPECT_EQ(".30|.40|3|-.20", run.call.result);
-    EXPECT_EQ(hold.exported, ClipboardHas(CF_DIB))
-        << (hold.exported ? "the picture is lost"
-                          : "nothing could be exported");
-    EXPECT_EQ(hold.exported, ClipboardHas(CF_BITMAP));
+    EXPECT_EQ(hold.result, run.call.result);
+    const bool stored = run.call.result != "$$002$$";
+    EXPECT_TRUE(ClipboardDib() == (stored ? theirs : older))
+        << (stored ? "not the picture of the values returned"
+                   : "the clipboard changed though nothing was stored");
     std::string report;
     EXPECT_TRUE(HostCheckIntegrity(&report)) << report;
   }

@@ -195,7 +195,7 @@ TEST_F(PluginTest, DrawResultAlwaysHasThreeBars) {
 TEST_F(PluginTest, DrawResultFedBackOpensTheSameSelections) {
   DrawResult first =
       Draw(".5|.9|11|-.5", {DialogStep::Click(IDC_HORIZONTAL_DOWN)});
-  ASSERT_EQ(".50|.95|11|-.50", first.call.result);
+  ASSERT_EQ(".45|.90|11|-.50", first.call.result);
   DrawResult second = Draw(first.call.result, {});
   EXPECT_EQ(first.call.result, second.call.result);
 }

@@ -142,10 +142,13 @@ TEST_F(PluginResources, StringTableHoldsNoOtherStrings) {
   std::vector<ULONG_PTR> blocks;
   EnumResourceNamesA(module_, RT_STRING, CollectName,
                      reinterpret_cast<LONG_PTR>(&blocks));
-  ASSERT_EQ(blocks.size(), 2u) << "expected only the blocks of IDs 128..143 "
-                                  "and 144..159";
+  // The host's two blocks, and the plug-in's own far from them (IDs 4112
+  // to 4127: the prompt and the step buttons' names).
+  ASSERT_EQ(blocks.size(), 3u) << "expected only the blocks of IDs 128..143, "
+                                  "144..159 and 4112..4127";
   EXPECT_EQ(blocks[0], 9u) << "first string block";
   EXPECT_EQ(blocks[1], 10u) << "second string block";
+  EXPECT_EQ(blocks[2], 258u) << "the plug-in's own block";
 
   for (ULONG_PTR block : {9u, 10u}) {
     const auto raw = Raw(RT_STRING, MAKEINTRESOURCEA(block), kEnglishUs);
