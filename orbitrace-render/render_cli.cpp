@@ -67,7 +67,7 @@ bool Count(const std::string &v, long lowest, long highest, long *n) {
 
 // Every option of every command, each written here once: the getopt_long
 // table and the usage text are made from it.
-struct OptionSpec {
+struct OptionRow {
   const char *name;   // without the "--"
   const char *value;  // as the usage writes it; null when it takes none
   const char *needs;  // what its value must be, for the "needs" message
@@ -79,7 +79,7 @@ struct OptionSpec {
   bool (*take)(const std::string &value, Invocation &inv, std::string *error);
 };
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"size", "WxH", "WxH", kEvery, 0,
      "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
      "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
@@ -235,7 +235,7 @@ int OptionNamed(const char *name) {
 std::string UsageText() {
   const size_t kColumn = 19;
   std::string text;
-  for (const OptionSpec &o : kOptions) {
+  for (const OptionRow &o : kOptions) {
     text += o.before;
     std::string line = std::string("  --") + o.name;
     if (o.value)
@@ -431,7 +431,7 @@ std::string Unknown(const std::string &text) {
   std::string message = "unknown option '" + typed + "'";
   if (typed.compare(0, 2, "--") == 0) {
     std::vector<const char *> names;
-    for (const OptionSpec &o : kOptions)
+    for (const OptionRow &o : kOptions)
       names.push_back(o.name);
     if (const char *nearest = ClosestName(typed.c_str() + 2, names))
       message += ", did you mean '--" + std::string(nearest) + "'?";
@@ -525,14 +525,14 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
   for (const Given &g : given) {
     if (g.id == kNoOption)
       return Usage(err, Unknown(g.text));
-    const OptionSpec &spec = kOptions[g.id];
-    if (!(spec.takenBy & command->bit)) {
+    const OptionRow &row = kOptions[g.id];
+    if (!(row.takenBy & command->bit)) {
       if (command->otherCommand && AsksForCommand(g.id))
         return Usage(err, command->otherCommand);
-      return Usage(err, "unknown option --" + std::string(spec.name) +
+      return Usage(err, "unknown option --" + std::string(row.name) +
                             command->unknownWhere);
     }
-    if (!spec.take) {
+    if (!row.take) {
       out << UsageText();
       return kExitOk;
     }
@@ -541,12 +541,12 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
         return Usage(err, command->twice);
       asked = true;
     }
-    const std::string name = "--" + std::string(spec.name);
-    const std::string needs = name + " needs " + (spec.needs ? spec.needs : "");
-    if (spec.value && !g.value)
+    const std::string name = "--" + std::string(row.name);
+    const std::string needs = name + " needs " + (row.needs ? row.needs : "");
+    if (row.value && !g.value)
       return Usage(err, needs);
     std::string error;
-    if (!spec.take(g.value ? g.value : "", inv, &error))
+    if (!row.take(g.value ? g.value : "", inv, &error))
       return Usage(err, error.empty() ? needs : name + ": " + error);
   }
   if (inv.operands.size() != command->operands)

@@ -111,14 +111,14 @@ void ScreenshotStep(HWND dialog, const std::string &file) {
 // One option: its name, its value as the usage writes it, what it does
 // (lines after the first indented), and how it takes its value from the
 // arguments after it: an empty string when taken, else what is wrong.
-struct OptionSpec {
+struct OptionRow {
   const char *name;
   const char *value;
   const char *help;
   std::string (*take)(Options *o, Rest *rest);
 };
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"--list", "",
      "print the plug-in's name, description, options\n"
      "and function names",
@@ -273,7 +273,7 @@ const OptionSpec kOptions[] = {
 std::string Usage() {
   const size_t kColumn = 23;
   std::string text = "usage: fmhost PLUGIN [options]\n\n";
-  for (const OptionSpec &o : kOptions) {
+  for (const OptionRow &o : kOptions) {
     std::string line = std::string("  ") + o.name;
     if (*o.value)
       line += std::string(" ") + o.value;
@@ -316,17 +316,17 @@ int Parse(int argc, char **argv, Options *o) {
       return -1;
     }
   std::vector<const char *> names;
-  for (const OptionSpec &spec : kOptions)
-    names.push_back(spec.name);
+  for (const OptionRow &row : kOptions)
+    names.push_back(row.name);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
-    const OptionSpec *spec = nullptr;
-    for (const OptionSpec &s : kOptions)
+    const OptionRow *row = nullptr;
+    for (const OptionRow &s : kOptions)
       if (a == s.name)
-        spec = &s;
-    if (spec) {
+        row = &s;
+    if (row) {
       Rest rest{args, i};
-      const std::string wrong = spec->take(o, &rest);
+      const std::string wrong = row->take(o, &rest);
       if (!wrong.empty())
         return BadArguments(wrong);
       i = rest.at;
