@@ -518,6 +518,21 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
   DestroyWindow(gCover);
 }
 
+// The DIB the plug-in would make of `bitmap` (deleted), as bytes.
+std::vector<uint8_t> DibBytesOf(HBITMAP bitmap) {
+  HPALETTE pal = GetSystemPalette();
+  HANDLE dib = BitmapToDIB(bitmap, pal);
+  DeleteObject(pal);
+  DeleteObject(bitmap);
+  std::vector<uint8_t> bytes;
+  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
+    bytes.assign(p, p + GlobalSize(dib));
+    GlobalUnlock(dib);
+  }
+  GlobalFree(dib);
+  return bytes;
+}
+
 // The picture as OK took it when it read it off the screen: the figures
 // greyed on the screen, then the capture frame's client area less its
 // bottom row copied, and made a DIB with the system palette as the
@@ -543,17 +558,7 @@ std::vector<uint8_t> ScreenPicture(HWND d) {
   SelectObject(mem, old);
   DeleteDC(mem);
   ReleaseDC(frame, screen);
-  HPALETTE pal = GetSystemPalette();
-  HANDLE dib = BitmapToDIB(bitmap, pal);
-  DeleteObject(pal);
-  DeleteObject(bitmap);
-  std::vector<uint8_t> bytes;
-  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
-    bytes.assign(p, p + GlobalSize(dib));
-    GlobalUnlock(dib);
-  }
-  GlobalFree(dib);
-  return bytes;
+  return DibBytesOf(bitmap);
 }
 
 // Where two DIBs first differ, and in how many pixels.
@@ -622,17 +627,7 @@ std::vector<uint8_t> ClippedSketch(HWND d, const SketchValues &values,
   DeleteObject(disc);
   DeleteDC(mem);
   ReleaseDC(sketch, screen);
-  HPALETTE pal = GetSystemPalette();
-  HANDLE dib = BitmapToDIB(bitmap, pal);
-  DeleteObject(pal);
-  DeleteObject(bitmap);
-  std::vector<uint8_t> bytes;
-  if (const uint8_t *p = static_cast<const uint8_t *>(GlobalLock(dib))) {
-    bytes.assign(p, p + GlobalSize(dib));
-    GlobalUnlock(dib);
-  }
-  GlobalFree(dib);
-  return bytes;
+  return DibBytesOf(bitmap);
 }
 
 TEST_F(ExportTest, DrawnPictureIsTheUnobscuredScreensCapture) {
