@@ -72,6 +72,7 @@ static void OnInitDialog(HWND hwnd) {
                         reinterpret_cast<LONG_PTR>(SketchAreaProc)));
   gEnded = false;
   CentreDialog(hwnd);
+  FindValueLists();
   FillValueLists();
   SelectIncomingValues();
   SaveSelections();
@@ -288,6 +289,10 @@ static INT_PTR SplashMessage(HWND hwnd, UINT msg, WPARAM wParam,
   case WM_DRAWITEM:
     return OnDrawItem(reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
   case WM_DESTROY:
+    DiscardPreparedPicture();
+    return FALSE;
+  case WM_DISPLAYCHANGE:
+    // Its layer was drawn for the old display: OK draws it afresh.
     DiscardPreparedPicture();
     return FALSE;
   case WM_COMMAND: {

@@ -65,16 +65,24 @@ static bool CopyBitmap(HDC screen, HBITMAP target, HBITMAP source, int width,
 
 // A picture under way: the bitmap it becomes, the one it is drawn in, and
 // what its first layer was drawn for.
+// The screen's size and depth, as a DC on it tells them.
+struct Display {
+  int width, height, bits;
+};
+
 struct PictureInProgress {
   HBITMAP bitmap = nullptr; // compatible with the display
   HBITMAP drawn = nullptr;  // the bitmap itself, or one of 5-6-5
+  HWND frame = nullptr, sketch = nullptr;
   PictureLayout layout = {};
   COLORREF face = 0;
-  int bits = 0;
+  Display display = {};
 };
 
 // Made when the dialog opens: the layer no value changes (the disc's wide
 // outline alone is most of the drawing's time) is then not drawn at OK.
+// Its display is taken as still current until a WM_DISPLAYCHANGE drops it:
+// asking a DC again at OK costs Wine a round trip to its server per query.
 static PictureInProgress gPrepared;
 
 static void DropPicture(PictureInProgress *picture) {
@@ -110,28 +118,36 @@ static bool DrawInto(HDC screen, HBITMAP target, Draw draw) {
   return drawn;
 }
 
-// Where the picture's parts lie and the display it is made for, from the
-// open dialog; false without its capture frame and sketch area.
-static bool MeasurePicture(HDC hScrDC, HWND frame, PictureInProgress *picture) {
-  HWND sketch = GetDlgItem(ghwnd, IDC_SKETCH_AREA);
+static bool ReadDisplay(HDC hScrDC, Display *display) {
+  display->width = GetDeviceCaps(hScrDC, HORZRES);
+  display->height = GetDeviceCaps(hScrDC, VERTRES);
+  display->bits = GetDeviceCaps(hScrDC, BITSPIXEL);
+  return display->width > 0 && display->height > 0 && display->bits > 0;
+}
+
+// Where the picture's parts lie on `display`, from the open dialog's
+// capture frame and sketch area; false without them.
+static bool MeasurePicture(HWND frame, HWND sketch, const Display &display,
+                           PictureInProgress *picture) {
   RECT rect, client;
-  if (sketch == nullptr || !GetClientRect(frame, &rect) ||
+  if (frame == nullptr || sketch == nullptr || !GetClientRect(frame, &rect) ||
       !GetClientRect(sketch, &client))
     return false;
-  int xScrn = GetDeviceCaps(hScrDC, HORZRES);
-  int yScrn = GetDeviceCaps(hScrDC, VERTRES);
-  CaptureRect capture = ComputeCaptureRect(ToIntRect(rect), xScrn, yScrn);
+  CaptureRect capture =
+      ComputeCaptureRect(ToIntRect(rect), display.width, display.height);
   // The frame's pixel (nX, nY) is the picture's (0, 0).
   POINT dialogAt = {0, 0}, sketchAt = {0, 0};
   MapWindowPoints(ghwnd, frame, &dialogAt, 1);
   MapWindowPoints(sketch, frame, &sketchAt, 1);
+  picture->frame = frame;
+  picture->sketch = sketch;
   PictureLayout &layout = picture->layout;
   layout.picture = IntRect{0, 0, capture.nWidth, capture.nHeight};
   layout.dialogOrigin = POINT{dialogAt.x - capture.nX, dialogAt.y - capture.nY};
   layout.sketchOrigin = POINT{sketchAt.x - capture.nX, sketchAt.y - capture.nY};
   layout.client = ToIntRect(client);
   picture->face = GetSysColor(COLOR_3DFACE);
-  picture->bits = GetDeviceCaps(hScrDC, BITSPIXEL);
+  picture->display = display;
   return true;
 }
 
@@ -147,7 +163,7 @@ static bool StartPicture(HDC hScrDC, PictureInProgress *picture) {
   // bitmap, the figures' smoothed edges would be blended at its precision
   // and differ from the screen's; so they are drawn at the display's and
   // then copied, as the screen's pixels were.
-  if (picture->bitmap != nullptr && picture->bits == 16)
+  if (picture->bitmap != nullptr && picture->display.bits == 16)
     picture->drawn = CreateFiveSixFiveBitmap(hScrDC, width, height);
   const PictureLayout &layout = picture->layout;
   // The dialog answers no WM_CTLCOLORDLG: its background is the face brush.
@@ -161,13 +177,28 @@ static bool StartPicture(HDC hScrDC, PictureInProgress *picture) {
   return true;
 }
 
+// The open dialog's display, from a DC on its capture frame, and that DC;
+// false, with no DC held, without either.
+static bool OpenDisplay(HWND frame, HDC *hScrDC, Display *display) {
+  *hScrDC = frame != nullptr ? GetDC(frame) : nullptr;
+  if (*hScrDC == nullptr)
+    return false;
+  if (ReadDisplay(*hScrDC, display))
+    return true;
+  ReleaseDC(frame, *hScrDC);
+  *hScrDC = nullptr;
+  return false;
+}
+
 void PreparePicture() {
   DropPicture(&gPrepared);
   HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
-  HDC hScrDC = frame != nullptr ? GetDC(frame) : nullptr;
-  if (hScrDC == nullptr)
+  HDC hScrDC;
+  Display display;
+  if (!OpenDisplay(frame, &hScrDC, &display))
     return;
-  if (MeasurePicture(hScrDC, frame, &gPrepared))
+  if (MeasurePicture(frame, GetDlgItem(ghwnd, IDC_SKETCH_AREA), display,
+                     &gPrepared))
     StartPicture(hScrDC, &gPrepared);
   ReleaseDC(frame, hScrDC);
 }
@@ -181,35 +212,34 @@ HBITMAP CreateClippedBitmap() {
   // it by (and GetDC(nullptr) would be the whole screen).
   PictureInProgress picture = gPrepared;
   gPrepared = PictureInProgress();
-  HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
-  HDC hScrDC = frame != nullptr ? GetDC(frame) : nullptr;
   PictureInProgress now;
-  if (hScrDC == nullptr || !MeasurePicture(hScrDC, frame, &now)) {
+  // The layer made at the opening, unless the dialog or the colour scheme
+  // has changed since (a change of display has dropped it).
+  if (picture.bitmap == nullptr ||
+      !MeasurePicture(picture.frame, picture.sketch, picture.display, &now) ||
+      !SameLayout(picture.layout, now.layout) || picture.face != now.face) {
     DropPicture(&picture);
-    if (hScrDC != nullptr)
-      ReleaseDC(frame, hScrDC);
-    return nullptr;
-  }
-  // The layer made at the opening, unless the dialog, the display or the
-  // colour scheme has changed since.
-  if (picture.bitmap == nullptr || !SameLayout(picture.layout, now.layout) ||
-      picture.face != now.face || picture.bits != now.bits) {
-    DropPicture(&picture);
-    picture = now;
-    if (!StartPicture(hScrDC, &picture)) {
-      ReleaseDC(frame, hScrDC);
+    HWND frame = GetDlgItem(ghwnd, IDC_CAPTURE_FRAME);
+    HDC hScrDC;
+    Display display;
+    if (!OpenDisplay(frame, &hScrDC, &display))
       return nullptr;
-    }
+    bool started = MeasurePicture(frame, GetDlgItem(ghwnd, IDC_SKETCH_AREA),
+                                  display, &picture) &&
+                   StartPicture(hScrDC, &picture);
+    ReleaseDC(frame, hScrDC);
+    if (!started)
+      return nullptr;
   }
+  // The memory DCs below are compatible with the screen, as the bitmaps are.
   const PictureLayout &layout = picture.layout;
   SketchValues values = ReturnedValues();
-  bool made = DrawInto(hScrDC, picture.drawn, [&](HDC hdc) {
+  bool made = DrawInto(nullptr, picture.drawn, [&](HDC hdc) {
     return DrawPictureValues(hdc, layout, values);
   });
   if (made && picture.drawn != picture.bitmap)
-    made = CopyBitmap(hScrDC, picture.bitmap, picture.drawn,
+    made = CopyBitmap(nullptr, picture.bitmap, picture.drawn,
                       layout.picture.right, layout.picture.bottom);
-  ReleaseDC(frame, hScrDC);
   HBITMAP hBitmap = picture.bitmap;
   // No picture rather than an undefined one.
   if (!made) {

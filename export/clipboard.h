@@ -5,7 +5,8 @@
 
 // Draws, for the open dialog, the part of its picture that no value
 // changes, so that OK has only the rest to draw; made again at OK if the
-// dialog, the display or the colour scheme has changed by then.
+// dialog or the colour scheme has changed by then, or if the display has
+// (the dialog's WM_DISPLAYCHANGE discards it).
 void PreparePicture();
 // Frees what PreparePicture made, when no OK will take it.
 void DiscardPreparedPicture();

@@ -34,11 +34,28 @@ static const ValueList kLists[] = {
     {IDC_RIM, kRimItems, kRimCount, gEdge, gEdge2},
 };
 
+// The combo boxes of kLists, in its order. Looked up once: under Wine each
+// GetDlgItem asks the server for the dialog's children.
+static HWND gCombos[sizeof kLists / sizeof kLists[0]];
+
+void FindValueLists() {
+  for (size_t i = 0; i < sizeof kLists / sizeof kLists[0]; ++i)
+    gCombos[i] = GetDlgItem(ghwnd, kLists[i].id);
+}
+
+// The selected item's text, read from the list the box was filled from:
+// a combo box answers WM_GETTEXT with three messages to its list box.
 void SaveSelections() {
-  for (const ValueList &list : kLists)
+  for (size_t i = 0; i < sizeof kLists / sizeof kLists[0]; ++i) {
+    const ValueList &list = kLists[i];
     memset(list.outgoing, 0, kFieldSize);
-  for (const ValueList &list : kLists)
-    GetWindowTextA(GetDlgItem(ghwnd, list.id), list.outgoing, kFieldSize);
+    LRESULT sel = SendMessageA(gCombos[i], CB_GETCURSEL, 0, 0);
+    if (sel >= 0 && sel < list.count) {
+      size_t n = strlen(list.items[sel]);
+      memcpy(list.outgoing, list.items[sel],
+             n < kFieldSize ? n : kFieldSize - 1);
+    }
+  }
 }
 
 void FillValueLists() {

@@ -21,6 +21,8 @@ extern char gEdge2[kFieldSize];
 // The open sketch dialog; the drawing functions find their controls here.
 extern HWND ghwnd;
 
+// Finds the open dialog's combo boxes, once, for the functions below.
+void FindValueLists();
 void SaveSelections();
 void FillValueLists();
 void SelectIncomingValues();
