@@ -497,7 +497,7 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
     EmptyTheClipboard();
     const INT faceIndex = COLOR_3DFACE;
     const COLORREF face = GetSysColor(faceIndex);
-    const int objects = LiveGdiObjects();
+    const int objects = SettledGdiObjects();
     Geometry g;
     // The cup stays centred and whole at rim 1.
     SketchRun run = RunSketch(".30|.50|12|1", {Measure(&g), c.step});
@@ -511,7 +511,7 @@ TEST_F(ExportTest, PictureIsTheSketchOfTheReturnedValues) {
     // keeps for later (cached DCs and the like).
     EmptyTheClipboard();
     if (!first && !c.systemObjects) {
-      EXPECT_EQ(objects, LiveGdiObjects()) << "GDI objects left behind";
+      EXPECT_EQ(objects, SettledGdiObjects()) << "GDI objects left behind";
     }
     first = false;
   }

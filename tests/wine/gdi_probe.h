@@ -28,3 +28,24 @@ inline int LiveGdiObjects() {
     DeleteObject(pen);
   return top + 1 - kProbes;
 }
+
+// The live GDI objects once the count holds still: on a palette display
+// Wine's clipboard makes and frees objects of this process after the call
+// that caused them (formats synthesized for other readers), so a count taken
+// at once may be a few objects off either way. Counted again, with this
+// thread's messages dispatched between, until two counts 50 ms apart agree
+// (2 s at most); a leak never settles back.
+inline int SettledGdiObjects() {
+  int last = LiveGdiObjects();
+  for (int i = 0; i < 40; ++i) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageA(&msg);
+    Sleep(50);
+    const int now = LiveGdiObjects();
+    if (now == last)
+      return now;
+    last = now;
+  }
+  return last;
+}
