@@ -245,7 +245,8 @@ const OptionRow kOptions[] = {
        return std::string();
      }},
     {"--timeout", "SECONDS",
-     "give up on the dialog after this long (default 30);\n"
+     "give up on the dialog after this long without progress\n"
+     "(default 30); a step still being answered is progress;\n"
      "OK is pressed and the run fails",
      [](Options *o, Rest *rest) {
        std::string v;
