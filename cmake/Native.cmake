@@ -122,6 +122,13 @@ if(BUILD_TESTING)
       ellipse-in-path.cpp "ellipse-in-path\\.cpp:9: Ellipse$"
       "ellipse-in-path\\.cpp:10: AddOutline$")
 
+  # Only the plug-in's *_win units hold Windows code.
+  add_test(NAME native.pure
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/check-pure.sh ${CMAKE_SOURCE_DIR})
+  orbt_check_rejects(native.pure.rejects.windows_header check-pure.sh
+      windows-in-pure "disc_layout\\.cpp:4:#include <windows\\.h>$"
+      "disc_layout\\.cpp:5:#include \"render/render_win\\.h\"$")
+
   # The project's files (the plug-in, the stand-in host, orbitrace-render)
   # include and call one another without a circle; the calls are read from
   # the objects of both builds.

@@ -15,22 +15,7 @@ if(NOT ORBT_BITMAP_DIR)
 endif()
 
 # The plug-in's code, also linked straight into the white-box dialog tests.
-add_library(orbt_plugin OBJECT
-    host/entry.cpp
-    host/host_services.cpp
-    sketch/sketch_state.cpp
-    sketch/show_orbitrace.cpp
-    dialog/splash_proc.cpp
-    dialog/picture_prompt.cpp
-    dialog/control_names.cpp
-    render/ellipse.cpp
-    render/disc.cpp
-    render/cup.cpp
-    render/ring.cpp
-    render/redraw.cpp
-    render/picture.cpp
-    export/clipboard.cpp
-    export/dib.cpp)
+add_library(orbt_plugin OBJECT ${ORBT_WIN_SOURCES})
 target_include_directories(orbt_plugin PUBLIC ${CMAKE_SOURCE_DIR})
 
 # Its resources, with the generated bitmaps found through the include path.
@@ -43,12 +28,12 @@ set_property(SOURCE resources/Orbitrace.rc APPEND PROPERTY OBJECT_DEPENDS
 
 # The plug-in: one export, named by the module-definition file. No C
 # runtime, neither msvcrt.dll nor the static start-up with its TLS
-# directory: its own entry point and memory functions (host/dll_runtime.cpp)
+# directory: its own entry point and memory functions (host/dll_runtime_win.cpp)
 # and libgcc's 64-bit arithmetic, which imports nothing
 # (tests/check-dll.sh).
-add_library(Orbitrace SHARED host/Orbitrace.def host/dll_runtime.cpp
+add_library(Orbitrace SHARED host/Orbitrace.def host/dll_runtime_win.cpp
     $<TARGET_OBJECTS:orbt_plugin> $<TARGET_OBJECTS:orbt_resources>)
-set_source_files_properties(host/dll_runtime.cpp PROPERTIES
+set_source_files_properties(host/dll_runtime_win.cpp PROPERTIES
     COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
 target_link_libraries(Orbitrace PRIVATE orbt_pure gcc gdi32 user32 kernel32)

@@ -3,9 +3,9 @@
 # circle, so that its parts can be read in layers: the plug-in from the
 # resources up to the entry, the stand-in host, and orbitrace-render (with
 # history/) from the pure computations up to its command line.
-# A header and its source are one unit (sketch/sketch_state.h and .cpp); a
+# A header and its source are one unit (sketch/sketch_state_win.h and .cpp); a
 # header that declares what several sources of its folder define is one
-# unit with them (render/render.h with render/disc.cpp, cup.cpp ...). A unit
+# unit with them (render/render_win.h with render/disc_win.cpp, cup.cpp ...). A unit
 # that includes another's header depends on it. A folder holds units of
 # more than one layer (sketch/ holds the Draw call above the dialog and the
 # sketch state below it), so units, not folders, are ordered. tsort names

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "host/entry.h"
-#include "host/host_services.h"
+#include "host/entry_win.h"
+#include "host/host_services_win.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 #include "stand-in-host/host_memory.h"
 #include "tests/wine/sketch_harness.h"
 

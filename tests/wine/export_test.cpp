@@ -17,11 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "export/dib.h"
-#include "host/entry.h"
+#include "export/dib_win.h"
+#include "host/entry_win.h"
 #include "render/cup_layout.h"
 #include "render/disc_layout.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/ring_layout.h"
 #include "resources/orbitrace_res.h"
 #include "stand-in-host/clipboard_picture.h"

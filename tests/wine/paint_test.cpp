@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "export/clipboard.h"
+#include "export/clipboard_win.h"
 #include "render/cup_layout.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/ring_layout.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/host_memory.h"
 #include "tests/wine/gdi_probe.h"

@@ -1,6 +1,6 @@
 #include "tests/wine/sketch_harness.h"
 
-#include "host/entry.h"
+#include "host/entry_win.h"
 #include "stand-in-host/host_memory.h"
 #include "tests/wine/script_check.h"
 

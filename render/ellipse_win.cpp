@@ -1,4 +1,4 @@
-#include "render/render.h"
+#include "render/render_win.h"
 
 #include "render/ellipse_arcs.h"
 

@@ -1,6 +1,6 @@
-#include "dialog/picture_prompt.h"
+#include "dialog/picture_prompt_win.h"
 
-#include "host/host_services.h"
+#include "host/host_services_win.h"
 #include "host/x87_state.h"
 #include "resources/orbitrace_res.h"
 

@@ -1,8 +1,8 @@
-#include "host/entry.h"
+#include "host/entry_win.h"
 
-#include "host/host_services.h"
+#include "host/host_services_win.h"
 #include "host/x87_state.h"
-#include "sketch/show_orbitrace.h"
+#include "sketch/show_orbitrace_win.h"
 
 static const char kVersionText[] = "Orbitrace v1.3";
 

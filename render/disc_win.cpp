@@ -1,5 +1,5 @@
 #include "render/disc_layout.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/sketch_colours.h"
 
 bool DrawBackroundEllipse(HDC hdc, const IntRect &client) {

@@ -1,10 +1,10 @@
 #include <string.h>
 
 #include "render/disc_layout.h"
-#include "render/render.h"
-#include "render/win32_rect.h"
+#include "render/render_win.h"
+#include "render/rect_win.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 
 SketchValues SelectedValues(HWND dialog) {
   SketchValues values;

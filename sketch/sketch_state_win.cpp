@@ -1,4 +1,4 @@
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 
 #include <string.h>
 

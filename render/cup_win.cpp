@@ -1,5 +1,5 @@
 #include "render/cup_layout.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/sketch_colours.h"
 
 bool DrawForegroundEllipse(HDC hdc, const IntRect &client,

@@ -1,4 +1,4 @@
-#include "host/host_services.h"
+#include "host/host_services_win.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 #include "render/disc_layout.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/sketch_colours.h"
 
 // From here on the sketch area's terms, as its own DC paints it.

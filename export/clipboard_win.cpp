@@ -1,13 +1,13 @@
-#include "export/clipboard.h"
+#include "export/clipboard_win.h"
 
 #include <string.h>
 
 #include "export/capture_rect.h"
-#include "export/dib.h"
-#include "render/render.h"
-#include "render/win32_rect.h"
+#include "export/dib_win.h"
+#include "render/render_win.h"
+#include "render/rect_win.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 
 // The four values OK returns, just saved from the combo boxes.
 static SketchValues ReturnedValues() {

@@ -1,16 +1,16 @@
-#include "dialog/splash_proc.h"
+#include "dialog/splash_proc_win.h"
 
 #include "dialog/centring.h"
-#include "dialog/control_names.h"
-#include "dialog/picture_prompt.h"
-#include "export/clipboard.h"
-#include "host/host_services.h"
+#include "dialog/control_names_win.h"
+#include "dialog/picture_prompt_win.h"
+#include "export/clipboard_win.h"
+#include "host/host_services_win.h"
 #include "host/x87_state.h"
-#include "render/render.h"
+#include "render/render_win.h"
 #include "render/sketch_colours.h"
-#include "render/win32_rect.h"
+#include "render/rect_win.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 
 // Step buttons in painting order, with the combo box each one steps.
 struct StepButton {

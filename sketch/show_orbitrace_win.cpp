@@ -1,13 +1,13 @@
-#include "sketch/show_orbitrace.h"
+#include "sketch/show_orbitrace_win.h"
 
 #include <string.h>
 #include <windows.h>
 
-#include "dialog/splash_proc.h"
-#include "host/host_services.h"
+#include "dialog/splash_proc_win.h"
+#include "host/host_services_win.h"
 #include "host/x87_state.h"
 #include "resources/orbitrace_res.h"
-#include "sketch/sketch_state.h"
+#include "sketch/sketch_state_win.h"
 
 static const char kParameterError[] = "$$002$$";
 

@@ -1,4 +1,4 @@
-#include "export/dib.h"
+#include "export/dib_win.h"
 
 #include <string.h>
 

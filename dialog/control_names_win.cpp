@@ -1,6 +1,6 @@
-#include "dialog/control_names.h"
+#include "dialog/control_names_win.h"
 
-#include "host/host_services.h"
+#include "host/host_services_win.h"
 #include "resources/orbitrace_res.h"
 
 // Each combo box is followed in the template by its frame and its label.
