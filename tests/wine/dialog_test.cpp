@@ -462,8 +462,8 @@ TEST_F(DialogTest, OnlyOkReturnsTheValues) {
   EXPECT_EQ("$$002$$", run.call.result);
 }
 
-// EndDialog as Windows 95, 98 and ME have it: their dialog manager is the
-// 16-bit one, and the result comes back in 16 bits, sign-extended.
+// EndDialog as Windows 95, 98 and ME may have it: their dialog manager is
+// the 16-bit one, and the result may come back in 16 bits, sign-extended.
 decltype(&EndDialog) gEndDialog;
 BOOL WINAPI EndDialog16(HWND dialog, INT_PTR result) {
   return gEndDialog(dialog, static_cast<int16_t>(result));
