@@ -104,6 +104,9 @@ if(BUILD_TESTING)
   orbt_check_rejects(win32.imports.rejects.tls_and_msvcrt check-dll.sh
       runtime-and-tls.dump "^FAIL: TLS directory" "^FAIL: imports msvcrt\\.dll"
       "^FAIL: static constructor list")
+  orbt_check_rejects(win32.imports.rejects.unstripped check-dll.sh
+      unstripped.dump "^FAIL: symbol table: got 'present'"
+      "^FAIL: debug sections: got '\\.debug_aranges .*'")
   orbt_check_rejects(win32.imports.rejects.unlisted check-dll.sh late-imports.dump
       "^  user32\\.dll GetAncestor$" "^  kernel32\\.dll IsDebuggerPresent$")
   orbt_check_rejects(win32.imports.rejects.too_new check-dll.sh late-imports.dump

@@ -39,6 +39,18 @@ set_target_properties(Orbitrace PROPERTIES PREFIX "" SUFFIX ".fmx")
 target_link_libraries(Orbitrace PRIVATE orbt_pure gcc gdi32 user32 kernel32)
 target_link_options(Orbitrace PRIVATE -nostdlib
     -Wl,--entry,_DllMainCRTStartup@12 -Wl,--dynamicbase -Wl,--nxcompat)
+# Shipped stripped: Windows 9x reads the whole file into memory at load, and
+# debug information and symbols would take several times the code's room
+# there. They stay beside it in the build, in Orbitrace.fmx.debug, which the
+# DLL names for debuggers (its .gnu_debuglink).
+find_program(ORBT_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
+add_custom_command(TARGET Orbitrace POST_BUILD
+  COMMAND ${ORBT_OBJCOPY} --only-keep-debug $<TARGET_FILE:Orbitrace>
+          $<TARGET_FILE:Orbitrace>.debug
+  COMMAND ${ORBT_OBJCOPY} --strip-all
+          --add-gnu-debuglink=$<TARGET_FILE:Orbitrace>.debug
+          $<TARGET_FILE:Orbitrace>
+  VERBATIM)
 
 # The stand-in host's pieces, shared by the program and the Wine tests.
 add_library(hostkit STATIC

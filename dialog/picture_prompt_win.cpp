@@ -36,8 +36,9 @@ static INT_PTR CALLBACK PromptProc(HWND hwnd, UINT msg, WPARAM wParam,
 
 bool AskToTryAgain(HWND dialog, UINT why) {
   // The prompt's loop runs the host's windows and timers, as the sketch
-  // dialog's does: they get the host's x87 state meanwhile. The prompt's own
-  // procedure computes nothing, so it pins nothing.
+  // dialog's does: they get the host's x87 state meanwhile, the one the
+  // dialog's loop had when OK came (SplashProc). The prompt's own procedure
+  // computes nothing, so it pins nothing.
   X87State *host = gHostX87;
   if (host != nullptr)
     LendX87ToLoop(*host);

@@ -195,9 +195,10 @@ static LRESULT SketchAreaMessage(HWND sketch, UINT msg, WPARAM wParam,
 // Each way in from the modal loop computes in the plug-in's x87 state.
 static LRESULT CALLBACK SketchAreaProc(HWND sketch, UINT msg, WPARAM wParam,
                                        LPARAM lParam) {
-  X87State host = PinX87();
+  X87LoopEntry entry;
+  PinX87FromLoop(&entry);
   LRESULT answer = SketchAreaMessage(sketch, msg, wParam, lParam);
-  RestoreX87(host);
+  RestoreX87ToLoop(entry);
   return answer;
 }
 
@@ -319,8 +320,9 @@ static INT_PTR SplashMessage(HWND hwnd, UINT msg, WPARAM wParam,
 }
 
 INT_PTR CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  X87State host = PinX87();
+  X87LoopEntry entry;
+  PinX87FromLoop(&entry);
   INT_PTR answer = SplashMessage(hwnd, msg, wParam, lParam);
-  RestoreX87(host);
+  RestoreX87ToLoop(entry);
   return answer;
 }

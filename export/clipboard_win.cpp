@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "export/capture_rect.h"
+#include "export/clipboard_retry.h"
 #include "export/dib_win.h"
 #include "render/render_win.h"
 #include "render/rect_win.h"
@@ -270,23 +271,14 @@ static HPALETTE CopyOfDefaultPalette() {
   return CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal));
 }
 
-// Clipboard managers, clipboard history and remote-desktop clipboard sync
-// hold the clipboard for milliseconds: one failed attempt would lose the
-// picture. More attempts for about 100 ms, then give up as before. Measured
-// by the clock, since a Sleep(10) lasts a whole timer tick on Windows
-// (about 15.6 ms).
-static const DWORD kOpenClipboardForMs = 100;
-static const DWORD kOpenClipboardWaitMs = 10;
-
 static bool OpenClipboardSoon(HWND owner) {
   const DWORD start = GetTickCount();
-  for (;;) {
+  for (uint32_t tries = 1;; ++tries) {
     if (OpenClipboard(owner))
       return true;
-    // Unsigned difference: right across the counter's wrap as well.
-    if (GetTickCount() - start >= kOpenClipboardForMs)
+    if (!RetryClipboard(tries, start, GetTickCount()))
       return false;
-    Sleep(kOpenClipboardWaitMs);
+    Sleep(kClipboardRetryWaitMs);
   }
 }
 

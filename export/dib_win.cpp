@@ -28,8 +28,13 @@ HPALETTE GetSystemPalette() {
   }
   pLogPal->palVersion = 0x300;
   pLogPal->palNumEntries = static_cast<WORD>(n);
-  GetSystemPaletteEntries(hDC, 0, n, pLogPal->palPalEntry);
-  HPALETTE hPal = CreatePalette(pLogPal);
+  // A display of 16 colours without a settable palette (Windows 95's safe
+  // mode, NT 4.0 before its display driver) has no system palette to read:
+  // rather none than one of black entries, which would make the picture
+  // black.
+  HPALETTE hPal = nullptr;
+  if (GetSystemPaletteEntries(hDC, 0, n, pLogPal->palPalEntry) != 0)
+    hPal = CreatePalette(pLogPal);
   GlobalUnlock(hLogPal);
   GlobalFree(hLogPal);
   ReleaseDC(nullptr, hDC);

@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// The screen's system palette (at most 256 entries); the caller deletes it.
+// The screen's system palette (at most 256 entries), or null on a display
+// that has none to read; the caller deletes it.
 HPALETTE GetSystemPalette();
 // A bitmap of the screen's format made from the DIB, or null.
 HBITMAP DIBToBitmap(HANDLE hDIB, HPALETTE hPal);

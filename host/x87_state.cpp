@@ -16,6 +16,18 @@ uint16_t PinnedControlWord(uint16_t host) {
   return control | kX87Precision53 | kX87ExceptionMasks;
 }
 
+void PinX87FromLoop(X87LoopEntry *entry) {
+  entry->loop = PinX87();
+  entry->outer = gHostX87;
+  if (gHostX87 != nullptr)
+    gHostX87 = &entry->loop;
+}
+
+void RestoreX87ToLoop(const X87LoopEntry &entry) {
+  gHostX87 = entry.outer;
+  RestoreX87(entry.loop);
+}
+
 #if defined(__i386__) || defined(__x86_64__)
 
 X87State PinX87() {

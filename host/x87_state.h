@@ -61,9 +61,11 @@ uint16_t SavedControlWord(const X87State &saved);
 void LendX87ToLoop(const X87State &host);
 void TakeX87FromLoop(X87State *host);
 
-// The host's state saved by the entry point for the call being served,
-// null outside a call. A modal loop inside the call hands it back while the
-// host's windows and timers run, and records what they leave.
+// The host's state for a modal loop about to run inside the call being
+// served, null outside a call: the one the entry point saved, or, inside a
+// window procedure called from a modal loop, the one that loop left there
+// (PinX87FromLoop). A modal loop hands it back while the host's windows and
+// timers run, and records what they leave.
 //
 // Some of the host's code still runs in the pinned state, called
 // synchronously from inside the plug-in: EndDialog re-enables and
@@ -73,3 +75,16 @@ void TakeX87FromLoop(X87State *host);
 // exception masked), the one a host that keeps the default computes in,
 // so that is harmless for it.
 extern X87State *gHostX87;
+
+// At each way in from a modal loop inside a host's call (a window
+// procedure), with RestoreX87ToLoop at its way out: pins the plug-in's
+// state as PinX87 does, and makes the state the loop left the host's for
+// any modal loop this procedure runs in turn (a prompt's), so that the
+// host's code there runs in what it last set, and what it sets there goes
+// back to the interrupted loop and, at the call's end, to the host.
+struct X87LoopEntry {
+  X87State loop;
+  X87State *outer;
+};
+void PinX87FromLoop(X87LoopEntry *entry);
+void RestoreX87ToLoop(const X87LoopEntry &entry);

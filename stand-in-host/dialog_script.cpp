@@ -283,21 +283,16 @@ private:
       // Under Wine, OpenClipboard while another process holds the clipboard
       // can take seconds (its X11 clipboard sync times out), so the prompt
       // is waited for until the script's time-out.
-      PromptSearch search{dialog, nullptr};
-      while (!ended_ && !Expired()) {
-        EnumThreadWindows(hostThread_, FindPromptProc,
-                          reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-          break;
+      HWND prompt = nullptr;
+      while (!ended_ && !Expired() && !(prompt = FindPrompt(dialog)))
         Sleep(kPollMs);
-      }
-      if (!search.found) {
+      if (!prompt) {
         outcome_.error =
             "no prompt appeared to answer with " + std::to_string(step.id);
         break;
       }
-      HWND button = GetDlgItem(search.found, step.id);
-      Send(search.found, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
+      HWND button = GetDlgItem(prompt, step.id);
+      Send(prompt, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
            reinterpret_cast<LPARAM>(button));
       break;
     }
@@ -319,6 +314,13 @@ HWND FindThreadDialog(DWORD threadId) {
   EnumThreadWindows(threadId, FindDialogProc,
                     reinterpret_cast<LPARAM>(&dialog));
   return dialog;
+}
+
+HWND FindPrompt(HWND dialog) {
+  PromptSearch search{dialog, nullptr};
+  EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), FindPromptProc,
+                    reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 bool IsPainted(HWND dialog) {

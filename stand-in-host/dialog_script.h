@@ -86,6 +86,9 @@ HWND FindDialogControl(HWND dialog, int id, const char *className);
 // is visible has a dialog finished WM_INITDIALOG.
 HWND FindThreadDialog(DWORD threadId);
 
+// The visible prompt ("#32770") that `dialog` owns, or null.
+HWND FindPrompt(HWND dialog);
+
 // Whether the dialog is visible and neither it nor any control has
 // anything left to paint.
 bool IsPainted(HWND dialog);

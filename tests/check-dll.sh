@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Checks the built plug-in as the host will see it: its export directory,
-# no TLS directory, imports from KERNEL32, USER32 and GDI32 alone, the
-# oldest Windows each import names (tests/plugin-imports.txt, or the list
-# ORBT_PLUGIN_IMPORTS names), the system version its header asks for, and
-# its hardening flags.
+# no TLS directory, no debug sections or symbol table, imports from
+# KERNEL32, USER32 and GDI32 alone, the oldest Windows each import names
+# (tests/plugin-imports.txt, or the list ORBT_PLUGIN_IMPORTS names), the
+# system version its header asks for, and its hardening flags.
 #   check-dll.sh PLUGIN.fmx | HEADERS.dump
-# A HEADERS.dump is objdump -p's output with the constructor list's
+# A HEADERS.dump is objdump -f -p -h's output with the constructor list's
 # symbols from objdump -t, the check's own known-bad input
 # (tests/known-bad/).
 set -euo pipefail
@@ -13,8 +13,12 @@ set -euo pipefail
 dll=$1
 case "$dll" in
 *.dump) dump=$(cat "$dll") ;;
-*) dump=$(i686-w64-mingw32-objdump -p "$dll"
-  i686-w64-mingw32-objdump -t "$dll" | grep -E ' _?__[CD]TOR_LIST__$' || true) ;;
+*)
+  # A stripped DLL's symbols are in the file beside it that it names.
+  symbols=$("$(dirname "$0")/debug-symbols.sh" "$dll")
+  dump=$(i686-w64-mingw32-objdump -f -p -h "$dll"
+    i686-w64-mingw32-objdump -t "$symbols" 2>/dev/null | grep -E ' _?__[CD]TOR_LIST__$' || true)
+  ;;
 esac
 fail=0
 check() { # what, got, expected
@@ -41,6 +45,18 @@ dtor=$(awk '$NF == "___DTOR_LIST__" {print $(NF-1)}' <<<"$dump")
 ctors="no symbols"
 [ -z "$ctor" ] || [ -z "$dtor" ] || ctors="$((dtor - ctor)) bytes"
 check "static constructor list" "$ctors" "8 bytes"
+# Windows 9x reads the whole file into memory at load: debug information
+# and symbols belong in the file beside it, not in the DLL.
+fileflags=$(awk '/^architecture: .*flags/ {getline; print; exit}' <<<"$dump")
+syms="none"
+[ -n "$fileflags" ] || syms="not in the dump (objdump -f)"
+grep -q HAS_SYMS <<<"$fileflags" && syms="present"
+check "symbol table" "$syms" "none"
+debug="none"
+grep -q '^Sections:' <<<"$dump" || debug="not in the dump (objdump -h)"
+names=$(awk '/^Sections:/{on=1; next} on && $1 ~ /^[0-9]+$/ && $2 ~ /^\.debug/ {print $2}' <<<"$dump" | tr '\n' ' ')
+[ -z "$names" ] || debug="${names% }"
+check "debug sections" "$debug" "none"
 # Windows 95 as first shipped has no msvcrt.dll; the three system DLLs are
 # on every Windows.
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr '[:upper:]' '[:lower:]' | sort -u | tr '\n' ' ')

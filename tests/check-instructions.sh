@@ -16,10 +16,29 @@ set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 PLUGIN.fmx|LISTING.dis" >&2; exit 2; }
 dll=$1
 listing=$(mktemp)
-trap 'rm -f "$listing" "$listing.count"' EXIT
+trap 'rm -f "$listing" "$listing.count" "$listing.symbols"' EXIT
 case "$dll" in
 *.dis) cp "$dll" "$listing" ;;
-*) i686-w64-mingw32-objdump -d -C --no-show-raw-insn "$dll" >"$listing" ;;
+*)
+  # The shipped DLL is stripped: its functions are named from the symbols
+  # in the file beside it, each heading put before its first instruction
+  # as objdump puts them (addresses of eight hex digits compare as text).
+  symbols=$("$(dirname "$0")/debug-symbols.sh" "$dll")
+  text=$(i686-w64-mingw32-objdump -h "$dll" | awk '$2 == ".text" {print $4}')
+  i686-w64-mingw32-objdump -t "$symbols" |
+    awk '/\(sec +1\)/ && /\(ty +20\)/ {print $(NF-1), $NF}' |
+    while read -r value name; do
+      printf '%08x %s\n' $((0x$text + value)) "$name"
+    done | sort | i686-w64-mingw32-c++filt >"$listing.symbols"
+  i686-w64-mingw32-objdump -d --no-show-raw-insn "$dll" |
+    awk 'NR == FNR { at[++n] = $1; sub(/^[^ ]+ /, ""); name[n] = $0; next }
+      /^ *[0-9a-f]+:\t/ {
+        a = $1; sub(/:$/, "", a)
+        while (length(a) < 8) a = "0" a
+        while (i < n && at[i + 1] <= a) { ++i; printf "%s <%s>:\n", at[i], name[i] }
+      }
+      { print }' "$listing.symbols" - >"$listing"
+  ;;
 esac
 
 newer='cmov[a-z]+|fcmov[a-z]+|fu?comip?|rdtscp?|rdpmc|rdmsr|wrmsr|cmpxchg8b|cpuid|sysenter|sysexit|syscall|sysret|nop[wl]|fxsave|fxrstor|emms|femms'

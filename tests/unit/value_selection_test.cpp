@@ -37,6 +37,9 @@ TEST(ValueSelection, NumbersByValueOtherTextsByPrefix) {
       {"", "1", "1", "1"},
       {"x", "1", "1", "1"},
       {"0.333", "1", "1", "1"},
+      // Digits past the hundredths count: not the item they begin with.
+      {".301", "1", "1", "1"},
+      {"0.359", "1", "1", "1"},
       {"1 0", "1", "1", "1"},
       {"1..", "1", "1", "1"},
       {"--.5", "1", "1", "1"},

@@ -84,6 +84,34 @@ TEST(PinX87, StartsWithoutFlagsAndGivesTheHostsFlagsBack) {
   EXPECT_EQ(hostFlags, after) << "flags given back to the host";
 }
 
+TEST(PinX87FromLoop, ANestedLoopLendsWhatTheHostLastSet) {
+  // A 24-bit host's call opens a dialog; in its loop the host moves to 64
+  // bits; a window procedure of the dialog opens a prompt, in whose loop
+  // the host moves to 53 bits.
+  const uint16_t saved = X87Control();
+  SetX87Control(kX87Precision24);
+  X87State host = PinX87();
+  gHostX87 = &host;
+  LendX87ToLoop(*gHostX87);
+  SetX87Control(kX87Precision64);
+  X87LoopEntry entry;
+  PinX87FromLoop(&entry);
+  LendX87ToLoop(*gHostX87);
+  const uint16_t inPrompt = X87Control();
+  SetX87Control(kX87Windows);
+  TakeX87FromLoop(gHostX87);
+  RestoreX87ToLoop(entry);
+  const uint16_t backInDialog = X87Control();
+  TakeX87FromLoop(gHostX87);
+  gHostX87 = nullptr;
+  RestoreX87(host);
+  const uint16_t after = X87Control();
+  SetX87Control(saved);
+  EXPECT_EQ(kX87Precision64, inPrompt) << std::hex << "in the prompt's loop";
+  EXPECT_EQ(kX87Windows, backInDialog) << std::hex << "in the dialog's loop";
+  EXPECT_EQ(kX87Windows, after) << std::hex << "after the call";
+}
+
 #endif
 
 } // namespace

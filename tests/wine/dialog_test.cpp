@@ -15,6 +15,7 @@
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state_win.h"
 #include "stand-in-host/host_memory.h"
+#include "tests/wine/import_patch.h"
 #include "tests/wine/sketch_harness.h"
 
 namespace {
@@ -462,6 +463,22 @@ TEST_F(DialogTest, OnlyOkReturnsTheValues) {
     ;
   ASSERT_TRUE(quitPosted);
   EXPECT_EQ("$$002$$", run.call.result);
+}
+
+// EndDialog as Windows 95, 98 and ME may have it: their dialog manager is
+// the 16-bit one, and the result may come back in 16 bits, sign-extended.
+decltype(&EndDialog) gEndDialog;
+BOOL WINAPI EndDialog16(HWND dialog, INT_PTR result) {
+  return gEndDialog(dialog, static_cast<int16_t>(result));
+}
+
+TEST_F(DialogTest, OkReturnsTheValuesThroughA16BitDialogManager) {
+  ImportPatch endDialog("user32.dll", "EndDialog",
+                        reinterpret_cast<const void *>(EndDialog16));
+  ASSERT_TRUE(endDialog.patched());
+  gEndDialog = endDialog.original<decltype(&EndDialog)>();
+  SketchRun run = RunSketch(".35|.40|3|-.20", {});
+  EXPECT_EQ(".35|.40|3|-.20", run.call.result);
 }
 
 TEST_F(DialogTest, KeyboardsAndScreenReadersFindTheirWay) {

@@ -26,7 +26,9 @@
 #include "resources/orbitrace_res.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/host_memory.h"
+#include "tests/wine/clipboard_holder.h"
 #include "tests/wine/gdi_probe.h"
+#include "tests/wine/import_patch.h"
 #include "tests/wine/pixels.h"
 #include "tests/wine/script_check.h"
 #include "tests/wine/sketch_harness.h"
@@ -140,14 +142,16 @@ TEST_F(ExportTest, OkPutsThreeFormatsOnTheClipboard) {
   std::vector<uint8_t> fromDdb(dib.size());
   memcpy(fromDdb.data(), dib.data(), 40 + table);
   HDC screen = GetDC(nullptr);
-  HPALETTE system = GetSystemPalette();
-  HPALETTE oldPal = SelectPalette(screen, system, FALSE);
+  HPALETTE system = GetSystemPalette(); // none on a deeper display
+  HPALETTE oldPal = system ? SelectPalette(screen, system, FALSE) : nullptr;
   RealizePalette(screen);
   const int rows =
       GetDIBits(screen, ddb, 0, UINT(bm.bmHeight), fromDdb.data() + 40 + table,
                 reinterpret_cast<BITMAPINFO *>(fromDdb.data()), DIB_RGB_COLORS);
-  SelectPalette(screen, oldPal, FALSE);
-  DeleteObject(system);
+  if (system != nullptr) {
+    SelectPalette(screen, oldPal, FALSE);
+    DeleteObject(system);
+  }
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(bm.bmHeight, rows);
   DibImage a, b;
@@ -781,45 +785,53 @@ TEST_F(ExportTest, OkAfterResetReturnsTheItemTexts) {
   EXPECT_TRUE(ClipboardHas(CF_DIB));
 }
 
-// Holds the clipboard open from a thread with a window of its own, for
-// `holdMs` or, with INFINITE, until it is destroyed.
-class ClipboardHolder {
-public:
-  explicit ClipboardHolder(DWORD holdMs = INFINITE) {
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, holdMs] {
-      HWND owner = CreateWindowA("STATIC", "holder", WS_POPUP, 0, 0, 1, 1,
-                                 nullptr, nullptr, nullptr, nullptr);
-      held_ = OpenClipboard(owner) != 0;
-      SetEvent(ready_);
-      // Released by the test; the bound only outlives a test that died.
-      WaitForSingleObject(release_, holdMs == INFINITE ? 10 * 60000 : holdMs);
-      if (held_)
-        CloseClipboard();
-      DestroyWindow(owner);
-    });
-    WaitForSingleObject(ready_, 5 * 60000);
-  }
-  ~ClipboardHolder() {
-    SetEvent(release_);
-    thread_.join();
-    CloseHandle(ready_);
-    CloseHandle(release_);
-  }
-  bool held() const { return held_; }
-
-private:
-  HANDLE ready_, release_;
-  bool held_ = false;
-  std::thread thread_;
-};
-
 std::vector<uint8_t> ClipboardDib() {
   std::vector<uint8_t> dib;
   std::string error;
   EXPECT_TRUE(ReadClipboardDib(&dib, &error)) << error;
   return dib;
+}
+
+// The plug-in's calls that a row of OkStoresTheValuesOnlyWithTheirPicture
+// makes fail, through this program's imports.
+enum Fault { kNoFault, kDibRefusedOnce, kNoPen, kNoBrushForANewDisplay };
+decltype(&SetClipboardData) gSetClipboardData;
+int gDibRefusals;
+HANDLE WINAPI RefuseTheDib(UINT format, HANDLE data) {
+  if (format == CF_DIB && gDibRefusals > 0) {
+    --gDibRefusals;
+    return nullptr;
+  }
+  return gSetClipboardData(format, data);
+}
+HPEN WINAPI NoPen(int, int, COLORREF) { return nullptr; }
+HBRUSH WINAPI NoBrush(COLORREF) { return nullptr; }
+
+std::unique_ptr<ImportPatch> MakeFault(Fault fault, HWND dialog) {
+  std::unique_ptr<ImportPatch> patch;
+  switch (fault) {
+  case kNoFault:
+    break;
+  case kDibRefusedOnce:
+    patch.reset(new ImportPatch("user32.dll", "SetClipboardData",
+                                reinterpret_cast<const void *>(RefuseTheDib)));
+    gSetClipboardData = patch->original<decltype(&SetClipboardData)>();
+    gDibRefusals = 1;
+    break;
+  case kNoPen:
+    patch.reset(new ImportPatch("gdi32.dll", "CreatePen",
+                                reinterpret_cast<const void *>(NoPen)));
+    break;
+  case kNoBrushForANewDisplay:
+    patch.reset(new ImportPatch("gdi32.dll", "CreateSolidBrush",
+                                reinterpret_cast<const void *>(NoBrush)));
+    // The layer made at the opening is dropped: OK draws the disc too.
+    SendMessageA(dialog, WM_DISPLAYCHANGE, DisplayBits(),
+                 MAKELPARAM(GetSystemMetrics(SM_CXSCREEN),
+                            GetSystemMetrics(SM_CYSCREEN)));
+    break;
+  }
+  return patch;
 }
 
 TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
@@ -830,19 +842,29 @@ TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
     int answer;   // to the prompt; 0: no prompt expected
     int answerAfterMs;
     const char *result;
+    Fault fault;
   };
   // The retries last about 100 ms. The brief hold is released well inside
   // them, and it stands for a clipboard manager or remote-desktop sync
   // reading the clipboard for a moment. Past them the user is asked.
   const Hold holds[] = {
-      {"held for a moment", 40, false, 0, 0, ".30|.40|3|-.20"},
+      {"held for a moment", 40, false, 0, 0, ".30|.40|3|-.20", kNoFault},
       {"held 1.5 s, tried again once let go", 1500, false, IDC_TRY_AGAIN, 1700,
-       ".30|.40|3|-.20"},
+       ".30|.40|3|-.20", kNoFault},
       {"held throughout, closed without storing", INFINITE, false,
-       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$"},
-      // The clipboard gets no picture rather than an undrawn one.
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$", kNoFault},
+      {"held throughout, Escape on the prompt", INFINITE, false, IDCANCEL, 0,
+       "$$002$$", kNoFault},
+      {"the DIB refused once, tried again", 0, false, IDC_TRY_AGAIN, 0,
+       ".30|.40|3|-.20", kDibRefusedOnce},
+      // The clipboard gets no picture rather than an undrawn one, nor one
+      // drawn in a memory DC's default pen and brush.
       {"no GDI handle left for the picture, closed without storing", 0, true,
-       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$"},
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$", kNoFault},
+      {"no pen for the cup, closed without storing", 0, false,
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$", kNoPen},
+      {"no brush for the disc, closed without storing", 0, false,
+       IDC_CLOSE_WITHOUT_STORING, 0, "$$002$$", kNoBrushForANewDisplay},
   };
   RunSketch(".30|.40|3|-.20", {});
   const std::vector<uint8_t> theirs = ClipboardDib();
@@ -853,10 +875,12 @@ TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
     const std::vector<uint8_t> older = ClipboardDib();
     ASSERT_FALSE(older == theirs);
     std::unique_ptr<ClipboardHolder> holder;
+    std::unique_ptr<ImportPatch> fault;
     std::vector<HPEN> pens;
     bool held = hold.ms == 0;
     std::vector<DialogStep> steps = {
-        DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND) {
+        DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND d) {
+          fault = MakeFault(hold.fault, d);
           if (hold.ms != 0) {
             holder.reset(new ClipboardHolder(hold.ms));
             held = holder->held();
@@ -874,6 +898,8 @@ TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
     }
     SketchRun run = RunSketch(".35|.40|3|-.20", steps);
     holder.reset();
+    EXPECT_TRUE(hold.fault == kNoFault || fault->patched());
+    fault.reset();
     for (HPEN pen : pens)
       DeleteObject(pen);
     EXPECT_TRUE(held) << "the holder could not take the clipboard";
@@ -887,7 +913,37 @@ TEST_F(ExportTest, OkStoresTheValuesOnlyWithTheirPicture) {
   }
 }
 
-TEST_F(ExportTest, PaletteStaysSmallOnDeepDisplays) {
+// A display 250 pixels wide, narrower than the capture frame, as GDI tells
+// it once the display has changed.
+decltype(&GetDeviceCaps) gGetDeviceCaps;
+int WINAPI NarrowDisplayCaps(HDC hdc, int index) {
+  return index == HORZRES ? 250 : gGetDeviceCaps(hdc, index);
+}
+
+TEST_F(ExportTest, OkDrawsThePictureForTheDisplayItHasThen) {
+  std::unique_ptr<ImportPatch> narrow;
+  Geometry g;
+  SketchRun run = RunSketch(
+      ".35|.40|3|-.20",
+      {Measure(&g), DialogStep::Run([&](HWND d) {
+         narrow.reset(new ImportPatch(
+             "gdi32.dll", "GetDeviceCaps",
+             reinterpret_cast<const void *>(NarrowDisplayCaps)));
+         gGetDeviceCaps = narrow->original<decltype(&GetDeviceCaps)>();
+         SendMessageA(d, WM_DISPLAYCHANGE, DisplayBits(), MAKELPARAM(250, 768));
+       })});
+  ASSERT_TRUE(narrow && narrow->patched());
+  narrow.reset();
+  EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+  ASSERT_GT(g.frame.right, 250) << "the frame must be wider than the display";
+  std::vector<uint8_t> dib = ClipboardDib();
+  ASSERT_GE(dib.size(), sizeof(BITMAPINFOHEADER));
+  BITMAPINFOHEADER bi;
+  memcpy(&bi, dib.data(), sizeof bi);
+  EXPECT_EQ(250, bi.biWidth) << "the picture is cut to the display it has now";
+}
+
+TEST_F(ExportTest, SystemPaletteOnlyWhereTheDisplayHasOne) {
   HDC screen = GetDC(nullptr);
   int bits = DisplayBits();
   int entries = PalEntriesOnDevice(screen);
@@ -896,10 +952,18 @@ TEST_F(ExportTest, PaletteStaysSmallOnDeepDisplays) {
     EXPECT_EQ(1 << bits, entries);
   else
     EXPECT_EQ(256, entries) << "on a " << bits << "-bit display";
+  // A display without a settable palette has no system palette to read:
+  // here one deeper than 8 bits, on Windows 95's safe mode one of 16
+  // colours. None then, rather than one of blacks.
   HPALETTE pal = GetSystemPalette();
-  ASSERT_NE(nullptr, pal);
-  EXPECT_LE(GetPaletteEntries(pal, 0, 0, nullptr), 256u);
-  DeleteObject(pal);
+  if (bits > 8) {
+    EXPECT_EQ(nullptr, pal) << "on a " << bits << "-bit display";
+  } else {
+    ASSERT_NE(nullptr, pal);
+    EXPECT_EQ(UINT(entries), GetPaletteEntries(pal, 0, 0, nullptr));
+  }
+  if (pal != nullptr)
+    DeleteObject(pal);
 }
 
 TEST_F(ExportTest, RunsOnTheDisplayAskedFor) {

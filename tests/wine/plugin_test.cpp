@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "stand-in-host/host_memory.h"
 #include "stand-in-host/plugin_host.h"
 #include "tests/unit/x87_words.h"
+#include "tests/wine/clipboard_holder.h"
 #include "tests/wine/script_check.h"
 
 namespace {
@@ -342,6 +345,78 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
       EXPECT_TRUE(referenceDib == dib)
           << "the picture differs from the one made at 53 bits";
     }
+  }
+}
+
+// A host's timer that also sets its own control word once, when asked:
+// the host changing its x87 state while the plug-in's call is running.
+std::atomic<uint16_t> gSetInLoop;
+void CALLBACK SetControlInLoop(HWND, UINT, UINT_PTR, DWORD) {
+  gControlInLoop = X87Control();
+  if (const uint16_t control = gSetInLoop.exchange(0))
+    SetX87Control(control);
+}
+
+// A step that has the host's timer set `control` in the loop that runs now,
+// and waits until it has.
+DialogStep SetInLoop(uint16_t control) {
+  return DialogStep::Run([control](HWND) {
+    gSetInLoop = control;
+    for (int i = 0; i < 500 && gSetInLoop != 0; ++i)
+      Sleep(10);
+  });
+}
+
+TEST_F(PluginTest, TheHostsOwnX87ChangesInTheLoopsAreKept) {
+  // A 24-bit host whose timer moves to 64 bits while the dialog is open,
+  // and then, in one row, to 24 bits toward zero while the "Picture not
+  // stored" prompt is up (the clipboard held at OK). Each word the host
+  // sets is the one its code runs in afterwards, and the last is the one
+  // it has after the call.
+  const struct {
+    const char *what;
+    uint16_t inPrompt; // 0: no prompt
+    const char *result;
+  } rows[] = {
+      {"changed in the dialog", 0, ".35|.40|3|-.20"},
+      {"changed in the dialog, then in the prompt", 0x0C7F, "$$002$$"},
+  };
+  const uint16_t saved = X87Control();
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.what);
+    gSetInLoop = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, SetControlInLoop);
+    std::unique_ptr<ClipboardHolder> holder;
+    uint16_t seenInPrompt = 0;
+    std::vector<DialogStep> steps = {SetInLoop(kX87Precision64)};
+    if (row.inPrompt != 0) {
+      steps.push_back(
+          DialogStep::Run([&](HWND) { holder.reset(new ClipboardHolder); }));
+      steps.push_back(DialogStep::PostClick(IDC_OK));
+      steps.push_back(DialogStep::Run([&](HWND d) {
+        for (int i = 0; i < 1500 && FindPrompt(d) == nullptr; ++i)
+          Sleep(10);
+        gControlInLoop = 0;
+        for (int i = 0; i < 500 && gControlInLoop == 0; ++i)
+          Sleep(10);
+        seenInPrompt = gControlInLoop;
+      }));
+      steps.push_back(SetInLoop(row.inPrompt));
+      steps.push_back(DialogStep::Answer(IDC_CLOSE_WITHOUT_STORING));
+    }
+    SetX87Control(kX87Precision24);
+    DrawResult r = Draw(".35|.40|3|-.20", steps);
+    const uint16_t after = X87Control();
+    SetX87Control(saved);
+    KillTimer(nullptr, timer);
+    holder.reset();
+    EXPECT_EQ(row.result, r.call.result);
+    if (row.inPrompt != 0) {
+      EXPECT_EQ(kX87Precision64, seenInPrompt)
+          << std::hex << "control word of the host's code in the prompt";
+    }
+    const uint16_t last = row.inPrompt != 0 ? row.inPrompt : +kX87Precision64;
+    EXPECT_EQ(last, after) << std::hex << "control word after the call";
   }
 }
 
