@@ -345,11 +345,20 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
 
 // The modal loop paints once it runs out of other messages; until then the
 // dialog and its controls hold update regions.
+// BeginPaint empties the update region before the drawing, so an empty
+// region alone may be a paint still under way: a message sent to the dialog
+// is answered only once its thread is back in its loop.
 void WaitUntilPainted(HWND dialog) {
   const DWORD start = GetTickCount();
-  while (IsWindow(dialog) && !NothingToPaint(dialog) &&
-         GetTickCount() - start < 60000)
+  while (IsWindow(dialog) && GetTickCount() - start < 60000) {
+    DWORD_PTR answer;
+    if (NothingToPaint(dialog) &&
+        SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000,
+                            &answer) &&
+        NothingToPaint(dialog))
+      return;
     Sleep(10);
+  }
 }
 
 HWND WaitForPaintedDialog(DWORD threadId, DWORD timeoutMs,

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -255,6 +256,25 @@ void CALLBACK ReadControlInLoop(HWND, UINT, UINT_PTR, DWORD) {
   gControlInLoop = X87Control();
 }
 
+// The dialog as the screen shows it, cut to the capture frame: the disc, cup
+// and ring, without the focused box's caret, which blinks on its own clock.
+void CaptureSketch(HWND dialog, DibImage *image, std::string *error) {
+  DibImage whole;
+  RECT window, frame;
+  if (!CaptureWindow(dialog, &whole, error) ||
+      !GetWindowRect(dialog, &window) ||
+      !GetWindowRect(GetDlgItem(dialog, IDC_CAPTURE_FRAME), &frame))
+    return;
+  const int left = frame.left - window.left, top = frame.top - window.top;
+  image->width = std::min<int>(frame.right - frame.left, whole.width - left);
+  image->height = std::min<int>(frame.bottom - frame.top, whole.height - top);
+  image->rgb.clear();
+  for (int y = top; y < top + image->height; ++y) {
+    const auto row = whole.rgb.begin() + (size_t(y) * whole.width + left) * 3;
+    image->rgb.insert(image->rgb.end(), row, row + image->width * 3);
+  }
+}
+
 TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
   // Rim 0 on the axes puts the cup where a coordinate lands within a hair
   // of a whole pixel, which a 24-bit precision moves. Each call shows one
@@ -300,23 +320,22 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
       DibImage painted, chosen;
       std::string error;
       DrawResult r =
-          Draw(call.param, {DialogStep::Run([&](HWND d) {
-                              InvalidateRect(GetDlgItem(d, IDC_SKETCH_AREA),
-                                             nullptr, TRUE);
-                              WaitUntilPainted(d);
-                              // Until the timer has fired, however busy the
-                              // machine: a minute only against a hang.
-                              for (DWORD t0 = GetTickCount();
-                                   !gControlInLoop &&
-                                   GetTickCount() - t0 < 60000;)
-                                Sleep(10);
-                              CaptureWindow(d, &painted, &error);
-                            }),
-                            DialogStep::Select(IDC_LOCATION, call.chosen),
-                            DialogStep::Run([&](HWND d) {
-                              SendMessageA(d, WM_NULL, 0, 0);
-                              CaptureWindow(d, &chosen, &error);
-                            })});
+          Draw(call.param,
+               {DialogStep::Run([&](HWND d) {
+                  InvalidateRect(GetDlgItem(d, IDC_SKETCH_AREA), nullptr, TRUE);
+                  WaitUntilPainted(d);
+                  // Until the timer has fired, however busy the
+                  // machine: a minute only against a hang.
+                  for (DWORD t0 = GetTickCount();
+                       !gControlInLoop && GetTickCount() - t0 < 60000;)
+                    Sleep(10);
+                  CaptureSketch(d, &painted, &error);
+                }),
+                DialogStep::Select(IDC_LOCATION, call.chosen),
+                DialogStep::Run([&](HWND d) {
+                  SendMessageA(d, WM_NULL, 0, 0);
+                  CaptureSketch(d, &chosen, &error);
+                })});
       const uint16_t after = X87Control();
       long double registers[8];
       const bool stackBack = !host.fullStack || DrainX87Stack(registers);
