@@ -23,6 +23,7 @@ add_library(orbt_plugin OBJECT
     dialog/splash_proc.cpp
     dialog/picture_prompt.cpp
     dialog/control_names.cpp
+    dialog/language_resources.cpp
     render/ellipse.cpp
     render/disc.cpp
     render/cup.cpp
