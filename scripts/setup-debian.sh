@@ -18,7 +18,7 @@ build_packages=(
 # glyphs for names in any script.
 test_packages=(
   googletest libgtest-dev
-  wine wine32:i386 xvfb xauth x11-apps
+  wine wine32:i386 xvfb xauth x11-apps locales
   clang libclang-rt-14-dev
   chromium poppler-utils
   fonts-noto-cjk fonts-symbola
