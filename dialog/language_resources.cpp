@@ -42,8 +42,7 @@ INT_PTR LocalDialogBox(UINT id, HWND owner, DLGPROC proc, LPARAM param) {
   LPCSTR name = MAKEINTRESOURCEA(id);
   const void *dialog = ResourceIn(RT_DIALOG, name, ShownLanguage(), nullptr);
   if (dialog == nullptr)
-    dialog = ResourceIn(RT_DIALOG, name,
-                        MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), nullptr);
+    dialog = ResourceIn(RT_DIALOG, name, kEnglishLanguage, nullptr);
   if (dialog == nullptr)
     return -1;
   return DialogBoxIndirectParamA(PluginInstance(),

@@ -528,12 +528,12 @@ struct LanguageRow {
   const char *name;     // ORBT_LANGUAGE
   WORD uiLanguage;      // what Windows reports
   UINT codePage;        // its ANSI code page
-  WORD shown;           // the resources' language expected; 0: English
+  WORD shown;           // the resources' language expected
   const wchar_t *reset; // the Reset button, written out
 };
 
 const LanguageRow kLanguageRows[] = {
-    {"en", 0x0409, 1252, 0, L"Reset"},
+    {"en", 0x0409, 1252, 0x0409, L"Reset"},
     {"de", 0x0407, 1252, 0x0407, L"Zurücksetzen"},
     {"fr", 0x040C, 1252, 0x040C, L"Réinitialiser"},
     {"it", 0x0410, 1252, 0x0410, L"Ripristina"},
@@ -543,7 +543,7 @@ const LanguageRow kLanguageRows[] = {
     {"ja", 0x0411, 932, 0x0411, L"リセット"},
     // A Japanese user on a Western system: its code page cannot show the
     // texts.
-    {"ja-on-en", 0x0411, 1252, 0, L"Reset"},
+    {"ja-on-en", 0x0411, 1252, 0x0409, L"Reset"},
 };
 
 LANGID UiLanguage() {
@@ -591,8 +591,8 @@ std::string Overflow(HWND control, bool button) {
          std::to_string(width) + " x " + std::to_string(height);
 }
 
-// A template of the plug-in's in `language` (0: the neutral one), made
-// hidden on this thread to read its texts.
+// A template of the plug-in's in `language`, made hidden on this thread to
+// read its texts.
 INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 HWND ReferenceDialog(UINT id, WORD language) {
@@ -659,7 +659,7 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
     ASSERT_EQ(row.uiLanguage & 0x3FF, UiLanguage() & 0x3FF)
         << "the language Windows reports";
     ASSERT_EQ(row.codePage, GetACP()) << "the code page";
-    const WORD strings = row.shown != 0 ? row.shown : 0x0409;
+    const WORD strings = row.shown;
     std::vector<Seen> texts;
     std::vector<std::string> overflows;
     auto compare = [&](HWND shown, HWND expected, const char *where) {
@@ -668,7 +668,7 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
     // English is as it always was, and "Horizontal" does not quite fit its
     // label under Wine.
     auto fits = [&](HWND control, bool button) {
-      if (row.shown == 0)
+      if (row.shown == 0x0409)
         return;
       const std::string o = Overflow(control, button);
       if (!o.empty())

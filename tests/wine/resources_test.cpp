@@ -257,6 +257,16 @@ TEST_F(PluginResources, SketchDialogIsLanguageNeutral) {
       << "dialog 4009 not found with language neutral (0, 0)";
 }
 
+TEST_F(PluginResources, EnglishDialogsAlsoInUsEnglishAsTheyAreNeutral) {
+  // Found by its exact language, not by the loader's choice.
+  for (int id : {4009, 4010}) {
+    const auto neutral = Raw(RT_DIALOG, MAKEINTRESOURCEA(id), kNeutral);
+    EXPECT_FALSE(neutral.empty()) << "dialog " << id;
+    EXPECT_TRUE(Raw(RT_DIALOG, MAKEINTRESOURCEA(id), kEnglishUs) == neutral)
+        << "dialog " << id;
+  }
+}
+
 TEST_F(PluginResources, SketchDialogHeader) {
   const auto data = Raw(RT_DIALOG, MAKEINTRESOURCEA(4009), kNeutral);
   ASSERT_FALSE(data.empty()) << "dialog 4009 not found";
