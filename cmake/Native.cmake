@@ -128,6 +128,15 @@ if(BUILD_TESTING)
   add_test(NAME native.layering
     COMMAND ${CMAKE_SOURCE_DIR}/tests/check-includes.sh ${CMAKE_SOURCE_DIR}
             ${CMAKE_BINARY_DIR})
+  # Two objects that call each other, though neither includes the other.
+  add_test(NAME native.layering.rejects.call_cycle
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/expect-rejection.sh
+            -a ${CMAKE_SOURCE_DIR}/tests/known-bad/call-cycle/objects
+            ${CMAKE_SOURCE_DIR}/tests/check-includes.sh
+            ${CMAKE_SOURCE_DIR}/tests/known-bad/call-cycle
+            "^FAIL: the project's files call one another in a circle"
+            "^  render/redraw -> sketch/state: ReadState\\(int\\)$"
+            "^  sketch/state -> render/redraw: Redraw\\(int\\)$")
 endif()
 
 # The native renderer, and the fuzzers with the sanitized unit tests: parts

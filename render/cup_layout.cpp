@@ -131,6 +131,52 @@ static long long ParseHour(const char *text) {
 
 static long long Half(long long n) { return n / 2; }
 
+namespace {
+
+// Which way the cup's box moves along one axis: up or left is back.
+enum Direction { kStay, kUp, kDown, kBack = kUp, kOn = kDown };
+// Which of the hour's factors scales the move.
+enum FactorKind { kAxis, kSine, kCosine };
+
+struct HourMove {
+  Direction top;
+  FactorKind topFactor;
+  Direction left;
+  FactorKind leftFactor;
+};
+
+// Hours 1 to 12 round the clock, 12 at the top; index 0 is no hour.
+const HourMove kHourMoves[13] = {
+    {kStay, kAxis, kStay, kAxis},   // no hour, no move
+    {kUp, kCosine, kOn, kSine},     // 1
+    {kUp, kSine, kOn, kCosine},     // 2
+    {kStay, kAxis, kOn, kAxis},     // 3
+    {kDown, kSine, kOn, kCosine},   // 4
+    {kDown, kCosine, kOn, kSine},   // 5
+    {kDown, kAxis, kStay, kAxis},   // 6
+    {kDown, kCosine, kBack, kSine}, // 7
+    {kDown, kSine, kBack, kCosine}, // 8
+    {kStay, kAxis, kBack, kAxis},   // 9
+    {kUp, kSine, kBack, kCosine},   // 10
+    {kUp, kCosine, kBack, kSine},   // 11
+    {kUp, kAxis, kStay, kAxis},     // 12
+};
+
+HourMove MoveForHour(long long hour) {
+  return kHourMoves[hour >= 1 && hour <= 12 ? hour : 0];
+}
+
+// Chosen at run time from the three constants rather than stored in the
+// table, since a table of doubles would be filled by a constructor the
+// plug-in never runs.
+double Factor(FactorKind kind) {
+  return kind == kSine     ? kHourSine
+         : kind == kCosine ? kHourCosine
+                           : kAxisFactor;
+}
+
+} // namespace
+
 IntRect LayoutCup(const IntRect &client, const char *XText, const char *YText,
                   const char *Offset, const char *Position) {
   // Integers are carried in 64 bits and saturated into int range only at
@@ -154,69 +200,17 @@ IntRect LayoutCup(const IntRect &client, const char *XText, const char *YText,
 
   // Each new top or left: the product first, then the sum with the integer,
   // then truncation toward zero.
-  const double t = static_cast<double>(top);
-  const double l = static_cast<double>(left);
-  bool moveTop = true, moveLeft = true;
-  double newTop = 0, newLeft = 0;
-  switch (ParseHour(Position)) {
-  case 12:
-    newTop = t - vy * kAxisFactor;
-    moveLeft = false;
-    break;
-  case 1:
-    newTop = t - vy * kHourCosine;
-    newLeft = l + vx * kHourSine;
-    break;
-  case 2:
-    newTop = t - vy * kHourSine;
-    newLeft = l + vx * kHourCosine;
-    break;
-  case 3:
-    moveTop = false;
-    newLeft = l + vx * kAxisFactor;
-    break;
-  case 4:
-    newTop = t + vy * kHourSine;
-    newLeft = l + vx * kHourCosine;
-    break;
-  case 5:
-    newTop = t + vy * kHourCosine;
-    newLeft = l + vx * kHourSine;
-    break;
-  case 6:
-    newTop = t + vy * kAxisFactor;
-    moveLeft = false;
-    break;
-  case 7:
-    newTop = t + vy * kHourCosine;
-    newLeft = l - vx * kHourSine;
-    break;
-  case 8:
-    newTop = t + vy * kHourSine;
-    newLeft = l - vx * kHourCosine;
-    break;
-  case 9:
-    moveTop = false;
-    newLeft = l - vx * kAxisFactor;
-    break;
-  case 10:
-    newTop = t - vy * kHourSine;
-    newLeft = l - vx * kHourCosine;
-    break;
-  case 11:
-    newTop = t - vy * kHourCosine;
-    newLeft = l - vx * kHourSine;
-    break;
-  default:
-    moveTop = moveLeft = false; // no hour, no move
-    break;
-  }
-  if (moveTop) {
-    top = TruncToInt(newTop);
+  const HourMove move = MoveForHour(ParseHour(Position));
+  if (move.top != kStay) {
+    const double step = vy * Factor(move.topFactor);
+    const double t = static_cast<double>(top);
+    top = TruncToInt(move.top == kUp ? t - step : t + step);
     bottom = top + wheight;
   }
-  if (moveLeft) {
-    left = TruncToInt(newLeft);
+  if (move.left != kStay) {
+    const double step = vx * Factor(move.leftFactor);
+    const double l = static_cast<double>(left);
+    left = TruncToInt(move.left == kBack ? l - step : l + step);
     right = left + wwidth;
   }
 

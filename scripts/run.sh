@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# The main job: builds the plug-in and the stand-in host, then makes one Draw
-# call through the stand-in host under Wine, with a few scripted steps,
-# prints the result text and writes the clipboard picture.
+# The main job: installs and builds only what it runs (the plug-in, the
+# stand-in host, Wine), then makes one Draw call through the stand-in host
+# under Wine, with a few scripted steps, prints the result text and writes
+# the clipboard picture.
 #   scripts/run.sh [fmhost options...]   (default: the Draw call below)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORBT_BUILD_DIR:-$root/build}
 picture=${ORBT_PICTURE:-$build/sketch.png}
 
-"$root/scripts/setup-debian.sh"
-cmake -S "$root" -B "$build" >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
+"$root/scripts/setup-debian.sh" --run
+# Only the plug-in and the stand-in host; a build folder the test command
+# configured keeps its settings, and only these targets are built from it.
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF -DORBT_RENDERER=OFF >/dev/null
+fi
+cmake --build "$build" -j "$(nproc)" --target win32 >/dev/null
 
 state=$build/wine-main
 "$root/tests/wine/wine-env.sh" start "$state" >/dev/null

@@ -1,34 +1,58 @@
 #!/usr/bin/env bash
-# Installs what building and testing Orbitrace needs on Debian 12, or with
-# --build only what building it needs. Needs root only when something is
-# missing; when every package is present it only checks and returns. What
-# each package is for: docs/development.md.
-#   setup-debian.sh [--build]
+# Installs what Orbitrace needs on Debian 12: with --build what building the
+# programs needs, with --run what the main job needs (the plug-in, the
+# stand-in host and Wine), with nothing everything, the tests included.
+# Needs root only when something is missing; when every package is present
+# it only checks and returns. What each package is for: docs/development.md.
+#   setup-debian.sh [--build | --run]
 set -euo pipefail
 
-# Building the plug-in, the stand-in host and orbitrace-render.
-build_packages=(
-  cmake make g++ pkg-config
-  g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  libstb-dev libfast-float-dev
-  libcairo2-dev libpng-dev fonts-dejavu-core
-  libpango1.0-dev
-)
-# Building and running the tests besides; the fonts give the PDF report
-# glyphs for names in any script.
-test_packages=(
-  googletest libgtest-dev
-  wine wine32:i386 xvfb xauth x11-apps locales
-  clang libclang-rt-14-dev
-  chromium poppler-utils
-  fonts-noto-cjk fonts-symbola
-)
+# One row a package: who needs it (build: the programs; run: the main job;
+# test: the test run, which needs every row), then the package.
+table='
+build,run  cmake
+build,run  make
+build,run  g++
+build      pkg-config
+build,run  g++-mingw-w64-i686
+build,run  mingw-w64-i686-dev
+build,run  binutils-mingw-w64-i686
+build,run  libstb-dev
+build,run  libfast-float-dev
+build      libcairo2-dev
+build      libpng-dev
+build      fonts-dejavu-core
+build      libpango1.0-dev
+run        wine
+run        wine32:i386
+run        xvfb
+test       xauth
+test       x11-apps
+test       locales
+test       googletest
+test       libgtest-dev
+test       clang
+test       libclang-rt-14-dev
+test       chromium
+test       poppler-utils
+test       fonts-noto-cjk
+test       fonts-symbola
+'
 
 case "${1:-}" in
---build) packages=("${build_packages[@]}") ;;
-"") packages=("${build_packages[@]}" "${test_packages[@]}") ;;
-*) echo "usage: $0 [--build]" >&2; exit 2 ;;
+--build) who=build ;;
+--run) who=run ;;
+"") who=test ;;
+*) echo "usage: $0 [--build | --run]" >&2; exit 2 ;;
 esac
+
+packages=()
+while read -r users package; do
+  [ -n "${package:-}" ] || continue
+  if [ "$who" = test ] || [[ ",$users," == *",$who,"* ]]; then
+    packages+=("$package")
+  fi
+done <<<"$table"
 
 # Wine's 32-bit part needs the i386 architecture.
 need_arch=0

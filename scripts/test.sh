@@ -6,7 +6,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORBT_BUILD_DIR:-$root/build}
 
 "$root/scripts/setup-debian.sh"
-cmake -S "$root" -B "$build" >/dev/null
+# Everything on, also in a build folder the main command configured.
+cmake -S "$root" -B "$build" -DBUILD_TESTING=ON -DORBT_RENDERER=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
 ctest --output-on-failure "$@"

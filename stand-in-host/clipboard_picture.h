@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-// Opens the clipboard, retrying for up to `waitMs` while another program
-// holds it.
-bool OpenClipboardWithRetry(DWORD waitMs = 2000);
+// Opens the clipboard, retrying while another program holds it: for up to
+// `waitMs`, a minute by default, since under Wine another process's
+// clipboard sync can hold it for seconds on a busy machine.
+bool OpenClipboardWithRetry(DWORD waitMs = 60000);
 
 // The formats on the clipboard, in the clipboard's order.
 bool ClipboardFormats(std::vector<UINT> *formats, std::string *error);

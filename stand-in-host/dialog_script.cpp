@@ -63,6 +63,9 @@ DialogStep DialogStep::Answer(int id) {
 namespace {
 
 const DWORD kPollMs = 10;
+// How long one sent step may be answered before the dialog's thread is
+// taken as hung: far beyond any step on any machine.
+const DWORD kAnswerMs = 10 * 60 * 1000;
 
 struct PromptSearch {
   HWND owner;
@@ -124,7 +127,7 @@ class Runner {
 public:
   Runner(const DialogScript &script, DWORD hostThread)
       : script_(script), hostThread_(hostThread),
-        deadline_(GetTickCount() + script.timeoutMs) {}
+        lastProgress_(GetTickCount()) {}
 
   void MarkCallEnded() { ended_ = true; }
   DialogOutcome Outcome() const { return outcome_; }
@@ -145,10 +148,13 @@ public:
       return;
     }
     outcome_.dialogSeen = true;
+    Progress();
     if (!script_.expectDialog)
       outcome_.error = "a dialog appeared where none was expected";
-    if (script_.waitForPaint)
+    if (script_.waitForPaint) {
       WaitUntilPainted(dialog);
+      Progress();
+    }
 
     size_t i = 0;
     for (; i < script_.steps.size() && outcome_.error.empty(); ++i) {
@@ -158,6 +164,7 @@ public:
       if (Expired())
         break;
       Apply(dialog, script_.steps[i]);
+      Progress();
     }
     outcome_.stepsDone = i == script_.steps.size() && outcome_.error.empty();
     if (!outcome_.stepsDone && outcome_.error.empty())
@@ -185,7 +192,12 @@ public:
   }
 
 private:
-  bool Expired() const { return LONG(deadline_ - GetTickCount()) <= 0; }
+  // The net counts from the last progress, not from the start: a run of
+  // thousands of steps on a busy machine is slow, not hung.
+  void Progress() { lastProgress_ = GetTickCount(); }
+  bool Expired() const {
+    return GetTickCount() - lastProgress_ >= script_.timeoutMs;
+  }
 
   void Hung(const std::string &what) {
     outcome_.timedOut = true;
@@ -200,12 +212,12 @@ private:
   }
 
   // Sends without waiting forever on a dialog thread that no longer pumps.
+  // An answer that comes at all is progress, however late.
   void Send(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR answer;
-    LONG left = LONG(deadline_ - GetTickCount());
-    UINT wait = left > 1000 ? UINT(left) : 1000u;
-    SendMessageTimeoutA(dialog, msg, wParam, lParam, SMTO_NORMAL, wait,
-                        &answer);
+    if (SendMessageTimeoutA(dialog, msg, wParam, lParam, SMTO_NORMAL,
+                            kAnswerMs, &answer))
+      Progress();
   }
 
   void Press(HWND dialog, int id) {
@@ -232,7 +244,7 @@ private:
       DWORD_PTR index = DWORD_PTR(CB_ERR);
       SendMessageTimeoutA(combo, CB_FINDSTRINGEXACT, WPARAM(-1),
                           reinterpret_cast<LPARAM>(step.text.c_str()),
-                          SMTO_NORMAL, 5000, &index);
+                          SMTO_NORMAL, kAnswerMs, &index);
       if (LRESULT(index) == CB_ERR) {
         outcome_.error = "combo box " + std::to_string(step.id) +
                          " has no item \"" + step.text + "\"";
@@ -248,9 +260,12 @@ private:
       Send(dialog, WM_CHAR, WPARAM(static_cast<unsigned char>(step.ch)), 0);
       break;
     case DialogStep::kWait: {
+      // The script's own pause is not a stall.
       const DWORD end = GetTickCount() + DWORD(step.ms);
-      while (!ended_ && LONG(end - GetTickCount()) > 0 && !Expired())
+      while (!ended_ && LONG(end - GetTickCount()) > 0) {
         Sleep(kPollMs);
+        Progress();
+      }
       break;
     }
     case DialogStep::kRun:
@@ -291,7 +306,7 @@ private:
 
   const DialogScript &script_;
   const DWORD hostThread_;
-  const DWORD deadline_;
+  DWORD lastProgress_;
   std::atomic<bool> ended_{false};
   bool pressedOk_ = false;
   DialogOutcome outcome_;
@@ -329,7 +344,9 @@ DialogOutcome RunWithDialogScript(const DialogScript &script,
 // The modal loop paints once it runs out of other messages; until then the
 // dialog and its controls hold update regions.
 void WaitUntilPainted(HWND dialog) {
-  for (int i = 0; i < 500 && !NothingToPaint(dialog); ++i)
+  const DWORD start = GetTickCount();
+  while (IsWindow(dialog) && !NothingToPaint(dialog) &&
+         GetTickCount() - start < 60000)
     Sleep(10);
 }
 

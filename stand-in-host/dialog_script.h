@@ -41,7 +41,9 @@ struct DialogScript {
   // steps, reports it as its error: a check run on no dialog passes by
   // accident. Only fault cases that expect no dialog say false.
   bool expectDialog = true;
-  // From the start of the call to the end of the dialog. When it passes, the
+  // How long the run may go without progress: the dialog appearing, a step
+  // applied, the call ending. A step still being answered is progress, so a
+  // slow machine stretches a run but never fails it. When it passes, the
   // runner presses OK itself and reports a time-out.
   DWORD timeoutMs = 30000;
   // Before the first step, wait until the dialog has painted, as a person
@@ -88,8 +90,8 @@ HWND FindThreadDialog(DWORD threadId);
 // anything left to paint.
 bool IsPainted(HWND dialog);
 
-// Waits, for a few seconds at most, until the dialog and its controls have
-// painted everything that was invalid.
+// Waits until the dialog and its controls have painted everything that was
+// invalid, or until it is closed; a minute at most, against a hung loop.
 void WaitUntilPainted(HWND dialog);
 
 // Looks every millisecond for a painted dialog of `threadId`, and takes it

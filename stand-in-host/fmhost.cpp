@@ -245,7 +245,8 @@ const OptionRow kOptions[] = {
        return std::string();
      }},
     {"--timeout", "SECONDS",
-     "give up on the dialog after this long (default 30);\n"
+     "give up on the dialog after this long without progress\n"
+     "(default 30); a step still being answered is progress;\n"
      "OK is pressed and the run fails",
      [](Options *o, Rest *rest) {
        std::string v;
@@ -352,6 +353,133 @@ int Parse(int argc, char **argv, Options *o) {
 
 } // namespace
 
+void ListStrings(const LoadedPlugin &plugin) {
+  const PluginStrings s = ReadPluginStrings(plugin.module);
+  Print("name: " + s.name);
+  Print("description: \"" + s.description + "\"");
+  Print("options: " + s.options);
+  for (const PluginFunctionName &f : s.functions)
+    Print("function " + std::to_string(f.id) + ": " + f.name);
+}
+
+// The function's ID as given or by its name; a usage error when the plug-in
+// lists no such name.
+int FunctionId(const LoadedPlugin &plugin, const std::string &function,
+               long *id) {
+  if (ParseInt(function, INT32_MIN, INT32_MAX, id))
+    return kExitOk;
+  *id = FindFunctionId(plugin.module, function);
+  if (*id >= 0)
+    return kExitOk;
+  const PluginStrings s = ReadPluginStrings(plugin.module);
+  std::vector<const char *> names;
+  for (const PluginFunctionName &f : s.functions)
+    names.push_back(f.name.c_str());
+  return BadArguments(
+      WithSuggestion("the plug-in lists no function", function, names));
+}
+
+// What the call did, as lines: its result, the record, the host's memory and
+// the dialog script. Returns whether all of it was as it should be.
+bool ReportCall(const Options &o, const CallOutcome &outcome,
+                const DialogOutcome &dialog) {
+  bool ok = true;
+  if (outcome.written)
+    Print("result (" + std::to_string(outcome.result.size()) +
+          "): " + outcome.result);
+  else
+    Print("result: untouched");
+  if (!outcome.changedRecordBytes.empty()) {
+    std::string offsets;
+    for (int b : outcome.changedRecordBytes)
+      offsets += " " + std::to_string(b);
+    Print("record: changed at offsets" + offsets);
+    ok = false;
+  }
+  std::string report;
+  if (HostCheckIntegrity(&report)) {
+    Print("memory: ok");
+  } else {
+    Print("memory: " + report);
+    ok = false;
+  }
+  if (o.interactive || (!dialog.dialogSeen && o.steps.empty()))
+    return ok;
+  if (!dialog.dialogSeen) {
+    Print("script: no dialog");
+  } else if (dialog.timedOut) {
+    Print("script: timed out, pressed OK");
+    ok = false;
+  } else if (!dialog.error.empty()) {
+    Print("script: failed, " + dialog.error);
+    ok = false;
+  } else {
+    Print("script: ok");
+  }
+  return ok;
+}
+
+// Calls function `id` as the host does, with the dialog scripted unless the
+// run is interactive, and reports it.
+bool CallAndReport(const LoadedPlugin &plugin, const Options &o, long id) {
+  // A host always initialises a plug-in before calling it.
+  if (!o.init)
+    SendInit(plugin, o.version);
+
+  CallOptions options;
+  options.extnVersion = o.version;
+  if (o.instanceSelf)
+    options.instance = GetModuleHandleA(nullptr);
+  HostArmResizeFailure(o.failResize);
+  HostArmLockFailure(o.failLock);
+
+  CallOutcome outcome;
+  auto call = [&] {
+    outcome = CallFunction(plugin, int32_t(id), o.param, options);
+  };
+  DialogOutcome dialog;
+  if (o.interactive) {
+    call();
+  } else {
+    DialogScript script;
+    script.steps = o.steps;
+    script.timeoutMs = DWORD(o.timeoutSeconds) * 1000;
+    script.onHang = [](const std::string &what) {
+      Print("script: timed out, " + what);
+      ExitProcess(kExitFailed);
+    };
+    dialog = RunWithDialogScript(script, call);
+  }
+  return ReportCall(o, outcome, dialog);
+}
+
+bool ReportFormats() {
+  std::vector<UINT> formats;
+  std::string error;
+  if (!ClipboardFormats(&formats, &error)) {
+    Print("formats: error, " + error);
+    return false;
+  }
+  std::string line = "formats:";
+  for (UINT f : formats)
+    line += " " + ClipboardFormatName(f);
+  Print(line);
+  return true;
+}
+
+bool SavePicture(const std::string &file) {
+  DibImage image;
+  std::string error;
+  if (!SaveClipboardPicture(file, &image, &error)) {
+    Print("picture: error, " + error);
+    return false;
+  }
+  Print("picture: " + file + " (" + std::to_string(image.width) + " x " +
+        std::to_string(image.height) + ", " +
+        std::to_string(image.bitsPerPixel) + " bits)");
+  return true;
+}
+
 int main(int argc, char **argv) {
   // Results are printed byte for byte; no newline translation.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -375,125 +503,28 @@ int main(int argc, char **argv) {
     return kExitFailed;
   }
 
-  int status = kExitOk;
-  if (o.list) {
-    const PluginStrings s = ReadPluginStrings(plugin.module);
-    Print("name: " + s.name);
-    Print("description: \"" + s.description + "\"");
-    Print("options: " + s.options);
-    for (const PluginFunctionName &f : s.functions)
-      Print("function " + std::to_string(f.id) + ": " + f.name);
-  }
-
+  bool ok = true;
+  if (o.list)
+    ListStrings(plugin);
   if (o.init) {
     bool written = false;
     const int32_t answer = SendInit(plugin, o.version, &written);
     Print(written ? "init: " + std::to_string(answer) : "init: untouched");
   }
-
   if (o.call) {
     long id = 0;
-    if (!ParseInt(o.function, INT32_MIN, INT32_MAX, &id)) {
-      id = FindFunctionId(plugin.module, o.function);
-      if (id < 0) {
-        const PluginStrings s = ReadPluginStrings(plugin.module);
-        std::vector<const char *> names;
-        for (const PluginFunctionName &f : s.functions)
-          names.push_back(f.name.c_str());
-        UnloadPlugin(&plugin);
-        return BadArguments(
-            WithSuggestion("the plug-in lists no function", o.function, names));
-      }
+    if (int status = FunctionId(plugin, o.function, &id)) {
+      UnloadPlugin(&plugin);
+      return status;
     }
-    // A host always initialises a plug-in before calling it.
-    if (!o.init)
-      SendInit(plugin, o.version);
-
-    CallOptions options;
-    options.extnVersion = o.version;
-    if (o.instanceSelf)
-      options.instance = GetModuleHandleA(nullptr);
-    HostArmResizeFailure(o.failResize);
-    HostArmLockFailure(o.failLock);
-
-    CallOutcome outcome;
-    auto call = [&] {
-      outcome = CallFunction(plugin, int32_t(id), o.param, options);
-    };
-    DialogOutcome dialog;
-    if (o.interactive) {
-      call();
-    } else {
-      DialogScript script;
-      script.steps = o.steps;
-      script.timeoutMs = DWORD(o.timeoutSeconds) * 1000;
-      script.onHang = [](const std::string &what) {
-        Print("script: timed out, " + what);
-        ExitProcess(kExitFailed);
-      };
-      dialog = RunWithDialogScript(script, call);
-    }
-
-    if (outcome.written)
-      Print("result (" + std::to_string(outcome.result.size()) +
-            "): " + outcome.result);
-    else
-      Print("result: untouched");
-    if (!outcome.changedRecordBytes.empty()) {
-      std::string offsets;
-      for (int b : outcome.changedRecordBytes)
-        offsets += " " + std::to_string(b);
-      Print("record: changed at offsets" + offsets);
-      status = kExitFailed;
-    }
-    std::string report;
-    if (HostCheckIntegrity(&report)) {
-      Print("memory: ok");
-    } else {
-      Print("memory: " + report);
-      status = kExitFailed;
-    }
-    if (!o.interactive && (dialog.dialogSeen || !o.steps.empty())) {
-      if (!dialog.dialogSeen) {
-        Print("script: no dialog");
-      } else if (dialog.timedOut) {
-        Print("script: timed out, pressed OK");
-        status = kExitFailed;
-      } else if (!dialog.error.empty()) {
-        Print("script: failed, " + dialog.error);
-        status = kExitFailed;
-      } else {
-        Print("script: ok");
-      }
-    }
+    ok = CallAndReport(plugin, o, id) && ok;
   }
-
-  if (o.formats) {
-    std::vector<UINT> formats;
-    if (ClipboardFormats(&formats, &error)) {
-      std::string line = "formats:";
-      for (UINT f : formats)
-        line += " " + ClipboardFormatName(f);
-      Print(line);
-    } else {
-      Print("formats: error, " + error);
-      status = kExitFailed;
-    }
-  }
-
-  if (!o.picture.empty()) {
-    DibImage image;
-    if (SaveClipboardPicture(o.picture, &image, &error)) {
-      Print("picture: " + o.picture + " (" + std::to_string(image.width) +
-            " x " + std::to_string(image.height) + ", " +
-            std::to_string(image.bitsPerPixel) + " bits)");
-    } else {
-      Print("picture: error, " + error);
-      status = kExitFailed;
-    }
-  }
+  if (o.formats)
+    ok = ReportFormats() && ok;
+  if (!o.picture.empty())
+    ok = SavePicture(o.picture) && ok;
 
   UnloadPlugin(&plugin);
   HostReset();
-  return status;
+  return ok ? kExitOk : kExitFailed;
 }

@@ -20,7 +20,10 @@ root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 builds=()
 for dir in "${@:2}"; do builds+=("$(realpath "$dir")"); done
 cd "$root"
-folders=(host resources sketch dialog render export cli stand-in-host orbitrace-render)
+folders=()
+for folder in host resources sketch dialog render export cli stand-in-host orbitrace-render; do
+  [ -d "$folder" ] && folders+=("$folder")
+done
 
 includes() {
   sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"
@@ -58,7 +61,7 @@ if ! loop=$(tsort <<<"$edges" 2>&1 >/dev/null); then
   echo "$loop"
   exit 1
 fi
-echo "ok: $(wc -l <<<"$edges") includes between the project's units, no circle"
+echo "ok: $(grep -c . <<<"$edges" || true) includes between the project's units, no circle"
 [ ${#builds[@]} -gt 0 ] || exit 0
 
 # "unit D|U symbol" for each object of the project's folders with the given

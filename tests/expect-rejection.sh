@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# A check of the built DLL must reject a stored input that has what it
-# exists to catch, and say so: fails unless CHECK exits non-zero on INPUT
-# and its output matches every PATTERN (extended regular expressions).
-#   expect-rejection.sh CHECK INPUT PATTERN...
+# A check must reject a stored input that has what it exists to catch, and
+# say so: fails unless CHECK exits non-zero on INPUT (followed by each ARG
+# given with -a) and its output matches every PATTERN (extended regular
+# expressions).
+#   expect-rejection.sh [-a ARG]... CHECK INPUT PATTERN...
 set -uo pipefail
-[ $# -ge 3 ] || { echo "usage: $0 CHECK INPUT PATTERN..." >&2; exit 2; }
+usage() { echo "usage: $0 [-a ARG]... CHECK INPUT PATTERN..." >&2; exit 2; }
+extra=()
+while getopts a: opt; do
+  case $opt in
+  a) extra+=("$OPTARG") ;;
+  *) usage ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -ge 3 ] || usage
 check=$1 input=$2
 shift 2
-out=$("$check" "$input" 2>&1)
+out=$("$check" "$input" "${extra[@]}" 2>&1)
 rc=$?
 echo "$out"
 fail=0

@@ -52,6 +52,9 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
        "--size: size \"289\""},
       {{"--antialis", ".30|.40|3|-.20", dir + "/a.png"},
        "unknown option '--antialis', did you mean '--antialias'?"},
+      // Three edits away, the farthest that is still suggested.
+      {{"--colour", "name=Name", "--history", "v.csv", "r.html"},
+       "unknown option '--colour', did you mean '--column'?"},
       {{"--antialias=1", ".30|.40|3|-.20", dir + "/a.png"},
        "--antialias takes no value"},
       {{"--batch", "-"}, "exactly one output PATTERN"},

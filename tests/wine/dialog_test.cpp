@@ -352,9 +352,11 @@ TEST_F(DialogTest, ACallInsideTheDialogLeavesItAlone) {
         {DialogStep::Click(IDC_HORIZONTAL_DOWN), DialogStep::Run([&](HWND d) {
            ExternCallRecord *outer = gFMExternCallPtr;
            DWORD_PTR answer = 0;
+           // A minute: an answer comes at once unless a second dialog
+           // opened, and a busy machine must not look like one.
            answered = SendMessageTimeoutA(host, kCallInside, 0,
                                           reinterpret_cast<LPARAM>(&inner),
-                                          SMTO_NORMAL, 5000, &answer) != 0;
+                                          SMTO_NORMAL, 60000, &answer) != 0;
            if (!answered) // a second dialog: end it, or the call never ends
              EnumThreadWindows(GetWindowThreadProcessId(d, nullptr),
                                PressOkOnOtherDialogs,
@@ -450,7 +452,8 @@ TEST_F(DialogTest, OnlyOkReturnsTheValues) {
   SketchRun run =
       RunSketch(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
                   quitPosted = PostMessageA(d, WM_QUIT, 0, 0);
-                  for (int i = 0; i < 500 && IsWindowVisible(d); ++i)
+                  // A minute only against a hang: a busy machine is slow.
+                  for (int i = 0; i < 6000 && IsWindowVisible(d); ++i)
                     Sleep(10);
                 })});
   MSG msg;
@@ -734,7 +737,8 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
          }),
          DialogStep::PostClick(IDC_OK), DialogStep::Run([&](HWND d) {
            HWND prompt = d;
-           for (int i = 0; i < 3000 && prompt == d; ++i) {
+           // Two minutes only against a hang: a busy machine is slow.
+           for (int i = 0; i < 12000 && prompt == d; ++i) {
              EnumThreadWindows(GetWindowThreadProcessId(d, nullptr), FindPrompt,
                                reinterpret_cast<LPARAM>(&prompt));
              if (prompt == d)

@@ -188,7 +188,8 @@ int HoldClipboard() {
     return 3;
   EmptyClipboard();
   SetEvent(held);
-  WaitForSingleObject(release, 60000);
+  // Released by the test; the bound only outlives a test that died.
+  WaitForSingleObject(release, 10 * 60000);
   CloseClipboard();
   DestroyWindow(owner);
   return 0;
@@ -205,7 +206,8 @@ TEST_F(FaultsTest, ClipboardHeldByAnotherProcess) {
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
                              nullptr, nullptr, &si, &pi));
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 20000))
+  // Minutes: a process starts slowly on a busy machine.
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 5 * 60000))
       << "the other process did not take the clipboard";
 
   // Past the retries the user is asked, and closes without storing.
@@ -213,7 +215,7 @@ TEST_F(FaultsTest, ClipboardHeldByAnotherProcess) {
                      {DialogStep::PostClick(IDC_OK),
                       DialogStep::Answer(IDC_CLOSE_WITHOUT_STORING)});
   SetEvent(release);
-  WaitForSingleObject(pi.hProcess, 20000);
+  WaitForSingleObject(pi.hProcess, 5 * 60000);
   DWORD exitCode = 1;
   GetExitCodeProcess(pi.hProcess, &exitCode);
   CloseHandle(pi.hThread);

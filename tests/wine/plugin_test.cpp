@@ -247,7 +247,7 @@ TEST_F(PluginTest, DrawWithoutADialogReportsTheError) {
 
 // The control word on the host's thread while its own code runs inside the
 // dialog's loop: a thread timer of the host's, which that loop dispatches.
-uint16_t gControlInLoop;
+volatile uint16_t gControlInLoop;
 void CALLBACK ReadControlInLoop(HWND, UINT, UINT_PTR, DWORD) {
   gControlInLoop = X87Control();
 }
@@ -301,7 +301,12 @@ TEST_F(PluginTest, DrawIsTheSameWhateverX87StateTheHostLeaves) {
                               InvalidateRect(GetDlgItem(d, IDC_SKETCH_AREA),
                                              nullptr, TRUE);
                               WaitUntilPainted(d);
-                              Sleep(50);
+                              // Until the timer has fired, however busy the
+                              // machine: a minute only against a hang.
+                              for (DWORD t0 = GetTickCount();
+                                   !gControlInLoop &&
+                                   GetTickCount() - t0 < 60000;)
+                                Sleep(10);
                               CaptureWindow(d, &painted, &error);
                             }),
                             DialogStep::Select(IDC_LOCATION, call.chosen),
