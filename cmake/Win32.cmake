@@ -24,7 +24,9 @@ target_include_directories(orbt_resources PRIVATE ${CMAKE_SOURCE_DIR}
                                                   ${ORBT_BITMAP_DIR})
 set_property(SOURCE resources/Orbitrace.rc APPEND PROPERTY OBJECT_DEPENDS
     ${ORBT_BITMAP_DIR}/step_up.bmp ${ORBT_BITMAP_DIR}/step_down.bmp
-    ${ORBT_BITMAP_DIR}/tool_strip.bmp ${CMAKE_SOURCE_DIR}/resources/orbitrace_res.h)
+    ${ORBT_BITMAP_DIR}/tool_strip.bmp ${CMAKE_SOURCE_DIR}/resources/orbitrace_res.h
+    ${CMAKE_SOURCE_DIR}/resources/english_dialogs.rc
+    ${CMAKE_SOURCE_DIR}/resources/translations.rc)
 
 # The plug-in: one export, named by the module-definition file. No C
 # runtime, neither msvcrt.dll nor the static start-up with its TLS

@@ -1,6 +1,6 @@
 #include "dialog/control_names_win.h"
 
-#include "host/host_services_win.h"
+#include "dialog/language_resources_win.h"
 #include "resources/orbitrace_res.h"
 
 // Each combo box is followed in the template by its frame and its label.
@@ -64,7 +64,7 @@ void NameTheControls(HWND dialog) {
   // Owner-drawn, they show their arrows and not this text.
   for (const NamedButton &button : kStepButtonNames) {
     char name[64];
-    if (LoadStringA(PluginInstance(), button.name, name, sizeof name) > 0)
+    if (LocalString(button.name, name, sizeof name) > 0)
       SetWindowTextA(GetDlgItem(dialog, button.id), name);
   }
   // Posted, so that the focus moves once the dialog is up and active, as

@@ -1,6 +1,6 @@
 #include "dialog/picture_prompt_win.h"
 
-#include "host/host_services_win.h"
+#include "dialog/language_resources_win.h"
 #include "host/x87_state.h"
 #include "resources/orbitrace_res.h"
 
@@ -9,8 +9,7 @@ static INT_PTR CALLBACK PromptProc(HWND hwnd, UINT msg, WPARAM wParam,
   switch (msg) {
   case WM_INITDIALOG: {
     char text[512];
-    if (LoadStringA(PluginInstance(), static_cast<UINT>(lParam), text,
-                    sizeof text) > 0)
+    if (LocalString(static_cast<UINT>(lParam), text, sizeof text) > 0)
       SetWindowTextA(GetDlgItem(hwnd, IDC_PROMPT_TEXT), text);
     return TRUE; // the focus on "Try again"
   }
@@ -42,9 +41,8 @@ bool AskToTryAgain(HWND dialog, UINT why) {
   X87State *host = gHostX87;
   if (host != nullptr)
     LendX87ToLoop(*host);
-  const INT_PTR answer =
-      DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(IDD_PICTURE_PROMPT),
-                      dialog, PromptProc, static_cast<LPARAM>(why));
+  const INT_PTR answer = LocalDialogBox(IDD_PICTURE_PROMPT, dialog, PromptProc,
+                                        static_cast<LPARAM>(why));
   if (host != nullptr)
     TakeX87FromLoop(host);
   return answer == IDC_TRY_AGAIN;

@@ -28,6 +28,7 @@ run        wine32:i386
 run        xvfb
 test       xauth
 test       x11-apps
+test       locales
 test       googletest
 test       libgtest-dev
 test       clang

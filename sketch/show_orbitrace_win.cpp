@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "dialog/language_resources_win.h"
 #include "dialog/splash_proc_win.h"
 #include "host/host_services_win.h"
 #include "host/x87_state.h"
@@ -78,8 +79,7 @@ static INT_PTR RunSketchDialog() {
   X87State *host = gHostX87;
   if (host != nullptr)
     LendX87ToLoop(*host);
-  INT_PTR ended = DialogBoxParamA(
-      PluginInstance(), MAKEINTRESOURCEA(IDD_SKETCH), owner, SplashProc, 0);
+  INT_PTR ended = LocalDialogBox(IDD_SKETCH, owner, SplashProc, 0);
   // What the host left in the loop is what it gets back at the end.
   if (host != nullptr)
     TakeX87FromLoop(host);

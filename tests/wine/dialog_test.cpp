@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/string_block.h"
 #include "host/entry_win.h"
 #include "host/host_services_win.h"
 #include "resources/orbitrace_res.h"
@@ -536,6 +537,262 @@ TEST_F(DialogTest, KeyboardsAndScreenReadersFindTheirWay) {
   const std::vector<int> tabs = {IDC_HORIZONTAL, IDC_VERTICAL, IDC_LOCATION,
                                  IDC_RIM,        IDC_OK,       IDC_RESET};
   EXPECT_EQ(tabs, tabOrder) << "the tab order";
+}
+
+// --- Languages ---------------------------------------------------------------
+// Each language runs in a process of its own, set as Wine sets it from the
+// locale (by the test run; ORBT_LANGUAGE names the row), at every dpi;
+// English runs with the others here.
+
+struct LanguageRow {
+  const char *name;     // ORBT_LANGUAGE
+  WORD uiLanguage;      // what Windows reports
+  UINT codePage;        // its ANSI code page
+  WORD shown;           // the resources' language expected
+  const wchar_t *reset; // the Reset button, written out
+};
+
+const LanguageRow kLanguageRows[] = {
+    {"en", 0x0409, 1252, 0x0409, L"Reset"},
+    {"de", 0x0407, 1252, 0x0407, L"Zurücksetzen"},
+    {"fr", 0x040C, 1252, 0x040C, L"Réinitialiser"},
+    {"it", 0x0410, 1252, 0x0410, L"Ripristina"},
+    {"es", 0x0C0A, 1252, 0x0C0A, L"Restablecer"},
+    {"nl", 0x0413, 1252, 0x0413, L"Herstellen"},
+    {"sv", 0x041D, 1252, 0x041D, L"Återställ"},
+    {"ja", 0x0411, 932, 0x0411, L"リセット"},
+    // A Japanese user on a Western system: its code page cannot show the
+    // texts.
+    {"ja-on-en", 0x0411, 1252, 0x0409, L"Reset"},
+};
+
+LANGID UiLanguage() {
+  typedef LANGID(WINAPI * Call)();
+  auto call = reinterpret_cast<Call>(reinterpret_cast<void *>(GetProcAddress(
+      GetModuleHandleA("kernel32.dll"), "GetUserDefaultUILanguage")));
+  return call != nullptr ? call() : 0;
+}
+
+std::wstring WindowTextW(HWND window) {
+  wchar_t text[512] = L"";
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+std::string Narrow(const std::wstring &text) {
+  char out[1024] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr,
+                      nullptr);
+  return out;
+}
+
+// Where `control`'s text does not fit it as it is drawn (a static wraps at
+// words, a push button keeps one line inside its edges): empty if it fits.
+std::string Overflow(HWND control, bool button) {
+  const std::wstring text = WindowTextW(control);
+  RECT room = {};
+  GetClientRect(control, &room);
+  if (button) // the edges and the focus rectangle
+    InflateRect(&room, -(GetSystemMetrics(SM_CXEDGE) + 1),
+                -(GetSystemMetrics(SM_CYEDGE) + 1));
+  const int width = room.right - room.left, height = room.bottom - room.top;
+  RECT need = {0, 0, width, 0};
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(
+      dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text.c_str(), -1, &need,
+            DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (need.right <= width && need.bottom <= height)
+    return "";
+  return "\"" + Narrow(text) + "\" needs " + std::to_string(need.right) +
+         " x " + std::to_string(need.bottom) + " pixels, has " +
+         std::to_string(width) + " x " + std::to_string(height);
+}
+
+// A template of the plug-in's in `language`, made hidden on this thread to
+// read its texts.
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+HWND ReferenceDialog(UINT id, WORD language) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found =
+      FindResourceExA(self, RT_DIALOG, MAKEINTRESOURCEA(id), language);
+  if (found == nullptr)
+    return nullptr;
+  const BYTE *data =
+      static_cast<const BYTE *>(LockResource(LoadResource(self, found)));
+  std::vector<DWORD> copy((SizeofResource(self, found) + 3) / 4);
+  memcpy(copy.data(), data, SizeofResource(self, found));
+  copy[0] &= ~static_cast<DWORD>(WS_VISIBLE);
+  return CreateDialogIndirectParamW(
+      self, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), nullptr, Inert, 0);
+}
+
+// The plug-in's own string `id` in `language`, from its block.
+std::wstring StringIn(UINT id, WORD language) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceExA(self, RT_STRING,
+                                MAKEINTRESOURCEA(StringBlockId(id)), language);
+  if (found == nullptr)
+    return L"<no block>";
+  const uint8_t *text = nullptr;
+  size_t units = 0;
+  if (!StringBlockEntry(
+          static_cast<const uint8_t *>(LockResource(LoadResource(self, found))),
+          SizeofResource(self, found), id % 16, &text, &units))
+    return L"<short block>";
+  std::wstring out;
+  for (size_t i = 0; i < units; ++i)
+    out.push_back(static_cast<wchar_t>(text[2 * i] | (text[2 * i + 1] << 8)));
+  return out;
+}
+
+BOOL CALLBACK FindPrompt(HWND hwnd, LPARAM lParam) {
+  HWND *found = reinterpret_cast<HWND *>(lParam);
+  char cls[16] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (hwnd != *found && GetWindow(hwnd, GW_OWNER) == *found &&
+      strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+    *found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+struct Seen {
+  std::wstring shown, expected;
+  std::string where;
+};
+
+TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
+  const char *env = getenv("ORBT_LANGUAGE");
+  const std::string process = env != nullptr && *env != '\0' ? env : "en";
+  int rows = 0;
+  for (const LanguageRow &row : kLanguageRows) {
+    if (process != row.name)
+      continue;
+    ++rows;
+    SCOPED_TRACE(row.name);
+    HostReset();
+    ASSERT_EQ(row.uiLanguage & 0x3FF, UiLanguage() & 0x3FF)
+        << "the language Windows reports";
+    ASSERT_EQ(row.codePage, GetACP()) << "the code page";
+    const WORD strings = row.shown;
+    std::vector<Seen> texts;
+    std::vector<std::string> overflows;
+    auto compare = [&](HWND shown, HWND expected, const char *where) {
+      texts.push_back({WindowTextW(shown), WindowTextW(expected), where});
+    };
+    // English is as it always was, and "Horizontal" does not quite fit its
+    // label under Wine.
+    auto fits = [&](HWND control, bool button) {
+      if (row.shown == 0x0409)
+        return;
+      const std::string o = Overflow(control, button);
+      if (!o.empty())
+        overflows.push_back(o);
+    };
+    HWND clipboardOwner = nullptr;
+    bool held = false, prompted = false;
+    SketchRun run = RunSketch(
+        ".35|.40|3|-.20",
+        {DialogStep::Run([&](HWND d) {
+           HWND ref = ReferenceDialog(IDD_SKETCH, row.shown);
+           ASSERT_NE(nullptr, ref) << "no template 4009 in the language";
+           const struct {
+             int box, id, own;
+           } labels[] = {
+               {IDC_HORIZONTAL, IDC_HORIZONTAL_LABEL, IDC_HORIZONTAL_LABEL_OWN},
+               {IDC_VERTICAL, IDC_VERTICAL_LABEL, IDC_VERTICAL_LABEL},
+               {IDC_LOCATION, IDC_LOCATION_LABEL, IDC_LOCATION_LABEL},
+               {IDC_RIM, IDC_RIM_LABEL, IDC_RIM_LABEL}};
+           for (const auto &l : labels) {
+             HWND label = FindDialogControl(d, l.own, "Static");
+             compare(label, FindDialogControl(ref, l.id, "Static"), "label");
+             fits(label, false);
+           }
+           for (int id : {IDC_OK, IDC_RESET}) {
+             HWND button = FindDialogControl(d, id, "Button");
+             compare(button, FindDialogControl(ref, id, "Button"), "button");
+             fits(button, true);
+           }
+           texts.push_back(
+               {WindowTextW(FindDialogControl(d, IDC_RESET, "Button")),
+                row.reset, "Reset, written out"});
+           DestroyWindow(ref);
+           // What screen readers read: the step buttons' names, and each
+           // box's label before it.
+           const int steps[][2] = {{IDC_HORIZONTAL_UP, IDS_HORIZONTAL_UP},
+                                   {IDC_HORIZONTAL_DOWN, IDS_HORIZONTAL_DOWN},
+                                   {IDC_VERTICAL_UP, IDS_VERTICAL_UP},
+                                   {IDC_VERTICAL_DOWN, IDS_VERTICAL_DOWN},
+                                   {IDC_LOCATION_UP, IDS_LOCATION_UP},
+                                   {IDC_LOCATION_DOWN, IDS_LOCATION_DOWN},
+                                   {IDC_RIM_UP, IDS_RIM_UP},
+                                   {IDC_RIM_DOWN, IDS_RIM_DOWN}};
+           for (const auto &s : steps)
+             texts.push_back({WindowTextW(GetDlgItem(d, s[0])),
+                              StringIn(s[1], strings), "step button's name"});
+           for (const auto &l : labels) {
+             HWND read = GetWindow(FindDialogControl(d, l.box, "ComboBox"),
+                                   GW_HWNDPREV);
+             while (read != nullptr && WindowTextW(read).empty())
+               read = GetWindow(read, GW_HWNDPREV);
+             texts.push_back(
+                 {WindowTextW(read),
+                  WindowTextW(FindDialogControl(d, l.own, "Static")),
+                  "the name read for a box"});
+           }
+           // The prompt, with the clipboard held here so that OK cannot
+           // store the picture.
+           clipboardOwner =
+               CreateWindowA("STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr,
+                             nullptr, nullptr, nullptr);
+           held = OpenClipboard(clipboardOwner) != 0;
+         }),
+         DialogStep::PostClick(IDC_OK), DialogStep::Run([&](HWND d) {
+           HWND prompt = d;
+           // Two minutes only against a hang: a busy machine is slow.
+           for (int i = 0; i < 12000 && prompt == d; ++i) {
+             EnumThreadWindows(GetWindowThreadProcessId(d, nullptr), FindPrompt,
+                               reinterpret_cast<LPARAM>(&prompt));
+             if (prompt == d)
+               Sleep(10);
+           }
+           if (held)
+             CloseClipboard();
+           DestroyWindow(clipboardOwner);
+           ASSERT_NE(d, prompt) << "no prompt";
+           prompted = true;
+           HWND ref = ReferenceDialog(IDD_PICTURE_PROMPT, row.shown);
+           ASSERT_NE(nullptr, ref) << "no template 4010 in the language";
+           compare(prompt, ref, "prompt's caption");
+           for (int id : {IDC_TRY_AGAIN, IDC_CLOSE_WITHOUT_STORING}) {
+             HWND button = GetDlgItem(prompt, id);
+             compare(button, GetDlgItem(ref, id), "prompt's button");
+             fits(button, true);
+           }
+           DestroyWindow(ref);
+           HWND text = GetDlgItem(prompt, IDC_PROMPT_TEXT);
+           texts.push_back({WindowTextW(text),
+                            StringIn(IDS_CLIPBOARD_BUSY, strings), "prompt"});
+           fits(text, false);
+           // Also the other reason's text, in the same control.
+           SetWindowTextW(text,
+                          StringIn(IDS_PICTURE_NOT_DRAWN, strings).c_str());
+           fits(text, false);
+         }),
+         DialogStep::Answer(IDC_CLOSE_WITHOUT_STORING)});
+    EXPECT_TRUE(held) << "the clipboard could not be held";
+    EXPECT_TRUE(prompted);
+    EXPECT_EQ("$$002$$", run.call.result);
+    for (const Seen &t : texts)
+      EXPECT_EQ(Narrow(t.expected), Narrow(t.shown)) << t.where;
+    EXPECT_EQ(std::vector<std::string>(), overflows) << "texts that overflow";
+  }
+  EXPECT_GT(rows, 0) << "no row for ORBT_LANGUAGE=" << process;
 }
 
 // A procedure set over the sketch area's after the dialog's own (an

@@ -257,6 +257,16 @@ TEST_F(PluginResources, SketchDialogIsLanguageNeutral) {
       << "dialog 4009 not found with language neutral (0, 0)";
 }
 
+TEST_F(PluginResources, EnglishDialogsAlsoInUsEnglishAsTheyAreNeutral) {
+  // Found by its exact language, not by the loader's choice.
+  for (int id : {4009, 4010}) {
+    const auto neutral = Raw(RT_DIALOG, MAKEINTRESOURCEA(id), kNeutral);
+    EXPECT_FALSE(neutral.empty()) << "dialog " << id;
+    EXPECT_TRUE(Raw(RT_DIALOG, MAKEINTRESOURCEA(id), kEnglishUs) == neutral)
+        << "dialog " << id;
+  }
+}
+
 TEST_F(PluginResources, SketchDialogHeader) {
   const auto data = Raw(RT_DIALOG, MAKEINTRESOURCEA(4009), kNeutral);
   ASSERT_FALSE(data.empty()) << "dialog 4009 not found";
@@ -393,6 +403,93 @@ TEST_F(PluginResources, LookupsOfRepeatedIdsFindTheIntendedControl) {
   EXPECT_TRUE(IsClass(first120->cls, 0x82, "STATIC"))
       << "first control 120 has class \"" << first120->cls << "\" and text \""
       << first120->text << "\"; expected the frame";
+}
+
+// --- Translations -----------------------------------------------------------
+
+// The host's other languages: German, French, Italian, Spanish, Dutch,
+// Swedish, Japanese.
+const WORD kTranslations[] = {0x0407, 0x040C, 0x0410, 0x0C0A,
+                              0x0413, 0x041D, 0x0411};
+
+struct Header {
+  DWORD style, exStyle;
+  WORD count;
+  short x, y, cx, cy;
+  std::string menu, cls, caption;
+  WORD points;
+  std::string font;
+};
+
+Header ReadHeader(const std::vector<std::uint8_t> &data) {
+  TemplateReader r(data);
+  Header h;
+  h.style = r.Dword();
+  h.exStyle = r.Dword();
+  h.count = r.Word();
+  h.x = r.Short();
+  h.y = r.Short();
+  h.cx = r.Short();
+  h.cy = r.Short();
+  h.menu = r.NameOrOrdinal();
+  h.cls = r.NameOrOrdinal();
+  h.caption = r.Text();
+  h.points = r.Word();
+  h.font = r.Text();
+  return h;
+}
+
+TEST_F(PluginResources, TranslationsChangeOnlyTheTexts) {
+  for (WORD language : kTranslations) {
+    for (int id : {4009, 4010}) {
+      SCOPED_TRACE("dialog " + std::to_string(id) + ", language " +
+                   Hex(language));
+      const auto english = Raw(RT_DIALOG, MAKEINTRESOURCEA(id), kNeutral);
+      const auto data = Raw(RT_DIALOG, MAKEINTRESOURCEA(id), language);
+      ASSERT_FALSE(data.empty()) << "not translated";
+      const Header e = ReadHeader(english), t = ReadHeader(data);
+      EXPECT_EQ(e.style, t.style);
+      EXPECT_EQ(e.exStyle, t.exStyle);
+      EXPECT_EQ(e.count, t.count);
+      EXPECT_TRUE(e.x == t.x && e.y == t.y && e.cx == t.cx && e.cy == t.cy)
+          << "position and size";
+      EXPECT_TRUE(e.menu == t.menu && e.cls == t.cls) << "menu, class";
+      EXPECT_EQ(e.caption.empty(), t.caption.empty()) << "caption";
+      EXPECT_EQ(e.points, t.points) << "font size";
+      EXPECT_EQ(e.font, t.font) << "font: the dialog's units, so its size";
+      size_t end = 0;
+      const auto es = ParseControls(english, &end);
+      const auto ts = ParseControls(data, &end);
+      ASSERT_EQ(es.size(), ts.size()) << "controls";
+      for (size_t i = 0; i < es.size(); ++i) {
+        const ParsedItem &a = es[i], &b = ts[i];
+        EXPECT_TRUE(a.id == b.id && a.style == b.style &&
+                    a.exStyle == b.exStyle && a.cls == b.cls &&
+                    a.extra == b.extra)
+            << "control #" << i + 1 << ": ID, class or style";
+        // A group's label (after its frame) may be as wide as its word,
+        // inside the frame.
+        const bool label = a.style == 0x50020000 && i > 0;
+        const bool width =
+            label ? b.cx >= a.cx && b.x + b.cx <= es[i - 1].x + es[i - 1].cx
+                  : a.cx == b.cx;
+        EXPECT_TRUE(a.x == b.x && a.y == b.y && width && a.cy == b.cy)
+            << "control #" << i + 1 << ": position or size";
+        EXPECT_EQ(a.text.empty(), b.text.empty()) << "control #" << i + 1;
+      }
+    }
+    // The plug-in's own strings in the language; the host's only in
+    // English.
+    const auto own = Raw(RT_STRING, MAKEINTRESOURCEA(258), language);
+    const auto texts = Block(own);
+    ASSERT_EQ(texts.size(), 16u) << "block 258 in " << Hex(language);
+    for (int i = 0; i < 16; ++i)
+      EXPECT_EQ(!texts[i].empty(), i <= 9)
+          << "string " << 4112 + i << " in " << Hex(language);
+    for (int block : {9, 10})
+      EXPECT_TRUE(Raw(RT_STRING, MAKEINTRESOURCEA(block), language).empty())
+          << "the host's block " << block << " in " << Hex(language);
+  }
 }
 
 // --- Bitmaps ----------------------------------------------------------------

@@ -5,16 +5,62 @@
 #   PLUGIN   the plug-in's code and resources linked in, to drive its dialog
 #            and read its state (the others load the built Orbitrace.fmx)
 #   OWN_MAIN the test has a main of its own
+#   LANGUAGES the languages in which its language test (DialogLanguageTest)
+#            runs again, a process each, in each of LANGUAGE_ENVS: a locale
+#            (de_DE) for the whole of Windows, or the user's over the
+#            system's (ja_JP/en_US: a Japanese user on a Western system).
+#            Wine takes Windows' languages from LC_MESSAGES and the code
+#            page from LC_CTYPE. The default locale (English) is the full
+#            run's.
+
+# The language test of `name` in `env` with the languages of `spec` (see
+# LANGUAGES below): `env`.`name`.de, `env`.`name`.ja-on-en.
+function(orbt_language_run env name spec envs)
+  string(REPLACE "/" ";" parts ${spec})
+  list(GET parts 0 user)
+  string(SUBSTRING ${user} 0 2 language)
+  if(language STREQUAL "en" AND env IN_LIST envs)
+    return()
+  endif()
+  set(settings "LC_ALL=${user}.UTF-8")
+  list(LENGTH parts count)
+  if(count EQUAL 2)
+    list(GET parts 1 system)
+    string(SUBSTRING ${system} 0 2 systemLanguage)
+    set(language ${language}-on-${systemLanguage})
+    set(settings "LC_ALL=" "LANG=${system}.UTF-8" "LC_MESSAGES=${user}.UTF-8")
+  endif()
+  set(test ${env}.${name}.${language})
+  orbt_wine_add(${env} ${name}.${language} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
+                ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe
+                --gtest_filter=DialogLanguageTest.*)
+  set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT ${settings}
+               "LOCPATH=${CMAKE_BINARY_DIR}/locales" "ORBT_LANGUAGE=${language}")
+  set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED locales)
+endfunction()
 
 # One Win32 test program: made by the cross build, run by the native one in
 # each of its environments (orbt_wine_add, cmake/Native.cmake).
 function(orbt_win32_suite name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" "" "SOURCES;LINK;ENVS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PLUGIN;OWN_MAIN" ""
+                        "SOURCES;LINK;ENVS;LANGUAGES;LANGUAGE_ENVS")
   if(NOT WIN32)
     foreach(env ${arg_ENVS})
       orbt_wine_add(${env} ${name} ${CMAKE_SOURCE_DIR}/tests/wine/run-wine.sh
                     ${CMAKE_BINARY_DIR}/${env} ${ORBT_WIN32_DIR}/${name}.exe)
     endforeach()
+    foreach(env ${arg_LANGUAGE_ENVS})
+      foreach(spec ${arg_LANGUAGES})
+        orbt_language_run(${env} ${name} ${spec} "${arg_ENVS}")
+      endforeach()
+    endforeach()
+    if(arg_LANGUAGES AND NOT TEST locales.make)
+      string(REPLACE "/" ";" locales "${arg_LANGUAGES}")
+      list(REMOVE_DUPLICATES locales)
+      add_test(NAME locales.make COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/make-locales.sh
+               ${CMAKE_BINARY_DIR}/locales ${locales})
+      set_tests_properties(locales.make PROPERTIES FIXTURES_SETUP locales)
+    endif()
     return()
   endif()
   set(sources ${arg_SOURCES})
@@ -44,7 +90,12 @@ orbt_win32_suite(resources_test LINK version ENVS wine)
 orbt_win32_suite(hostkit_test ENVS wine)
 orbt_win32_suite(dialog_script_test ENVS wine)
 orbt_win32_suite(plugin_test LINK orbt_pure ENVS wine)
-orbt_win32_suite(dialog_test PLUGIN ENVS wine)
+# The dialog in each of the host's languages, at every dpi: its texts must
+# fit their controls.
+orbt_win32_suite(dialog_test PLUGIN ENVS wine
+                 LANGUAGES en_US de_DE fr_FR it_IT es_ES nl_NL sv_SE ja_JP
+                           ja_JP/en_US
+                 LANGUAGE_ENVS wine wine120 wine144)
 # What depends on the display's geometry and colours runs on every display
 # that changes them: the painting at every dpi, the clipboard picture at
 # every dpi and depth.

@@ -1,0 +1,29 @@
+// Which language the dialogs speak: the one the user sees Windows in, when
+// the plug-in has its texts and the system's code page can show them.
+#pragma once
+
+#include <stdint.h>
+
+// Language IDs as Windows writes them: primary language in the low ten
+// bits, sublanguage above.
+const uint16_t kEnglishLanguage = 0x0409;
+
+// What Windows tells about its languages, each read the way that Windows
+// allows.
+struct LanguageFacts {
+  // GetUserDefaultUILanguage, which Windows 95 and NT 4.0 lack.
+  bool hasUiLanguage;
+  uint16_t uiLanguage;
+  // Windows 95, 98 or ME (GetVersion's high bit): there the system's default
+  // language is the one the user sees; on NT 4.0 the user's default.
+  bool isWindows9x;
+  uint16_t systemLanguage; // GetSystemDefaultLangID
+  uint16_t userLanguage;   // GetUserDefaultLangID
+  uint32_t ansiCodePage;   // GetACP
+};
+
+// The language of the texts to show: one of the plug-in's translations
+// (German, French, Italian, Spanish, Dutch, Swedish, Japanese), or
+// kEnglishLanguage for any other language and for one whose texts the ANSI
+// code page cannot show.
+uint16_t DialogLanguage(const LanguageFacts &facts);
