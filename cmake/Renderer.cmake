@@ -7,6 +7,11 @@ pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 # The report's text: shaping, both directions, fontconfig's fallback.
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 find_package(ZLIB REQUIRED)
+# The health-record export: JSON by RapidJSON (header-only), name-based
+# UUIDs by libuuid, base64 and URL escapes by GLib (already under Pango).
+find_path(RAPIDJSON_INCLUDE_DIR rapidjson/writer.h REQUIRED)
+pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 
 # The visit-history reader, from the file's bytes to checked rows: built
 # into the renderer and, instrumented, into its fuzzer (cmake/Fuzz.cmake).
@@ -30,6 +35,17 @@ target_link_libraries(orbt_history_pure PUBLIC orbt_pure)
 
 find_package(Threads REQUIRED)
 
+# The health-record export's resources: codes, identities and JSON, without
+# drawing, unit-tested on their own.
+add_library(orbt_fhir STATIC
+    orbitrace-render/fhir/fhir_codes.cpp
+    orbitrace-render/fhir/fhir_identity.cpp
+    orbitrace-render/fhir/fhir_resources.cpp
+    orbitrace-render/fhir/fhir_output.cpp)
+target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
+target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
+                      PkgConfig::GLIB)
+
 # The drawing: the sketch picture with cairo, and the PNG encoder.
 add_library(orbt_render_draw STATIC
     orbitrace-render/sketch_cairo.cpp
@@ -47,9 +63,10 @@ add_library(orbt_render_jobs STATIC
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
-    orbitrace-render/history/history_pdf.cpp)
-target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads
-                      PkgConfig::PANGOCAIRO)
+    orbitrace-render/history/history_pdf.cpp
+    orbitrace-render/fhir/fhir_export.cpp)
+target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw orbt_fhir
+                      Threads::Threads PkgConfig::PANGOCAIRO)
 
 # The command line: its one table of commands, the terminal status, and the
 # benchmarks, which stand on the batch and the report.
@@ -76,7 +93,8 @@ add_executable(renderer_tests
     tests/renderer/history_input_test.cpp
     tests/renderer/history_flags_test.cpp
     tests/renderer/history_report_test.cpp
-    tests/renderer/png_test.cpp)
+    tests/renderer/png_test.cpp
+    tests/renderer/fhir_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_render_cli ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)

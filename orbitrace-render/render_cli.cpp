@@ -2,6 +2,8 @@
 
 #include "cli/edit_distance.h"
 #include "orbitrace-render/batch.h"
+#include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
@@ -43,7 +45,9 @@ struct Invocation {
   ReadSettings read;
   BatchOptions batch;
   long benchCount = 0;
-  std::string input; // the file of --batch, --history or --bench-history
+  std::string input; // the file of --batch, --history, --bench-history, --fhir
+  std::string patientSystem = kDefaultPatientSystem;
+  bool pictures = true;
   bool quiet = false;
 };
 
@@ -54,8 +58,10 @@ enum CommandBit : unsigned {
   kBenchRun = 4,
   kHistoryRun = 8,
   kBenchHistoryRun = 16,
+  kFhirRun = 32,
   kPictures = kDraw | kBatchRun | kBenchRun,
-  kHistories = kHistoryRun | kBenchHistoryRun,
+  // The commands that read an export of visits.
+  kHistories = kHistoryRun | kBenchHistoryRun | kFhirRun,
   kEvery = kPictures | kHistories
 };
 
@@ -97,7 +103,7 @@ const OptionRow kOptions[] = {
        return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight,
                         error);
      }},
-    {"antialias", nullptr, nullptr, kPictures, 0, "",
+    {"antialias", nullptr, nullptr, kPictures | kFhirRun, 0, "",
      "smooth edges; by default every pixel is in a shape or\n"
      "not, as in the plug-in's picture",
      [](const std::string &, Invocation &inv, std::string *) {
@@ -116,7 +122,7 @@ const OptionRow kOptions[] = {
      [](const std::string &, Invocation &inv, std::string *) {
        return inv.quiet = true;
      }},
-    {"threads", "N", "a number from 1 to 64", kPictures, 0, "",
+    {"threads", "N", "a number from 1 to 64", kPictures | kFhirRun, 0, "",
      "rows drawn at the same time, 1 to 64 (default: one\n"
      "per core); the output does not depend on it",
      [](const std::string &v, Invocation &inv, std::string *) {
@@ -194,19 +200,19 @@ const OptionRow kOptions[] = {
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseDateOrderOption(v, &inv.read, error);
      }},
-    {"rise", "D", "a ratio or off", kHistories, 0, "",
+    {"rise", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag an eye whose vertical ratio rose by D or more\n"
      "since its first visit (default .20)",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.rise, error);
      }},
-    {"difference", "D", "a ratio or off", kHistories, 0, "",
+    {"difference", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag a date on which the two eyes' vertical ratios\n"
      "differ by D or more (default .20)",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.difference, error);
      }},
-    {"high", "D", "a ratio or off", kHistories, 0, "",
+    {"high", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag a vertical ratio of D or more (default .70)\n"
      "D is a ratio from .01 to 1, or off",
      [](const std::string &v, Invocation &inv, std::string *error) {
@@ -217,6 +223,35 @@ const OptionRow kOptions[] = {
      "against --batch on the same values",
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
+       return true;
+     }},
+    {"fhir", "FILE|- OUTPUT", "a file or -", kFhirRun, kFhirRun,
+     "\n"
+     "Health records (FHIR R4):\n"
+     "  orbitrace-render [--patient-system URI] [--no-pictures] [--threads N]\n"
+     "                   [--quiet] [--patient ID]... [reading options]\n"
+     "                   --fhir VISITS.csv|- OUTPUT.json|FOLDER/\n"
+     "\n",
+     "every visit of an export, read as --history reads\n"
+     "it, as a Patient, an Observation per eye and visit\n"
+     "and a Media of its sketch. OUTPUT.json: one\n"
+     "transaction Bundle; a folder: bulk files\n"
+     "Patient.ndjson, Observation.ndjson, Media.ndjson",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+    {"patient-system", "URI", "a URI", kFhirRun, 0, "",
+     "the system of the patients' identifiers, e.g. the\n"
+     "clinic's URI for its patient numbers",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.patientSystem = v;
+       return !v.empty() && v.find_first_of(" \t\r\n") == std::string::npos;
+     }},
+    {"no-pictures", nullptr, nullptr, kFhirRun, 0, "",
+     "no Media: the values alone",
+     [](const std::string &, Invocation &inv, std::string *) {
+       inv.pictures = false;
        return true;
      }},
 };
@@ -248,14 +283,15 @@ std::string UsageText() {
           *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
     text += line + "\n";
   }
-  return text + "\n"
-                "Exit status of --history: 0 for a whole report, 1 for a report "
-                "with\n"
-                "rows left out, 2 for bad arguments, 3 when no report was made "
-                "(an\n"
-                "earlier report of that name is left as it was, and the error "
-                "says\n"
-                "when it was made).\n";
+  return text +
+         "\n"
+         "Exit status of --history: 0 for a whole report, 1 for a report "
+         "with\n"
+         "rows left out, 2 for bad arguments, 3 when no report was made "
+         "(an\n"
+         "earlier report of that name is left as it was, and the error "
+         "says\n"
+         "when it was made).\n";
 }
 
 // getopt_long's value for an option: past every character, so that a
@@ -384,6 +420,55 @@ int HistoryCommand(Invocation &inv) {
   return kExitFailed;
 }
 
+int FhirCommand(Invocation &inv) {
+  const std::string &output = inv.operands[0];
+  FhirForm form;
+  if (!FhirFormForName(output, &form))
+    return Usage(inv.err, "output \"" + output +
+                              "\" does not end in .json and is not a folder "
+                              "(a new folder's name ends in /)");
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  std::ifstream file;
+  std::istream *csv = OpenInput(inv, &file);
+  if (!csv)
+    return kExitNoReport;
+  const std::string source = inv.input == "-" ? "standard input" : inv.input;
+  FhirOptions options;
+  options.read = inv.read;
+  options.render = inv.render;
+  options.patientSystem = inv.patientSystem;
+  options.pictures = inv.pictures;
+  options.threads = inv.batch.threads;
+  const FhirResult result =
+      MakeFhirExport(*csv, source, output, options, &status);
+  if (!result.missingPatients.empty()) {
+    for (const std::string &id : result.missingPatients)
+      status.Message(source + ": no row names patient \"" + DisplayText(id) +
+                     "\"");
+    status.Message("nothing written (--patient takes an ID as the file's "
+                   "patient column writes it)");
+    return kExitUsage;
+  }
+  if (!result.made) {
+    status.Message(result.failure);
+    return kExitNoReport;
+  }
+  if (result.bundleBytes > kLargeBundleBytes)
+    status.Message("\"" + DisplayText(output) + "\" is " +
+                   std::to_string(result.bundleBytes >> 20) +
+                   " MB, more than many servers take in one request; the "
+                   "bulk form (an OUTPUT folder, e.g. " +
+                   DisplayText(output.substr(0, output.rfind('.'))) +
+                   "/) is made for imports of this size");
+  if (result.leftOut == 0)
+    return kExitOk;
+  status.Message(std::to_string(result.leftOut) +
+                 (result.leftOut == 1 ? " row" : " rows") +
+                 " left out; the other " + std::to_string(result.observations) +
+                 " visits were written");
+  return kExitFailed;
+}
+
 int BenchHistoryCommand(Invocation &inv) {
   return BenchHistory(inv.input, ReportOptions(inv), inv.out, inv.err)
              ? kExitOk
@@ -405,11 +490,14 @@ struct Command {
 
 // The first command whose option is given is run; a picture when none is.
 const Command kCommands[] = {
+    {kFhirRun, 1, "--fhir needs exactly one OUTPUT", nullptr,
+     "one --fhir, --history or --bench-history", " for health records",
+     FhirCommand},
     {kHistoryRun, 1, "--history needs exactly one REPORT", nullptr,
-     "one --history or --bench-history", " for a visit history",
+     "one --fhir, --history or --bench-history", " for a visit history",
      HistoryCommand},
     {kBenchHistoryRun, 0, "--bench-history takes no REPORT", nullptr,
-     "one --history or --bench-history", " for a visit history",
+     "one --fhir, --history or --bench-history", " for a visit history",
      BenchHistoryCommand},
     {kBenchRun, 0, "--bench takes no values, output or batch",
      "--bench takes no values, output or batch", nullptr, "", BenchCommand},

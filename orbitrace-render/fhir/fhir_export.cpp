@@ -1,0 +1,357 @@
+#include "orbitrace-render/fhir/fhir_export.h"
+
+#include "orbitrace-render/fhir/fhir_output.h"
+#include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/history/visit_spool.h"
+#include "orbitrace-render/png_writer.h"
+#include "orbitrace-render/status.h"
+
+#include <ctype.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <thread>
+
+const char *const kBulkFiles[3] = {"Patient.ndjson", "Observation.ndjson",
+                                   "Media.ndjson"};
+
+bool FhirFormForName(const std::string &output, FhirForm *form) {
+  struct stat st;
+  if (!output.empty() &&
+      (output.back() == '/' ||
+       (stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))) {
+    *form = FhirForm::kBulk;
+    return true;
+  }
+  const std::string::size_type dot = output.rfind('.');
+  if (dot == std::string::npos)
+    return false;
+  std::string ext = output.substr(dot + 1);
+  for (char &c : ext)
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  if (ext != "json")
+    return false;
+  *form = FhirForm::kBundle;
+  return true;
+}
+
+namespace {
+
+// Visits are drawn and written this many at a time: memory stays bounded
+// whatever the export holds, and every thread has work.
+const size_t kChunk = 512;
+
+// One thing to write: a Patient, or a visit's Observation and Media.
+struct Item {
+  const ExportPatient *patient;
+  bool isPatient = false;
+  ExportVisit visit;
+  int line = 0;        // the visit's row
+  bool ok = false;     // its resources could be written
+  std::string first;   // the Patient's or Observation's JSON
+  std::string picture; // the Media's JSON
+};
+
+void MakeItem(Item *item, const FhirOptions &options, ReferenceStyle style) {
+  if (item->isPatient) {
+    item->ok = PatientJson(*item->patient, style, &item->first);
+    return;
+  }
+  ExportPicture picture;
+  if (options.pictures) {
+    cairo_surface_t *surface =
+        RenderToImage(item->visit.values, options.render);
+    picture.width = cairo_image_surface_get_width(surface);
+    picture.height = cairo_image_surface_get_height(surface);
+    std::string error;
+    const bool encoded = EncodePng(surface, &picture.png, &error);
+    cairo_surface_destroy(surface);
+    if (!encoded)
+      return;
+  }
+  item->ok = ObservationJson(*item->patient, item->visit, options.pictures,
+                             style, &item->first) &&
+             (!options.pictures || MediaJson(*item->patient, item->visit,
+                                             picture, style, &item->picture));
+}
+
+// Where the resources go: a Bundle's entries, or lines of the bulk files.
+class Sink {
+public:
+  explicit Sink(FhirForm form) : form_(form) {}
+
+  bool Open(const std::string &output, const FhirOptions &options,
+            std::string *error) {
+    if (form_ == FhirForm::kBulk) {
+      std::string folder = output;
+      while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+      struct stat st;
+      if (stat(folder.c_str(), &st) != 0 && mkdir(folder.c_str(), 0777) != 0) {
+        *error =
+            "cannot make the folder \"" + folder + "\": " + strerror(errno);
+        return false;
+      }
+      for (int f = 0; f < 3; ++f)
+        if (!OpenPending(folder + "/" + kBulkFiles[f], &files_[f], error)) {
+          for (int g = 0; g < f; ++g)
+            AbandonPending(&files_[g]);
+          return false;
+        }
+      opened_ = 3;
+      return true;
+    }
+    if (!OpenPending(output, &files_[0], error))
+      return false;
+    opened_ = 1;
+    (void)options;
+    bundle_.StartObject();
+    bundle_.Key("resourceType");
+    bundle_.String("Bundle");
+    bundle_.Key("type");
+    bundle_.String("transaction");
+    bundle_.Key("entry");
+    bundle_.StartArray();
+    Flush();
+    return true;
+  }
+
+  void Patient(const ExportPatient &patient, const std::string &json) {
+    if (form_ == FhirForm::kBulk)
+      return Line(0, json);
+    Entry("Patient", ResourceUuid(ResourceKind::kPatient, patient.key),
+          patient.key.system, patient.key.value, json);
+  }
+
+  void Visit(const ExportPatient &patient, const ExportVisit &visit,
+             const std::string &observation, const std::string &media) {
+    const ResourceKind kinds[2] = {ResourceKind::kObservation,
+                                   ResourceKind::kMedia};
+    const char *types[2] = {"Observation", "Media"};
+    const std::string *json[2] = {&observation, &media};
+    for (int k = 0; k < 2; ++k) {
+      if (json[k]->empty())
+        continue;
+      if (form_ == FhirForm::kBulk) {
+        Line(1 + k, *json[k]);
+        continue;
+      }
+      const std::string uuid =
+          ResourceUuid(kinds[k], patient.key, visit.eye, visit.date);
+      Entry(types[k], uuid, kUriIdentifierSystem, "urn:uuid:" + uuid, *json[k]);
+    }
+  }
+
+  bool Commit(std::string *error) {
+    if (form_ == FhirForm::kBundle) {
+      bundle_.EndArray();
+      bundle_.EndObject();
+      buffer_.Put('\n');
+      Flush();
+    }
+    // Every temporary is written whole before any is put in place.
+    bool ok = true;
+    for (int f = 0; f < opened_; ++f)
+      if (ok)
+        ok = CommitPending(&files_[f], error);
+      else
+        AbandonPending(&files_[f]);
+    return ok;
+  }
+
+  void Abandon() {
+    for (int f = 0; f < opened_; ++f)
+      AbandonPending(&files_[f]);
+  }
+
+  unsigned long long Bytes() const { return files_[0].bytes; }
+
+private:
+  void Line(int f, const std::string &json) {
+    WritePending(&files_[f], json);
+    WritePending(&files_[f], "\n", 1);
+  }
+
+  // A conditional update by the resource's identifier, named in the Bundle
+  // by its UUID.
+  void Entry(const char *type, const std::string &uuid,
+             const std::string &system, const std::string &value,
+             const std::string &json) {
+    const std::string fullUrl = "urn:uuid:" + uuid;
+    const std::string url = ConditionalUrl(type, system, value);
+    bundle_.StartObject();
+    bundle_.Key("fullUrl");
+    bundle_.String(fullUrl.data(),
+                   static_cast<rapidjson::SizeType>(fullUrl.size()));
+    bundle_.Key("resource");
+    bundle_.RawValue(json.data(), json.size(), rapidjson::kObjectType);
+    bundle_.Key("request");
+    bundle_.StartObject();
+    bundle_.Key("method");
+    bundle_.String("PUT");
+    bundle_.Key("url");
+    bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
+    bundle_.EndObject();
+    bundle_.EndObject();
+    Flush();
+  }
+
+  void Flush() {
+    WritePending(&files_[0], buffer_.GetString(), buffer_.GetSize());
+    buffer_.Clear();
+  }
+
+  FhirForm form_;
+  PendingFile files_[3];
+  int opened_ = 0;
+  rapidjson::StringBuffer buffer_;
+  rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
+                    rapidjson::UTF8<>, rapidjson::CrtAllocator,
+                    rapidjson::kWriteValidateEncodingFlag>
+      bundle_{buffer_};
+};
+
+} // namespace
+
+FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
+                          const std::string &output, const FhirOptions &options,
+                          Status *status) {
+  FhirResult result;
+  FhirForm form = FhirForm::kBundle;
+  FhirFormForName(output, &form);
+  const ReferenceStyle style = form == FhirForm::kBundle
+                                   ? ReferenceStyle::kBundle
+                                   : ReferenceStyle::kBulk;
+  auto leftOut = [&](const VisitProblem &p) {
+    status->Message(ProblemMessage(source, p));
+    if (p.kind == VisitProblem::kLeftOut)
+      ++result.leftOut;
+  };
+
+  VisitSpool spool;
+  std::string error;
+  if (!SpoolVisits(csv, options.read, &spool, leftOut, &error)) {
+    result.failure = source + ": " + error + "; nothing written";
+    return result;
+  }
+  if (FoundFromFile(spool.read))
+    status->Message(source + ": " + HowReadText(spool.read));
+  if (!spool.missing.empty()) {
+    result.missingPatients = spool.missing;
+    CloseSpool(&spool);
+    return result;
+  }
+
+  Sink sink(form);
+  if (!sink.Open(output, options, &error)) {
+    CloseSpool(&spool);
+    result.failure = error + "; nothing written";
+    return result;
+  }
+  status->SetTotal(spool.totalRows);
+
+  // Patients in the order the export first names them, each eye's visits in
+  // date order; pictures drawn by the threads a chunk at a time, written in
+  // that order by this one.
+  std::deque<ExportPatient> patients; // of the chunk, for its items
+  std::vector<Item> chunk;
+  long done = 0;
+  const auto writeChunk = [&] {
+    std::atomic<size_t> next{0};
+    const auto work = [&] {
+      for (size_t i; (i = next++) < chunk.size();)
+        MakeItem(&chunk[i], options, style);
+    };
+    const size_t threads = std::max<size_t>(
+        1,
+        std::min<size_t>(static_cast<size_t>(options.threads), chunk.size()));
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t)
+      pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool)
+      t.join();
+    // A patient whose resources cannot be written takes its visits along.
+    const ExportPatient *refused = nullptr;
+    for (const Item &item : chunk) {
+      if (item.isPatient) {
+        refused = item.ok ? nullptr : item.patient;
+        if (item.ok) {
+          sink.Patient(*item.patient, item.first);
+          ++result.patients;
+        }
+        continue;
+      }
+      ++done;
+      if (!item.ok || item.patient == refused) {
+        leftOut(
+            VisitProblem{item.line, item.patient == refused
+                                        ? "the patient field is not valid text"
+                                        : "its resources cannot be written"});
+        continue;
+      }
+      sink.Visit(*item.patient, item.visit, item.first, item.picture);
+      ++result.observations;
+      result.media += options.pictures ? 1 : 0;
+    }
+    status->Update(done);
+    chunk.clear();
+    patients.clear();
+  };
+
+  PatientHistory history;
+  std::vector<DuplicateVisit> duplicates;
+  size_t read = 0;
+  while (ReadNextPatient(&spool, &history)) {
+    ++read;
+    OrderVisits(&history, &duplicates);
+    for (const DuplicateVisit &d : duplicates) {
+      leftOut(VisitProblem{d.line, RepeatReason(d)});
+      ++done;
+    }
+    duplicates.clear();
+    patients.push_back(ExportPatient{{options.patientSystem, history.patient},
+                                     history.patient});
+    Item patient;
+    patient.patient = &patients.back();
+    patient.isPatient = true;
+    chunk.push_back(patient);
+    for (int eye : {kRightEye, kLeftEye})
+      for (const Visit &v : history.eyes[eye]) {
+        Item item;
+        item.patient = &patients.back();
+        item.visit.eye = static_cast<Eye>(eye);
+        item.visit.date = FormatIsoDate(v.date);
+        item.visit.values = v.values;
+        item.line = v.line;
+        chunk.push_back(std::move(item));
+      }
+    if (chunk.size() >= kChunk)
+      writeChunk();
+  }
+  writeChunk();
+  status->Finish();
+  const bool complete = read == spool.patients.size();
+  CloseSpool(&spool);
+  if (!complete) {
+    sink.Abandon();
+    result.failure = "cannot read back a temporary file; nothing written";
+    return result;
+  }
+  if (!sink.Commit(&error)) {
+    result.failure = error + "; nothing written";
+    return result;
+  }
+  result.bundleBytes = form == FhirForm::kBundle ? sink.Bytes() : 0;
+  result.made = true;
+  return result;
+}
