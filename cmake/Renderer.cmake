@@ -126,3 +126,10 @@ foreach(format html pdf split)
             $<TARGET_FILE:check_report_picture>)
   set_tests_properties(native.history_${format}_pictures PROPERTIES TIMEOUT 180)
 endforeach()
+
+# The health-record export end to end, checked by FHIR's own validators
+# (installed into tests/fhir by the set-up).
+add_test(NAME native.fhir
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/fhir/fhir-check.sh
+          ${CMAKE_CURRENT_BINARY_DIR}/fhir $<TARGET_FILE:orbitrace-render>)
+set_tests_properties(native.fhir PROPERTIES TIMEOUT 300)

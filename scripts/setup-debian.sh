@@ -13,6 +13,7 @@ build_packages=(
   libstb-dev libfast-float-dev
   libcairo2-dev libpng-dev fonts-dejavu-core
   libpango1.0-dev
+  rapidjson-dev uuid-dev libglib2.0-dev libutf8proc-dev
 )
 # Building and running the tests besides; the fonts give the PDF report
 # glyphs for names in any script.
@@ -22,10 +23,11 @@ test_packages=(
   clang libclang-rt-14-dev
   chromium poppler-utils
   fonts-noto-cjk fonts-symbola
+  nodejs npm
 )
 
 case "${1:-}" in
---build) packages=("${build_packages[@]}") ;;
+--build) packages=("${build_packages[@]}") build_only=1 ;;
 "") packages=("${build_packages[@]}" "${test_packages[@]}") ;;
 *) echo "usage: $0 [--build]" >&2; exit 2 ;;
 esac
@@ -39,13 +41,31 @@ fi
 
 missing=()
 for p in "${packages[@]}"; do
+  # A node with its own npm, from elsewhere, does for Debian's two (whose
+  # npm would conflict with it).
+  if [[ $p == nodejs || $p == npm ]] && command -v node >/dev/null &&
+    command -v npm >/dev/null; then
+    continue
+  fi
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
 done
 
+# The FHIR validators of the tests, from the npm registry at the versions
+# tests/fhir/package-lock.json pins.
+install_validators() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/fhir"
+  if [ -z "${build_only:-}" ] && ! (cd "$dir" && npm ls --depth=0 >/dev/null 2>&1); then
+    echo "setup-debian.sh: installing the FHIR validators in $dir" >&2
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}
+
 # Root is needed only for something to install.
 if [ "$need_arch" -eq 0 ] && [ "${#missing[@]}" -eq 0 ]; then
+  install_validators
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -60,3 +80,4 @@ echo "setup-debian.sh: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_validators
