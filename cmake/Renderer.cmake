@@ -7,6 +7,8 @@ pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 # The report's text: shaping, both directions, fontconfig's fallback.
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 find_package(ZLIB REQUIRED)
+# Names compared in one Unicode normal form.
+pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
 # The health-record export: JSON by RapidJSON (header-only), name-based
 # UUIDs by libuuid, base64 and URL escapes by GLib (already under Pango).
 find_path(RAPIDJSON_INCLUDE_DIR rapidjson/writer.h REQUIRED)
@@ -22,6 +24,7 @@ set(ORBT_HISTORY_READER_SOURCES
     orbitrace-render/history/read_settings.cpp
     orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp
+    orbitrace-render/history/name_key.cpp
     orbitrace-render/history/csv_records.cpp
     orbitrace-render/history/visit_spool.cpp
     orbitrace-render/history/report_text.cpp)
@@ -31,7 +34,7 @@ add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/flag_rules.cpp
     orbitrace-render/history/svg_inline.cpp)
-target_link_libraries(orbt_history_pure PUBLIC orbt_pure)
+target_link_libraries(orbt_history_pure PUBLIC orbt_pure PkgConfig::UTF8PROC)
 
 find_package(Threads REQUIRED)
 

@@ -152,7 +152,7 @@ const OptionRow kOptions[] = {
      "\n",
      "one report of every patient in an export of stored\n"
      "values: delimited text whose header names the\n"
-     "columns patient, eye (R/L/OD/OS/RE/LE), date\n"
+     "columns patient, eye (R/L, OD/OS, Re/Li, D/G...), date\n"
      "(YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
      "values; other columns are left. REPORT is a web page\n"
      "(.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
@@ -177,7 +177,10 @@ const OptionRow kOptions[] = {
      }},
     {"column", "ROLE=NAME", "ROLE=NAME", kHistories, 0, "",
      "the header's name for patient, eye, date or values,\n"
-     "e.g. --column patient=PatientID (repeatable)",
+     "e.g. --column patient=PatientID (repeatable); also\n"
+     "id=NAME (the patients' IDs, or none), name=NAME (the\n"
+     "names beside IDs in the patient column), and\n"
+     "horizontal, vertical, location and rim",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnOption(v, &inv.read, error);
      }},
@@ -401,8 +404,8 @@ int HistoryCommand(Invocation &inv) {
     for (const std::string &id : result.missingPatients)
       status.Message(source + ": no row names patient \"" + DisplayText(id) +
                      "\"");
-    status.Message("no report made (--patient takes an ID as the file's "
-                   "patient column writes it)");
+    status.Message("no report made (--patient takes a patient's ID or name "
+                   "as the file writes it)");
     TellEarlierReport(status, report);
     return kExitUsage;
   }

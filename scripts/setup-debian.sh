@@ -12,8 +12,8 @@ build_packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   libstb-dev libfast-float-dev
   libcairo2-dev libpng-dev fonts-dejavu-core
-  libpango1.0-dev
-  rapidjson-dev uuid-dev libglib2.0-dev libutf8proc-dev
+  libpango1.0-dev libutf8proc-dev
+  rapidjson-dev uuid-dev libglib2.0-dev
 )
 # Building and running the tests besides; the fonts give the PDF report
 # glyphs for names in any script.

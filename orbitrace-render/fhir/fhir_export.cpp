@@ -319,8 +319,12 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
       ++done;
     }
     duplicates.clear();
-    patients.push_back(ExportPatient{{options.patientSystem, history.patient},
-                                     history.patient});
+    // Identified by the ID, or without one by the patient field, in the
+    // normal form the reader keys patients by, so that another spelling of
+    // the same patient in a later export finds the same resource; named as
+    // the file first spells the name.
+    patients.push_back(
+        ExportPatient{{options.patientSystem, history.key}, history.patient});
     Item patient;
     patient.patient = &patients.back();
     patient.isPatient = true;

@@ -338,16 +338,16 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
     }
     PageSpan &page = pages_.back();
     if (page.first == 0)
-      page.first = section, page.firstName = history.patient;
-    page.last = section, page.lastName = history.patient;
+      page.first = section, page.firstName = PatientHeading(history);
+    page.last = section, page.lastName = PatientHeading(history);
     sectionPage_.push_back(static_cast<int>(pages_.size()));
   }
   const size_t seen[2] = {history.eyes[kRightEye].size(),
                           history.eyes[kLeftEye].size()};
   std::string h = "<section class=\"patient\" id=\"p" +
                   std::to_string(section) + "\">\n<h2>" +
-                  HtmlText(history.patient) + "</h2>\n<p class=\"seen\">" +
-                  VisitsSeen(columns);
+                  HtmlText(PatientHeading(history)) +
+                  "</h2>\n<p class=\"seen\">" + VisitsSeen(columns);
   if (!columns.empty())
     h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
          ", left eye " + std::to_string(seen[kLeftEye]);

@@ -269,7 +269,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Need(whole);
   else
     Need(kHeadingHeight + (columns.empty() ? 0 : band));
-  patient_ = DisplayText(history.patient);
+  patient_ = DisplayText(PatientHeading(history));
   pagePatients_.push_back(patient_);
   cairo_set_source_rgb(cr_, 0.6, 0.6, 0.6);
   cairo_set_line_width(cr_, 0.5);
@@ -279,7 +279,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   const std::string dest = "name='p" + std::to_string(section) + "'";
   cairo_tag_begin(cr_, CAIRO_TAG_DEST, dest.c_str());
   Font(13, true);
-  Text(DisplayText(history.patient), kMargin, y_ + 16, 0, kWidth);
+  Text(DisplayText(PatientHeading(history)), kMargin, y_ + 16, 0, kWidth);
   cairo_tag_end(cr_, CAIRO_TAG_DEST);
   Font(8.5, false, 0.35);
   Text(VisitsSeen(columns), kMargin, y_ + 27);

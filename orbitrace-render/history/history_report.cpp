@@ -60,6 +60,8 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   summary.read = spool.read;
   if (FoundFromFile(spool.read))
     status->Message(source + ": " + HowReadText(spool.read));
+  for (const std::string &note : spool.read.columnNotes)
+    status->Message(source + ": " + note);
   if (!spool.missing.empty()) {
     result.missingPatients = spool.missing;
     CloseSpool(&spool);
@@ -80,7 +82,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
         static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
     const std::vector<Flag> flags = FindFlags(history, options.thresholds);
     if (!flags.empty()) {
-      ReportSummary::Flagged f{section, history.patient, {}};
+      ReportSummary::Flagged f{section, PatientHeading(history), {}};
       for (const Flag &flag : flags)
         f.labels.push_back(FlagLabel(flag, options.thresholds));
       summary.flagged.push_back(f);

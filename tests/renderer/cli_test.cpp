@@ -118,7 +118,7 @@ TEST(Batch, ShowsProgressOnlyOnASmartTerminalUnlessQuiet) {
   const std::string dir = TempDir();
   const std::string rows = ".30|.40|3|-.20\n.3|.40|3|-.20\n1|1|12|1\n";
   const std::string visits = "patient,eye,date,values\nA,R,2020-01-01,"
-                             ".30|.40|3|-.20\nA,L,2020-01-01,.3|.40|3|-.20\n"
+                             ".30|.40|3|-.20\nA,L,2020-01-01,.33|.40|3|-.20\n"
                              "A,L,2021-01-01,1|1|12|1\n";
   const struct {
     bool history, smart, quiet, bar;

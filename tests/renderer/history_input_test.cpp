@@ -124,8 +124,8 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
       {{"A", "R", "2024-13-01", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "24-01-05", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "05/01/2024", ".35|.40|2|-.25"}, "date"},
-      {{"A", "R", "2024-01-05T10:00", ".35|.40|2|-.25"}, "date"},
-      {{"A", "R", "2024-01-05", ".35|.4|2|-.25"}, "vertical ratio \".4\""},
+      {{"A", "R", "2024-01-05T10", ".35|.40|2|-.25"}, "date"},
+      {{"A", "R", "2024-01-05", ".35|.33|2|-.25"}, "vertical ratio \".33\""},
       {{"A", "R", "2024-01-05", ".35|.40|2"}, "expected 4 values"},
   };
   for (const auto &b : bad) {
@@ -229,14 +229,16 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
           },
           &s.fatal))
     return s;
+  for (const std::string &note : spool.read.columnNotes)
+    s.problems += "note: " + note + "\n";
   PatientHistory h;
   while (ReadNextPatient(&spool, &h))
     for (int eye : {kRightEye, kLeftEye})
       for (const Visit &v : h.eyes[eye])
-        s.visits += h.patient + (eye == kRightEye ? " R " : " L ") +
-                    FormatIsoDate(v.date) + " " + v.values.horizontal + "|" +
-                    v.values.vertical + "|" + v.values.location + "|" +
-                    v.values.rim + "\n";
+        s.visits += h.patient + (h.id.empty() ? "" : " #" + h.id) +
+                    (eye == kRightEye ? " R " : " L ") + FormatIsoDate(v.date) +
+                    " " + v.values.horizontal + "|" + v.values.vertical + "|" +
+                    v.values.location + "|" + v.values.rim + "\n";
   CloseSpool(&spool);
   return s;
 }
@@ -304,7 +306,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        nullptr},
       {"CR, LF and CR LF mixed, a quoted line break counts as a line",
        header + "\"D\r\nE\",R,2020-01-02," + kV +
-           "\rF,L,2020-01-02,.35|.4|2|0\n" + "F,R,2020-01-02," + kV,
+           "\rF,L,2020-01-02,.35|.33|2|0\n" + "F,R,2020-01-02," + kV,
        {},
        "D\r\nE R 2020-01-02 " + kV + "\nF R 2020-01-02 " + kV + "\n",
        "2-3: one row, by a quoted field\n4: values",
@@ -511,6 +513,46 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "line 2 has 13/4/2019 (day first), line 3 has 4/13/2019"},
       {"no separator to tell", "patient\n", {}, "", "", "--separator"},
+      {"an ID column keys the patients: one name, two IDs, two patients; "
+       "one ID spelt two ways, one patient under its first spelling",
+       "PatientID;patient;eye;date;values\n1001;Smith, John;R;2020-01-02;" +
+           kV + "\n2002;Smith, John;R;2020-01-02;" + kV +
+           "\n1001;SMITH, John;L;2020-01-02;" + kV + "\n",
+       {},
+       "Smith, John #1001 R 2020-01-02 " + kV + "\nSmith, John #1001 L " +
+           "2020-01-02 " + kV + "\nSmith, John #2002 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"names compared composed: a Mac's decomposed \u00FC is Windows' one, "
+       "and --patient typed composed finds both",
+       header + "Mu\u0308ller,R,2020-01-02," + kV +
+           "\nM\u00FCller,L,2020-01-02," + kV + "\nB,R,2020-01-02," + kV + "\n",
+       {"--patient", "M\u00FCller"},
+       "Mu\u0308ller R 2020-01-02 " + kV + "\nMu\u0308ller L 2020-01-02 " + kV +
+           "\n",
+       "",
+       nullptr},
+      {"--column name: the patient column is the ID, the name shown; "
+       "--patient by either",
+       "Nr,Name,eye,date,values\n7,Ann,R,2020-01-02," + kV + "\n8,Bo,R," +
+           "2020-01-02," + kV + "\n9,Cy,R,2020-01-02," + kV + "\n",
+       {"--column", "patient=Nr", "--column", "name=Name", "--patient", "7",
+        "--patient", "Bo"},
+       "Ann #7 R 2020-01-02 " + kV + "\nBo #8 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"a likely ID column not used is said",
+       "patient,eye,date,values,Patient ID,Nr\nA,R,2020-01-02," + kV + ",1,5\n",
+       {},
+       "A #1 R 2020-01-02 " + kV + "\n",
+       "note: column \"Nr\" looks like a patient ID but is not used",
+       nullptr},
+      {"an ID in the patient column, a name column beside it unused",
+       "PatientID,Name,eye,date,values\n1,Ann,R,2020-01-02," + kV + "\n",
+       {"--column", "patient=PatientID"},
+       "1 R 2020-01-02 " + kV + "\n",
+       "note: column \"Name\" looks like the patients' names",
+       nullptr},
   };
   for (const auto &c : cases) {
     const Spooled s = Spool(c.bytes, c.args);
