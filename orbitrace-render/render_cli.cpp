@@ -2,6 +2,7 @@
 
 #include "cli/edit_distance.h"
 #include "orbitrace-render/batch.h"
+#include "orbitrace-render/fhir/fhir_bench.h"
 #include "orbitrace-render/fhir/fhir_codes.h"
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/history_bench.h"
@@ -59,9 +60,10 @@ enum CommandBit : unsigned {
   kHistoryRun = 8,
   kBenchHistoryRun = 16,
   kFhirRun = 32,
+  kBenchFhirRun = 64,
   kPictures = kDraw | kBatchRun | kBenchRun,
   // The commands that read an export of visits.
-  kHistories = kHistoryRun | kBenchHistoryRun | kFhirRun,
+  kHistories = kHistoryRun | kBenchHistoryRun | kFhirRun | kBenchFhirRun,
   kEvery = kPictures | kHistories
 };
 
@@ -244,7 +246,7 @@ const OptionRow kOptions[] = {
        inv.input = v;
        return true;
      }},
-    {"patient-system", "URI", "a URI", kFhirRun, 0, "",
+    {"patient-system", "URI", "a URI", kFhirRun | kBenchFhirRun, 0, "",
      "the system of the patients' identifiers, e.g. the\n"
      "clinic's URI for its patient numbers",
      [](const std::string &v, Invocation &inv, std::string *) {
@@ -255,6 +257,14 @@ const OptionRow kOptions[] = {
      "no Media: the values alone",
      [](const std::string &, Invocation &inv, std::string *) {
        inv.pictures = false;
+       return true;
+     }},
+    {"bench-fhir", "FILE", "a file", kHistories, kBenchFhirRun, "",
+     "time of --fhir's bulk files, without pictures\n"
+     "against the reader alone, with pictures against\n"
+     "--batch on the same values",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
        return true;
      }},
 };
@@ -423,6 +433,16 @@ int HistoryCommand(Invocation &inv) {
   return kExitFailed;
 }
 
+FhirOptions ExportOptions(const Invocation &inv) {
+  FhirOptions options;
+  options.read = inv.read;
+  options.render = inv.render;
+  options.patientSystem = inv.patientSystem;
+  options.pictures = inv.pictures;
+  options.threads = inv.batch.threads;
+  return options;
+}
+
 int FhirCommand(Invocation &inv) {
   const std::string &output = inv.operands[0];
   FhirForm form;
@@ -436,14 +456,8 @@ int FhirCommand(Invocation &inv) {
   if (!csv)
     return kExitNoReport;
   const std::string source = inv.input == "-" ? "standard input" : inv.input;
-  FhirOptions options;
-  options.read = inv.read;
-  options.render = inv.render;
-  options.patientSystem = inv.patientSystem;
-  options.pictures = inv.pictures;
-  options.threads = inv.batch.threads;
   const FhirResult result =
-      MakeFhirExport(*csv, source, output, options, &status);
+      MakeFhirExport(*csv, source, output, ExportOptions(inv), &status);
   if (!result.missingPatients.empty()) {
     for (const std::string &id : result.missingPatients)
       status.Message(source + ": no row names patient \"" + DisplayText(id) +
@@ -472,6 +486,12 @@ int FhirCommand(Invocation &inv) {
   return kExitFailed;
 }
 
+int BenchFhirCommand(Invocation &inv) {
+  return BenchFhir(inv.input, ExportOptions(inv), inv.out, inv.err)
+             ? kExitOk
+             : kExitFailed;
+}
+
 int BenchHistoryCommand(Invocation &inv) {
   return BenchHistory(inv.input, ReportOptions(inv), inv.out, inv.err)
              ? kExitOk
@@ -494,14 +514,17 @@ struct Command {
 // The first command whose option is given is run; a picture when none is.
 const Command kCommands[] = {
     {kFhirRun, 1, "--fhir needs exactly one OUTPUT", nullptr,
-     "one --fhir, --history or --bench-history", " for health records",
-     FhirCommand},
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for health records", FhirCommand},
+    {kBenchFhirRun, 0, "--bench-fhir takes no OUTPUT", nullptr,
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for health records", BenchFhirCommand},
     {kHistoryRun, 1, "--history needs exactly one REPORT", nullptr,
-     "one --fhir, --history or --bench-history", " for a visit history",
-     HistoryCommand},
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for a visit history", HistoryCommand},
     {kBenchHistoryRun, 0, "--bench-history takes no REPORT", nullptr,
-     "one --fhir, --history or --bench-history", " for a visit history",
-     BenchHistoryCommand},
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for a visit history", BenchHistoryCommand},
     {kBenchRun, 0, "--bench takes no values, output or batch",
      "--bench takes no values, output or batch", nullptr, "", BenchCommand},
     {kBatchRun, 1, "--batch needs exactly one output PATTERN", nullptr, nullptr,

@@ -19,7 +19,9 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <thread>
+#include <unordered_map>
 
 const char *const kBulkFiles[3] = {"Patient.ndjson", "Observation.ndjson",
                                    "Media.ndjson"};
@@ -55,10 +57,11 @@ struct Item {
   const ExportPatient *patient;
   bool isPatient = false;
   ExportVisit visit;
-  int line = 0;        // the visit's row
-  bool ok = false;     // its resources could be written
-  std::string first;   // the Patient's or Observation's JSON
-  std::string picture; // the Media's JSON
+  int line = 0; // the visit's row
+  std::shared_ptr<const ExportPicture> picture;
+  bool ok = false;      // its resources could be written
+  std::string first;    // the Patient's or Observation's JSON
+  std::string picture_; // the Media's JSON
 };
 
 void MakeItem(Item *item, const FhirOptions &options, ReferenceStyle style) {
@@ -66,23 +69,52 @@ void MakeItem(Item *item, const FhirOptions &options, ReferenceStyle style) {
     item->ok = PatientJson(*item->patient, style, &item->first);
     return;
   }
-  ExportPicture picture;
-  if (options.pictures) {
-    cairo_surface_t *surface =
-        RenderToImage(item->visit.values, options.render);
-    picture.width = cairo_image_surface_get_width(surface);
-    picture.height = cairo_image_surface_get_height(surface);
-    std::string error;
-    const bool encoded = EncodePng(surface, &picture.png, &error);
-    cairo_surface_destroy(surface);
-    if (!encoded)
-      return;
-  }
-  item->ok = ObservationJson(*item->patient, item->visit, options.pictures,
-                             style, &item->first) &&
-             (!options.pictures || MediaJson(*item->patient, item->visit,
-                                             picture, style, &item->picture));
+  item->ok =
+      ObservationJson(*item->patient, item->visit, options.pictures, style,
+                      &item->first) &&
+      (!options.pictures ||
+       (item->picture && MediaJson(*item->patient, item->visit, *item->picture,
+                                   style, &item->picture_)));
 }
+
+// The picture as `orbitrace-render VALUES x.png` writes it; null when it
+// cannot be encoded.
+std::shared_ptr<const ExportPicture> Draw(const StoredValues &values,
+                                          const RenderOptions &render) {
+  cairo_surface_t *surface = RenderToImage(values, render);
+  std::vector<unsigned char> png;
+  std::string error;
+  const bool encoded = EncodePng(surface, &png, &error);
+  const int width = cairo_image_surface_get_width(surface),
+            height = cairo_image_surface_get_height(surface);
+  cairo_surface_destroy(surface);
+  if (!encoded)
+    return nullptr;
+  return std::make_shared<const ExportPicture>(PictureOf(png, width, height));
+}
+
+// Runs `work(i)` for i below `count` on up to `threads` threads, this one
+// among them.
+template <typename Work> void InParallel(size_t count, int threads, Work work) {
+  std::atomic<size_t> next{0};
+  const auto worker = [&] {
+    for (size_t i; (i = next++) < count;)
+      work(i);
+  };
+  const size_t n = std::max<size_t>(
+      1, std::min<size_t>(static_cast<size_t>(threads), count));
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < n; ++t)
+    pool.emplace_back(worker);
+  worker();
+  for (std::thread &t : pool)
+    t.join();
+}
+
+// Values repeat in an archive (steps of .05 and twelve hours), so each
+// set's picture is drawn once and kept for the visits after it, up to this
+// many sets (then the kept ones are let go, so memory stays bounded).
+const size_t kKeptPictures = 1024;
 
 // Where the resources go: a Bundle's entries, or lines of the bulk files.
 class Sink {
@@ -265,21 +297,41 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   std::deque<ExportPatient> patients; // of the chunk, for its items
   std::vector<Item> chunk;
   long done = 0;
+  std::unordered_map<std::string, std::shared_ptr<const ExportPicture>> kept;
   const auto writeChunk = [&] {
-    std::atomic<size_t> next{0};
-    const auto work = [&] {
-      for (size_t i; (i = next++) < chunk.size();)
-        MakeItem(&chunk[i], options, style);
-    };
-    const size_t threads = std::max<size_t>(
-        1,
-        std::min<size_t>(static_cast<size_t>(options.threads), chunk.size()));
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < threads; ++t)
-      pool.emplace_back(work);
-    work();
-    for (std::thread &t : pool)
-      t.join();
+    if (options.pictures) {
+      // The chunk's sets of values not drawn yet, each drawn once.
+      std::vector<std::string> keys;
+      std::vector<const StoredValues *> values;
+      std::unordered_map<std::string, size_t> asked; // index in keys
+      for (const Item &item : chunk) {
+        if (item.isPatient)
+          continue;
+        std::string key = FormatValues(item.visit.values);
+        if (!kept.count(key) && asked.emplace(key, keys.size()).second) {
+          keys.push_back(std::move(key));
+          values.push_back(&item.visit.values);
+        }
+      }
+      std::vector<std::shared_ptr<const ExportPicture>> drawn(keys.size());
+      InParallel(keys.size(), options.threads, [&](size_t i) {
+        drawn[i] = Draw(*values[i], options.render);
+      });
+      for (Item &item : chunk) {
+        if (item.isPatient)
+          continue;
+        const std::string key = FormatValues(item.visit.values);
+        const auto found = kept.find(key);
+        item.picture =
+            found != kept.end() ? found->second : drawn[asked.at(key)];
+      }
+      if (kept.size() + keys.size() > kKeptPictures)
+        kept.clear();
+      for (size_t i = 0; i < keys.size(); ++i)
+        kept.emplace(keys[i], drawn[i]);
+    }
+    InParallel(chunk.size(), options.threads,
+               [&](size_t i) { MakeItem(&chunk[i], options, style); });
     // A patient whose resources cannot be written takes its visits along.
     const ExportPatient *refused = nullptr;
     for (const Item &item : chunk) {
@@ -299,7 +351,7 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
                                         : "its resources cannot be written"});
         continue;
       }
-      sink.Visit(*item.patient, item.visit, item.first, item.picture);
+      sink.Visit(*item.patient, item.visit, item.first, item.picture_);
       ++result.observations;
       result.media += options.pictures ? 1 : 0;
     }

@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <stdlib.h>
 
 namespace {
 
@@ -41,6 +42,11 @@ struct Json {
          writer.RawValue(decimal.data(), decimal.size(),
                          rapidjson::kNumberType) &&
          ok;
+    return *this;
+  }
+  // A part written before by a Json of its own (see Shared).
+  Json &Raw(const std::string &json, rapidjson::Type type) {
+    ok = writer.RawValue(json.data(), json.size(), type) && ok;
     return *this;
   }
   Json &Object() {
@@ -113,7 +119,106 @@ struct Json {
 
 const char *EyeWord(Eye eye) { return eye == kRightEye ? "right" : "left"; }
 
+// The parts that are the same in many resources, each written once by the
+// writer and put in as written: most of an Observation is its codes.
+struct Fragments {
+  std::string category;
+  std::string code[2], bodySite[2]; // by Eye
+  std::string componentCode[kComponentCount];
+  std::string hour[12]; // a clock hour's valueCodeableConcept, 1 to 12
+  std::string mediaType;
+};
+
+template <typename Write> std::string Fragment(Write write) {
+  Json j;
+  write(j);
+  std::string json;
+  j.Done(&json);
+  return json;
+}
+
+Fragments MakeFragments() {
+  Fragments f;
+  f.category = Fragment([](Json &j) {
+    j.Array()
+        .Object()
+        .Key("coding")
+        .Array()
+        .Code("http://terminology.hl7.org/CodeSystem/observation-category",
+              {"exam", "Exam"})
+        .EndArray()
+        .End()
+        .EndArray();
+  });
+  for (Eye eye : {kRightEye, kLeftEye}) {
+    f.code[eye] = Fragment([eye](Json &j) {
+      j.Object()
+          .Key("coding")
+          .Array()
+          .Code(kLoincSystem, CupDiscLoinc(eye))
+          .Code(kSnomedSystem, CupDiscSnomed())
+          .EndArray()
+          .Key("text")
+          .Text(std::string("Cup-to-disc ratio, ") + EyeWord(eye) + " eye")
+          .End();
+    });
+    f.bodySite[eye] = Fragment([eye](Json &j) {
+      j.Object()
+          .Key("coding")
+          .Array()
+          .Code(kSnomedSystem, EyeSite(eye))
+          .EndArray()
+          .End();
+    });
+  }
+  for (int c = 0; c < kComponentCount; ++c)
+    f.componentCode[c] = Fragment([c](Json &j) {
+      j.Object()
+          .Key("coding")
+          .Array()
+          .Code(kSketchCodeSystem, kComponentCodes[c])
+          .EndArray()
+          .End();
+    });
+  for (int h = 1; h <= 12; ++h)
+    f.hour[h - 1] = Fragment([h](Json &j) {
+      Coding hour;
+      ClockFaceCode(std::to_string(h), &hour);
+      j.Object()
+          .Key("coding")
+          .Array()
+          .Code(kSnomedSystem, hour)
+          .EndArray()
+          .Key("text")
+          .Text(std::to_string(h) + " o'clock, as drawn")
+          .End();
+    });
+  f.mediaType = Fragment([](Json &j) {
+    j.Object()
+        .Key("coding")
+        .Array()
+        .Code("http://terminology.hl7.org/CodeSystem/media-type",
+              {"image", "Image"})
+        .EndArray()
+        .End();
+  });
+  return f;
+}
+
+const Fragments &Shared() {
+  static const Fragments fragments = MakeFragments();
+  return fragments;
+}
+
 } // namespace
+
+ExportPicture PictureOf(const std::vector<unsigned char> &png, int width,
+                        int height) {
+  gchar *base64 = g_base64_encode(png.data(), png.size());
+  ExportPicture picture{base64, width, height};
+  g_free(base64);
+  return picture;
+}
 
 std::string ReferenceTo(const char *resourceType, const std::string &uuid,
                         ReferenceStyle style) {
@@ -159,30 +264,16 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
     return false;
   const std::string uuid = ResourceUuid(ResourceKind::kObservation, patient.key,
                                         visit.eye, visit.date);
+  const Fragments &f = Shared();
+  const int hourIndex = atoi(visit.values.location.c_str()); // 1 to 12
   Json j;
   j.Start("Observation", uuid, style)
       .Key("status")
       .Text("final")
       .Key("category")
-      .Array()
-      .Object()
-      .Key("coding")
-      .Array()
-      .Code("http://terminology.hl7.org/CodeSystem/observation-category",
-            {"exam", "Exam"})
-      .EndArray()
-      .End()
-      .EndArray()
+      .Raw(f.category, rapidjson::kArrayType)
       .Key("code")
-      .Object()
-      .Key("coding")
-      .Array()
-      .Code(kLoincSystem, CupDiscLoinc(visit.eye))
-      .Code(kSnomedSystem, CupDiscSnomed())
-      .EndArray()
-      .Key("text")
-      .Text(std::string("Cup-to-disc ratio, ") + EyeWord(visit.eye) + " eye")
-      .End()
+      .Raw(f.code[visit.eye], rapidjson::kObjectType)
       .Key("subject")
       .Reference(ReferenceTo(
           "Patient", ResourceUuid(ResourceKind::kPatient, patient.key), style))
@@ -199,13 +290,7 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                             : visit.note)
         .End()
         .EndArray();
-  j.Key("bodySite")
-      .Object()
-      .Key("coding")
-      .Array()
-      .Code(kSnomedSystem, EyeSite(visit.eye))
-      .EndArray()
-      .End();
+  j.Key("bodySite").Raw(f.bodySite[visit.eye], rapidjson::kObjectType);
   if (withPicture)
     j.Key("derivedFrom")
         .Array()
@@ -218,24 +303,10 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                                  &visit.values.vertical, &visit.values.rim};
   j.Key("component").Array();
   for (int c = 0; c < kComponentCount; ++c) {
-    j.Object()
-        .Key("code")
-        .Object()
-        .Key("coding")
-        .Array()
-        .Code(kSketchCodeSystem, kComponentCodes[c])
-        .EndArray()
-        .End();
+    j.Object().Key("code").Raw(f.componentCode[c], rapidjson::kObjectType);
     if (c == kClockHour)
       j.Key("valueCodeableConcept")
-          .Object()
-          .Key("coding")
-          .Array()
-          .Code(kSnomedSystem, hour)
-          .EndArray()
-          .Key("text")
-          .Text(visit.values.location + " o'clock, as drawn")
-          .End();
+          .Raw(f.hour[hourIndex - 1], rapidjson::kObjectType);
     else
       j.Ratio(*ratios[c]);
     j.End();
@@ -249,7 +320,6 @@ bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
                std::string *json) {
   const std::string uuid =
       ResourceUuid(ResourceKind::kMedia, patient.key, visit.eye, visit.date);
-  gchar *base64 = g_base64_encode(picture.png.data(), picture.png.size());
   Json j;
   j.Start("Media", uuid, style)
       .Key("partOf")
@@ -262,25 +332,14 @@ bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
       .Key("status")
       .Text("completed")
       .Key("type")
-      .Object()
-      .Key("coding")
-      .Array()
-      .Code("http://terminology.hl7.org/CodeSystem/media-type",
-            {"image", "Image"})
-      .EndArray()
-      .End()
+      .Raw(Shared().mediaType, rapidjson::kObjectType)
       .Key("subject")
       .Reference(ReferenceTo(
           "Patient", ResourceUuid(ResourceKind::kPatient, patient.key), style))
       .Key("createdDateTime")
       .Text(visit.date)
       .Key("bodySite")
-      .Object()
-      .Key("coding")
-      .Array()
-      .Code(kSnomedSystem, EyeSite(visit.eye))
-      .EndArray()
-      .End()
+      .Raw(Shared().bodySite[visit.eye], rapidjson::kObjectType)
       .Key("height")
       .Int(picture.height)
       .Key("width")
@@ -290,12 +349,11 @@ bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
       .Key("contentType")
       .Text("image/png")
       .Key("data")
-      .Text(base64)
+      .Text(picture.base64)
       .Key("title")
       .Text(std::string("Sketch of the ") + EyeWord(visit.eye) +
             " optic disc, " + visit.date)
       .End()
       .End();
-  g_free(base64);
   return j.Done(json);
 }

@@ -22,11 +22,14 @@ struct ExportVisit {
   bool noteCut = false;
 };
 
-// The picture of a visit, as the renderer's PNG file holds it.
+// The picture of a visit: the renderer's PNG file, byte for byte, in
+// base64 as FHIR's attachments hold it.
 struct ExportPicture {
-  std::vector<unsigned char> png;
+  std::string base64;
   int width = 0, height = 0;
 };
+ExportPicture PictureOf(const std::vector<unsigned char> &png, int width,
+                        int height);
 
 // In a transaction Bundle resources carry no id and point at each other by
 // the entries' "urn:uuid:" full URLs; in bulk files each has its UUID as

@@ -61,6 +61,14 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
       {{"--bench", "5x"}, "--bench needs a count"},
       {{"--threads", "0"}, "--threads needs a number from 1 to 64"},
       {{"--threads", "65"}, "--threads needs a number from 1 to 64"},
+      {{"--fhir", "-"}, "--fhir needs exactly one OUTPUT"},
+      {{"--fhir", "-", dir + "/a.xml"}, "does not end in .json and is not a"},
+      {{"--rise", ".2", "--fhir", "-", dir + "/a.json"},
+       "unknown option --rise for health records"},
+      {{"--fhir", "-", "--history", "-", dir + "/a.json"},
+       "one of --fhir, --bench-fhir, --history"},
+      {{"--patient-system", "urn:a b", "--fhir", "-", dir + "/a.json"},
+       "--patient-system needs a URI"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args);
@@ -68,6 +76,7 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
     EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
   }
   EXPECT_FALSE(Exists(dir + "/a.png"));
+  EXPECT_FALSE(Exists(dir + "/a.json"));
 }
 
 TEST(RenderMain, WritesOnePictureInTheFormatOfItsName) {

@@ -120,7 +120,8 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
             d["derivedFrom"][0]["reference"].GetString());
 
   // The picture links back, inline, byte for byte.
-  ExportPicture picture{{0x89, 'P', 'N', 'G', 0, 0xFF}, 10, 20};
+  const std::vector<unsigned char> png{0x89, 'P', 'N', 'G', 0, 0xFF};
+  const ExportPicture picture = PictureOf(png, 10, 20);
   ASSERT_TRUE(
       MediaJson(patient, visit, picture, ReferenceStyle::kBundle, &json));
   const rapidjson::Document m = Parsed(json);
@@ -128,7 +129,7 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
   EXPECT_EQ("urn:uuid:" + id, m["partOf"][0]["reference"].GetString());
   gsize size = 0;
   guchar *bytes = g_base64_decode(m["content"]["data"].GetString(), &size);
-  EXPECT_EQ(picture.png, std::vector<unsigned char>(bytes, bytes + size));
+  EXPECT_EQ(png, std::vector<unsigned char>(bytes, bytes + size));
   g_free(bytes);
 
   // Text that is not UTF-8 is refused, not written.
