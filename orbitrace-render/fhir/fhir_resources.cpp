@@ -1,11 +1,15 @@
 #include "orbitrace-render/fhir/fhir_resources.h"
 
 #include "orbitrace-render/fhir/fhir_codes.h"
+#include "sketch/value_lists.h"
 
 #include <glib.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+
 #include <stdlib.h>
+#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -95,20 +99,6 @@ struct Json {
         .End()
         .EndArray();
   }
-  // A ratio's valueQuantity: a number without a unit, in UCUM "1".
-  Json &Ratio(const std::string &item) {
-    return Key("valueQuantity")
-        .Object()
-        .Key("value")
-        .Decimal(item)
-        .Key("unit")
-        .Text("1")
-        .Key("system")
-        .Text(kUcumSystem)
-        .Key("code")
-        .Text("1")
-        .End();
-  }
   bool Done(std::string *json) {
     if (!ok || !writer.IsComplete())
       return false;
@@ -127,6 +117,8 @@ struct Fragments {
   std::string componentCode[kComponentCount];
   std::string hour[12]; // a clock hour's valueCodeableConcept, 1 to 12
   std::string mediaType;
+  // A ratio's or rim value's valueQuantity, by its item.
+  std::unordered_map<std::string, std::string> quantity;
 };
 
 template <typename Write> std::string Fragment(Write write) {
@@ -193,6 +185,21 @@ Fragments MakeFragments() {
           .Text(std::to_string(h) + " o'clock, as drawn")
           .End();
     });
+  for (const auto &list : {std::make_pair(kRatioItems, kRatioCount),
+                           std::make_pair(kRimItems, kRimCount)})
+    for (int i = 0; i < list.second; ++i)
+      f.quantity[list.first[i]] = Fragment([&](Json &j) {
+        j.Object()
+            .Key("value")
+            .Decimal(list.first[i])
+            .Key("unit")
+            .Text("1")
+            .Key("system")
+            .Text(kUcumSystem)
+            .Key("code")
+            .Text("1")
+            .End();
+      });
   f.mediaType = Fragment([](Json &j) {
     j.Object()
         .Key("coding")
@@ -208,6 +215,16 @@ Fragments MakeFragments() {
 const Fragments &Shared() {
   static const Fragments fragments = MakeFragments();
   return fragments;
+}
+
+// A ratio's valueQuantity: a number without a unit, UCUM's "1"; false for
+// a text that is no item of the lists.
+bool Quantity(Json &j, const std::string &item) {
+  const auto found = Shared().quantity.find(item);
+  if (found == Shared().quantity.end())
+    return false;
+  j.Key("valueQuantity").Raw(found->second, rapidjson::kObjectType);
+  return true;
 }
 
 } // namespace
@@ -278,8 +295,8 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
       .Reference(ReferenceTo(
           "Patient", ResourceUuid(ResourceKind::kPatient, patient.key), style))
       .Key("effectiveDateTime")
-      .Text(visit.date)
-      .Ratio(visit.values.vertical);
+      .Text(visit.date);
+  j.ok = Quantity(j, visit.values.vertical) && j.ok;
   if (!visit.note.empty())
     j.Key("note")
         .Array()
@@ -308,7 +325,7 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
       j.Key("valueCodeableConcept")
           .Raw(f.hour[hourIndex - 1], rapidjson::kObjectType);
     else
-      j.Ratio(*ratios[c]);
+      j.ok = Quantity(j, *ratios[c]) && j.ok;
     j.End();
   }
   j.EndArray().End();
