@@ -132,6 +132,16 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
   EXPECT_EQ(png, std::vector<unsigned char>(bytes, bytes + size));
   g_free(bytes);
 
+  // A note goes with its visit, marked when the export's row was cut.
+  visit.note = "disc tilted";
+  visit.noteCut = true;
+  ASSERT_TRUE(
+      ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+  const rapidjson::Document n = Parsed(json);
+  EXPECT_EQ(0u, std::string(n["note"][0]["text"].GetString())
+                    .find("disc tilted [cut:"));
+  EXPECT_FALSE(n.HasMember("derivedFrom"));
+
   // Text that is not UTF-8 is refused, not written.
   const ExportPatient bad{{"urn:x", "J\xFCrgen"}, "J\xFCrgen"};
   EXPECT_FALSE(PatientJson(bad, ReferenceStyle::kBulk, &json));
