@@ -136,4 +136,4 @@ endforeach()
 add_test(NAME native.fhir
   COMMAND ${CMAKE_SOURCE_DIR}/tests/fhir/fhir-check.sh
           ${CMAKE_CURRENT_BINARY_DIR}/fhir $<TARGET_FILE:orbitrace-render>)
-set_tests_properties(native.fhir PROPERTIES TIMEOUT 300)
+set_tests_properties(native.fhir PROPERTIES TIMEOUT 1200)

@@ -87,4 +87,14 @@ cmp media.png own.png
 run 1 --no-pictures --fhir visits.csv plain/
 [ ! -s plain/Media.ndjson ] || { echo "FAIL: Media without pictures" >&2; exit 1; }
 validate plain
+# A Bundle past what servers commonly take says so and names the folder
+# form; a smaller one does not.
+grep -q "bulk form" errors.txt && { echo "FAIL: a small Bundle called large" >&2; exit 1; }
+"$root/scripts/make-visits.sh" 600 7 10 >archive.csv
+: >errors.txt
+# (the made-up visits after the day of the run are left out: 0 or 1)
+"$renderer" --quiet --fhir archive.csv archive.json 2>>errors.txt || [ $? -eq 1 ]
+grep -q 'MB, more than many servers take in one request; the bulk form (an OUTPUT folder, e.g. archive/)' errors.txt ||
+  { echo "FAIL: a large Bundle not called large" >&2; cat errors.txt >&2; exit 1; }
+rm archive.json
 echo "fhir-check: passed"
