@@ -42,6 +42,7 @@ target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
 # The batch and the visit-history report: they return what happened and
 # tell their progress through a Status they are given; they never print.
 add_library(orbt_render_jobs STATIC
+    orbitrace-render/output_file.cpp
     orbitrace-render/batch.cpp
     orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp

@@ -6,6 +6,7 @@
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/output_file.h"
 #include "orbitrace-render/render_bench.h"
 #include "orbitrace-render/status_printer.h"
 
@@ -248,14 +249,15 @@ std::string UsageText() {
           *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
     text += line + "\n";
   }
-  return text + "\n"
-                "Exit status of --history: 0 for a whole report, 1 for a report "
-                "with\n"
-                "rows left out, 2 for bad arguments, 3 when no report was made "
-                "(an\n"
-                "earlier report of that name is left as it was, and the error "
-                "says\n"
-                "when it was made).\n";
+  return text +
+         "\n"
+         "Exit status of --history: 0 for a whole report, 1 for a report "
+         "with\n"
+         "rows left out, 2 for bad arguments, 3 when no report was made "
+         "(an\n"
+         "earlier report of that name is left as it was, and the error "
+         "says\n"
+         "when it was made).\n";
 }
 
 // getopt_long's value for an option: past every character, so that a
@@ -351,6 +353,11 @@ int HistoryCommand(Invocation &inv) {
   if (!ReportFormatForName(report, &format))
     return Usage(inv.err,
                  "report \"" + report + "\" does not end in .html or .pdf");
+  // The report replaces its name only once it is whole, but an export of
+  // that name would be gone all the same.
+  if (inv.input != "-" && SameFile(inv.input, report))
+    return Usage(inv.err, "report \"" + report + "\" is the file read, \"" +
+                              inv.input + "\"; no report made");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
