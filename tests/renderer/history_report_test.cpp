@@ -453,7 +453,7 @@ TEST(HistoryReport, PutsOnlyAWholeReportInPlaceAndLeavesNoTemporary) {
     std::ofstream(report) << "earlier";
     const auto partial = [&] {
       for (const std::string &name : Listing(dir)) {
-        if (name.find("r-pages.") == 0)
+        if (name.find("r-pages.") == 0 && form.patients > kSinglePagePatients)
           return Listing(dir + "/" + name).count("page-0002.html") > 0;
         if (name.find(std::string("r") + form.ext + ".") == 0 &&
             form.patients <= kSinglePagePatients) {
@@ -523,9 +523,9 @@ TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
 TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
   const std::string dir = TempDir();
   std::string visits = "patient,eye,date,values\n";
+  // Every patient flagged, so that the first and last of each page are.
   for (int p = 1; p <= kSinglePagePatients + 1; ++p)
-    visits += "P" + std::to_string(p) + ",R,2020-01-01," +
-              (p % 100 ? ".40|.40|2|0" : ".40|.75|2|0") + "\n";
+    visits += "P" + std::to_string(p) + ",R,2020-01-01,.40|.75|2|0\n";
   Outcome r = Main({"--history", "-", dir + "/r.html"}, visits);
   EXPECT_EQ(kExitOk, r.status) << r.err;
   const std::string index = Slurp(dir + "/r.html");
@@ -573,12 +573,26 @@ TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
         }
       };
   follow(dir + "/r.html", index);
-  EXPECT_EQ(5u, linked.size()) << "the flagged patients";
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), linked.size())
+      << "the flagged patients";
   size_t sections = 0;
+  const int count = static_cast<int>(Listing(dir + "/r-pages").size());
   for (const auto &page : pages) {
-    if (page.first.find("/r-pages/") == std::string::npos)
+    const size_t name = page.first.find("/r-pages/page-");
+    if (name == std::string::npos)
       continue;
     const std::string text = Slurp(page.first);
+    // Each page leads to the one before and the one after it.
+    const int number = atoi(page.first.c_str() + name + 14);
+    char previous[64], next[64];
+    snprintf(previous, sizeof previous,
+             "<a href=\"page-%04d.html\">Previous page</a>", number - 1);
+    snprintf(next, sizeof next, "<a href=\"page-%04d.html\">Next page</a>",
+             number + 1);
+    EXPECT_EQ(number > 1, text.find(previous) != std::string::npos)
+        << page.first;
+    EXPECT_EQ(number < count, text.find(next) != std::string::npos)
+        << page.first;
     sections += Count(text, "<section class=\"patient\"");
     EXPECT_LT(text.size(), static_cast<size_t>(kPageBytes) + 100000)
         << page.first;
