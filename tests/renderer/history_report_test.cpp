@@ -494,6 +494,31 @@ TEST(HistoryReport, PutsOnlyAWholeReportInPlaceAndLeavesNoTemporary) {
   earlierOnly(report, "visits cut short");
 }
 
+// A name wider than the page is cut inside the margins, in its heading, in
+// the summary's list and in the footer.
+TEST(HistoryReport, KeepsAnOverWideNameInsideThePdfsMargins) {
+  const std::string dir = TempDir();
+  std::string name;
+  for (int i = 0; i < 12; ++i)
+    name += "Wolfeschlegelsteinhausenberger";
+  Outcome r = Main({"--history", "-", dir + "/r.pdf"},
+                   "patient,eye,date,values\n" + name + " Hubert," +
+                       "R,2020-01-01,.40|.75|2|0\n");
+  ASSERT_EQ(kExitOk, r.status) << r.err;
+  const std::string boxes = Output("pdftotext -bbox '" + dir + "/r.pdf' -");
+  const std::regex word(
+      "<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\"[^>]*>"
+      "([^<]*)</word>");
+  int cut = 0;
+  for (std::sregex_iterator w(boxes.begin(), boxes.end(), word), end; w != end;
+       ++w) {
+    EXPECT_GE(std::stod((*w)[1]), 40 - 0.5) << (*w)[3];
+    EXPECT_LE(std::stod((*w)[2]), 595.276 - 40 + 0.5) << (*w)[3];
+    cut += (*w)[3].str().find("Wolfeschlegel") == 0;
+  }
+  EXPECT_GE(cut, 3) << boxes;
+}
+
 // An export is never taken for the report's old copy: refused, by any
 // name or link, before anything is written.
 TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
