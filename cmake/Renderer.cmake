@@ -98,10 +98,11 @@ foreach(env wine wine120 wine144)
 endforeach()
 
 # The visit-history report in a real browser and as PDF pages, and a
-# report split into pages followed by the browser.
+# report split into pages followed by the browser, and the page on a
+# phone's screen.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
 target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
-foreach(format html pdf split)
+foreach(format html pdf split phone)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
             ${CMAKE_CURRENT_BINARY_DIR}/history-${format}

@@ -151,7 +151,7 @@ private:
 
 std::string HtmlReport::Head(const std::string &title) const {
   const double ratio = static_cast<double>(geometry_.height) / geometry_.width;
-  char css[2048];
+  char css[4096];
   snprintf(
       css, sizeof css,
       "body{font:14px/1.4 \"DejaVu Sans\",Verdana,sans-serif;color:#222;"
@@ -165,9 +165,14 @@ std::string HtmlReport::Head(const std::string &title) const {
       ".note{color:#444;font-size:13px;max-width:60em}\n"
       ".patient{border-bottom:1px solid #aaa;padding:16px 0}\n"
       ".seen{color:#555;font-size:13px;margin:0 0 8px}\n"
+      // A band wider than a phone scrolls inside its row, the eye's label
+      // staying in view; the page itself never scrolls sideways.
+      ".band{overflow-x:auto;max-width:100%%}\n"
       "table.visits{border-collapse:collapse;margin:4px 0 8px}\n"
       "table.visits th{text-align:left;font-size:13px;padding:0 10px 0 0;"
-      "vertical-align:middle;white-space:nowrap}\n"
+      "vertical-align:middle;white-space:nowrap;position:sticky;left:0;"
+      "background:#fff}\n"
+      "h1,h2,.summary dd,.flagged,.flags{overflow-wrap:anywhere}\n"
       "table.visits td{padding:3px 4px;text-align:center;vertical-align:top;"
       "width:%.0fpx}\n"
       ".sketch svg{display:block;width:%.0fpx;height:%.0fpx}\n"
@@ -179,6 +184,7 @@ std::string HtmlReport::Head(const std::string &title) const {
       "nav{margin:8px 0;font-size:13px}\n"
       "@page{size:A4;margin:12mm}\n"
       "@media print{body{margin:0;padding:0;font-size:11px}"
+      ".band{overflow:visible}"
       "table.visits td{width:%.0fpx}"
       ".sketch svg{width:%.0fpx;height:%.0fpx}"
       "table.visits,.chart,h2,.seen{break-inside:avoid}"
@@ -350,7 +356,7 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
 
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {
     const size_t end = std::min(columns.size(), band + kBandColumns);
-    Put("<table class=\"visits\">\n");
+    Put("<div class=\"band\"><table class=\"visits\">\n");
     for (int eye = kRightEye; eye <= kLeftEye; ++eye) {
       Put(eye == kRightEye ? "<tr><th scope=\"row\">Right eye</th>\n"
                            : "<tr><th scope=\"row\">Left eye</th>\n");
@@ -364,7 +370,7 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
       }
       Put("</tr>\n");
     }
-    Put("</table>\n");
+    Put("</table></div>\n");
   }
 
   if (!columns.empty()) {
