@@ -20,12 +20,19 @@ void Grey(cairo_t *cr, double level) {
   cairo_set_source_rgb(cr, level, level, level);
 }
 
-// The chart's text, drawn through one layout per chart.
+// The chart's text, drawn through one layout per chart, or given to the
+// caller's list.
 PangoLayout *layout;
+std::vector<ChartLabel> *labelsOut;
 
 double Text(cairo_t *cr, const std::string &text, double x, double y,
             double align) {
-  return ShowText(cr, layout, text, x, y, align);
+  if (!labelsOut)
+    return ShowText(cr, layout, text, x, y, align);
+  double grey = 0, g, b, a;
+  cairo_pattern_get_rgba(cairo_get_source(cr), &grey, &g, &b, &a);
+  labelsOut->push_back(ChartLabel{text, x, y, align, grey});
+  return TextWidth(cr, layout, text);
 }
 
 void Mark(cairo_t *cr, bool round, double x, double y) {
@@ -68,8 +75,9 @@ void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
 
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
-               double fontSize) {
+               double fontSize, std::vector<ChartLabel> *labels) {
   cairo_save(cr);
+  labelsOut = labels;
   layout = CreateTextLayout(cr);
   SetTextFont(layout, fontSize, false);
   // Room for the labels grows with their size.
@@ -163,5 +171,6 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   }
   g_object_unref(layout);
   layout = nullptr;
+  labelsOut = nullptr;
   cairo_restore(cr);
 }

@@ -302,6 +302,29 @@ bool HtmlReport::NextPage(std::string *error) {
   return true;
 }
 
+// The labels as SVG text in the page's typeface.
+std::string ChartText(const std::vector<ChartLabel> &labels) {
+  char font[96];
+  snprintf(font, sizeof font,
+           "<g font-family=\"DejaVu Sans,Verdana,sans-serif\" "
+           "font-size=\"%g\">",
+           kChartFontSize);
+  std::string text = font;
+  for (const ChartLabel &l : labels) {
+    char tag[160];
+    snprintf(tag, sizeof tag,
+             "<text x=\"%.1f\" y=\"%.1f\"%s fill=\"#%02x%02x%02x\">", l.x, l.y,
+             l.align >= 1  ? " text-anchor=\"end\""
+             : l.align > 0 ? " text-anchor=\"middle\""
+                           : "",
+             static_cast<int>(l.grey * 255 + .5),
+             static_cast<int>(l.grey * 255 + .5),
+             static_cast<int>(l.grey * 255 + .5));
+    text += tag + HtmlText(l.text) + "</text>";
+  }
+  return text + "</g>";
+}
+
 void HtmlReport::Sketch(const Visit &visit, Eye eye) {
   const std::string values = FormatValues(visit.values);
   auto found = drawn_.find(values);
@@ -374,13 +397,17 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
   }
 
   if (!columns.empty()) {
+    // The chart's labels are the page's own text: outlines of their glyphs
+    // would be most of a small chart's bytes and time.
+    std::vector<ChartLabel> labels;
     const std::string chart =
         SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
           DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
-                    kChartFontSize);
+                    kChartFontSize, &labels);
         });
     std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
                                 kChartWidth, kChartHeight, &glyphs_);
+    svg.insert(svg.rfind("</svg>"), ChartText(labels));
     svg.insert(4, " role=\"img\" aria-label=\"Chart of the horizontal and "
                   "vertical cup-to-disc ratios of both eyes against time\"");
     Put("<figure class=\"chart\">" + svg + "</figure>\n");
