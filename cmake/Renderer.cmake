@@ -25,6 +25,7 @@ set(ORBT_HISTORY_READER_SOURCES
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/flag_rules.cpp
+    orbitrace-render/history/chart_points.cpp
     orbitrace-render/history/svg_inline.cpp)
 target_link_libraries(orbt_history_pure PUBLIC orbt_pure)
 

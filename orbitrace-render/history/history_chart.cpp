@@ -1,5 +1,6 @@
 #include "orbitrace-render/history/history_chart.h"
 
+#include "orbitrace-render/history/chart_points.h"
 #include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/visit_date.h"
 
@@ -144,16 +145,23 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
         return RatioHundredths(vertical ? v.values.vertical
                                         : v.values.horizontal);
       };
+      // No more points than the chart's columns show, so that a chart of
+      // any number of visits is of a bounded size.
+      std::vector<ChartPoint> points;
+      points.reserve(visits.size());
+      for (const Visit &v : visits)
+        points.push_back(ChartPoint{X(v.date), Y(Ratio(v))});
+      points = ThinToColumns(points, 1);
       Colour(cr, kChartEyeColour[eye]);
       const double dash[] = {4, 3};
       cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
       cairo_set_line_width(cr, vertical ? 2 : 1.5);
-      for (const Visit &v : visits)
-        cairo_line_to(cr, X(v.date), Y(Ratio(v)));
+      for (const ChartPoint &p : points)
+        cairo_line_to(cr, p.x, p.y);
       cairo_stroke(cr);
       cairo_set_dash(cr, nullptr, 0, 0);
-      for (const Visit &v : visits)
-        Mark(cr, vertical, X(v.date), Y(Ratio(v)));
+      for (const ChartPoint &p : points)
+        Mark(cr, vertical, p.x, p.y);
     }
   }
 
