@@ -33,6 +33,7 @@ set(ORBT_HISTORY_READER_SOURCES
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/flag_rules.cpp
+    orbitrace-render/history/chart_points.cpp
     orbitrace-render/history/svg_inline.cpp)
 target_link_libraries(orbt_history_pure PUBLIC orbt_pure PkgConfig::UTF8PROC)
 
@@ -43,8 +44,7 @@ find_package(Threads REQUIRED)
 add_library(orbt_fhir STATIC
     orbitrace-render/fhir/fhir_codes.cpp
     orbitrace-render/fhir/fhir_identity.cpp
-    orbitrace-render/fhir/fhir_resources.cpp
-    orbitrace-render/fhir/fhir_output.cpp)
+    orbitrace-render/fhir/fhir_resources.cpp)
 target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
 target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
                       PkgConfig::GLIB)
@@ -61,6 +61,7 @@ target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
 # The batch and the visit-history report: they return what happened and
 # tell their progress through a Status they are given; they never print.
 add_library(orbt_render_jobs STATIC
+    orbitrace-render/output_file.cpp
     orbitrace-render/batch.cpp
     orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
@@ -119,10 +120,11 @@ foreach(env wine wine120 wine144)
 endforeach()
 
 # The visit-history report in a real browser and as PDF pages, and a
-# report split into pages followed by the browser.
+# report split into pages followed by the browser, and the page on a
+# phone's screen.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
 target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
-foreach(format html pdf split)
+foreach(format html pdf split phone)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
             ${CMAKE_CURRENT_BINARY_DIR}/history-${format}

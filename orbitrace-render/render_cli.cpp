@@ -9,6 +9,7 @@
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/output_file.h"
 #include "orbitrace-render/render_bench.h"
 #include "orbitrace-render/status_printer.h"
 
@@ -400,6 +401,11 @@ int HistoryCommand(Invocation &inv) {
   if (!ReportFormatForName(report, &format))
     return Usage(inv.err,
                  "report \"" + report + "\" does not end in .html or .pdf");
+  // The report replaces its name only once it is whole, but an export of
+  // that name would be gone all the same.
+  if (inv.input != "-" && SameFile(inv.input, report))
+    return Usage(inv.err, "report \"" + report + "\" is the file read, \"" +
+                              inv.input + "\"; no report made");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
@@ -450,6 +456,21 @@ int FhirCommand(Invocation &inv) {
     return Usage(inv.err, "output \"" + output +
                               "\" does not end in .json and is not a folder "
                               "(a new folder's name ends in /)");
+  // The export replaces its files only once they are whole, but an input of
+  // one of those names would be gone all the same.
+  std::string folder = output;
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  if (inv.input != "-")
+    for (const std::string &name :
+         form == FhirForm::kBundle
+             ? std::vector<std::string>{output}
+             : std::vector<std::string>{folder + "/" + kBulkFiles[0],
+                                        folder + "/" + kBulkFiles[1],
+                                        folder + "/" + kBulkFiles[2]})
+      if (SameFile(inv.input, name))
+        return Usage(inv.err, "\"" + name + "\" is the file read, \"" +
+                                  inv.input + "\"; nothing written");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);

@@ -1,10 +1,10 @@
 #include "orbitrace-render/fhir/fhir_export.h"
 
-#include "orbitrace-render/fhir/fhir_output.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_spool.h"
+#include "orbitrace-render/output_file.h"
 #include "orbitrace-render/png_writer.h"
 #include "orbitrace-render/status.h"
 
@@ -134,15 +134,12 @@ public:
         return false;
       }
       for (int f = 0; f < 3; ++f)
-        if (!OpenPending(folder + "/" + kBulkFiles[f], &files_[f], error)) {
-          for (int g = 0; g < f; ++g)
-            AbandonPending(&files_[g]);
-          return false;
-        }
+        if (!files_[f].Open(folder + "/" + kBulkFiles[f], error))
+          return false; // the others are removed with the sink
       opened_ = 3;
       return true;
     }
-    if (!OpenPending(output, &files_[0], error))
+    if (!files_[0].Open(output, error))
       return false;
     opened_ = 1;
     (void)options;
@@ -190,27 +187,28 @@ public:
       buffer_.Put('\n');
       Flush();
     }
-    // Every temporary is written whole before any is put in place.
-    bool ok = true;
+    // Every temporary is written and closed whole before any is put in
+    // place; what is not put in place is removed with the sink.
     for (int f = 0; f < opened_; ++f)
-      if (ok)
-        ok = CommitPending(&files_[f], error);
-      else
-        AbandonPending(&files_[f]);
-    return ok;
+      if (!files_[f].Close(error))
+        return false;
+    for (int f = 0; f < opened_; ++f)
+      if (!files_[f].Commit(error))
+        return false;
+    return true;
   }
 
   void Abandon() {
     for (int f = 0; f < opened_; ++f)
-      AbandonPending(&files_[f]);
+      files_[f].Discard();
   }
 
-  unsigned long long Bytes() const { return files_[0].bytes; }
+  unsigned long long Bytes() const { return bytes_; }
 
 private:
   void Line(int f, const std::string &json) {
-    WritePending(&files_[f], json);
-    WritePending(&files_[f], "\n", 1);
+    files_[f].Write(json);
+    files_[f].Write("\n", 1);
   }
 
   // A conditional update by the resource's identifier, named in the Bundle
@@ -238,13 +236,15 @@ private:
   }
 
   void Flush() {
-    WritePending(&files_[0], buffer_.GetString(), buffer_.GetSize());
+    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
+    bytes_ += buffer_.GetSize();
     buffer_.Clear();
   }
 
   FhirForm form_;
-  PendingFile files_[3];
+  OutputFile files_[3];
   int opened_ = 0;
+  unsigned long long bytes_ = 0; // of the Bundle
   rapidjson::StringBuffer buffer_;
   rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
                     rapidjson::UTF8<>, rapidjson::CrtAllocator,
