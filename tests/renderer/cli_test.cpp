@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +36,10 @@ TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
 
 TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
   const std::string dir = TempDir();
+  const std::string visits = "patient,eye,date,values\n";
+  std::ofstream(dir + "/v.json") << visits;
+  mkdir((dir + "/l").c_str(), 0777);
+  symlink((dir + "/v.json").c_str(), (dir + "/l/Observation.ndjson").c_str());
   struct Case {
     std::vector<std::string> args;
     const char *message;
@@ -69,6 +75,9 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
        "one of --fhir, --bench-fhir, --history"},
       {{"--patient-system", "urn:a b", "--fhir", "-", dir + "/a.json"},
        "--patient-system needs a URI"},
+      // An export named as its own output, through a link too.
+      {{"--fhir", dir + "/v.json", dir + "/v.json"}, "is the file read"},
+      {{"--fhir", dir + "/v.json", dir + "/l/"}, "is the file read"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args);
@@ -77,6 +86,8 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
   }
   EXPECT_FALSE(Exists(dir + "/a.png"));
   EXPECT_FALSE(Exists(dir + "/a.json"));
+  std::ifstream kept(dir + "/v.json");
+  EXPECT_EQ(visits, std::string(std::istreambuf_iterator<char>(kept), {}));
 }
 
 TEST(RenderMain, WritesOnePictureInTheFormatOfItsName) {
