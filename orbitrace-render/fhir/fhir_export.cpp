@@ -148,8 +148,6 @@ public:
     bundle_.String("Bundle");
     bundle_.Key("type");
     bundle_.String("transaction");
-    bundle_.Key("entry");
-    bundle_.StartArray();
     Flush();
     return true;
   }
@@ -182,7 +180,8 @@ public:
 
   bool Commit(std::string *error) {
     if (form_ == FhirForm::kBundle) {
-      bundle_.EndArray();
+      if (entries_)
+        bundle_.EndArray();
       bundle_.EndObject();
       buffer_.Put('\n');
       Flush();
@@ -218,6 +217,11 @@ private:
              const std::string &json) {
     const std::string fullUrl = "urn:uuid:" + uuid;
     const std::string url = ConditionalUrl(type, system, value);
+    // FHIR has no empty arrays: a Bundle without a visit has no "entry".
+    if (!entries_++) {
+      bundle_.Key("entry");
+      bundle_.StartArray();
+    }
     bundle_.StartObject();
     bundle_.Key("fullUrl");
     bundle_.String(fullUrl.data(),
@@ -245,6 +249,7 @@ private:
   OutputFile files_[3];
   int opened_ = 0;
   unsigned long long bytes_ = 0; // of the Bundle
+  long entries_ = 0;
   rapidjson::StringBuffer buffer_;
   rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
                     rapidjson::UTF8<>, rapidjson::CrtAllocator,

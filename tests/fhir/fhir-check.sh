@@ -52,6 +52,11 @@ for output in bundle.json bulk; do
   validate --broken "$output"
 done
 
+# An export without a visit: a Bundle without entries, still valid.
+echo 'patient,eye,date,values' >empty.csv
+run 0 --fhir empty.csv empty.json
+validate empty.json
+
 # Every row accounted for, on the bulk files.
 : >errors.txt
 run 1 --threads 3 --fhir visits.csv again/

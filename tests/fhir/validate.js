@@ -67,9 +67,9 @@ function exportFaults({ bundle, resources }) {
   if (bundle) {
     if (bundle.type !== 'transaction') faults.push('not a transaction Bundle');
     const envelope = JSON.parse(JSON.stringify(bundle));
-    for (const e of envelope.entry) e.resource = { resourceType: 'Basic', code: { text: 'x' } };
+    for (const e of envelope.entry || []) e.resource = { resourceType: 'Basic', code: { text: 'x' } };
     for (const e of schema.validate(envelope)) faults.push(`schema: Bundle${e.dataPath} ${e.message}`);
-    for (const e of bundle.entry) {
+    for (const e of bundle.entry || []) {
       const r = e.resource;
       const id = r.identifier && r.identifier[0];
       const want = id && `${r.resourceType}?identifier=${encodeURIComponent(id.system)}%7C${encodeURIComponent(id.value)}`;
