@@ -282,6 +282,10 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   }
   if (FoundFromFile(spool.read))
     status->Message(source + ": " + HowReadText(spool.read));
+  // Such as a likely ID column not used: patients merged here would be
+  // merged in another system's records.
+  for (const std::string &note : spool.read.columnNotes)
+    status->Message(source + ": " + note);
   if (!spool.missing.empty()) {
     result.missingPatients = spool.missing;
     CloseSpool(&spool);
