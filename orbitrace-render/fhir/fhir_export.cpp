@@ -121,8 +121,7 @@ class Sink {
 public:
   explicit Sink(FhirForm form) : form_(form) {}
 
-  bool Open(const std::string &output, const FhirOptions &options,
-            std::string *error) {
+  bool Open(const std::string &output, std::string *error) {
     if (form_ == FhirForm::kBulk) {
       std::string folder = output;
       while (folder.size() > 1 && folder.back() == '/')
@@ -142,7 +141,6 @@ public:
     if (!files_[0].Open(output, error))
       return false;
     opened_ = 1;
-    (void)options;
     bundle_.StartObject();
     bundle_.Key("resourceType");
     bundle_.String("Bundle");
@@ -293,7 +291,7 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   }
 
   Sink sink(form);
-  if (!sink.Open(output, options, &error)) {
+  if (!sink.Open(output, &error)) {
     CloseSpool(&spool);
     result.failure = error + "; nothing written";
     return result;
