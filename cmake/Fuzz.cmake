@@ -86,7 +86,7 @@ orbt_fuzzer(dib 4096 export/dib_header.cpp)
 # of a record). Its sources are listed with the renderer's.
 if(ORBT_RENDERER)
   orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES}
-              sketch/value_lists.cpp)
+              sketch/value_lists.cpp sketch/value_selection.cpp -lutf8proc)
 endif()
 
 # The unit tests with the project's compiler and the sanitizers, the pure

@@ -7,6 +7,13 @@ pkg_check_modules(LIBPNG REQUIRED IMPORTED_TARGET libpng)
 # The report's text: shaping, both directions, fontconfig's fallback.
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo)
 find_package(ZLIB REQUIRED)
+# Names compared in one Unicode normal form.
+pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
+# The health-record export: JSON by RapidJSON (header-only), name-based
+# UUIDs by libuuid, base64 and URL escapes by GLib (already under Pango).
+find_path(RAPIDJSON_INCLUDE_DIR rapidjson/writer.h REQUIRED)
+pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 
 # The visit-history reader, from the file's bytes to checked rows: built
 # into the renderer and, instrumented, into its fuzzer (cmake/Fuzz.cmake).
@@ -17,6 +24,7 @@ set(ORBT_HISTORY_READER_SOURCES
     orbitrace-render/history/read_settings.cpp
     orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp
+    orbitrace-render/history/name_key.cpp
     orbitrace-render/history/csv_records.cpp
     orbitrace-render/history/visit_spool.cpp
     orbitrace-render/history/report_text.cpp)
@@ -25,10 +33,21 @@ set(ORBT_HISTORY_READER_SOURCES
 add_library(orbt_history_pure STATIC
     ${ORBT_HISTORY_READER_SOURCES}
     orbitrace-render/history/flag_rules.cpp
+    orbitrace-render/history/chart_points.cpp
     orbitrace-render/history/svg_inline.cpp)
-target_link_libraries(orbt_history_pure PUBLIC orbt_pure)
+target_link_libraries(orbt_history_pure PUBLIC orbt_pure PkgConfig::UTF8PROC)
 
 find_package(Threads REQUIRED)
+
+# The health-record export's resources: codes, identities and JSON, without
+# drawing, unit-tested on their own.
+add_library(orbt_fhir STATIC
+    orbitrace-render/fhir/fhir_codes.cpp
+    orbitrace-render/fhir/fhir_identity.cpp
+    orbitrace-render/fhir/fhir_resources.cpp)
+target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
+target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
+                      PkgConfig::GLIB)
 
 # The drawing: the sketch picture with cairo, and the PNG encoder.
 add_library(orbt_render_draw STATIC
@@ -42,14 +61,16 @@ target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
 # The batch and the visit-history report: they return what happened and
 # tell their progress through a Status they are given; they never print.
 add_library(orbt_render_jobs STATIC
+    orbitrace-render/output_file.cpp
     orbitrace-render/batch.cpp
     orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
     orbitrace-render/history/history_html.cpp
-    orbitrace-render/history/history_pdf.cpp)
-target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw Threads::Threads
-                      PkgConfig::PANGOCAIRO)
+    orbitrace-render/history/history_pdf.cpp
+    orbitrace-render/fhir/fhir_export.cpp)
+target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw orbt_fhir
+                      Threads::Threads PkgConfig::PANGOCAIRO)
 
 # The command line: its one table of commands, the terminal status, and the
 # benchmarks, which stand on the batch and the report.
@@ -58,7 +79,8 @@ add_library(orbt_render_cli STATIC
     orbitrace-render/status_printer.cpp
     orbitrace-render/seconds.cpp
     orbitrace-render/render_bench.cpp
-    orbitrace-render/history/history_bench.cpp)
+    orbitrace-render/history/history_bench.cpp
+    orbitrace-render/fhir/fhir_bench.cpp)
 target_link_libraries(orbt_render_cli PUBLIC orbt_render_jobs)
 
 add_executable(orbitrace-render orbitrace-render/orbitrace_render.cpp)
@@ -76,7 +98,8 @@ add_executable(renderer_tests
     tests/renderer/history_input_test.cpp
     tests/renderer/history_flags_test.cpp
     tests/renderer/history_report_test.cpp
-    tests/renderer/png_test.cpp)
+    tests/renderer/png_test.cpp
+    tests/renderer/fhir_test.cpp)
 target_link_libraries(renderer_tests PRIVATE orbt_render_cli ZLIB::ZLIB
                       GTest::gtest GTest::gtest_main)
 add_test(NAME native.renderer COMMAND renderer_tests)
@@ -97,10 +120,11 @@ foreach(env wine wine120 wine144)
 endforeach()
 
 # The visit-history report in a real browser and as PDF pages, and a
-# report split into pages followed by the browser.
+# report split into pages followed by the browser, and the page on a
+# phone's screen.
 add_executable(check_report_picture tests/renderer/check_report_picture.cpp)
 target_link_libraries(check_report_picture PRIVATE orbt_render_jobs)
-foreach(format html pdf split)
+foreach(format html pdf split phone)
   add_test(NAME native.history_${format}_pictures
     COMMAND ${CMAKE_SOURCE_DIR}/tests/renderer/history-pictures.sh ${format}
             ${CMAKE_CURRENT_BINARY_DIR}/history-${format}
@@ -109,3 +133,10 @@ foreach(format html pdf split)
   # Minutes beyond a run on a busy machine: only a hung browser meets it.
   set_tests_properties(native.history_${format}_pictures PROPERTIES TIMEOUT 900)
 endforeach()
+
+# The health-record export end to end, checked by FHIR's own validators
+# (installed into tests/fhir by the set-up).
+add_test(NAME native.fhir
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/fhir/fhir-check.sh
+          ${CMAKE_CURRENT_BINARY_DIR}/fhir $<TARGET_FILE:orbitrace-render>)
+set_tests_properties(native.fhir PROPERTIES TIMEOUT 1200)

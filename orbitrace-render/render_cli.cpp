@@ -2,10 +2,14 @@
 
 #include "cli/edit_distance.h"
 #include "orbitrace-render/batch.h"
+#include "orbitrace-render/fhir/fhir_bench.h"
+#include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
 #include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/output_file.h"
 #include "orbitrace-render/render_bench.h"
 #include "orbitrace-render/status_printer.h"
 
@@ -43,7 +47,9 @@ struct Invocation {
   ReadSettings read;
   BatchOptions batch;
   long benchCount = 0;
-  std::string input; // the file of --batch, --history or --bench-history
+  std::string input; // the file of --batch, --history, --bench-history, --fhir
+  std::string patientSystem = kDefaultPatientSystem;
+  bool pictures = true;
   bool quiet = false;
 };
 
@@ -54,8 +60,11 @@ enum CommandBit : unsigned {
   kBenchRun = 4,
   kHistoryRun = 8,
   kBenchHistoryRun = 16,
+  kFhirRun = 32,
+  kBenchFhirRun = 64,
   kPictures = kDraw | kBatchRun | kBenchRun,
-  kHistories = kHistoryRun | kBenchHistoryRun,
+  // The commands that read an export of visits.
+  kHistories = kHistoryRun | kBenchHistoryRun | kFhirRun | kBenchFhirRun,
   kEvery = kPictures | kHistories
 };
 
@@ -97,7 +106,7 @@ const OptionRow kOptions[] = {
        return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight,
                         error);
      }},
-    {"antialias", nullptr, nullptr, kPictures, 0, "",
+    {"antialias", nullptr, nullptr, kPictures | kFhirRun, 0, "",
      "smooth edges; by default every pixel is in a shape or\n"
      "not, as in the plug-in's picture",
      [](const std::string &, Invocation &inv, std::string *) {
@@ -116,7 +125,7 @@ const OptionRow kOptions[] = {
      [](const std::string &, Invocation &inv, std::string *) {
        return inv.quiet = true;
      }},
-    {"threads", "N", "a number from 1 to 64", kPictures, 0, "",
+    {"threads", "N", "a number from 1 to 64", kPictures | kFhirRun, 0, "",
      "rows drawn at the same time, 1 to 64 (default: one\n"
      "per core); the output does not depend on it",
      [](const std::string &v, Invocation &inv, std::string *) {
@@ -146,7 +155,7 @@ const OptionRow kOptions[] = {
      "\n",
      "one report of every patient in an export of stored\n"
      "values: delimited text whose header names the\n"
-     "columns patient, eye (R/L/OD/OS/RE/LE), date\n"
+     "columns patient, eye (R/L, OD/OS, Re/Li, D/G...), date\n"
      "(YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
      "values; other columns are left. REPORT is a web page\n"
      "(.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
@@ -171,7 +180,10 @@ const OptionRow kOptions[] = {
      }},
     {"column", "ROLE=NAME", "ROLE=NAME", kHistories, 0, "",
      "the header's name for patient, eye, date or values,\n"
-     "e.g. --column patient=PatientID (repeatable)",
+     "e.g. --column patient=PatientID (repeatable); also\n"
+     "id=NAME (the patients' IDs, or none), name=NAME (the\n"
+     "names beside IDs in the patient column), and\n"
+     "horizontal, vertical, location and rim",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnOption(v, &inv.read, error);
      }},
@@ -194,19 +206,19 @@ const OptionRow kOptions[] = {
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseDateOrderOption(v, &inv.read, error);
      }},
-    {"rise", "D", "a ratio or off", kHistories, 0, "",
+    {"rise", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag an eye whose vertical ratio rose by D or more\n"
      "since its first visit (default .20)",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.rise, error);
      }},
-    {"difference", "D", "a ratio or off", kHistories, 0, "",
+    {"difference", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag a date on which the two eyes' vertical ratios\n"
      "differ by D or more (default .20)",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.difference, error);
      }},
-    {"high", "D", "a ratio or off", kHistories, 0, "",
+    {"high", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
      "flag a vertical ratio of D or more (default .70)\n"
      "D is a ratio from .01 to 1, or off",
      [](const std::string &v, Invocation &inv, std::string *error) {
@@ -215,6 +227,43 @@ const OptionRow kOptions[] = {
     {"bench-history", "FILE", "a file or -", kHistories, kBenchHistoryRun, "",
      "time per sketch of the report, as HTML and PDF,\n"
      "against --batch on the same values",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+    {"fhir", "FILE|- OUTPUT", "a file or -", kFhirRun, kFhirRun,
+     "\n"
+     "Health records (FHIR R4):\n"
+     "  orbitrace-render [--patient-system URI] [--no-pictures] [--threads N]\n"
+     "                   [--quiet] [--patient ID]... [reading options]\n"
+     "                   --fhir VISITS.csv|- OUTPUT.json|FOLDER/\n"
+     "\n",
+     "every visit of an export, read as --history reads\n"
+     "it, as a Patient, an Observation per eye and visit\n"
+     "and a Media of its sketch. OUTPUT.json: one\n"
+     "transaction Bundle; a folder: bulk files\n"
+     "Patient.ndjson, Observation.ndjson, Media.ndjson",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.input = v;
+       return true;
+     }},
+    {"patient-system", "URI", "a URI", kFhirRun | kBenchFhirRun, 0, "",
+     "the system of the patients' identifiers, e.g. the\n"
+     "clinic's URI for its patient numbers",
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.patientSystem = v;
+       return !v.empty() && v.find_first_of(" \t\r\n") == std::string::npos;
+     }},
+    {"no-pictures", nullptr, nullptr, kFhirRun, 0, "",
+     "no Media: the values alone",
+     [](const std::string &, Invocation &inv, std::string *) {
+       inv.pictures = false;
+       return true;
+     }},
+    {"bench-fhir", "FILE", "a file", kHistories, kBenchFhirRun, "",
+     "time of --fhir's bulk files, without pictures\n"
+     "against the reader alone, with pictures against\n"
+     "--batch on the same values",
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
@@ -248,14 +297,15 @@ std::string UsageText() {
           *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
     text += line + "\n";
   }
-  return text + "\n"
-                "Exit status of --history: 0 for a whole report, 1 for a report "
-                "with\n"
-                "rows left out, 2 for bad arguments, 3 when no report was made "
-                "(an\n"
-                "earlier report of that name is left as it was, and the error "
-                "says\n"
-                "when it was made).\n";
+  return text +
+         "\n"
+         "Exit status of --history: 0 for a whole report, 1 for a report "
+         "with\n"
+         "rows left out, 2 for bad arguments, 3 when no report was made "
+         "(an\n"
+         "earlier report of that name is left as it was, and the error "
+         "says\n"
+         "when it was made).\n";
 }
 
 // getopt_long's value for an option: past every character, so that a
@@ -351,6 +401,11 @@ int HistoryCommand(Invocation &inv) {
   if (!ReportFormatForName(report, &format))
     return Usage(inv.err,
                  "report \"" + report + "\" does not end in .html or .pdf");
+  // The report replaces its name only once it is whole, but an export of
+  // that name would be gone all the same.
+  if (inv.input != "-" && SameFile(inv.input, report))
+    return Usage(inv.err, "report \"" + report + "\" is the file read, \"" +
+                              inv.input + "\"; no report made");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
@@ -365,8 +420,8 @@ int HistoryCommand(Invocation &inv) {
     for (const std::string &id : result.missingPatients)
       status.Message(source + ": no row names patient \"" + DisplayText(id) +
                      "\"");
-    status.Message("no report made (--patient takes an ID as the file's "
-                   "patient column writes it)");
+    status.Message("no report made (--patient takes a patient's ID or name "
+                   "as the file writes it)");
     TellEarlierReport(status, report);
     return kExitUsage;
   }
@@ -382,6 +437,80 @@ int HistoryCommand(Invocation &inv) {
                  " left out; the report was made from the other " +
                  std::to_string(result.sketches));
   return kExitFailed;
+}
+
+FhirOptions ExportOptions(const Invocation &inv) {
+  FhirOptions options;
+  options.read = inv.read;
+  options.render = inv.render;
+  options.patientSystem = inv.patientSystem;
+  options.pictures = inv.pictures;
+  options.threads = inv.batch.threads;
+  return options;
+}
+
+int FhirCommand(Invocation &inv) {
+  const std::string &output = inv.operands[0];
+  FhirForm form;
+  if (!FhirFormForName(output, &form))
+    return Usage(inv.err, "output \"" + output +
+                              "\" does not end in .json and is not a folder "
+                              "(a new folder's name ends in /)");
+  // The export replaces its files only once they are whole, but an input of
+  // one of those names would be gone all the same.
+  std::string folder = output;
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  if (inv.input != "-")
+    for (const std::string &name :
+         form == FhirForm::kBundle
+             ? std::vector<std::string>{output}
+             : std::vector<std::string>{folder + "/" + kBulkFiles[0],
+                                        folder + "/" + kBulkFiles[1],
+                                        folder + "/" + kBulkFiles[2]})
+      if (SameFile(inv.input, name))
+        return Usage(inv.err, "\"" + name + "\" is the file read, \"" +
+                                  inv.input + "\"; nothing written");
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  std::ifstream file;
+  std::istream *csv = OpenInput(inv, &file);
+  if (!csv)
+    return kExitNoReport;
+  const std::string source = inv.input == "-" ? "standard input" : inv.input;
+  const FhirResult result =
+      MakeFhirExport(*csv, source, output, ExportOptions(inv), &status);
+  if (!result.missingPatients.empty()) {
+    for (const std::string &id : result.missingPatients)
+      status.Message(source + ": no row names patient \"" + DisplayText(id) +
+                     "\"");
+    status.Message("nothing written (--patient takes an ID as the file's "
+                   "patient column writes it)");
+    return kExitUsage;
+  }
+  if (!result.made) {
+    status.Message(result.failure);
+    return kExitNoReport;
+  }
+  if (result.bundleBytes > kLargeBundleBytes)
+    status.Message("\"" + DisplayText(output) + "\" is " +
+                   std::to_string(result.bundleBytes >> 20) +
+                   " MB, more than many servers take in one request; the "
+                   "bulk form (an OUTPUT folder, e.g. " +
+                   DisplayText(output.substr(0, output.rfind('.'))) +
+                   "/) is made for imports of this size");
+  if (result.leftOut == 0)
+    return kExitOk;
+  status.Message(std::to_string(result.leftOut) +
+                 (result.leftOut == 1 ? " row" : " rows") +
+                 " left out; the other " + std::to_string(result.observations) +
+                 " visits were written");
+  return kExitFailed;
+}
+
+int BenchFhirCommand(Invocation &inv) {
+  return BenchFhir(inv.input, ExportOptions(inv), inv.out, inv.err)
+             ? kExitOk
+             : kExitFailed;
 }
 
 int BenchHistoryCommand(Invocation &inv) {
@@ -405,12 +534,18 @@ struct Command {
 
 // The first command whose option is given is run; a picture when none is.
 const Command kCommands[] = {
+    {kFhirRun, 1, "--fhir needs exactly one OUTPUT", nullptr,
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for health records", FhirCommand},
+    {kBenchFhirRun, 0, "--bench-fhir takes no OUTPUT", nullptr,
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for health records", BenchFhirCommand},
     {kHistoryRun, 1, "--history needs exactly one REPORT", nullptr,
-     "one --history or --bench-history", " for a visit history",
-     HistoryCommand},
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for a visit history", HistoryCommand},
     {kBenchHistoryRun, 0, "--bench-history takes no REPORT", nullptr,
-     "one --history or --bench-history", " for a visit history",
-     BenchHistoryCommand},
+     "one of --fhir, --bench-fhir, --history, --bench-history",
+     " for a visit history", BenchHistoryCommand},
     {kBenchRun, 0, "--bench takes no values, output or batch",
      "--bench takes no values, output or batch", nullptr, "", BenchCommand},
     {kBatchRun, 1, "--batch needs exactly one output PATTERN", nullptr, nullptr,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the plug-in, the benchmark and the renderer, then runs the
-# renderer's benchmark natively and the plug-in's under Wine in an
+# renderer's benchmarks natively (its pictures, and the health-record
+# export of a made-up archive) and the plug-in's under Wine in an
 # environment of its own, and prints the machine, the load and the figures.
 #   scripts/bench.sh [--reps N]
 set -euo pipefail
@@ -28,6 +29,14 @@ echo
 # more per file created than the renderer spends on a picture.
 echo "orbitrace-render --bench 1000 (files in $build):"
 TMPDIR=$build "$build/orbitrace-render" --bench 1000
+echo
+
+# The health-record export at archive scale: 20,000 patients, ten visits
+# each, as bulk files, against the reader alone and --batch.
+archive=$build/visits-20000x10.csv
+[ -s "$archive" ] || "$root/scripts/make-visits.sh" 20000 12 10 >"$archive"
+echo "orbitrace-render --bench-fhir (files in $build):"
+TMPDIR=$build "$build/orbitrace-render" --bench-fhir "$archive"
 echo
 
 echo "orbitrace_bench.exe under Wine:"

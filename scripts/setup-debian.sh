@@ -23,6 +23,10 @@ build      libcairo2-dev
 build      libpng-dev
 build      fonts-dejavu-core
 build      libpango1.0-dev
+build      libutf8proc-dev
+build      rapidjson-dev
+build      uuid-dev
+build      libglib2.0-dev
 run        wine
 run        wine32:i386
 run        xvfb
@@ -37,6 +41,8 @@ test       chromium
 test       poppler-utils
 test       fonts-noto-cjk
 test       fonts-symbola
+test       nodejs
+test       npm
 '
 
 case "${1:-}" in
@@ -63,13 +69,31 @@ fi
 
 missing=()
 for p in "${packages[@]}"; do
+  # A node with its own npm, from elsewhere, does for Debian's two (whose
+  # npm would conflict with it).
+  if [[ $p == nodejs || $p == npm ]] && command -v node >/dev/null &&
+    command -v npm >/dev/null; then
+    continue
+  fi
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
 done
 
+# The FHIR validators of the tests, from the npm registry at the versions
+# tests/fhir/package-lock.json pins.
+install_validators() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/fhir"
+  if [ "$who" = test ] && ! (cd "$dir" && npm ls --depth=0 >/dev/null 2>&1); then
+    echo "setup-debian.sh: installing the FHIR validators in $dir" >&2
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}
+
 # Root is needed only for something to install.
 if [ "$need_arch" -eq 0 ] && [ "${#missing[@]}" -eq 0 ]; then
+  install_validators
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -84,3 +108,4 @@ echo "setup-debian.sh: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_validators

@@ -40,6 +40,13 @@ static bool ReadHundredths(const char *text, long *hundredths) {
 
 static char Lower(char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
 
+static int StringLength(const char *text) {
+  int n = 0;
+  while (text[n] != '\0')
+    ++n;
+  return n;
+}
+
 static bool BeginsWith(const char *item, const char *text) {
   for (; *text != '\0'; ++item, ++text)
     if (Lower(*item) != Lower(*text))
@@ -47,12 +54,28 @@ static bool BeginsWith(const char *item, const char *text) {
   return true;
 }
 
-int SelectedItem(const char *const *items, int count, const char *text) {
+static bool SameText(const char *item, const char *text) {
+  return BeginsWith(item, text) && item[StringLength(text)] == '\0';
+}
+
+int NamedItem(const char *const *items, int count, const char *text) {
   long wanted, value;
-  if (ReadHundredths(text, &wanted))
+  if (ReadHundredths(text, &wanted)) {
     for (int i = 0; i < count; ++i)
       if (ReadHundredths(items[i], &value) && value == wanted)
         return i;
+    return -1;
+  }
+  for (int i = 0; i < count; ++i)
+    if (SameText(items[i], text))
+      return i;
+  return -1;
+}
+
+int SelectedItem(const char *const *items, int count, const char *text) {
+  const int named = NamedItem(items, count, text);
+  if (named >= 0)
+    return named;
   for (int i = 0; i < count; ++i)
     if (BeginsWith(items[i], text))
       return i;

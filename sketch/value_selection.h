@@ -8,3 +8,8 @@
 // item equals, selects the first item that begins with it, ignoring case,
 // and failing that item 0.
 int SelectedItem(const char *const *items, int count, const char *text);
+
+// The index of the item that `text` names exactly: the item of equal value
+// when it reads as a decimal number as above, else the item written so,
+// ignoring case; -1 when no item is named.
+int NamedItem(const char *const *items, int count, const char *text);

@@ -366,6 +366,8 @@ bool ReadCsvRecords(
       ok = Settle(&r, sample, fatal);
       if (!ok)
         break;
+      if (layout)
+        *layout = r.layout; // known to the records from the first one
       text.swap(sample);
       sample.clear();
     }

@@ -80,38 +80,54 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
     return false;
   }
-  std::string rows;
-  PatientHistory history;
-  while (ReadNextPatient(&spool, &history))
-    for (const std::vector<Visit> &visits : history.eyes)
-      for (const Visit &v : visits)
-        rows += FormatValues(v.values) + "\n";
-  const long patients = static_cast<long>(spool.patients.size());
-  CloseSpool(&spool);
-
   char dirTemplate[] = "/tmp/orbt-bench-history-XXXXXX";
   const char *dir = mkdtemp(dirTemplate);
   if (!dir) {
     err << "orbitrace-render: cannot make a temporary folder\n";
+    CloseSpool(&spool);
     return false;
   }
+  // The same sketches again, each a patient of its own: what a report
+  // costs a patient beyond its sketches.
+  const std::string oneVisit = std::string(dir) + "/one-visit.csv";
+  std::ofstream single(oneVisit, std::ios::binary);
+  single << "patient,eye,date,values\n";
+  std::string rows;
+  PatientHistory history;
+  long n = 0;
+  while (ReadNextPatient(&spool, &history))
+    for (const std::vector<Visit> &visits : history.eyes)
+      for (const Visit &v : visits) {
+        rows += FormatValues(v.values) + "\n";
+        single << "S" << ++n << ",R,2020-01-01," << FormatValues(v.values)
+               << "\n";
+      }
+  single.close();
+  const long patients = static_cast<long>(spool.patients.size());
+  CloseSpool(&spool);
   std::vector<Step> steps;
   std::ostringstream quiet;
   long sketches = 0;
-  for (const char *name : {"report.html", "report.pdf"}) {
-    const std::string path = std::string(dir) + "/" + name;
-    std::ifstream again(csvPath, std::ios::binary);
-    StatusPrinter status(quiet, Seconds, false);
-    const double t0 = Seconds();
-    sketches =
-        MakeHistoryReport(again, csvPath, path, options, &status).sketches;
-    const double seconds = Seconds() - t0;
-    const double peak = PeakMegabytes();
-    double total, largest;
-    MeasureAndRemove(path, &total, &largest);
-    steps.push_back(
-        Step{std::string("--history ") + name, seconds, total, largest, peak});
+  for (const std::string &input : {csvPath, oneVisit}) {
+    for (const char *name : {"report.html", "report.pdf"}) {
+      const std::string path = std::string(dir) + "/" + name;
+      std::ifstream again(input, std::ios::binary);
+      StatusPrinter status(quiet, Seconds, false);
+      const double t0 = Seconds();
+      const long drawn =
+          MakeHistoryReport(again, input, path, options, &status).sketches;
+      const double seconds = Seconds() - t0;
+      if (input == csvPath)
+        sketches = drawn;
+      const double peak = PeakMegabytes();
+      double total, largest;
+      MeasureAndRemove(path, &total, &largest);
+      steps.push_back(Step{(input == csvPath ? "--history " : "  one-visit ") +
+                               std::string(name),
+                           seconds, total, largest, peak});
+    }
   }
+  remove(oneVisit.c_str());
   const std::string pattern = std::string(dir) + "/b-#########.png";
   std::istringstream batchRows(rows);
   StatusPrinter status(quiet, Seconds, false);
@@ -137,7 +153,8 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
       GeometryFor(options.render.areaWidth, options.render.areaHeight);
   out << csvPath << ": " << patients << " patients, " << sketches
       << " sketches of " << g.width << "x" << g.height << "; --batch drew "
-      << rendered << "\n\n"
+      << rendered
+      << "; one-visit: the same sketches, each a patient of its own\n\n"
       << std::left << std::setw(24) << "" << std::right << std::setw(10)
       << "seconds" << std::setw(12) << "ms/sketch" << std::setw(12)
       << "vs --batch" << std::setw(12) << "output MB" << std::setw(13)

@@ -1,5 +1,6 @@
 #include "orbitrace-render/history/history_chart.h"
 
+#include "orbitrace-render/history/chart_points.h"
 #include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/visit_date.h"
 
@@ -20,12 +21,19 @@ void Grey(cairo_t *cr, double level) {
   cairo_set_source_rgb(cr, level, level, level);
 }
 
-// The chart's text, drawn through one layout per chart.
+// The chart's text, drawn through one layout per chart, or given to the
+// caller's list.
 PangoLayout *layout;
+std::vector<ChartLabel> *labelsOut;
 
 double Text(cairo_t *cr, const std::string &text, double x, double y,
             double align) {
-  return ShowText(cr, layout, text, x, y, align);
+  if (!labelsOut)
+    return ShowText(cr, layout, text, x, y, align);
+  double grey = 0, g, b, a;
+  cairo_pattern_get_rgba(cairo_get_source(cr), &grey, &g, &b, &a);
+  labelsOut->push_back(ChartLabel{text, x, y, align, grey});
+  return TextWidth(cr, layout, text);
 }
 
 void Mark(cairo_t *cr, bool round, double x, double y) {
@@ -68,8 +76,9 @@ void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
 
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
-               double fontSize) {
+               double fontSize, std::vector<ChartLabel> *labels) {
   cairo_save(cr);
+  labelsOut = labels;
   layout = CreateTextLayout(cr);
   SetTextFont(layout, fontSize, false);
   // Room for the labels grows with their size.
@@ -136,16 +145,23 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
         return RatioHundredths(vertical ? v.values.vertical
                                         : v.values.horizontal);
       };
+      // No more points than the chart's columns show, so that a chart of
+      // any number of visits is of a bounded size.
+      std::vector<ChartPoint> points;
+      points.reserve(visits.size());
+      for (const Visit &v : visits)
+        points.push_back(ChartPoint{X(v.date), Y(Ratio(v))});
+      points = ThinToColumns(points, 1);
       Colour(cr, kChartEyeColour[eye]);
       const double dash[] = {4, 3};
       cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
       cairo_set_line_width(cr, vertical ? 2 : 1.5);
-      for (const Visit &v : visits)
-        cairo_line_to(cr, X(v.date), Y(Ratio(v)));
+      for (const ChartPoint &p : points)
+        cairo_line_to(cr, p.x, p.y);
       cairo_stroke(cr);
       cairo_set_dash(cr, nullptr, 0, 0);
-      for (const Visit &v : visits)
-        Mark(cr, vertical, X(v.date), Y(Ratio(v)));
+      for (const ChartPoint &p : points)
+        Mark(cr, vertical, p.x, p.y);
     }
   }
 
@@ -163,5 +179,6 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   }
   g_object_unref(layout);
   layout = nullptr;
+  labelsOut = nullptr;
   cairo_restore(cr);
 }

@@ -6,16 +6,27 @@
 
 #include <cairo.h>
 
+#include <string>
+#include <vector>
+
 // Series colours, also looked for by the report's picture tests.
 struct ChartColour {
   int r, g, b;
 };
 extern const ChartColour kChartEyeColour[2]; // right, left
 
+// A label of the chart: its left, centre or right (align 0, .5, 1) at x,
+// its baseline at y, in a grey of `grey` (0 black, 1 white).
+struct ChartLabel {
+  std::string text;
+  double x, y, align, grey;
+};
+
 // Draws the chart into the rectangle (0, 0, width, height) of `cr`: both
 // eyes' vertical ratios as solid lines with round marks, the horizontal
 // ones dashed with square marks, and the high-ratio threshold, with text
-// of `fontSize` user units.
+// of `fontSize` user units. With `labels`, the text is not drawn but put
+// there, for a page to write as text of its own.
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
-               double fontSize);
+               double fontSize, std::vector<ChartLabel> *labels = nullptr);

@@ -8,6 +8,7 @@
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/svg_inline.h"
 #include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/output_file.h"
 
 #include <cairo-svg.h>
 
@@ -52,10 +53,9 @@ std::string SvgDocument(double width, double height, Draw draw) {
 }
 
 // A page's file name in the folder, 1 for the first.
+const char kPagePrefix[] = "page-", kPageSuffix[] = ".html";
 std::string PageName(int page) {
-  char name[32];
-  snprintf(name, sizeof name, "page-%04d.html", page);
-  return name;
+  return NumberedName(kPagePrefix, page, kPageSuffix);
 }
 
 bool IsPageName(const char *name) {
@@ -79,14 +79,12 @@ bool RemovePages(const std::string &folder) {
 
 class HtmlReport : public ReportWriter {
 public:
-  HtmlReport(FILE *file, const std::string &output,
-             const HistoryOptions &options)
-      : index_(file), file_(file), output_(output), options_(options),
+  HtmlReport(OutputFile *file, const HistoryOptions &options)
+      : index_(file), file_(file), output_(file->path()), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
     options_.render.darkFigures = true;
-    // Large writes, since a sketch is a few kilobytes.
-    setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+    const std::string &output = output_;
     const size_t slash = output.rfind('/');
     const size_t dot = output.rfind('.');
     folderName_ = output.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -94,12 +92,10 @@ public:
     folder_ = output.substr(0, dot) + "-pages";
   }
   ~HtmlReport() override {
-    if (file_ && file_ != index_)
-      fclose(file_);
-    if (index_)
-      fclose(index_);
+    page_.Discard();
     if (!partialFolder_.empty())
       RemovePages(partialFolder_);
+    Untrack(folderTracked_);
   }
   void Summary(const ReportSummary &summary) override;
   void Patient(int section, const PatientHistory &history,
@@ -109,7 +105,8 @@ public:
 
 private:
   void Put(const std::string &text) {
-    fwrite(text.data(), 1, text.size(), file_);
+    if (file_)
+      file_->Write(text);
     bytes_ += static_cast<long>(text.size());
   }
   void Sketch(const Visit &visit, Eye eye);
@@ -119,13 +116,15 @@ private:
   std::string SummaryHtml(const ReportSummary &s,
                           const std::function<std::string(int)> &link) const;
   bool NextPage(std::string *error);
-  bool ClosePage(bool more);
+  bool ClosePage(bool more, std::string *error);
 
-  FILE *index_; // the report's own file, the index when split
-  FILE *file_;  // the page being written
+  OutputFile *index_; // the report's own file, the index when split
+  OutputFile page_;   // a page of the folder
+  OutputFile *file_;  // the one being written
   std::string output_;
   std::string folder_, folderName_; // the folder of pages: path, and name
   std::string partialFolder_;       // where its pages are written first
+  int folderTracked_ = -1;          // its pages, for an interrupted run
   HistoryOptions options_;
   PictureGeometry geometry_;
   SvgGlyphs glyphs_;
@@ -142,6 +141,7 @@ private:
   };
   std::vector<PageSpan> pages_;
   bool failed_ = false;
+  std::string failure_; // why, when a page could not be written
   // Drawn documents by their values: cairo's SVG writer is most of the
   // report's time, and an archive repeats values (steps of .05 and twelve
   // hours). Emptied when full, so memory stays bounded (a few KB each).
@@ -151,7 +151,7 @@ private:
 
 std::string HtmlReport::Head(const std::string &title) const {
   const double ratio = static_cast<double>(geometry_.height) / geometry_.width;
-  char css[2048];
+  char css[4096];
   snprintf(
       css, sizeof css,
       "body{font:14px/1.4 \"DejaVu Sans\",Verdana,sans-serif;color:#222;"
@@ -165,9 +165,14 @@ std::string HtmlReport::Head(const std::string &title) const {
       ".note{color:#444;font-size:13px;max-width:60em}\n"
       ".patient{border-bottom:1px solid #aaa;padding:16px 0}\n"
       ".seen{color:#555;font-size:13px;margin:0 0 8px}\n"
+      // A band wider than a phone scrolls inside its row, the eye's label
+      // staying in view; the page itself never scrolls sideways.
+      ".band{overflow-x:auto;max-width:100%%}\n"
       "table.visits{border-collapse:collapse;margin:4px 0 8px}\n"
       "table.visits th{text-align:left;font-size:13px;padding:0 10px 0 0;"
-      "vertical-align:middle;white-space:nowrap}\n"
+      "vertical-align:middle;white-space:nowrap;position:sticky;left:0;"
+      "background:#fff}\n"
+      "h1,h2,.summary dd,.flagged,.flags{overflow-wrap:anywhere}\n"
       "table.visits td{padding:3px 4px;text-align:center;vertical-align:top;"
       "width:%.0fpx}\n"
       ".sketch svg{display:block;width:%.0fpx;height:%.0fpx}\n"
@@ -179,6 +184,7 @@ std::string HtmlReport::Head(const std::string &title) const {
       "nav{margin:8px 0;font-size:13px}\n"
       "@page{size:A4;margin:12mm}\n"
       "@media print{body{margin:0;padding:0;font-size:11px}"
+      ".band{overflow:visible}"
       "table.visits td{width:%.0fpx}"
       ".sketch svg{width:%.0fpx;height:%.0fpx}"
       "table.visits,.chart,h2,.seen{break-inside:avoid}"
@@ -246,6 +252,7 @@ void HtmlReport::Summary(const ReportSummary &s) {
   std::string folder = folder_ + ".XXXXXX";
   if (mkdtemp(&folder[0])) {
     partialFolder_ = folder;
+    folderTracked_ = TrackTemporaryFolder(folder, kPagePrefix, kPageSuffix);
     // mkdtemp makes the folder private; a report gets the usual mode.
     const mode_t mask = umask(0);
     umask(mask);
@@ -256,32 +263,27 @@ void HtmlReport::Summary(const ReportSummary &s) {
 }
 
 // Closes the page being written, with a link to the next when `more`.
-bool HtmlReport::ClosePage(bool more) {
+bool HtmlReport::ClosePage(bool more, std::string *error) {
   const int page = static_cast<int>(pages_.size());
   Put("<nav><a href=\"../" + HtmlText(output_.substr(output_.rfind('/') + 1)) +
       "\">Summary and pages</a>" +
       (more ? " \u00B7 <a href=\"" + PageName(page + 1) + "\">Next page</a>"
             : std::string()) +
       "</nav>\n</body>\n</html>\n");
-  const bool ok = !ferror(file_);
-  const bool closed = fclose(file_) == 0;
   file_ = nullptr;
-  return ok && closed;
+  if (!page_.Commit(error))
+    return false;
+  TrackedFiles(folderTracked_, page);
+  return true;
 }
 
 bool HtmlReport::NextPage(std::string *error) {
-  if (file_ && !ClosePage(true)) {
-    *error = std::string("cannot write the report: ") + strerror(errno);
+  if (file_ && !ClosePage(true, error))
     return false;
-  }
   const int page = static_cast<int>(pages_.size()) + 1;
-  const std::string path = partialFolder_ + "/" + PageName(page);
-  file_ = fopen(path.c_str(), "wb");
-  if (!file_) {
-    *error = "cannot write \"" + path + "\": " + strerror(errno);
+  if (!page_.Open(partialFolder_ + "/" + PageName(page), error))
     return false;
-  }
-  setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  file_ = &page_;
   pages_.push_back(PageSpan{0, 0, "", ""});
   bytes_ = 0;
   // Glyph outlines are defined on each page that uses them.
@@ -298,6 +300,29 @@ bool HtmlReport::NextPage(std::string *error) {
            : std::string()) +
       "</nav>\n");
   return true;
+}
+
+// The labels as SVG text in the page's typeface.
+std::string ChartText(const std::vector<ChartLabel> &labels) {
+  char font[96];
+  snprintf(font, sizeof font,
+           "<g font-family=\"DejaVu Sans,Verdana,sans-serif\" "
+           "font-size=\"%g\">",
+           kChartFontSize);
+  std::string text = font;
+  for (const ChartLabel &l : labels) {
+    char tag[160];
+    snprintf(tag, sizeof tag,
+             "<text x=\"%.1f\" y=\"%.1f\"%s fill=\"#%02x%02x%02x\">", l.x, l.y,
+             l.align >= 1  ? " text-anchor=\"end\""
+             : l.align > 0 ? " text-anchor=\"middle\""
+                           : "",
+             static_cast<int>(l.grey * 255 + .5),
+             static_cast<int>(l.grey * 255 + .5),
+             static_cast<int>(l.grey * 255 + .5));
+    text += tag + HtmlText(l.text) + "</text>";
+  }
+  return text + "</g>";
 }
 
 void HtmlReport::Sketch(const Visit &visit, Eye eye) {
@@ -331,23 +356,22 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
                          const std::vector<VisitColumn> &columns,
                          const std::vector<Flag> &flags) {
   if (split_) {
-    std::string error;
-    if (failed_ || ((!file_ || bytes_ >= kPageBytes) && !NextPage(&error))) {
+    if (failed_ || ((!file_ || bytes_ >= kPageBytes) && !NextPage(&failure_))) {
       failed_ = true;
       return;
     }
     PageSpan &page = pages_.back();
     if (page.first == 0)
-      page.first = section, page.firstName = history.patient;
-    page.last = section, page.lastName = history.patient;
+      page.first = section, page.firstName = PatientHeading(history);
+    page.last = section, page.lastName = PatientHeading(history);
     sectionPage_.push_back(static_cast<int>(pages_.size()));
   }
   const size_t seen[2] = {history.eyes[kRightEye].size(),
                           history.eyes[kLeftEye].size()};
   std::string h = "<section class=\"patient\" id=\"p" +
                   std::to_string(section) + "\">\n<h2>" +
-                  HtmlText(history.patient) + "</h2>\n<p class=\"seen\">" +
-                  VisitsSeen(columns);
+                  HtmlText(PatientHeading(history)) +
+                  "</h2>\n<p class=\"seen\">" + VisitsSeen(columns);
   if (!columns.empty())
     h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
          ", left eye " + std::to_string(seen[kLeftEye]);
@@ -355,7 +379,7 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
 
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {
     const size_t end = std::min(columns.size(), band + kBandColumns);
-    Put("<table class=\"visits\">\n");
+    Put("<div class=\"band\"><table class=\"visits\">\n");
     for (int eye = kRightEye; eye <= kLeftEye; ++eye) {
       Put(eye == kRightEye ? "<tr><th scope=\"row\">Right eye</th>\n"
                            : "<tr><th scope=\"row\">Left eye</th>\n");
@@ -369,17 +393,21 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
       }
       Put("</tr>\n");
     }
-    Put("</table>\n");
+    Put("</table></div>\n");
   }
 
   if (!columns.empty()) {
+    // The chart's labels are the page's own text: outlines of their glyphs
+    // would be most of a small chart's bytes and time.
+    std::vector<ChartLabel> labels;
     const std::string chart =
         SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
           DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
-                    kChartFontSize);
+                    kChartFontSize, &labels);
         });
     std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
                                 kChartWidth, kChartHeight, &glyphs_);
+    svg.insert(svg.rfind("</svg>"), ChartText(labels));
     svg.insert(4, " role=\"img\" aria-label=\"Chart of the horizontal and "
                   "vertical cup-to-disc ratios of both eyes against time\"");
     Put("<figure class=\"chart\">" + svg + "</figure>\n");
@@ -398,9 +426,12 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
 
 bool HtmlReport::Finish(std::string *error) {
   if (split_) {
-    if (failed_ || (file_ && !ClosePage(false))) {
-      *error =
-          std::string("cannot write the report's pages: ") + strerror(errno);
+    if (!failed_ && file_ && !ClosePage(false, &failure_))
+      failed_ = true;
+    if (failed_) {
+      *error = failure_.empty() ? "cannot make the folder of pages beside \"" +
+                                      output_ + "\""
+                                : failure_;
       return false;
     }
     file_ = index_;
@@ -419,13 +450,9 @@ bool HtmlReport::Finish(std::string *error) {
     Put(h + "</ol>\n</header>\n");
   }
   Put("</body>\n</html>\n");
-  const bool ok = !ferror(index_);
-  const bool closed = fclose(index_) == 0;
-  index_ = file_ = nullptr;
-  if (!ok || !closed) {
-    *error = std::string("cannot write the report: ") + strerror(errno);
+  file_ = nullptr;
+  if (!index_->Close(error))
     return false;
-  }
   // The pages of an earlier report of this name go, so that no page is
   // left that this report does not link.
   if (!RemovePages(folder_) && split_) {
@@ -439,20 +466,15 @@ bool HtmlReport::Finish(std::string *error) {
       return false;
     }
     partialFolder_.clear();
+    Untrack(folderTracked_);
+    folderTracked_ = -1;
   }
   return true;
 }
 
 } // namespace
 
-std::unique_ptr<ReportWriter> OpenHtmlReport(const std::string &path,
-                                             const std::string &output,
-                                             const HistoryOptions &options,
-                                             std::string *error) {
-  FILE *file = fopen(path.c_str(), "wb");
-  if (!file) {
-    *error = "cannot write \"" + path + "\": " + strerror(errno);
-    return nullptr;
-  }
-  return std::unique_ptr<ReportWriter>(new HtmlReport(file, output, options));
+std::unique_ptr<ReportWriter> OpenHtmlReport(OutputFile *file,
+                                             const HistoryOptions &options) {
+  return std::unique_ptr<ReportWriter>(new HtmlReport(file, options));
 }

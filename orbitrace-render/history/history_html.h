@@ -12,11 +12,10 @@ enum { kSinglePagePatients = 500 };
 // A page starts a new one once it is this large, between patients.
 const long kPageBytes = 2 << 20;
 
-// A writer of the page at `path`, which is renamed to `output` once
-// finished; null with the reason when it cannot be opened. The folder of
-// pages is put in place by Finish; a writer destroyed unfinished leaves
-// none.
-std::unique_ptr<ReportWriter> OpenHtmlReport(const std::string &path,
-                                             const std::string &output,
-                                             const HistoryOptions &options,
-                                             std::string *error);
+class OutputFile;
+
+// A writer of the page into `file`, which it closes when finished; the
+// caller puts it in place. The folder of pages is put in place by Finish;
+// a writer destroyed unfinished leaves none.
+std::unique_ptr<ReportWriter> OpenHtmlReport(OutputFile *file,
+                                             const HistoryOptions &options);

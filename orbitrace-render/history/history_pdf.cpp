@@ -7,6 +7,7 @@
 #include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/output_file.h"
 
 #include <cairo-pdf.h>
 
@@ -32,8 +33,9 @@ const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
 
 class PdfReport : public ReportWriter {
 public:
-  PdfReport(cairo_surface_t *surface, const HistoryOptions &options)
-      : surface_(surface), cr_(cairo_create(surface)),
+  PdfReport(cairo_surface_t *surface, OutputFile *file,
+            const HistoryOptions &options)
+      : surface_(surface), file_(file), cr_(cairo_create(surface)),
         layout_(CreateTextLayout(cr_)), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
@@ -70,6 +72,7 @@ private:
             const std::vector<VisitColumn> &columns, size_t first, size_t end);
 
   cairo_surface_t *surface_;
+  OutputFile *file_;
   cairo_t *cr_;
   PangoLayout *layout_;
   HistoryOptions options_;
@@ -269,7 +272,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Need(whole);
   else
     Need(kHeadingHeight + (columns.empty() ? 0 : band));
-  patient_ = DisplayText(history.patient);
+  patient_ = DisplayText(PatientHeading(history));
   pagePatients_.push_back(patient_);
   cairo_set_source_rgb(cr_, 0.6, 0.6, 0.6);
   cairo_set_line_width(cr_, 0.5);
@@ -279,7 +282,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   const std::string dest = "name='p" + std::to_string(section) + "'";
   cairo_tag_begin(cr_, CAIRO_TAG_DEST, dest.c_str());
   Font(13, true);
-  Text(DisplayText(history.patient), kMargin, y_ + 16, 0, kWidth);
+  Text(DisplayText(PatientHeading(history)), kMargin, y_ + 16, 0, kWidth);
   cairo_tag_end(cr_, CAIRO_TAG_DEST);
   Font(8.5, false, 0.35);
   Text(VisitsSeen(columns), kMargin, y_ + 27);
@@ -318,6 +321,13 @@ bool PdfReport::Finish(std::string *error) {
   const cairo_status_t status = cairo_surface_status(surface_);
   cairo_surface_destroy(surface_);
   surface_ = nullptr;
+  // A failed write stops cairo with a status of its own; the file's
+  // reason says more.
+  std::string closing;
+  if (!file_->Close(&closing)) {
+    *error = closing;
+    return false;
+  }
   if (status != CAIRO_STATUS_SUCCESS) {
     *error = std::string("cannot write the report: ") +
              cairo_status_to_string(status);
@@ -326,13 +336,20 @@ bool PdfReport::Finish(std::string *error) {
   return true;
 }
 
+cairo_status_t WritePdf(void *file, const unsigned char *data,
+                        unsigned int size) {
+  return static_cast<OutputFile *>(file)->Write(data, size)
+             ? CAIRO_STATUS_SUCCESS
+             : CAIRO_STATUS_WRITE_ERROR;
+}
+
 } // namespace
 
-std::unique_ptr<ReportWriter> OpenPdfReport(const std::string &path,
+std::unique_ptr<ReportWriter> OpenPdfReport(OutputFile *file,
                                             const HistoryOptions &options,
                                             std::string *error) {
-  cairo_surface_t *surface =
-      cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight);
+  cairo_surface_t *surface = cairo_pdf_surface_create_for_stream(
+      WritePdf, file, kPageWidth, kPageHeight);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     *error = std::string("cannot write the report: ") +
              cairo_status_to_string(cairo_surface_status(surface));
@@ -341,5 +358,5 @@ std::unique_ptr<ReportWriter> OpenPdfReport(const std::string &path,
   }
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE,
                                  "Visit history");
-  return std::unique_ptr<ReportWriter>(new PdfReport(surface, options));
+  return std::unique_ptr<ReportWriter>(new PdfReport(surface, file, options));
 }

@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 
-// A writer of the PDF at `path`; null with the reason when it cannot be
-// opened.
-std::unique_ptr<ReportWriter> OpenPdfReport(const std::string &path,
+class OutputFile;
+
+// A writer of the PDF into `file`, which it flushes and closes when
+// finished; null with the reason when it cannot be opened.
+std::unique_ptr<ReportWriter> OpenPdfReport(OutputFile *file,
                                             const HistoryOptions &options,
                                             std::string *error);

@@ -2,6 +2,7 @@
 
 #include "orbitrace-render/history/history_html.h"
 #include "orbitrace-render/history/history_pdf.h"
+#include "orbitrace-render/output_file.h"
 #include "orbitrace-render/status.h"
 
 #include <ctype.h>
@@ -60,6 +61,8 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   summary.read = spool.read;
   if (FoundFromFile(spool.read))
     status->Message(source + ": " + HowReadText(spool.read));
+  for (const std::string &note : spool.read.columnNotes)
+    status->Message(source + ": " + note);
   if (!spool.missing.empty()) {
     result.missingPatients = spool.missing;
     CloseSpool(&spool);
@@ -80,7 +83,7 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
         static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
     const std::vector<Flag> flags = FindFlags(history, options.thresholds);
     if (!flags.empty()) {
-      ReportSummary::Flagged f{section, history.patient, {}};
+      ReportSummary::Flagged f{section, PatientHeading(history), {}};
       for (const Flag &flag : flags)
         f.labels.push_back(FlagLabel(flag, options.thresholds));
       summary.flagged.push_back(f);
@@ -88,26 +91,16 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   }
   summary.patients = section;
 
-  // Written beside the output and renamed when complete, so a failed run
-  // leaves an earlier report as it was.
-  std::string partial = output + ".XXXXXX";
-  const int fd = mkstemp(&partial[0]);
+  // Written beside the output and put in place when complete, so a failed
+  // run leaves an earlier report as it was.
+  OutputFile file;
   std::unique_ptr<ReportWriter> writer;
-  if (fd < 0) {
-    error = "cannot write \"" + output + "\": " + strerror(errno);
-  } else {
-    // mkstemp makes the file private; a report gets the usual mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
+  if (file.Open(output, &error)) {
     ReportFormat format = ReportFormat::kHtml;
     ReportFormatForName(output, &format);
     writer = format == ReportFormat::kPdf
-                 ? OpenPdfReport(partial, options, &error)
-                 : OpenHtmlReport(partial, output, options, &error);
-    if (!writer)
-      remove(partial.c_str());
+                 ? OpenPdfReport(&file, options, &error)
+                 : OpenHtmlReport(&file, options);
   }
   if (!writer) {
     CloseSpool(&spool);
@@ -135,12 +128,11 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
   bool written = complete && writer->Finish(&error);
   if (!complete)
     error = "cannot read back a temporary file";
-  if (written && rename(partial.c_str(), output.c_str()) != 0) {
-    error = "cannot write \"" + output + "\": " + strerror(errno);
+  if (written && !file.Commit(&error))
     written = false;
-  }
   if (!written) {
-    remove(partial.c_str());
+    writer.reset();
+    file.Discard();
     result.failure = error + "; no report made";
     return result;
   }

@@ -3,7 +3,15 @@
 #include <string.h>
 #include <strings.h>
 
-const char *const kRoleNames[kRoleCount] = {"patient", "eye", "date", "values"};
+const char *const kRoleNames[kAllRoles] = {
+    "patient", "eye",        "date",     "values",   "id",
+    "name",    "horizontal", "vertical", "location", "rim"};
+
+// In the order that wins when a header has more than one.
+const char *const kIdHeaders[] = {
+    "patientid", "patid", "patientnr", "patnr", "patientno", "patno",  "pid",
+    "mrn",       "id",    "nr",        "no",    "number",    "nummer", "num"};
+const int kIdHeaderCount = sizeof kIdHeaders / sizeof kIdHeaders[0];
 
 namespace {
 
@@ -70,7 +78,7 @@ const char *EncodingCommonName(TextEncoding encoding) {
 namespace {
 
 int RoleNamed(const std::string &name) {
-  for (int role = 0; role < kRoleCount; ++role)
+  for (int role = 0; role < kAllRoles; ++role)
     if (strcasecmp(name.c_str(), kRoleNames[role]) == 0)
       return role;
   return -1;
@@ -81,7 +89,7 @@ int RoleNamed(const std::string &name) {
 bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
                         std::string *error) {
   std::vector<int> columns;
-  bool named[kRoleCount] = {};
+  bool named[kAllRoles] = {};
   for (size_t at = 0; at <= value.size();) {
     size_t comma = value.find(',', at);
     if (comma == std::string::npos)
@@ -97,13 +105,29 @@ bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
     columns.push_back(role);
     at = comma + 1;
   }
-  for (int role = 0; role < kRoleCount; ++role) {
-    if (!named[role]) {
+  // The values in one column, or in four.
+  const bool four = named[kHorizontalRole] || named[kVerticalRole] ||
+                    named[kLocationRole] || named[kRimRole];
+  for (int role = 0; role < kAllRoles; ++role) {
+    const bool needed =
+        role < kRoleCount ? role != kValuesRole || !four
+                          : four && role >= kHorizontalRole && role <= kRimRole;
+    if (needed && !named[role]) {
       *error = std::string("no column \"") + kRoleNames[role] +
                "\" (name patient, eye, date and values in the file's order, "
-               "e.g. patient,eye,date,values,note)";
+               "e.g. patient,eye,date,values,note; or horizontal, vertical, "
+               "location and rim for values in four columns)";
       return false;
     }
+  }
+  if (four && named[kValuesRole]) {
+    *error = "\"values\" and the four values' own columns are both named";
+    return false;
+  }
+  if (named[kIdRole] && named[kNameRole]) {
+    *error = "\"id\" and \"name\" are both named: with an ID column the "
+             "patient column is the name, with a name column it is the ID";
+    return false;
   }
   settings->columns = columns;
   return true;
@@ -119,8 +143,19 @@ bool ParseColumnOption(const std::string &value, ReadSettings *settings,
       equals == std::string::npos ? "" : Trimmed(value.substr(equals + 1));
   if (role < 0 || name.empty()) {
     *error = "\"" + value +
-             "\" is not ROLE=NAME, where ROLE is patient, eye, date or values "
-             "and NAME the header's name for it (e.g. patient=PatientID)";
+             "\" is not ROLE=NAME, where ROLE is patient, eye, date, values, "
+             "id, name, horizontal, vertical, location or rim and NAME the "
+             "header's name for it (e.g. patient=PatientID)";
+    return false;
+  }
+  const int other = role == kIdRole     ? kNameRole
+                    : role == kNameRole ? kIdRole
+                                        : -1;
+  if (other >= 0 && !settings->headerNames[other].empty() &&
+      !(other == kIdRole && settings->headerNames[other] == "none")) {
+    *error = "--column id and --column name are both given: with an ID "
+             "column the patient column is the name, with a name column it "
+             "is the ID";
     return false;
   }
   settings->headerNames[role] = name;

@@ -27,21 +27,50 @@ const char *EncodingCommonName(TextEncoding encoding);
 // The order of day and month in dates written with slashes.
 enum class DateOrder { kFromFile, kDayFirst, kMonthFirst };
 
-// The four columns the report reads, in this order everywhere.
-enum { kPatientRole, kEyeRole, kDateRole, kValuesRole, kRoleCount };
-extern const char *const kRoleNames[kRoleCount];
+// The columns the report reads, in this order everywhere: the four every
+// file has (the values perhaps as four columns of their own instead), then
+// those it may have. With an ID column the patient column is the name and
+// the ID tells patients apart; with a name column the patient column is
+// the ID and the name is what the report shows.
+enum {
+  kPatientRole,
+  kEyeRole,
+  kDateRole,
+  kValuesRole,
+  kRoleCount, // the four every file names
+  kIdRole = kRoleCount,
+  kNameRole,
+  kHorizontalRole, // the values, one column each
+  kVerticalRole,
+  kLocationRole,
+  kRimRole,
+  kAllRoles
+};
+extern const char *const kRoleNames[kAllRoles];
 
 struct ReadSettings {
   // --columns: the roles of a header-less file's columns in order, -1 for
   // a column left out. Empty when not given.
   std::vector<int> columns;
-  // --column ROLE=NAME: the header's name for each role.
-  std::string headerNames[kRoleCount] = {"patient", "eye", "date", "values"};
+  // --column ROLE=NAME: the header's name for each role. An empty ID is
+  // found from the common names (see kIdHeaders), "none" is no ID column;
+  // an empty name is no name column.
+  std::string headerNames[kAllRoles] = {
+      "patient", "eye",        "date",     "values",   "",
+      "",        "horizontal", "vertical", "location", "rim"};
   char separator = 0; // 0: found from the first line
   TextEncoding encoding = TextEncoding::kDetect;
   DateOrder dateOrder = DateOrder::kFromFile;
   std::vector<std::string> patients; // --patient; empty for every patient
+  // The last day a visit can be on (days, see visit_date.h); 0 for the day
+  // of the run.
+  int lastDay = 0;
 };
+
+// The headers an ID column is found by, compared without regard to case,
+// blanks, dots, dashes and underscores ("Patient-ID", "Nr.").
+extern const char *const kIdHeaders[];
+extern const int kIdHeaderCount;
 
 // A field or a value without the white space around it: blanks, tabs,
 // vertical tabs, line breaks and no-break spaces.
@@ -49,11 +78,15 @@ std::string Trimmed(const std::string &text);
 
 // The command line's reading options, each parsing its value into the
 // settings; false with the reason when it is not one.
-// "--columns patient,eye,date,values,note": every role once, any other
-// name a column left out.
+// "--columns patient,eye,date,values,note": patient, eye, date and values
+// (or horizontal, vertical, location and rim) once each, id and name at
+// most once, any other name a column left out.
 bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
                         std::string *error);
-// "--column patient=PatientID": the header names a role otherwise.
+// "--column patient=PatientID": the header names a role otherwise; also
+// id=NAME (the ID column, or none) and name=NAME (the patient's name when
+// the patient column is an ID), and horizontal, vertical, location and
+// rim for values in four columns.
 bool ParseColumnOption(const std::string &value, ReadSettings *settings,
                        std::string *error);
 // "--separator comma|semicolon|tab" or the character itself.

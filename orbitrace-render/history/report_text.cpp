@@ -146,18 +146,36 @@ std::vector<SummaryRow> SummaryRows(const ReportSummary &s) {
       {"Flagged", std::to_string(s.flagged.size()) +
                       (s.flagged.size() == 1 ? " patient" : " patients")},
       {kLeftOutHeading, std::to_string(s.problemCount)},
+      {"Patients told apart by", PatientsByText(s.read)},
       {"Character set", EncodingText(s.read)},
       {"Separator", SeparatorText(s.read)},
       {"Date order", DateOrderText(s.read)}};
-  if (s.notesCut > 0)
-    rows.push_back(
-        {"Notes cut", RemarkLines(s, VisitProblem::kNoteCut, s.notesCut) +
-                          ": visits kept, notes cut at " +
-                          std::to_string(kMaxRecordBytes / 1024) + " KiB"});
-  if (s.rowsJoined > 0)
-    rows.push_back({"Rows joined",
-                    RemarkLines(s, VisitProblem::kLinesJoined, s.rowsJoined) +
-                        ": one row each, by line breaks in quotes"});
+  // The rows kept or skipped with a word, each kind on a line of its own.
+  static const struct {
+    VisitProblem::Kind kind;
+    const char *label, *said;
+  } kRemarks[] = {
+      {VisitProblem::kNoteCut, "Notes cut", ""},
+      {VisitProblem::kLinesJoined, "Rows joined",
+       ": one row each, by line breaks in quotes"},
+      {VisitProblem::kTimeDropped, "Times dropped",
+       ": visits kept on their dates, the times after them dropped"},
+      {VisitProblem::kHeaderAgain, "Headers repeated",
+       ": the header row again, skipped"},
+      {VisitProblem::kRecoded, "Lines not UTF-8", ""}};
+  for (const auto &r : kRemarks) {
+    const long count = s.remarkCount[r.kind];
+    if (count == 0)
+      continue;
+    std::string said = r.said;
+    if (r.kind == VisitProblem::kNoteCut)
+      said = ": visits kept, notes cut at " +
+             std::to_string(kMaxRecordBytes / 1024) + " KiB";
+    if (r.kind == VisitProblem::kRecoded)
+      said = std::string(": read as ") + EncodingName(s.read.fallback) +
+             ", since the rest of the file is UTF-8";
+    rows.push_back({r.label, RemarkLines(s, r.kind, count) + said});
+  }
   return rows;
 }
 
@@ -170,7 +188,27 @@ void AddProblem(ReportSummary *s, const VisitProblem &p) {
   }
   if (s->remarks.size() < kListedProblems)
     s->remarks.push_back(p);
-  ++(p.kind == VisitProblem::kNoteCut ? s->notesCut : s->rowsJoined);
+  ++s->remarkCount[p.kind];
+}
+
+std::string PatientHeading(const PatientHistory &h) {
+  if (h.id.empty() || h.id == h.patient)
+    return h.patient;
+  return h.patient + " (ID " + h.id + ")";
+}
+
+std::string PatientsByText(const ReadFacts &r) {
+  std::string text;
+  if (!r.idColumn.empty())
+    text = "the ID column \"" + r.idColumn + "\"" +
+           (r.idFound ? ", found by its name" : ", from --column id");
+  else if (!r.nameColumn.empty())
+    text = "the patient column, an ID; names from \"" + r.nameColumn + "\"";
+  else
+    text = "their names, however the accents are composed";
+  for (const std::string &note : r.columnNotes)
+    text += "; " + note;
+  return text;
 }
 
 std::string LinesText(const VisitProblem &p) {

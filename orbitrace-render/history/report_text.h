@@ -32,8 +32,15 @@ struct ReportSummary {
   // The rows kept with a word: notes cut, lines joined by quotes; the
   // first kListedProblems of them.
   std::vector<VisitProblem> remarks;
-  long notesCut = 0, rowsJoined = 0;
+  long remarkCount[VisitProblem::kKinds] = {}; // by kind
 };
+
+// "Smith, John (ID 1001)", or the name alone for a patient without an ID.
+std::string PatientHeading(const PatientHistory &history);
+
+// What tells the patients apart, in words for the summary: the ID column
+// or the names, with what the header suggests that was not taken.
+std::string PatientsByText(const ReadFacts &read);
 
 // Puts a row left out or kept with a word in its list and its count.
 void AddProblem(ReportSummary *summary, const VisitProblem &problem);

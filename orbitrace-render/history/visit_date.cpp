@@ -72,7 +72,50 @@ bool ValidDate(int y, int m, int d) {
   return y >= 1 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
 }
 
+// A time of day as exports write it after a date: H:MM, with seconds and
+// their fraction, AM or PM, and a zone (Z or +HH:MM) as they come.
+bool IsTimeOfDay(const std::string &t) {
+  size_t at = 0, n = t.size();
+  auto digits = [&](size_t most) {
+    size_t count = 0;
+    while (at < n && t[at] >= '0' && t[at] <= '9' && count < most)
+      ++at, ++count;
+    return count;
+  };
+  if (digits(2) == 0 || at >= n || t[at++] != ':' || digits(2) != 2)
+    return false;
+  if (at < n && t[at] == ':') {
+    ++at;
+    if (digits(2) != 2)
+      return false;
+    if (at < n && (t[at] == '.' || t[at] == ',')) {
+      ++at;
+      if (digits(9) == 0)
+        return false;
+    }
+  }
+  if (at < n && t[at] == ' ')
+    ++at;
+  const std::string rest = t.substr(at);
+  if (rest.empty() || rest == "Z" || rest == "AM" || rest == "PM" ||
+      rest == "am" || rest == "pm")
+    return true;
+  return (rest[0] == '+' || rest[0] == '-') &&
+         (rest.size() == 3 || rest.size() == 5 || rest.size() == 6) &&
+         rest.find_first_not_of("0123456789:", 1) == std::string::npos;
+}
+
 } // namespace
+
+std::string DateWithoutTime(const std::string &text) {
+  const std::string::size_type cut = text.find_first_of(" T");
+  if (cut == std::string::npos)
+    return text;
+  const std::string::size_type time = text.find_first_not_of(' ', cut + 1);
+  if (time == std::string::npos || !IsTimeOfDay(text.substr(time)))
+    return text;
+  return text.substr(0, cut);
+}
 
 SlashDate ReadSlashDate(const std::string &text) {
   DateParts p;
@@ -88,8 +131,11 @@ SlashDate ReadSlashDate(const std::string &text) {
                       : SlashDate::kNone;
 }
 
-bool ParseVisitDate(const std::string &text, DateOrder order, int *days,
-                    std::string *reason) {
+bool ParseVisitDate(const std::string &whole, DateOrder order, int *days,
+                    std::string *reason, bool *timeDropped) {
+  const std::string text = timeDropped ? DateWithoutTime(whole) : whole;
+  if (timeDropped)
+    *timeDropped = text.size() != whole.size();
   DateParts p;
   const bool iso = SplitDate(text, &p) && p.separator == '-' &&
                    p.digits[0] == 4 && p.digits[1] <= 2 && p.digits[2] <= 2;

@@ -12,6 +12,10 @@
 // date with a time after it, is refused.
 bool ParseIsoDate(const std::string &text, int *days);
 
+// The date of "2026-12-07T10:30" or "7.12.2026 10:30:15": the text before
+// a time of day, or the whole text when no time follows.
+std::string DateWithoutTime(const std::string &text);
+
 // What a date written with slashes tells of the order of day and month:
 // a first number over 12 is a day, a second one over 12 is a day.
 enum class SlashDate { kNone, kEitherOrder, kDayFirst, kMonthFirst };
@@ -21,9 +25,11 @@ SlashDate ReadSlashDate(const std::string &text);
 // slashes D/M/YYYY or M/D/YYYY in `order`, each with or without leading
 // zeros. False with the reason (to follow the quoted date) when it is none
 // of these, a two-digit year, not on the calendar, against the order, or
-// written with slashes while the order is not known.
+// written with slashes while the order is not known. With `timeDropped`,
+// a time of day after the date ("2026-12-07T10:30", "7.12.2026 10:30:15")
+// is dropped and said so there.
 bool ParseVisitDate(const std::string &text, DateOrder order, int *days,
-                    std::string *reason);
+                    std::string *reason, bool *timeDropped = nullptr);
 
 // The day as "YYYY-MM-DD".
 std::string FormatIsoDate(int days);

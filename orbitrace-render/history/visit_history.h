@@ -15,7 +15,13 @@ struct Visit {
 };
 
 struct PatientHistory {
-  std::string patient;
+  std::string patient; // the name shown, as the file first spells it
+  // The ID beside the name (from an ID column, or the patient column when
+  // a name column is given), as first written; "" when the file has none.
+  std::string id;
+  // Who the patient is: the ID, or without one the name, in Unicode
+  // normal form C. Two rows are one patient when their keys are equal.
+  std::string key;
   std::vector<Visit> eyes[2]; // indexed by Eye
 };
 

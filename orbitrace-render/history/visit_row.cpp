@@ -1,7 +1,11 @@
 #include "orbitrace-render/history/visit_row.h"
 
 #include "orbitrace-render/history/visit_date.h"
+#include "sketch/value_lists.h"
+#include "sketch/value_selection.h"
 
+#include <ctype.h>
+#include <string.h>
 #include <strings.h>
 
 namespace {
@@ -24,11 +28,56 @@ std::string Shown(const std::string &text, size_t kMax = 40) {
 }
 
 // The columns' positions in role order.
-int VisitColumns::*const kPositions[kRoleCount] = {
-    &VisitColumns::patient, &VisitColumns::eye, &VisitColumns::date,
-    &VisitColumns::values};
+int VisitColumns::*const kPositions[kAllRoles] = {
+    &VisitColumns::patient,    &VisitColumns::eye,      &VisitColumns::date,
+    &VisitColumns::values,     &VisitColumns::id,       &VisitColumns::name,
+    &VisitColumns::horizontal, &VisitColumns::vertical, &VisitColumns::location,
+    &VisitColumns::rim};
+
+// A header's name without case, blanks, dots, dashes, underscores or "#":
+// "Patient-ID", "patient id" and "PatientID" alike.
+std::string Squeezed(const std::string &name) {
+  std::string s;
+  for (char c : name)
+    if (!strchr(" \t._-#", c))
+      s += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+int IdRank(const std::string &name) {
+  const std::string s = Squeezed(name);
+  for (int i = 0; i < kIdHeaderCount; ++i)
+    if (s == kIdHeaders[i])
+      return i;
+  return -1;
+}
+
+bool IsNameHeader(const std::string &name) {
+  const std::string s = Squeezed(name);
+  return s == "name" || s == "patientname" || s == "fullname" || s == "patname";
+}
+
+bool SameName(const std::string &field, const std::string &name) {
+  return strcasecmp(Trimmed(field).c_str(), name.c_str()) == 0;
+}
+
+bool FourValueColumns(const std::string (&names)[kAllRoles],
+                      const std::vector<std::string> &header) {
+  for (int role = kHorizontalRole; role <= kRimRole; ++role) {
+    bool found = false;
+    for (const std::string &field : header)
+      found = found || SameName(field, names[role]);
+    if (!found)
+      return false;
+  }
+  return true;
+}
 
 } // namespace
+
+int ColumnOf(const VisitColumns &columns, int role) {
+  return columns.*kPositions[role];
+}
 
 bool FindColumns(const std::vector<std::string> &header, VisitColumns *columns,
                  std::string *error) {
@@ -36,13 +85,24 @@ bool FindColumns(const std::vector<std::string> &header, VisitColumns *columns,
 }
 
 bool FindColumns(const std::vector<std::string> &header,
-                 const std::string (&names)[kRoleCount], VisitColumns *columns,
-                 std::string *error) {
+                 const std::string (&names)[kAllRoles], VisitColumns *columns,
+                 std::string *error, std::vector<std::string> *notes) {
   *columns = VisitColumns();
+  // The values' one column when the header names it, else their four.
+  const bool four = !FourValueColumns(names, header) ? false : [&] {
+    for (const std::string &field : header)
+      if (SameName(field, names[kValuesRole]))
+        return false;
+    return true;
+  }();
+  const bool idNamed = !names[kIdRole].empty() && names[kIdRole] != "none";
   for (size_t i = 0; i < header.size(); ++i) {
-    const std::string name = Trimmed(header[i]);
-    for (int role = 0; role < kRoleCount; ++role) {
-      if (strcasecmp(name.c_str(), names[role].c_str()) != 0)
+    for (int role = 0; role < kAllRoles; ++role) {
+      const bool wanted = role == kValuesRole       ? !four
+                          : role >= kHorizontalRole ? four
+                          : role == kIdRole         ? idNamed
+                                                    : !names[role].empty();
+      if (!wanted || !SameName(header[i], names[role]))
         continue;
       if (columns->*kPositions[role] >= 0) {
         *error = "the header names column \"" + names[role] + "\" twice";
@@ -51,28 +111,78 @@ bool FindColumns(const std::vector<std::string> &header,
       columns->*kPositions[role] = static_cast<int>(i);
     }
   }
-  for (int role = 0; role < kRoleCount; ++role) {
-    if (columns->*kPositions[role] < 0) {
+  for (int role = 0; role < kAllRoles; ++role) {
+    const bool needed = role == kValuesRole       ? !four
+                        : role >= kHorizontalRole ? four
+                        : role == kIdRole         ? idNamed
+                                                  : !names[role].empty();
+    if (needed && columns->*kPositions[role] < 0) {
       *error = "the header has no column \"" + names[role] +
-               "\" (it needs patient, eye, date and values; --column " +
+               "\" (it needs patient, eye, date and values, or horizontal, "
+               "vertical, location and rim for values in four columns; "
+               "--column " +
                kRoleNames[role] + "=NAME takes the column NAME for it)";
       return false;
     }
+  }
+  // An ID column by its common name, unless the patient column is the ID
+  // (a name column is given) or none is wanted.
+  std::vector<int> likely;
+  for (size_t i = 0; i < header.size(); ++i) {
+    bool taken = false;
+    for (int role = 0; role < kAllRoles; ++role)
+      taken = taken || columns->*kPositions[role] == static_cast<int>(i);
+    if (!taken && IdRank(header[i]) >= 0)
+      likely.push_back(static_cast<int>(i));
+  }
+  if (names[kIdRole].empty() && names[kNameRole].empty() &&
+      IdRank(header[columns->patient]) < 0 && !likely.empty()) {
+    size_t best = 0;
+    for (size_t k = 1; k < likely.size(); ++k)
+      if (IdRank(header[likely[k]]) < IdRank(header[likely[best]]))
+        best = k;
+    columns->id = likely[best];
+    columns->idFound = true;
+    likely.erase(likely.begin() + static_cast<long>(best));
+  }
+  if (notes) {
+    const std::string by =
+        columns->id >= 0 ? "patients are told apart by \"" +
+                               Trimmed(header[columns->id]) + "\""
+        : columns->name >= 0 || IdRank(header[columns->patient]) >= 0
+            ? "the patient column is the ID"
+            : "patients are told apart by their names";
+    for (int at : likely)
+      notes->push_back("column \"" + Trimmed(header[at]) +
+                       "\" looks like a patient ID but is not used (" + by +
+                       "; --column id=" + Trimmed(header[at]) +
+                       " keys patients by it)");
+    if (columns->name < 0 && columns->id < 0 &&
+        IdRank(header[columns->patient]) >= 0)
+      for (size_t i = 0; i < header.size(); ++i)
+        if (IsNameHeader(header[i]))
+          notes->push_back("column \"" + Trimmed(header[i]) +
+                           "\" looks like the patients' names but is not "
+                           "used (--column name=" +
+                           Trimmed(header[i]) + " shows it beside the ID)");
   }
   return true;
 }
 
 bool ColumnsFor(const std::vector<std::string> &first,
                 const ReadSettings &settings, VisitColumns *columns,
-                bool *header, std::string *error) {
+                bool *header, std::string *error,
+                std::vector<std::string> *notes) {
   int named = 0;
-  for (const std::string &name : settings.headerNames)
+  const bool four = FourValueColumns(settings.headerNames, first);
+  for (int role = 0; role < kRoleCount; ++role)
     for (const std::string &field : first)
-      if (strcasecmp(Trimmed(field).c_str(), name.c_str()) == 0) {
+      if (SameName(field, settings.headerNames[role])) {
         ++named;
         break;
       }
-  *header = named == kRoleCount || settings.columns.empty();
+  const bool whole = named == kRoleCount || (named == kRoleCount - 1 && four);
+  *header = whole || settings.columns.empty();
   if (!*header) {
     *columns = VisitColumns();
     for (size_t i = 0; i < settings.columns.size(); ++i)
@@ -80,8 +190,8 @@ bool ColumnsFor(const std::vector<std::string> &first,
         columns->*kPositions[settings.columns[i]] = static_cast<int>(i);
     return true;
   }
-  if (named > 0)
-    return FindColumns(first, settings.headerNames, columns, error);
+  if (named > 0 || four)
+    return FindColumns(first, settings.headerNames, columns, error, notes);
   *error = "the first row is not a header naming the columns patient, eye, "
            "date and values. For a file without a header row, name its "
            "columns in order with --columns (e.g. --columns "
@@ -92,34 +202,98 @@ bool ColumnsFor(const std::vector<std::string> &first,
 }
 
 bool ParseEye(const std::string &text, Eye *eye) {
-  const char *t = text.c_str();
-  // Latin oculus dexter and sinister, and right and left eye.
-  for (const char *right : {"r", "right", "od", "re"})
-    if (strcasecmp(t, right) == 0) {
-      *eye = kRightEye;
-      return true;
-    }
-  for (const char *left : {"l", "left", "os", "le"})
-    if (strcasecmp(t, left) == 0) {
-      *eye = kLeftEye;
+  // Latin oculus dexter and sinister, German rechts and links, French
+  // droit and gauche.
+  static const struct {
+    const char *text;
+    Eye eye;
+  } kEyes[] = {
+      {"r", kRightEye},       {"l", kLeftEye},     {"right", kRightEye},
+      {"left", kLeftEye},     {"od", kRightEye},   {"os", kLeftEye},
+      {"re", kRightEye},      {"le", kLeftEye},    {"right eye", kRightEye},
+      {"left eye", kLeftEye}, {"li", kLeftEye},    {"rechts", kRightEye},
+      {"links", kLeftEye},    {"d", kRightEye},    {"g", kLeftEye},
+      {"droit", kRightEye},   {"gauche", kLeftEye}};
+  for (const auto &e : kEyes)
+    if (strcasecmp(text.c_str(), e.text) == 0) {
+      *eye = e.eye;
       return true;
     }
   return false;
 }
 
+bool ParseVisitValues(const std::vector<std::string> &texts, bool decimalComma,
+                      StoredValues *values, std::string *reason) {
+  std::vector<std::string> fields = texts;
+  if (fields.size() == 1) {
+    fields.clear();
+    const std::string &text = texts[0];
+    for (std::string::size_type start = 0;;) {
+      const std::string::size_type bar = text.find('|', start);
+      fields.push_back(text.substr(start, bar - start));
+      if (bar == std::string::npos)
+        break;
+      start = bar + 1;
+    }
+  }
+  if (fields.size() != 4) {
+    *reason = "expected 4 values separated by '|', found " +
+              std::to_string(fields.size());
+    return false;
+  }
+  const struct {
+    const char *name;
+    const char *const *items;
+    int count;
+    const char *list;
+    std::string StoredValues::*value;
+  } checks[4] = {
+      {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
+       &StoredValues::horizontal},
+      {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
+       &StoredValues::vertical},
+      {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::location},
+      {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95",
+       &StoredValues::rim}};
+  for (int i = 0; i < 4; ++i) {
+    std::string text = Trimmed(fields[i]);
+    if (decimalComma)
+      for (char &c : text)
+        c = c == ',' ? '.' : c;
+    const int item = text.empty() ? -1
+                                  : NamedItem(checks[i].items, checks[i].count,
+                                              text.c_str());
+    if (item < 0) {
+      *reason = std::string(checks[i].name) + " \"" + Shown(fields[i]) +
+                "\" is not one of " + checks[i].list;
+      if (!decimalComma && fields[i].find(',') != std::string::npos)
+        *reason += " (a decimal comma is read only where the separator is "
+                   "not a comma)";
+      return false;
+    }
+    values->*checks[i].value = checks[i].items[item];
+  }
+  return true;
+}
+
 bool ParseVisitRow(const std::vector<std::string> &fields,
                    const VisitColumns &columns, VisitRow *row,
-                   std::string *reason, DateOrder order) {
-  std::string text[4];
-  for (int i = 0; i < kRoleCount; ++i) {
-    const size_t at = static_cast<size_t>(columns.*kPositions[i]);
+                   std::string *reason, const RowRules &rules) {
+  const bool four = columns.values < 0;
+  std::string text[kAllRoles];
+  for (int i = 0; i < kAllRoles; ++i) {
+    const int position = columns.*kPositions[i];
+    if (position < 0)
+      continue;
+    const size_t at = static_cast<size_t>(position);
     if (at >= fields.size()) {
       *reason = std::string("no ") + kRoleNames[i] + " column (the row has " +
                 std::to_string(fields.size()) + " fields)";
       return false;
     }
     text[i] = Trimmed(fields[at]);
-    if (text[i].empty()) {
+    // A missing name shows the ID instead; every other column is needed.
+    if (text[i].empty() && i != kNameRole) {
       *reason = std::string(kRoleNames[i]) + " is empty";
       return false;
     }
@@ -132,20 +306,44 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
       return false;
     }
   }
-  row->patient = text[0];
-  if (!ParseEye(text[1], &row->eye)) {
-    *reason = "eye \"" + Shown(text[1]) +
-              "\" is not R, L, right, left, OD, OS, RE or LE";
+  if (columns.name >= 0) {
+    row->id = text[kPatientRole];
+    row->patient = text[kNameRole].empty() ? row->id : text[kNameRole];
+  } else {
+    row->id = text[kIdRole];
+    row->patient = text[kPatientRole];
+  }
+  if (!ParseEye(text[kEyeRole], &row->eye)) {
+    *reason = "eye \"" + Shown(text[kEyeRole]) +
+              "\" is not R, L, right, left, OD, OS, RE, LE, Re, Li, D or G "
+              "(see the manual's table)";
     return false;
   }
   std::string why;
-  if (!ParseVisitDate(text[2], order, &row->date, &why)) {
-    *reason = "date \"" + Shown(text[2]) + "\" " + why;
+  if (!ParseVisitDate(text[kDateRole], rules.order, &row->date, &why,
+                      &row->timeDropped)) {
+    *reason = "date \"" + Shown(text[kDateRole]) + "\" " + why;
     return false;
   }
+  if (row->date < rules.firstDay || row->date > rules.lastDay) {
+    *reason = "date \"" + Shown(text[kDateRole]) + "\" cannot be a visit: " +
+              (row->date < rules.firstDay
+                   ? "it is before " + FormatIsoDate(rules.firstDay)
+                   : "it is after the day of the run, " +
+                         FormatIsoDate(rules.lastDay));
+    return false;
+  }
+  std::vector<std::string> values;
+  if (four)
+    values = {text[kHorizontalRole], text[kVerticalRole], text[kLocationRole],
+              text[kRimRole]};
+  else
+    values = {text[kValuesRole]};
   std::string error;
-  if (!ParseValues(text[3], &row->values, &error)) {
-    *reason = "values \"" + Shown(text[3]) + "\": " + Shown(error, 160);
+  if (!ParseVisitValues(values, rules.decimalComma, &row->values, &error)) {
+    *reason =
+        (four ? "values: " : "values \"" + Shown(text[kValuesRole]) + "\": ") +
+        Shown(error, 200);
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 #include "orbitrace-render/history/visit_spool.h"
 
 #include "orbitrace-render/history/csv_records.h"
+#include "orbitrace-render/history/name_key.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "sketch/value_lists.h"
 
@@ -12,6 +13,9 @@
 #include <istream>
 #include <string_view>
 #include <unordered_map>
+
+#include <strings.h>
+#include <time.h>
 
 namespace {
 
@@ -92,15 +96,30 @@ ByteSource FromStart(Input *input) {
   return StreamSource(*input->stream);
 }
 
-// The records of the visits, after the header or with the --columns list.
+// Whether a record repeats the header row: the same fields, but for case
+// and the blanks around them.
+bool SameFields(const std::vector<std::string> &a,
+                const std::vector<std::string> &b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (strcasecmp(Trimmed(a[i]).c_str(), Trimmed(b[i]).c_str()) != 0)
+      return false;
+  return true;
+}
+
+// The records of the visits, after the header or with the --columns list;
+// a repeat of the header goes to `again`.
 bool ReadVisits(
     const ByteSource &read, const CsvFormat &format,
     const ReadSettings &settings, ReadFacts *facts,
     const std::function<void(const CsvRecord &, const VisitColumns &)> &visit,
     const std::function<void(int, int, const std::string &)> &recordError,
-    std::string *error) {
+    std::string *error,
+    const std::function<void(const CsvRecord &)> &again = nullptr) {
   VisitColumns columns;
   bool haveColumns = false, failed = false;
+  std::vector<std::string> header;
   const bool read_ = ReadCsvRecords(
       read, format,
       [&](const CsvRecord &record) {
@@ -108,17 +127,34 @@ bool ReadVisits(
           return;
         if (!haveColumns) {
           haveColumns = true;
-          bool header;
-          failed =
-              !ColumnsFor(record.fields, settings, &columns, &header, error);
+          bool isHeader;
+          facts->columnNotes.clear();
+          failed = !ColumnsFor(record.fields, settings, &columns, &isHeader,
+                               error, &facts->columnNotes);
           if (failed)
             *error = "line " + std::to_string(record.line) + ": " + *error;
-          if (header && !failed) {
+          if (isHeader && !failed) {
             facts->headerLine = record.line;
             facts->headerLastLine = record.lastLine;
+            header = record.fields;
           }
-          if (failed || header)
+          if (!failed) {
+            facts->idFound = columns.idFound;
+            facts->idColumn = columns.id < 0 ? ""
+                              : isHeader ? Trimmed(record.fields[columns.id])
+                                         : "id";
+            facts->nameColumn = columns.name < 0 ? ""
+                                : isHeader
+                                    ? Trimmed(record.fields[columns.name])
+                                    : "name";
+          }
+          if (failed || isHeader)
             return;
+        }
+        if (!header.empty() && SameFields(record.fields, header)) {
+          if (again)
+            again(record);
+          return;
         }
         visit(record, columns);
       },
@@ -142,6 +178,18 @@ bool ReadVisits(
   return read_ && !failed;
 }
 
+// The day of the run, local time, in days.
+int Today() {
+  const time_t now = time(nullptr);
+  struct tm local;
+  char text[16];
+  int days = 0;
+  if (localtime_r(&now, &local) &&
+      strftime(text, sizeof text, "%Y-%m-%d", &local) > 0)
+    ParseIsoDate(text, &days);
+  return days;
+}
+
 // The order of day and month that the file's dates with slashes show.
 bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
                      const ReadSettings &settings, ReadFacts *facts,
@@ -155,7 +203,8 @@ bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
           [&](const CsvRecord &record, const VisitColumns &columns) {
             if (static_cast<size_t>(columns.date) >= record.fields.size())
               return;
-            const std::string date = Trimmed(record.fields[columns.date]);
+            const std::string date =
+                DateWithoutTime(Trimmed(record.fields[columns.date]));
             Seen &s = seen[static_cast<int>(ReadSlashDate(date))];
             if (s.line == 0)
               s = Seen{record.line, date};
@@ -193,10 +242,8 @@ bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
 // The roles of the columns a record's cut fields are in: the first one,
 // or -1 when only other columns (the note) were cut.
 int CutRole(const CsvRecord &record, const VisitColumns &columns) {
-  const int positions[kRoleCount] = {columns.patient, columns.eye, columns.date,
-                                     columns.values};
-  for (int role = 0; role < kRoleCount; ++role) {
-    const size_t at = static_cast<size_t>(positions[role]);
+  for (int role = 0; role < kAllRoles; ++role) {
+    const size_t at = static_cast<size_t>(ColumnOf(columns, role));
     if (at < record.cut.size() && record.cut[at])
       return role;
   }
@@ -232,7 +279,12 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   if (!failed && !facts.dateOrderGiven)
     failed =
         !SettleDateOrder(FromStart(&input), format, settings, &facts, error);
-  const DateOrder order = facts.dateOrder;
+  RowRules rules;
+  rules.order = facts.dateOrder;
+  rules.lastDay = settings.lastDay != 0 ? settings.lastDay : Today();
+  std::vector<std::string> wanted;
+  for (const std::string &id : settings.patients)
+    wanted.push_back(ComposedText(id));
   FILE *rows = failed ? nullptr : tmpfile();
   if (!failed && !rows) {
     *error = SystemError("cannot make a temporary file");
@@ -247,16 +299,25 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
             [&](const CsvRecord &record, const VisitColumns &columns) {
               if (failed)
                 return;
-              if (!settings.patients.empty()) {
-                const size_t at = static_cast<size_t>(columns.patient);
-                const auto wanted = std::find(
-                    settings.patients.begin(), settings.patients.end(),
-                    at < record.fields.size() ? Trimmed(record.fields[at])
-                                              : "");
-                if (wanted == settings.patients.end())
+              if (!wanted.empty()) {
+                // The ID, the name or the patient column, as written in any
+                // composition of the letters.
+                size_t which = wanted.size();
+                for (int role : {kPatientRole, kIdRole, kNameRole}) {
+                  const size_t at =
+                      static_cast<size_t>(ColumnOf(columns, role));
+                  if (which == wanted.size() && at < record.fields.size())
+                    which = static_cast<size_t>(
+                        std::find(wanted.begin(), wanted.end(),
+                                  ComposedText(Trimmed(record.fields[at]))) -
+                        wanted.begin());
+                }
+                if (which == wanted.size())
                   return;
-                named[wanted - settings.patients.begin()] = true;
+                named[which] = true;
               }
+              // A decimal comma where the comma separates no fields.
+              rules.decimalComma = facts.layout.separator != ',';
               VisitRow row;
               std::string reason;
               const int cut = CutRole(record, columns);
@@ -266,7 +327,7 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                          " KiB, and the cut falls in its " + kRoleNames[cut] +
                          " column";
               } else if (ParseVisitRow(record.fields, columns, &row, &reason,
-                                       order)) {
+                                       rules)) {
                 reason.clear();
               } else if (reason.empty()) {
                 reason = "not a visit";
@@ -288,13 +349,22 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                     "one row, by a quoted field that runs over a line "
                     "break; the visit is kept",
                     record.lastLine, VisitProblem::kLinesJoined});
-              auto found = index.find(row.patient);
+              if (row.timeDropped)
+                problem(VisitProblem{record.line,
+                                     "the time after its date is dropped; the "
+                                     "visit is kept",
+                                     record.lastLine,
+                                     VisitProblem::kTimeDropped});
+              const std::string key =
+                  ComposedText(row.id.empty() ? row.patient : row.id);
+              auto found = index.find(key);
               uint32_t patient;
               if (found == index.end()) {
                 patient = static_cast<uint32_t>(spool->patients.size());
-                spool->patients.push_back(row.patient);
+                spool->patients.push_back(
+                    SpooledPatient{key, row.patient, row.id});
                 spool->rows.push_back(0);
-                index.emplace(spool->patients.back(), patient);
+                index.emplace(spool->patients.back().key, patient);
               } else {
                 patient = found->second;
               }
@@ -322,7 +392,12 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
               if (!failed)
                 problem(VisitProblem{line, reason, lastLine});
             },
-            error) ||
+            error,
+            [&](const CsvRecord &record) {
+              problem(VisitProblem{record.line, "the header row again; skipped",
+                                   record.lastLine,
+                                   VisitProblem::kHeaderAgain});
+            }) ||
         failed;
   if (input.copy)
     fclose(input.copy);
@@ -378,7 +453,9 @@ bool ReadNextPatient(VisitSpool *spool, PatientHistory *history) {
   if (!spool->grouped || spool->next >= spool->patients.size())
     return false;
   const size_t p = spool->next++;
-  history->patient = spool->patients[p];
+  history->patient = spool->patients[p].name;
+  history->id = spool->patients[p].id;
+  history->key = spool->patients[p].key;
   history->eyes[kRightEye].clear();
   history->eyes[kLeftEye].clear();
   for (unsigned i = 0; i < spool->rows[p]; ++i) {

@@ -32,6 +32,10 @@ struct VisitProblem {
     kLeftOut,     // a bad row, not in the report
     kNoteCut,     // its visit is kept, its note cut at kMaxRecordBytes
     kLinesJoined, // its visit is kept, read from lines joined by quotes
+    kTimeDropped, // its visit is kept, the time after its date dropped
+    kHeaderAgain, // the header row repeated, skipped
+    kRecoded,     // not UTF-8 in a UTF-8 file: read in a code page
+    kKinds
   };
   int line;
   std::string reason;
@@ -43,6 +47,8 @@ struct VisitProblem {
 struct ReadFacts {
   TextEncoding encoding = TextEncoding::kUtf8;
   EncodingEvidence encodingEvidence = EncodingEvidence::kGiven;
+  // In a UTF-8 file, the code page of its lines that are not UTF-8.
+  TextEncoding fallback = TextEncoding::kDetect;
   CsvLayout layout; // the separator, given or found, and how lines end
   // kFromFile when no date is written with slashes.
   DateOrder dateOrder = DateOrder::kFromFile;
@@ -50,12 +56,24 @@ struct ReadFacts {
   int dateLine = 0;                       // the line whose date told the order
   std::string date;                       // that date as written
   int headerLine = 0, headerLastLine = 0; // 0 without a header row
+  // What tells patients apart: the ID column's header and whether it was
+  // found by its common name, or the name column's; "" for both when the
+  // patient column alone does.
+  std::string idColumn, nameColumn;
+  bool idFound = false;
+  // What the header suggests that was not taken (a likely ID column).
+  std::vector<std::string> columnNotes;
+};
+
+// A patient as the spool keys them (see PatientHistory).
+struct SpooledPatient {
+  std::string key, name, id;
 };
 
 struct VisitSpool {
-  FILE *grouped = nullptr;          // records, patient after patient
-  std::deque<std::string> patients; // names, in order of first row
-  std::vector<unsigned> rows;       // good rows per patient
+  FILE *grouped = nullptr;             // records, patient after patient
+  std::deque<SpooledPatient> patients; // in order of first row
+  std::vector<unsigned> rows;          // good rows per patient
   long totalRows = 0;
   // The --patient IDs that no record of the file names.
   std::vector<std::string> missing;

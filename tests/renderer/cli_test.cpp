@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,6 +36,10 @@ TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
 
 TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
   const std::string dir = TempDir();
+  const std::string visits = "patient,eye,date,values\n";
+  std::ofstream(dir + "/v.json") << visits;
+  mkdir((dir + "/l").c_str(), 0777);
+  symlink((dir + "/v.json").c_str(), (dir + "/l/Observation.ndjson").c_str());
   struct Case {
     std::vector<std::string> args;
     const char *message;
@@ -64,6 +70,17 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
       {{"--bench", "5x"}, "--bench needs a count"},
       {{"--threads", "0"}, "--threads needs a number from 1 to 64"},
       {{"--threads", "65"}, "--threads needs a number from 1 to 64"},
+      {{"--fhir", "-"}, "--fhir needs exactly one OUTPUT"},
+      {{"--fhir", "-", dir + "/a.xml"}, "does not end in .json and is not a"},
+      {{"--rise", ".2", "--fhir", "-", dir + "/a.json"},
+       "unknown option --rise for health records"},
+      {{"--fhir", "-", "--history", "-", dir + "/a.json"},
+       "one of --fhir, --bench-fhir, --history"},
+      {{"--patient-system", "urn:a b", "--fhir", "-", dir + "/a.json"},
+       "--patient-system needs a URI"},
+      // An export named as its own output, through a link too.
+      {{"--fhir", dir + "/v.json", dir + "/v.json"}, "is the file read"},
+      {{"--fhir", dir + "/v.json", dir + "/l/"}, "is the file read"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args);
@@ -71,6 +88,9 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
     EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
   }
   EXPECT_FALSE(Exists(dir + "/a.png"));
+  EXPECT_FALSE(Exists(dir + "/a.json"));
+  std::ifstream kept(dir + "/v.json");
+  EXPECT_EQ(visits, std::string(std::istreambuf_iterator<char>(kept), {}));
 }
 
 TEST(RenderMain, WritesOnePictureInTheFormatOfItsName) {
@@ -121,7 +141,7 @@ TEST(Batch, ShowsProgressOnlyOnASmartTerminalUnlessQuiet) {
   const std::string dir = TempDir();
   const std::string rows = ".30|.40|3|-.20\n.3|.40|3|-.20\n1|1|12|1\n";
   const std::string visits = "patient,eye,date,values\nA,R,2020-01-01,"
-                             ".30|.40|3|-.20\nA,L,2020-01-01,.3|.40|3|-.20\n"
+                             ".30|.40|3|-.20\nA,L,2020-01-01,.33|.40|3|-.20\n"
                              "A,L,2021-01-01,1|1|12|1\n";
   const struct {
     bool history, smart, quiet, bar;

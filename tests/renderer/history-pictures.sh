@@ -3,10 +3,13 @@
 # as headless chromium shows it (no script, no console message, nothing
 # referred to outside the page), or the PDF's A4 pages as pdftoppm renders them;
 # or, for split, an archive too large for one page: chromium follows the
-# index's links to the first and last page and to a flagged patient.
+# index's links to the first and last page and to a flagged patient; or,
+# for phone, the page in a frame 390 px wide, measured by a script of the
+# test's own page: nothing wider than the screen but a band of sketches,
+# which scrolls inside its row with its first date and eye in view.
 # Rows come out of date order and patients interleaved; one eye misses a
 # visit, one patient has a single eye, one has more dates than fit a page.
-#   history-pictures.sh html|pdf|split WORKDIR RENDERER CHECKER
+#   history-pictures.sh html|pdf|split|phone WORKDIR RENDERER CHECKER
 set -euo pipefail
 mode=$1 work=$2 renderer=$3 checker=$4
 rm -rf "$work"
@@ -96,6 +99,47 @@ if [ "$mode" = split ]; then
     exit 1
   fi
   echo "ok: $pages pages, links followed"
+elif [ "$mode" = phone ]; then
+  "$renderer" --history visits.csv report.html
+  cat >phone.html <<'END'
+<!DOCTYPE html><html><body style="margin:0">
+<iframe id="f" src="report.html" style="width:390px;height:844px;border:0">
+</iframe><pre id="out">not measured</pre><script>
+document.getElementById('f').onload = function () {
+  var d = this.contentDocument, width = d.documentElement.clientWidth;
+  var out = [], bands = d.querySelectorAll('table.visits');
+  function inView(e) {
+    var r = e.getBoundingClientRect();
+    return r.left >= 0 && r.right <= width;
+  }
+  if (d.documentElement.scrollWidth > width)
+    out.push('the page is ' + d.documentElement.scrollWidth + ' px wide');
+  var wide = 0;
+  bands.forEach(function (t, i) {
+    if (!inView(t.querySelector('.cap b, td.none')) ||
+        !inView(t.querySelector('th')))
+      out.push('band ' + i + ': its first date or eye is out of view');
+    if (t.parentNode.scrollWidth > t.parentNode.clientWidth)
+      ++wide;
+  });
+  if (!wide)
+    out.push('no band wider than the screen: nothing was checked');
+  document.getElementById('out').textContent =
+      out.length ? out.join('; ') : 'fits: ' + bands.length + ' bands';
+};
+</script></body></html>
+END
+  chromium --headless --no-sandbox --disable-gpu --disable-quic \
+    --no-first-run --disable-background-networking --disable-component-update \
+    --disable-sync --user-data-dir="$work/profile" \
+    --allow-file-access-from-files --virtual-time-budget=20000 \
+    --dump-dom "file://$work/phone.html" 2>chromium.log >phone.dom
+  result=$(sed -n 's/.*<pre id="out">\([^<]*\)<.*/\1/p' phone.dom)
+  if [[ $result != fits:* ]]; then
+    echo "at 390 px: ${result:-no measure}" >&2
+    exit 1
+  fi
+  echo "ok: $result at 390 px"
 elif [ "$mode" = html ]; then
   "$renderer" --history visits.csv report.html
   if grep -Eo '(href|src)="[^#"][^"]*"|<script|<link|@import|url\([^#]' \

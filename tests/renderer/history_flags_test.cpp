@@ -1,5 +1,6 @@
 // A patient's visits in order, lined up by date, and the flag rules at
 // their boundaries.
+#include "orbitrace-render/history/chart_points.h"
 #include "orbitrace-render/history/flag_rules.h"
 #include "orbitrace-render/history/visit_date.h"
 
@@ -64,6 +65,27 @@ std::string Flags(const PatientHistory &h, const FlagThresholds &t = {}) {
     s += ";";
   }
   return s;
+}
+
+TEST(ThinToColumns, KeepsEachColumnsFirstLowestHighestAndLastInOrder) {
+  // Column 0: five points; column 1: one; column 3: two equal ones.
+  const std::vector<ChartPoint> points = {{0.1, 5}, {0.2, 9}, {0.5, 1},
+                                          {0.6, 4}, {0.9, 6}, {1.5, 3},
+                                          {3.0, 2}, {3.5, 2}};
+  const std::vector<ChartPoint> thin = ThinToColumns(points, 1);
+  const double kept[][2] = {{0.1, 5}, {0.2, 9}, {0.5, 1}, {0.9, 6},
+                            {1.5, 3}, {3.0, 2}, {3.5, 2}};
+  ASSERT_EQ(sizeof kept / sizeof *kept, thin.size());
+  for (size_t i = 0; i < thin.size(); ++i) {
+    EXPECT_EQ(kept[i][0], thin[i].x) << i;
+    EXPECT_EQ(kept[i][1], thin[i].y) << i;
+  }
+  // A million points across 600 columns: at most four a column.
+  std::vector<ChartPoint> many;
+  for (int i = 0; i < 1000000; ++i)
+    many.push_back(
+        ChartPoint{i * 600.0 / 1000000, static_cast<double>(i % 97)});
+  EXPECT_LE(ThinToColumns(many, 1).size(), 2400u);
 }
 
 TEST(FindFlags, HoldsAtTheirThresholdsAndNotBelow) {

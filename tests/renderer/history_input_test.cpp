@@ -1,15 +1,22 @@
 // The visit export as read: CSV records with their lines, the columns, the
 // checks of a row, and dates; then the whole reader on each quirk of the
 // host's export formats.
+#include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
 #include "orbitrace-render/history/visit_spool.h"
+#include "orbitrace-render/status_printer.h"
 
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <rapidjson/document.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -124,8 +131,8 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
       {{"A", "R", "2024-13-01", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "24-01-05", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "05/01/2024", ".35|.40|2|-.25"}, "date"},
-      {{"A", "R", "2024-01-05T10:00", ".35|.40|2|-.25"}, "date"},
-      {{"A", "R", "2024-01-05", ".35|.4|2|-.25"}, "vertical ratio \".4\""},
+      {{"A", "R", "2024-01-05T10", ".35|.40|2|-.25"}, "date"},
+      {{"A", "R", "2024-01-05", ".35|.33|2|-.25"}, "vertical ratio \".33\""},
       {{"A", "R", "2024-01-05", ".35|.40|2"}, "expected 4 values"},
   };
   for (const auto &b : bad) {
@@ -195,7 +202,68 @@ TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
 // "line: reason"; or the error that stops it.
 struct Spooled {
   std::string visits, problems, fatal;
+  std::string fhir; // the health-record export's Observations, as visits
 };
+
+// A decimal as the lists store it: "0.40" is ".40", "-0.20" is "-.20".
+std::string Stored(std::string decimal) {
+  const size_t zero = decimal[0] == '-' ? 1 : 0;
+  if (decimal.compare(zero, 2, "0.") == 0)
+    decimal.erase(zero, 1);
+  return decimal;
+}
+
+// The same bytes through --fhir's bulk files, without pictures: each
+// Observation written back as a line of Spooled::visits, from the JSON's
+// own digits; a patient identified otherwise than by its name shows the
+// identifier after "#".
+std::string FhirVisits(const std::string &bytes, const ReadSettings &read) {
+  char dir[] = "/tmp/orbt-fhir-quirk-XXXXXX";
+  if (!mkdtemp(dir))
+    return "no folder";
+  FhirOptions options;
+  options.read = read;
+  options.pictures = false;
+  options.patientSystem = "urn:x";
+  std::istringstream in(bytes);
+  std::ostringstream quiet;
+  StatusPrinter status(
+      quiet, [] { return 0.0; }, false);
+  MakeFhirExport(in, "quirk", std::string(dir) + "/", options, &status);
+  std::map<std::string, std::string> patients; // by reference
+  std::string visits;
+  for (const char *file : kBulkFiles) {
+    const std::string path = std::string(dir) + "/" + file;
+    std::ifstream lines(path);
+    for (std::string line; std::getline(lines, line);) {
+      rapidjson::Document r;
+      r.Parse<rapidjson::kParseNumbersAsStringsFlag>(line.c_str());
+      const auto text = [](const rapidjson::Value &v) {
+        return std::string(v.GetString(), v.GetStringLength());
+      };
+      if (r["resourceType"] == "Patient") {
+        const std::string name = text(r["name"][0]["text"]),
+                          id = text(r["identifier"][0]["value"]);
+        patients["Patient/" + text(r["id"])] =
+            name + (id == name ? "" : " #" + id);
+        continue;
+      }
+      const rapidjson::Value &c = r["component"];
+      visits +=
+          patients[text(r["subject"]["reference"])] +
+          (r["bodySite"]["coding"][0]["code"] == "362502000" ? " R " : " L ") +
+          text(r["effectiveDateTime"]) + " " +
+          Stored(text(c[0]["valueQuantity"]["value"])) + "|" +
+          Stored(text(c[1]["valueQuantity"]["value"])) + "|" +
+          text(c[3]["valueCodeableConcept"]["text"])
+              .substr(0, text(c[3]["valueCodeableConcept"]["text"]).find(' ')) +
+          "|" + Stored(text(c[2]["valueQuantity"]["value"])) + "\n";
+    }
+    remove(path.c_str());
+  }
+  rmdir(dir);
+  return visits;
+}
 
 Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
   ReadSettings settings;
@@ -229,15 +297,18 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
           },
           &s.fatal))
     return s;
+  for (const std::string &note : spool.read.columnNotes)
+    s.problems += "note: " + note + "\n";
   PatientHistory h;
   while (ReadNextPatient(&spool, &h))
     for (int eye : {kRightEye, kLeftEye})
       for (const Visit &v : h.eyes[eye])
-        s.visits += h.patient + (eye == kRightEye ? " R " : " L ") +
-                    FormatIsoDate(v.date) + " " + v.values.horizontal + "|" +
-                    v.values.vertical + "|" + v.values.location + "|" +
-                    v.values.rim + "\n";
+        s.visits += h.patient + (h.id.empty() ? "" : " #" + h.id) +
+                    (eye == kRightEye ? " R " : " L ") + FormatIsoDate(v.date) +
+                    " " + v.values.horizontal + "|" + v.values.vertical + "|" +
+                    v.values.location + "|" + v.values.rim + "\n";
   CloseSpool(&spool);
+  s.fhir = FhirVisits(bytes, settings);
   return s;
 }
 
@@ -259,6 +330,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
     std::string visits;   // all of them, in order
     std::string problems; // each "line: " and the start of its reason
     const char *fatal;    // part of the error that stops the reading
+    // The visits of --fhir's Observations, when not those above.
+    const char *fhir = nullptr;
   } cases[] = {
       {"comma-separated text: no header, CR ends, all quoted, cp1252, "
        "vertical tab for a line break, month first",
@@ -304,7 +377,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        nullptr},
       {"CR, LF and CR LF mixed, a quoted line break counts as a line",
        header + "\"D\r\nE\",R,2020-01-02," + kV +
-           "\rF,L,2020-01-02,.35|.4|2|0\n" + "F,R,2020-01-02," + kV,
+           "\rF,L,2020-01-02,.35|.33|2|0\n" + "F,R,2020-01-02," + kV,
        {},
        "D\r\nE R 2020-01-02 " + kV + "\nF R 2020-01-02 " + kV + "\n",
        "2-3: one row, by a quoted field\n4: values",
@@ -511,10 +584,55 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "line 2 has 13/4/2019 (day first), line 3 has 4/13/2019"},
       {"no separator to tell", "patient\n", {}, "", "", "--separator"},
+      {"an ID column keys the patients: one name, two IDs, two patients; "
+       "one ID spelt two ways, one patient under its first spelling",
+       "PatientID;patient;eye;date;values\n1001;Smith, John;R;2020-01-02;" +
+           kV + "\n2002;Smith, John;R;2020-01-02;" + kV +
+           "\n1001;SMITH, John;L;2020-01-02;" + kV + "\n",
+       {},
+       "Smith, John #1001 R 2020-01-02 " + kV + "\nSmith, John #1001 L " +
+           "2020-01-02 " + kV + "\nSmith, John #2002 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"names compared composed: a Mac's decomposed \u00FC is Windows' one, "
+       "and --patient typed composed finds both",
+       header + "Mu\u0308ller,R,2020-01-02," + kV +
+           "\nM\u00FCller,L,2020-01-02," + kV + "\nB,R,2020-01-02," + kV + "\n",
+       {"--patient", "M\u00FCller"},
+       "Mu\u0308ller R 2020-01-02 " + kV + "\nMu\u0308ller L 2020-01-02 " + kV +
+           "\n",
+       "",
+       nullptr,
+       // One patient, identified by the composed spelling whichever came
+       // first, so a later export finds the same Patient.
+       "Mu\u0308ller #M\u00FCller R 2020-01-02 .35|.40|2|-.25\n"
+       "Mu\u0308ller #M\u00FCller L 2020-01-02 .35|.40|2|-.25\n"},
+      {"--column name: the patient column is the ID, the name shown; "
+       "--patient by either",
+       "Nr,Name,eye,date,values\n7,Ann,R,2020-01-02," + kV + "\n8,Bo,R," +
+           "2020-01-02," + kV + "\n9,Cy,R,2020-01-02," + kV + "\n",
+       {"--column", "patient=Nr", "--column", "name=Name", "--patient", "7",
+        "--patient", "Bo"},
+       "Ann #7 R 2020-01-02 " + kV + "\nBo #8 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"a likely ID column not used is said",
+       "patient,eye,date,values,Patient ID,Nr\nA,R,2020-01-02," + kV + ",1,5\n",
+       {},
+       "A #1 R 2020-01-02 " + kV + "\n",
+       "note: column \"Nr\" looks like a patient ID but is not used",
+       nullptr},
+      {"an ID in the patient column, a name column beside it unused",
+       "PatientID,Name,eye,date,values\n1,Ann,R,2020-01-02," + kV + "\n",
+       {"--column", "patient=PatientID"},
+       "1 R 2020-01-02 " + kV + "\n",
+       "note: column \"Name\" looks like the patients' names",
+       nullptr},
   };
   for (const auto &c : cases) {
     const Spooled s = Spool(c.bytes, c.args);
     EXPECT_EQ(c.visits, s.visits) << c.quirk;
+    EXPECT_EQ(c.fhir ? c.fhir : c.visits, s.fhir) << c.quirk << " (FHIR)";
     // Each expected line the start of the actual one, in order.
     std::istringstream expected(c.problems), got(s.problems);
     std::string want, line;

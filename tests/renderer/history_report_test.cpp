@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <codecvt>
 #include <fstream>
@@ -47,7 +53,7 @@ const char kVisits[] =
     "\"Doe,\nJane\",L,2019-05-01,.30|.45|10|0\n" // 6-7: another name
     "\"Doe, Jane\",L,2021-02-30,.30|.45|10|0\n"  // 8
     "\"Doe, Jane\",R,2019-05-01,.45|.45|2|0\n"   // 9: repeats line 4
-    "C,R,2020-01-01,.30|.3|3|1\n"                // 10
+    "C,R,2020-01-01,.30|.33|3|1\n"               // 10
     "\u674E\u5C0F\u9F8D \uAE40\uBBFC\uC900 \u0639\u0644\u064A \U0001F642,L,"
     "2020-02-01,.45|.60|1|-.10\n"; // 11: CJK, Hangul, Arabic, an emoji
 
@@ -95,6 +101,58 @@ bool EmbedsAFontFor(const std::string &pdf, const std::string &utf8) {
   return false;
 }
 
+// The names in a folder.
+std::set<std::string> Listing(const std::string &dir) {
+  std::set<std::string> names;
+  if (DIR *d = opendir(dir.c_str())) {
+    while (const dirent *e = readdir(d))
+      if (e->d_name[0] != '.')
+        names.insert(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+// One patient of ten visits, `patients` times.
+std::string Archive(int patients) {
+  std::string visits = "patient,eye,date,values\n";
+  for (int p = 1; p <= patients; ++p)
+    for (int v = 0; v < 10; ++v)
+      visits += "P" + std::to_string(p) + "," + (v % 2 ? "L" : "R") + ",20" +
+                std::to_string(10 + v) + "-01-01,.40|.4" +
+                std::to_string(v % 2 * 5) + "|" + std::to_string(v + 1) +
+                "|0\n";
+  return visits;
+}
+
+// The whole program in a child process: `setUp` runs there first, and
+// `tick` each time the progress bar reads its clock, while the report is
+// written. Its exit status, or 128 and the signal that ended it.
+int InChild(const std::vector<std::string> &args, const std::string &input,
+            const std::function<void()> &setUp,
+            const std::function<void()> &tick) {
+  fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setUp();
+    std::vector<const char *> argv{"orbitrace-render"};
+    for (const std::string &a : args)
+      argv.push_back(a.c_str());
+    PipeInput pipe(input);
+    std::istream in(&pipe);
+    std::ostringstream out, err;
+    double now = 0;
+    _exit(RenderMain(static_cast<int>(argv.size()), argv.data(), in, out, err,
+                     true, [&] {
+                       tick();
+                       return now += 10;
+                     }));
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
   for (const char *name : {"/r.html", "/r.pdf"}) {
@@ -104,7 +162,7 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
          {"line 8: date \"2021-02-30\"",
           "line 9: patient, eye and date repeat line 4 with other values: "
           ".45|.45|2|0 here, .40|.40|2|0 on line 4, which is kept",
-          "line 10: values \".30|.3|3|1\"", "3 rows left out"})
+          "line 10: values \".30|.33|3|1\"", "3 rows left out"})
       EXPECT_NE(std::string::npos, r.err.find(line)) << line << "\n" << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
@@ -167,7 +225,7 @@ HostExport(const std::string &first,
   for (int d = 1; d <= 30; ++d)
     for (const char *eye : {"R", "L"})
       text += row(d % 3 ? "M\xFCller, J\xFCrgen" : "Other", eye, 3 + d % 20,
-                  1 + d % 12, 2000 + d, d < 15 ? ".35|.40|2|0" : ".35|.65|2|0");
+                  1 + d % 12, 1990 + d, d < 15 ? ".35|.40|2|0" : ".35|.65|2|0");
   return text;
 }
 
@@ -212,12 +270,12 @@ TEST(HistoryReport, ReadsEachOfTheHostsExportsAsTheyCome) {
   const std::string page = Slurp(dir + "/csv.html");
   EXPECT_EQ(2u, Count(page, "<section class=\"patient\""));
   EXPECT_NE(std::string::npos, page.find(name));
-  EXPECT_NE(std::string::npos, page.find("<b>2001-02-04</b>")); // 2/4/2001
+  EXPECT_NE(std::string::npos, page.find("<b>1991-02-04</b>")); // 2/4/1991
   // How it was read, in the summary and on the command line.
   for (const char *said :
        {"windows-1252 (Windows ANSI), found from the letters inside words",
         "comma, found from the first 16 lines; a line break ends every row",
-        "month first, found from line 19 (11/13/2010)"}) {
+        "month first, found from line 19 (11/13/2000)"}) {
     EXPECT_NE(std::string::npos, page.find(said)) << said;
     EXPECT_NE(std::string::npos, csv.err.find(said)) << csv.err;
   }
@@ -233,7 +291,7 @@ TEST(HistoryReport, ReadsEachOfTheHostsExportsAsTheyCome) {
   EXPECT_NE(std::string::npos,
             text.find("not needed: no date is written with slashes"))
       << text;
-  EXPECT_NE(std::string::npos, text.find("2001-02-04")); // 04.02.2001
+  EXPECT_NE(std::string::npos, text.find("1991-02-04")); // 04.02.1991
   EXPECT_EQ(std::string::npos, text.find("Other"));
   size_t pages = 0;
   for (size_t at = 0, end; (end = text.find('\f', at)) != std::string::npos;
@@ -325,12 +383,174 @@ TEST(HistoryReport, KeepsAnEarlierReportWhenTheNewOneFailsAndSaysItIsOlder) {
   }
 }
 
+// A write that fails anywhere, up to the close, an interrupted run, and an
+// export that ends early when read again: exit 3 or the signal, the
+// earlier report as it was, and no temporary file or folder left.
+TEST(HistoryReport, PutsOnlyAWholeReportInPlaceAndLeavesNoTemporary) {
+  const std::string dir = TempDir();
+  const auto earlierOnly = [&](const std::string &report,
+                               const std::string &why) {
+    EXPECT_TRUE(Slurp(report) == "earlier") << why;
+    EXPECT_EQ(std::set<std::string>{report.substr(dir.size() + 1)},
+              Listing(dir))
+        << why;
+    unlink(report.c_str());
+  };
+  // The largest file of a whole report: a page of the folder when split.
+  const auto largest = [&](const std::string &ext, int patients) {
+    EXPECT_EQ(kExitOk,
+              Main({"--history", "-", dir + "/whole" + ext}, Archive(patients))
+                  .status);
+    off_t size = 0;
+    struct stat st;
+    std::vector<std::string> files{dir + "/whole" + ext};
+    for (const std::string &page : Listing(dir + "/whole-pages"))
+      files.push_back(dir + "/whole-pages/" + page);
+    for (const std::string &file : files)
+      if (stat(file.c_str(), &st) == 0)
+        size = std::max(size, st.st_size);
+    EXPECT_EQ(0, system(("rm -r " + dir + "/whole*").c_str()));
+    return size;
+  };
+  struct Form {
+    const char *ext;
+    int patients;
+  };
+  const Form forms[] = {
+      {".html", 3}, {".html", kSinglePagePatients + 1}, {".pdf", 30}};
+
+  // A file-size limit (a full disk alike): a byte short of the whole, so
+  // only the last write or the close fails, and a tenth of it.
+  for (const Form &form : forms) {
+    const off_t whole = largest(form.ext, form.patients);
+    for (const off_t limit : {whole - 1, whole / 10}) {
+      const std::string report = dir + "/r" + form.ext;
+      std::ofstream(report) << "earlier";
+      const std::string why = std::string(form.ext) + " of " +
+                              std::to_string(form.patients) +
+                              " patients, limit " + std::to_string(limit);
+      EXPECT_EQ(kExitNoReport,
+                InChild(
+                    {"--history", "-", report}, Archive(form.patients),
+                    [&] {
+                      signal(SIGXFSZ, SIG_IGN);
+                      const rlimit r{static_cast<rlim_t>(limit),
+                                     static_cast<rlim_t>(limit)};
+                      setrlimit(RLIMIT_FSIZE, &r);
+                    },
+                    [] {}))
+          << why;
+      earlierOnly(report, why);
+    }
+  }
+
+  // Interrupted once the report's temporaries hold something: pages of
+  // the folder too, when split.
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP};
+  for (size_t i = 0; i < 3; ++i) {
+    const Form &form = forms[i];
+    const std::string report = dir + "/r" + form.ext;
+    std::ofstream(report) << "earlier";
+    const auto partial = [&] {
+      for (const std::string &name : Listing(dir)) {
+        if (name.find("r-pages.") == 0 && form.patients > kSinglePagePatients)
+          return Listing(dir + "/" + name).count("page-0002.html") > 0;
+        if (name.find(std::string("r") + form.ext + ".") == 0 &&
+            form.patients <= kSinglePagePatients) {
+          struct stat st;
+          return stat((dir + "/" + name).c_str(), &st) == 0 && st.st_size > 0;
+        }
+      }
+      return false;
+    };
+    EXPECT_EQ(128 + signals[i],
+              InChild(
+                  {"--history", "-", report}, Archive(form.patients),
+                  [&] { signal(signals[i], SIG_DFL); },
+                  [&] {
+                    if (partial())
+                      raise(signals[i]);
+                  }))
+        << form.ext << " of " << form.patients << " patients";
+    earlierOnly(report, strsignal(signals[i]));
+  }
+
+  // The visits cut short while the report is drawn from them.
+  const std::string report = dir + "/r.html";
+  std::ofstream(report) << "earlier";
+  EXPECT_EQ(kExitNoReport,
+            InChild(
+                {"--history", "-", report}, Archive(300), [] {},
+                [] {
+                  // The deleted temporary files the visits are kept in.
+                  for (const std::string &fd : Listing("/proc/self/fd")) {
+                    char target[4096] = {};
+                    const std::string link = "/proc/self/fd/" + fd;
+                    if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
+                        strstr(target, " (deleted)"))
+                      ftruncate(atoi(fd.c_str()), 0);
+                  }
+                }));
+  earlierOnly(report, "visits cut short");
+}
+
+// A name wider than the page is cut inside the margins, in its heading, in
+// the summary's list and in the footer.
+TEST(HistoryReport, KeepsAnOverWideNameInsideThePdfsMargins) {
+  const std::string dir = TempDir();
+  std::string name;
+  for (int i = 0; i < 12; ++i)
+    name += "Wolfeschlegelsteinhausenberger";
+  Outcome r = Main({"--history", "-", dir + "/r.pdf"},
+                   "patient,eye,date,values\n" + name + " Hubert," +
+                       "R,2020-01-01,.40|.75|2|0\n");
+  ASSERT_EQ(kExitOk, r.status) << r.err;
+  const std::string boxes = Output("pdftotext -bbox '" + dir + "/r.pdf' -");
+  const std::regex word(
+      "<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\"[^>]*>"
+      "([^<]*)</word>");
+  int cut = 0;
+  for (std::sregex_iterator w(boxes.begin(), boxes.end(), word), end; w != end;
+       ++w) {
+    EXPECT_GE(std::stod((*w)[1]), 40 - 0.5) << (*w)[3];
+    EXPECT_LE(std::stod((*w)[2]), 595.276 - 40 + 0.5) << (*w)[3];
+    cut += (*w)[3].str().find("Wolfeschlegel") == 0;
+  }
+  EXPECT_GE(cut, 3) << boxes;
+}
+
+// An export is never taken for the report's old copy: refused, by any
+// name or link, before anything is written.
+TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
+  const std::string dir = TempDir();
+  const std::string visits = Archive(2);
+  const std::string exported = dir + "/export.html";
+  std::ofstream(exported) << visits;
+  ASSERT_EQ(0, link(exported.c_str(), (dir + "/hard.html").c_str()));
+  ASSERT_EQ(0, symlink("export.html", (dir + "/soft.html").c_str()));
+  mkdir((dir + "/sub").c_str(), 0777);
+  for (const std::pair<std::string, std::string> &names :
+       std::vector<std::pair<std::string, std::string>>{
+           {exported, exported},
+           {exported, dir + "/sub/../export.html"},
+           {dir + "/soft.html", dir + "/hard.html"},
+           {exported, dir + "/soft.html"}}) {
+    Outcome r = Main({"--history", names.first, names.second});
+    EXPECT_EQ(kExitUsage, r.status) << names.first << " " << names.second;
+    EXPECT_NE(std::string::npos, r.err.find("is the file read")) << r.err;
+    EXPECT_EQ(visits, Slurp(exported));
+    EXPECT_EQ(
+        (std::set<std::string>{"export.html", "hard.html", "soft.html", "sub"}),
+        Listing(dir));
+  }
+}
+
 TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
   const std::string dir = TempDir();
   std::string visits = "patient,eye,date,values\n";
+  // Every patient flagged, so that the first and last of each page are.
   for (int p = 1; p <= kSinglePagePatients + 1; ++p)
-    visits += "P" + std::to_string(p) + ",R,2020-01-01," +
-              (p % 100 ? ".40|.40|2|0" : ".40|.75|2|0") + "\n";
+    visits += "P" + std::to_string(p) + ",R,2020-01-01,.40|.75|2|0\n";
   Outcome r = Main({"--history", "-", dir + "/r.html"}, visits);
   EXPECT_EQ(kExitOk, r.status) << r.err;
   const std::string index = Slurp(dir + "/r.html");
@@ -378,12 +598,26 @@ TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
         }
       };
   follow(dir + "/r.html", index);
-  EXPECT_EQ(5u, linked.size()) << "the flagged patients";
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), linked.size())
+      << "the flagged patients";
   size_t sections = 0;
+  const int count = static_cast<int>(Listing(dir + "/r-pages").size());
   for (const auto &page : pages) {
-    if (page.first.find("/r-pages/") == std::string::npos)
+    const size_t name = page.first.find("/r-pages/page-");
+    if (name == std::string::npos)
       continue;
     const std::string text = Slurp(page.first);
+    // Each page leads to the one before and the one after it.
+    const int number = atoi(page.first.c_str() + name + 14);
+    char previous[64], next[64];
+    snprintf(previous, sizeof previous,
+             "<a href=\"page-%04d.html\">Previous page</a>", number - 1);
+    snprintf(next, sizeof next, "<a href=\"page-%04d.html\">Next page</a>",
+             number + 1);
+    EXPECT_EQ(number > 1, text.find(previous) != std::string::npos)
+        << page.first;
+    EXPECT_EQ(number < count, text.find(next) != std::string::npos)
+        << page.first;
     sections += Count(text, "<section class=\"patient\"");
     EXPECT_LT(text.size(), static_cast<size_t>(kPageBytes) + 100000)
         << page.first;

@@ -1,0 +1,420 @@
+#include "orbitrace-render/fhir/fhir_export.h"
+
+#include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/history/visit_date.h"
+#include "orbitrace-render/history/visit_spool.h"
+#include "orbitrace-render/output_file.h"
+#include "orbitrace-render/png_writer.h"
+#include "orbitrace-render/status.h"
+
+#include <ctype.h>
+#include <errno.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <thread>
+#include <unordered_map>
+
+const char *const kBulkFiles[3] = {"Patient.ndjson", "Observation.ndjson",
+                                   "Media.ndjson"};
+
+bool FhirFormForName(const std::string &output, FhirForm *form) {
+  struct stat st;
+  if (!output.empty() &&
+      (output.back() == '/' ||
+       (stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))) {
+    *form = FhirForm::kBulk;
+    return true;
+  }
+  const std::string::size_type dot = output.rfind('.');
+  if (dot == std::string::npos)
+    return false;
+  std::string ext = output.substr(dot + 1);
+  for (char &c : ext)
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  if (ext != "json")
+    return false;
+  *form = FhirForm::kBundle;
+  return true;
+}
+
+namespace {
+
+// Visits are drawn and written this many at a time: memory stays bounded
+// whatever the export holds, and every thread has work.
+const size_t kChunk = 512;
+
+// One thing to write: a Patient, or a visit's Observation and Media.
+struct Item {
+  const ExportPatient *patient;
+  bool isPatient = false;
+  ExportVisit visit;
+  int line = 0; // the visit's row
+  std::shared_ptr<const ExportPicture> picture;
+  bool ok = false;      // its resources could be written
+  std::string first;    // the Patient's or Observation's JSON
+  std::string picture_; // the Media's JSON
+};
+
+void MakeItem(Item *item, const FhirOptions &options, ReferenceStyle style) {
+  if (item->isPatient) {
+    item->ok = PatientJson(*item->patient, style, &item->first);
+    return;
+  }
+  item->ok =
+      ObservationJson(*item->patient, item->visit, options.pictures, style,
+                      &item->first) &&
+      (!options.pictures ||
+       (item->picture && MediaJson(*item->patient, item->visit, *item->picture,
+                                   style, &item->picture_)));
+}
+
+// The picture as `orbitrace-render VALUES x.png` writes it; null when it
+// cannot be encoded.
+std::shared_ptr<const ExportPicture> Draw(const StoredValues &values,
+                                          const RenderOptions &render) {
+  cairo_surface_t *surface = RenderToImage(values, render);
+  std::vector<unsigned char> png;
+  std::string error;
+  const bool encoded = EncodePng(surface, &png, &error);
+  const int width = cairo_image_surface_get_width(surface),
+            height = cairo_image_surface_get_height(surface);
+  cairo_surface_destroy(surface);
+  if (!encoded)
+    return nullptr;
+  return std::make_shared<const ExportPicture>(PictureOf(png, width, height));
+}
+
+// Runs `work(i)` for i below `count` on up to `threads` threads, this one
+// among them.
+template <typename Work> void InParallel(size_t count, int threads, Work work) {
+  std::atomic<size_t> next{0};
+  const auto worker = [&] {
+    for (size_t i; (i = next++) < count;)
+      work(i);
+  };
+  const size_t n = std::max<size_t>(
+      1, std::min<size_t>(static_cast<size_t>(threads), count));
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < n; ++t)
+    pool.emplace_back(worker);
+  worker();
+  for (std::thread &t : pool)
+    t.join();
+}
+
+// Values repeat in an archive (steps of .05 and twelve hours), so each
+// set's picture is drawn once and kept for the visits after it, up to this
+// many sets (then the kept ones are let go, so memory stays bounded).
+const size_t kKeptPictures = 1024;
+
+// Where the resources go: a Bundle's entries, or lines of the bulk files.
+class Sink {
+public:
+  explicit Sink(FhirForm form) : form_(form) {}
+
+  bool Open(const std::string &output, std::string *error) {
+    if (form_ == FhirForm::kBulk) {
+      std::string folder = output;
+      while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+      struct stat st;
+      if (stat(folder.c_str(), &st) != 0 && mkdir(folder.c_str(), 0777) != 0) {
+        *error =
+            "cannot make the folder \"" + folder + "\": " + strerror(errno);
+        return false;
+      }
+      for (int f = 0; f < 3; ++f)
+        if (!files_[f].Open(folder + "/" + kBulkFiles[f], error))
+          return false; // the others are removed with the sink
+      opened_ = 3;
+      return true;
+    }
+    if (!files_[0].Open(output, error))
+      return false;
+    opened_ = 1;
+    bundle_.StartObject();
+    bundle_.Key("resourceType");
+    bundle_.String("Bundle");
+    bundle_.Key("type");
+    bundle_.String("transaction");
+    Flush();
+    return true;
+  }
+
+  void Patient(const ExportPatient &patient, const std::string &json) {
+    if (form_ == FhirForm::kBulk)
+      return Line(0, json);
+    Entry("Patient", ResourceUuid(ResourceKind::kPatient, patient.key),
+          patient.key.system, patient.key.value, json);
+  }
+
+  void Visit(const ExportPatient &patient, const ExportVisit &visit,
+             const std::string &observation, const std::string &media) {
+    const ResourceKind kinds[2] = {ResourceKind::kObservation,
+                                   ResourceKind::kMedia};
+    const char *types[2] = {"Observation", "Media"};
+    const std::string *json[2] = {&observation, &media};
+    for (int k = 0; k < 2; ++k) {
+      if (json[k]->empty())
+        continue;
+      if (form_ == FhirForm::kBulk) {
+        Line(1 + k, *json[k]);
+        continue;
+      }
+      const std::string uuid =
+          ResourceUuid(kinds[k], patient.key, visit.eye, visit.date);
+      Entry(types[k], uuid, kUriIdentifierSystem, "urn:uuid:" + uuid, *json[k]);
+    }
+  }
+
+  bool Commit(std::string *error) {
+    if (form_ == FhirForm::kBundle) {
+      if (entries_)
+        bundle_.EndArray();
+      bundle_.EndObject();
+      buffer_.Put('\n');
+      Flush();
+    }
+    // Every temporary is written and closed whole before any is put in
+    // place; what is not put in place is removed with the sink.
+    for (int f = 0; f < opened_; ++f)
+      if (!files_[f].Close(error))
+        return false;
+    for (int f = 0; f < opened_; ++f)
+      if (!files_[f].Commit(error))
+        return false;
+    return true;
+  }
+
+  void Abandon() {
+    for (int f = 0; f < opened_; ++f)
+      files_[f].Discard();
+  }
+
+  unsigned long long Bytes() const { return bytes_; }
+
+private:
+  void Line(int f, const std::string &json) {
+    files_[f].Write(json);
+    files_[f].Write("\n", 1);
+  }
+
+  // A conditional update by the resource's identifier, named in the Bundle
+  // by its UUID.
+  void Entry(const char *type, const std::string &uuid,
+             const std::string &system, const std::string &value,
+             const std::string &json) {
+    const std::string fullUrl = "urn:uuid:" + uuid;
+    const std::string url = ConditionalUrl(type, system, value);
+    // FHIR has no empty arrays: a Bundle without a visit has no "entry".
+    if (!entries_++) {
+      bundle_.Key("entry");
+      bundle_.StartArray();
+    }
+    bundle_.StartObject();
+    bundle_.Key("fullUrl");
+    bundle_.String(fullUrl.data(),
+                   static_cast<rapidjson::SizeType>(fullUrl.size()));
+    bundle_.Key("resource");
+    bundle_.RawValue(json.data(), json.size(), rapidjson::kObjectType);
+    bundle_.Key("request");
+    bundle_.StartObject();
+    bundle_.Key("method");
+    bundle_.String("PUT");
+    bundle_.Key("url");
+    bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
+    bundle_.EndObject();
+    bundle_.EndObject();
+    Flush();
+  }
+
+  void Flush() {
+    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
+    bytes_ += buffer_.GetSize();
+    buffer_.Clear();
+  }
+
+  FhirForm form_;
+  OutputFile files_[3];
+  int opened_ = 0;
+  unsigned long long bytes_ = 0; // of the Bundle
+  long entries_ = 0;
+  rapidjson::StringBuffer buffer_;
+  rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
+                    rapidjson::UTF8<>, rapidjson::CrtAllocator,
+                    rapidjson::kWriteValidateEncodingFlag>
+      bundle_{buffer_};
+};
+
+} // namespace
+
+FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
+                          const std::string &output, const FhirOptions &options,
+                          Status *status) {
+  FhirResult result;
+  FhirForm form = FhirForm::kBundle;
+  FhirFormForName(output, &form);
+  const ReferenceStyle style = form == FhirForm::kBundle
+                                   ? ReferenceStyle::kBundle
+                                   : ReferenceStyle::kBulk;
+  auto leftOut = [&](const VisitProblem &p) {
+    status->Message(ProblemMessage(source, p));
+    if (p.kind == VisitProblem::kLeftOut)
+      ++result.leftOut;
+  };
+
+  VisitSpool spool;
+  std::string error;
+  if (!SpoolVisits(csv, options.read, &spool, leftOut, &error)) {
+    result.failure = source + ": " + error + "; nothing written";
+    return result;
+  }
+  if (FoundFromFile(spool.read))
+    status->Message(source + ": " + HowReadText(spool.read));
+  // Such as a likely ID column not used: patients merged here would be
+  // merged in another system's records.
+  for (const std::string &note : spool.read.columnNotes)
+    status->Message(source + ": " + note);
+  if (!spool.missing.empty()) {
+    result.missingPatients = spool.missing;
+    CloseSpool(&spool);
+    return result;
+  }
+
+  Sink sink(form);
+  if (!sink.Open(output, &error)) {
+    CloseSpool(&spool);
+    result.failure = error + "; nothing written";
+    return result;
+  }
+  status->SetTotal(spool.totalRows);
+
+  // Patients in the order the export first names them, each eye's visits in
+  // date order; pictures drawn by the threads a chunk at a time, written in
+  // that order by this one.
+  std::deque<ExportPatient> patients; // of the chunk, for its items
+  std::vector<Item> chunk;
+  long done = 0;
+  std::unordered_map<std::string, std::shared_ptr<const ExportPicture>> kept;
+  const auto writeChunk = [&] {
+    if (options.pictures) {
+      // The chunk's sets of values not drawn yet, each drawn once.
+      std::vector<std::string> keys;
+      std::vector<const StoredValues *> values;
+      std::unordered_map<std::string, size_t> asked; // index in keys
+      for (const Item &item : chunk) {
+        if (item.isPatient)
+          continue;
+        std::string key = FormatValues(item.visit.values);
+        if (!kept.count(key) && asked.emplace(key, keys.size()).second) {
+          keys.push_back(std::move(key));
+          values.push_back(&item.visit.values);
+        }
+      }
+      std::vector<std::shared_ptr<const ExportPicture>> drawn(keys.size());
+      InParallel(keys.size(), options.threads, [&](size_t i) {
+        drawn[i] = Draw(*values[i], options.render);
+      });
+      for (Item &item : chunk) {
+        if (item.isPatient)
+          continue;
+        const std::string key = FormatValues(item.visit.values);
+        const auto found = kept.find(key);
+        item.picture =
+            found != kept.end() ? found->second : drawn[asked.at(key)];
+      }
+      if (kept.size() + keys.size() > kKeptPictures)
+        kept.clear();
+      for (size_t i = 0; i < keys.size(); ++i)
+        kept.emplace(keys[i], drawn[i]);
+    }
+    InParallel(chunk.size(), options.threads,
+               [&](size_t i) { MakeItem(&chunk[i], options, style); });
+    // A patient whose resources cannot be written takes its visits along.
+    const ExportPatient *refused = nullptr;
+    for (const Item &item : chunk) {
+      if (item.isPatient) {
+        refused = item.ok ? nullptr : item.patient;
+        if (item.ok) {
+          sink.Patient(*item.patient, item.first);
+          ++result.patients;
+        }
+        continue;
+      }
+      ++done;
+      if (!item.ok || item.patient == refused) {
+        leftOut(
+            VisitProblem{item.line, item.patient == refused
+                                        ? "the patient field is not valid text"
+                                        : "its resources cannot be written"});
+        continue;
+      }
+      sink.Visit(*item.patient, item.visit, item.first, item.picture_);
+      ++result.observations;
+      result.media += options.pictures ? 1 : 0;
+    }
+    status->Update(done);
+    chunk.clear();
+    patients.clear();
+  };
+
+  PatientHistory history;
+  std::vector<DuplicateVisit> duplicates;
+  size_t read = 0;
+  while (ReadNextPatient(&spool, &history)) {
+    ++read;
+    OrderVisits(&history, &duplicates);
+    for (const DuplicateVisit &d : duplicates) {
+      leftOut(VisitProblem{d.line, RepeatReason(d)});
+      ++done;
+    }
+    duplicates.clear();
+    // Identified by the ID, or without one by the patient field, in the
+    // normal form the reader keys patients by, so that another spelling of
+    // the same patient in a later export finds the same resource; named as
+    // the file first spells the name.
+    patients.push_back(
+        ExportPatient{{options.patientSystem, history.key}, history.patient});
+    Item patient;
+    patient.patient = &patients.back();
+    patient.isPatient = true;
+    chunk.push_back(patient);
+    for (int eye : {kRightEye, kLeftEye})
+      for (const Visit &v : history.eyes[eye]) {
+        Item item;
+        item.patient = &patients.back();
+        item.visit.eye = static_cast<Eye>(eye);
+        item.visit.date = FormatIsoDate(v.date);
+        item.visit.values = v.values;
+        item.line = v.line;
+        chunk.push_back(std::move(item));
+      }
+    if (chunk.size() >= kChunk)
+      writeChunk();
+  }
+  writeChunk();
+  status->Finish();
+  const bool complete = read == spool.patients.size();
+  CloseSpool(&spool);
+  if (!complete) {
+    sink.Abandon();
+    result.failure = "cannot read back a temporary file; nothing written";
+    return result;
+  }
+  if (!sink.Commit(&error)) {
+    result.failure = error + "; nothing written";
+    return result;
+  }
+  result.bundleBytes = form == FhirForm::kBundle ? sink.Bytes() : 0;
+  result.made = true;
+  return result;
+}

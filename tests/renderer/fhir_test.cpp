@@ -1,0 +1,153 @@
+#include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/fhir/fhir_identity.h"
+#include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/sketch_cairo.h"
+#include "tests/renderer/render_main.h"
+
+#include <gtest/gtest.h>
+
+#include <glib.h>
+#include <rapidjson/document.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(FhirDecimal, KeepsEveryStoredDigitAndRefusesWhatIsNoDecimal) {
+  const struct {
+    const char *item, *decimal; // null: refused
+  } cases[] = {
+      {".40", "0.40"},  {"-.20", "-0.20"}, {"1", "1"},       {"0", "0"},
+      {".05", "0.05"},  {"-.95", "-0.95"}, {"0.45", "0.45"}, {"", nullptr},
+      {".", nullptr},   {"-", nullptr},    {"1.", nullptr},  {"01", nullptr},
+      {"1e2", nullptr}, {".4.0", nullptr}, {"+.4", nullptr},
+  };
+  for (const auto &c : cases) {
+    std::string out;
+    EXPECT_EQ(c.decimal != nullptr, FhirDecimal(c.item, &out)) << c.item;
+    if (c.decimal) {
+      EXPECT_EQ(c.decimal, out) << c.item;
+    }
+  }
+}
+
+TEST(FhirCodes, NameEachEyeAndEveryClockHourAsTheirSourcesDo) {
+  EXPECT_STREQ("71485-7", CupDiscLoinc(kRightEye).code);
+  EXPECT_STREQ("71484-0", CupDiscLoinc(kLeftEye).code);
+  EXPECT_STREQ("362502000", EyeSite(kRightEye).code);
+  EXPECT_STREQ("362503005", EyeSite(kLeftEye).code);
+  const char *hours[12] = {"260318004", "260328008", "260330005", "260333007",
+                           "260335000", "260337008", "260339006", "260341007",
+                           "260343005", "260322009", "260324005", "260326007"};
+  for (int h = 1; h <= 12; ++h) {
+    Coding c;
+    ASSERT_TRUE(ClockFaceCode(std::to_string(h), &c)) << h;
+    EXPECT_STREQ(hours[h - 1], c.code) << h;
+    EXPECT_EQ(std::to_string(h) + " o'clock position", c.display);
+  }
+  Coding c;
+  for (const char *bad : {"0", "13", "03", "", "1 "})
+    EXPECT_FALSE(ClockFaceCode(bad, &c)) << bad;
+}
+
+TEST(ResourceUuid, IsAVersion5UuidOfWhatTheResourceIs) {
+  const PatientKey a{"urn:x", "1001"};
+  const std::string p = ResourceUuid(ResourceKind::kPatient, a);
+  ASSERT_EQ(36u, p.size());
+  EXPECT_EQ('5', p[14]);
+  EXPECT_NE(std::string::npos, std::string("89ab").find(p[19]));
+  // Stable across runs and builds, so a second load finds the same
+  // resources: RFC 4122's version 5 of "7:Patient;5:urn:x;4:1001;", as
+  // Python's uuid.uuid5 gives it.
+  EXPECT_EQ("62f458b9-7f56-5664-a932-9d9e3d0b9605", p);
+  std::set<std::string> seen{
+      p, ResourceUuid(ResourceKind::kPatient, {"urn:y", "1001"}),
+      ResourceUuid(ResourceKind::kPatient, {"urn:x", "1002"}),
+      // The parts cannot run into each other.
+      ResourceUuid(ResourceKind::kPatient, {"urn:x1", "001"}),
+      ResourceUuid(ResourceKind::kObservation, a, kRightEye, "2020-01-02"),
+      ResourceUuid(ResourceKind::kObservation, a, kLeftEye, "2020-01-02"),
+      ResourceUuid(ResourceKind::kObservation, a, kRightEye, "2020-01-03"),
+      ResourceUuid(ResourceKind::kMedia, a, kRightEye, "2020-01-02")};
+  EXPECT_EQ(8u, seen.size());
+  EXPECT_EQ(p, ResourceUuid(ResourceKind::kPatient, a));
+}
+
+TEST(ConditionalUrl, EscapesTheSystemAndTheValue) {
+  EXPECT_EQ("Patient?identifier=urn%3Ax%7CM%C3%BCller%2C%20J%26K",
+            ConditionalUrl("Patient", "urn:x", "M\u00FCller, J&K"));
+}
+
+rapidjson::Document Parsed(const std::string &json) {
+  rapidjson::Document d;
+  d.Parse(json.c_str());
+  EXPECT_FALSE(d.HasParseError()) << json;
+  return d;
+}
+
+TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
+  const ExportPatient patient{{"urn:x", "1001"}, "M\u00FCller, J\u00FCrgen"};
+  ExportVisit visit;
+  visit.eye = kLeftEye;
+  visit.date = "2020-01-02";
+  visit.values = {".30", ".40", "3", "-.20"};
+  std::string json;
+  ASSERT_TRUE(
+      ObservationJson(patient, visit, true, ReferenceStyle::kBulk, &json));
+  // The decimals as stored, never through a double.
+  EXPECT_NE(std::string::npos,
+            json.find("\"valueQuantity\":{\"value\":0.40,\"unit\":\"1\""))
+      << json;
+  EXPECT_NE(std::string::npos, json.find("\"value\":-0.20,")) << json;
+  EXPECT_NE(std::string::npos, json.find("\"value\":0.30,")) << json;
+  const rapidjson::Document d = Parsed(json);
+  EXPECT_STREQ("71484-0", d["code"]["coding"][0]["code"].GetString());
+  EXPECT_STREQ("362503005", d["bodySite"]["coding"][0]["code"].GetString());
+  EXPECT_STREQ("260330005",
+               d["component"][3]["valueCodeableConcept"]["coding"][0]["code"]
+                   .GetString());
+  EXPECT_STREQ("2020-01-02", d["effectiveDateTime"].GetString());
+  const std::string id = d["id"].GetString();
+  EXPECT_EQ("Patient/" + ResourceUuid(ResourceKind::kPatient, patient.key),
+            d["subject"]["reference"].GetString());
+  EXPECT_EQ("Media/" + ResourceUuid(ResourceKind::kMedia, patient.key, kLeftEye,
+                                    "2020-01-02"),
+            d["derivedFrom"][0]["reference"].GetString());
+
+  // The picture links back, inline, byte for byte.
+  const std::vector<unsigned char> png{0x89, 'P', 'N', 'G', 0, 0xFF};
+  const ExportPicture picture = PictureOf(png, 10, 20);
+  ASSERT_TRUE(
+      MediaJson(patient, visit, picture, ReferenceStyle::kBundle, &json));
+  const rapidjson::Document m = Parsed(json);
+  EXPECT_FALSE(m.HasMember("id"));
+  EXPECT_EQ("urn:uuid:" + id, m["partOf"][0]["reference"].GetString());
+  gsize size = 0;
+  guchar *bytes = g_base64_decode(m["content"]["data"].GetString(), &size);
+  EXPECT_EQ(png, std::vector<unsigned char>(bytes, bytes + size));
+  g_free(bytes);
+
+  // A note goes with its visit, marked when the export's row was cut.
+  visit.note = "disc tilted";
+  visit.noteCut = true;
+  ASSERT_TRUE(
+      ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+  const rapidjson::Document n = Parsed(json);
+  EXPECT_EQ(0u, std::string(n["note"][0]["text"].GetString())
+                    .find("disc tilted [cut:"));
+  EXPECT_FALSE(n.HasMember("derivedFrom"));
+
+  // Text that is not UTF-8 is refused, not written.
+  const ExportPatient bad{{"urn:x", "J\xFCrgen"}, "J\xFCrgen"};
+  EXPECT_FALSE(PatientJson(bad, ReferenceStyle::kBulk, &json));
+  visit.values.location = "13";
+  EXPECT_FALSE(
+      ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+}
+
+} // namespace
