@@ -87,6 +87,12 @@ install_validators() {
   dir="$(cd "$(dirname "$0")/.." && pwd)/tests/fhir"
   if [ "$who" = test ] && ! (cd "$dir" && npm ls --depth=0 >/dev/null 2>&1); then
     echo "setup-debian.sh: installing the FHIR validators in $dir" >&2
+    # Node.js trusts only its own list of authorities; the system's also
+    # holds those a site adds for its own proxy.
+    local system_cas=/etc/ssl/certs/ca-certificates.crt
+    if [ -z "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$system_cas" ]; then
+      export NODE_EXTRA_CA_CERTS=$system_cas
+    fi
     (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
   fi
 }
