@@ -72,6 +72,7 @@ struct SpooledPatient {
 
 struct VisitSpool {
   FILE *grouped = nullptr;             // records, patient after patient
+  FILE *notes = nullptr;               // the notes, in the order of the rows
   std::deque<SpooledPatient> patients; // in order of first row
   std::vector<unsigned> rows;          // good rows per patient
   long totalRows = 0;
@@ -102,5 +103,9 @@ void RewindSpool(VisitSpool *spool);
 // The next patient's rows as read, not yet ordered. False after the last
 // one or when the file cannot be read.
 bool ReadNextPatient(VisitSpool *spool, PatientHistory *history);
+
+// A visit's note as the file has it, "" for none. False when the file of
+// notes cannot be read.
+bool ReadNote(VisitSpool *spool, const Visit &visit, std::string *note);
 
 void CloseSpool(VisitSpool *spool);
