@@ -6,7 +6,8 @@
 // and month in its dates (unless --date-order tells it), and for its rows.
 // Standard input that cannot go back is copied to a temporary file first.
 // In the last reading each good row is written as a small fixed-size record to
-// a temporary file, and a counting sort by patient (by the per-patient counts
+// a temporary file (its note, if any, to one of its own, which the record
+// points into), and a counting sort by patient (by the per-patient counts
 // of that first pass) writes them to a second temporary file in which every
 // patient's rows follow each other, patients in the order the file first
 // names them. The report then reads that file patient by patient, once to
