@@ -173,8 +173,8 @@ const OptionRow kOptions[] = {
     {"columns", "LIST", "a list of column names", kHistories, 0,
      "Reading options (each found from the file when not given):\n",
      "the columns of a file without a header row, in\n"
-     "order, e.g. patient,eye,date,values,note; other\n"
-     "names are columns left out",
+     "order, e.g. patient,eye,date,values,note (note: the\n"
+     "visit's note); other names are columns left out",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnsOption(v, &inv.read, error);
      }},
@@ -182,8 +182,9 @@ const OptionRow kOptions[] = {
      "the header's name for patient, eye, date or values,\n"
      "e.g. --column patient=PatientID (repeatable); also\n"
      "id=NAME (the patients' IDs, or none), name=NAME (the\n"
-     "names beside IDs in the patient column), and\n"
-     "horizontal, vertical, location and rim",
+     "names beside IDs in the patient column), note=NAME\n"
+     "(the visits' notes), and horizontal, vertical,\n"
+     "location and rim",
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnOption(v, &inv.read, error);
      }},

@@ -48,9 +48,11 @@ bool FhirFormForName(const std::string &output, FhirForm *form) {
 
 namespace {
 
-// Visits are drawn and written this many at a time: memory stays bounded
-// whatever the export holds, and every thread has work.
+// Visits are drawn and written this many at a time, or fewer when their
+// notes hold this many bytes: memory stays bounded whatever the export
+// holds, and every thread has work.
 const size_t kChunk = 512;
+const size_t kChunkNoteBytes = 4 << 20;
 
 // One thing to write: a Patient, or a visit's Observation and Media.
 struct Item {
@@ -369,7 +371,8 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
 
   PatientHistory history;
   std::vector<DuplicateVisit> duplicates;
-  size_t read = 0;
+  size_t read = 0, noteBytes = 0;
+  bool notesRead = true;
   while (ReadNextPatient(&spool, &history)) {
     ++read;
     OrderVisits(&history, &duplicates);
@@ -395,15 +398,20 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
         item.visit.eye = static_cast<Eye>(eye);
         item.visit.date = FormatIsoDate(v.date);
         item.visit.values = v.values;
+        item.visit.noteCut = v.noteCut;
+        notesRead = ReadNote(&spool, v, &item.visit.note) && notesRead;
+        noteBytes += item.visit.note.size();
         item.line = v.line;
         chunk.push_back(std::move(item));
       }
-    if (chunk.size() >= kChunk)
+    if (chunk.size() >= kChunk || noteBytes >= kChunkNoteBytes) {
       writeChunk();
+      noteBytes = 0;
+    }
   }
   writeChunk();
   status->Finish();
-  const bool complete = read == spool.patients.size();
+  const bool complete = read == spool.patients.size() && notesRead;
   CloseSpool(&spool);
   if (!complete) {
     sink.Abandon();

@@ -1,6 +1,7 @@
 #include "orbitrace-render/fhir/fhir_resources.h"
 
 #include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/history/csv_records.h"
 #include "sketch/value_lists.h"
 
 #include <glib.h>
@@ -229,6 +230,10 @@ bool Quantity(Json &j, const std::string &item) {
 
 } // namespace
 
+const char kNoteCutMark[] =
+    " [note cut: its row in the export is longer than 64 KiB]";
+static_assert(kMaxRecordBytes == 64 * 1024, "kNoteCutMark names the limit");
+
 ExportPicture PictureOf(const std::vector<unsigned char> &png, int width,
                         int height) {
   gchar *base64 = g_base64_encode(png.data(), png.size());
@@ -302,9 +307,7 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
         .Array()
         .Object()
         .Key("text")
-        .Text(visit.noteCut ? visit.note + " [cut: the export's row was longer "
-                                           "than the reader keeps]"
-                            : visit.note)
+        .Text(visit.noteCut ? visit.note + kNoteCutMark : visit.note)
         .End()
         .EndArray();
   j.Key("bodySite").Raw(f.bodySite[visit.eye], rapidjson::kObjectType);

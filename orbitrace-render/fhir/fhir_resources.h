@@ -18,9 +18,13 @@ struct ExportVisit {
   Eye eye;
   std::string date; // "YYYY-MM-DD"
   StoredValues values;
-  std::string note; // empty for none
-  bool noteCut = false;
+  std::string note;     // empty for none
+  bool noteCut = false; // then the note's text ends in kNoteCutMark
 };
+
+// What follows a note that the reader cut with its row, so that no one
+// takes its end for the note's.
+extern const char kNoteCutMark[];
 
 // The picture of a visit: the renderer's PNG file, byte for byte, in
 // base64 as FHIR's attachments hold it.

@@ -4,8 +4,8 @@
 #include <strings.h>
 
 const char *const kRoleNames[kAllRoles] = {
-    "patient", "eye",        "date",     "values",   "id",
-    "name",    "horizontal", "vertical", "location", "rim"};
+    "patient",    "eye",      "date",     "values", "id",  "name",
+    "horizontal", "vertical", "location", "rim",    "note"};
 
 // In the order that wins when a header has more than one.
 const char *const kIdHeaders[] = {
@@ -144,7 +144,8 @@ bool ParseColumnOption(const std::string &value, ReadSettings *settings,
   if (role < 0 || name.empty()) {
     *error = "\"" + value +
              "\" is not ROLE=NAME, where ROLE is patient, eye, date, values, "
-             "id, name, horizontal, vertical, location or rim and NAME the "
+             "id, name, horizontal, vertical, location, rim or note and NAME "
+             "the "
              "header's name for it (e.g. patient=PatientID)";
     return false;
   }

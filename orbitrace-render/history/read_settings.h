@@ -44,6 +44,7 @@ enum {
   kVerticalRole,
   kLocationRole,
   kRimRole,
+  kNoteRole, // kept with its visit, never a reason to leave a row out
   kAllRoles
 };
 extern const char *const kRoleNames[kAllRoles];
@@ -56,8 +57,8 @@ struct ReadSettings {
   // found from the common names (see kIdHeaders), "none" is no ID column;
   // an empty name is no name column.
   std::string headerNames[kAllRoles] = {
-      "patient", "eye",        "date",     "values",   "",
-      "",        "horizontal", "vertical", "location", "rim"};
+      "patient",    "eye",      "date",     "values", "",    "",
+      "horizontal", "vertical", "location", "rim",    "note"};
   char separator = 0; // 0: found from the first line
   TextEncoding encoding = TextEncoding::kDetect;
   DateOrder dateOrder = DateOrder::kFromFile;
@@ -79,14 +80,14 @@ std::string Trimmed(const std::string &text);
 // The command line's reading options, each parsing its value into the
 // settings; false with the reason when it is not one.
 // "--columns patient,eye,date,values,note": patient, eye, date and values
-// (or horizontal, vertical, location and rim) once each, id and name at
-// most once, any other name a column left out.
+// (or horizontal, vertical, location and rim) once each, id, name and note
+// at most once, any other name a column left out.
 bool ParseColumnsOption(const std::string &value, ReadSettings *settings,
                         std::string *error);
 // "--column patient=PatientID": the header names a role otherwise; also
 // id=NAME (the ID column, or none) and name=NAME (the patient's name when
-// the patient column is an ID), and horizontal, vertical, location and
-// rim for values in four columns.
+// the patient column is an ID), note=NAME (the visit's note), and
+// horizontal, vertical, location and rim for values in four columns.
 bool ParseColumnOption(const std::string &value, ReadSettings *settings,
                        std::string *error);
 // "--separator comma|semicolon|tab" or the character itself.

@@ -12,6 +12,10 @@ struct Visit {
   int date; // days
   int line; // where the row starts in the file
   StoredValues values;
+  // The note, kept on disk by the spool (see ReadNote): none when 0 bytes.
+  long long noteAt = 0;
+  unsigned noteBytes = 0;
+  bool noteCut = false; // the row was cut in its note
 };
 
 struct PatientHistory {

@@ -32,7 +32,7 @@ int VisitColumns::*const kPositions[kAllRoles] = {
     &VisitColumns::patient,    &VisitColumns::eye,      &VisitColumns::date,
     &VisitColumns::values,     &VisitColumns::id,       &VisitColumns::name,
     &VisitColumns::horizontal, &VisitColumns::vertical, &VisitColumns::location,
-    &VisitColumns::rim};
+    &VisitColumns::rim,        &VisitColumns::note};
 
 // A header's name without case, blanks, dots, dashes, underscores or "#":
 // "Patient-ID", "patient id" and "PatientID" alike.
@@ -96,15 +96,19 @@ bool FindColumns(const std::vector<std::string> &header,
     return true;
   }();
   const bool idNamed = !names[kIdRole].empty() && names[kIdRole] != "none";
+  const auto wanted = [&](int role) {
+    return role == kValuesRole                           ? !four
+           : role >= kHorizontalRole && role <= kRimRole ? four
+           : role == kIdRole                             ? idNamed
+                                                         : !names[role].empty();
+  };
   for (size_t i = 0; i < header.size(); ++i) {
     for (int role = 0; role < kAllRoles; ++role) {
-      const bool wanted = role == kValuesRole       ? !four
-                          : role >= kHorizontalRole ? four
-                          : role == kIdRole         ? idNamed
-                                                    : !names[role].empty();
-      if (!wanted || !SameName(header[i], names[role]))
+      if (!wanted(role) || !SameName(header[i], names[role]))
         continue;
       if (columns->*kPositions[role] >= 0) {
+        if (role == kNoteRole)
+          continue; // the first of two notes, as nothing is lost by it
         *error = "the header names column \"" + names[role] + "\" twice";
         return false;
       }
@@ -112,10 +116,7 @@ bool FindColumns(const std::vector<std::string> &header,
     }
   }
   for (int role = 0; role < kAllRoles; ++role) {
-    const bool needed = role == kValuesRole       ? !four
-                        : role >= kHorizontalRole ? four
-                        : role == kIdRole         ? idNamed
-                                                  : !names[role].empty();
+    const bool needed = wanted(role) && role != kNoteRole;
     if (needed && columns->*kPositions[role] < 0) {
       *error = "the header has no column \"" + names[role] +
                "\" (it needs patient, eye, date and values, or horizontal, "
@@ -281,9 +282,12 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
                    std::string *reason, const RowRules &rules) {
   const bool four = columns.values < 0;
   std::string text[kAllRoles];
+  row->note = static_cast<size_t>(columns.note) < fields.size()
+                  ? Trimmed(fields[static_cast<size_t>(columns.note)])
+                  : std::string();
   for (int i = 0; i < kAllRoles; ++i) {
     const int position = columns.*kPositions[i];
-    if (position < 0)
+    if (position < 0 || i == kNoteRole)
       continue;
     const size_t at = static_cast<size_t>(position);
     if (at >= fields.size()) {

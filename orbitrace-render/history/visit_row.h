@@ -19,6 +19,7 @@ struct VisitColumns {
   int patient = -1, eye = -1, date = -1, values = -1;
   int id = -1, name = -1;
   int horizontal = -1, vertical = -1, location = -1, rim = -1;
+  int note = -1;
   bool idFound = false; // the ID column found by its common name
 };
 
@@ -51,6 +52,7 @@ struct VisitRow {
   int date;                 // days, see visit_date.h
   bool timeDropped = false; // the date had a time of day after it
   StoredValues values;
+  std::string note; // "" for none
 };
 
 // How a row's fields are read beyond the columns.
@@ -72,10 +74,11 @@ bool ParseEye(const std::string &text, Eye *eye);
 bool ParseVisitValues(const std::vector<std::string> &texts, bool decimalComma,
                       StoredValues *values, std::string *reason);
 
-// Fields are taken without surrounding white space (see Trimmed). False
-// with the reason when a column is missing or empty or holds U+FFFD (bytes
-// that were not text in the file's character set), the eye or the date is
-// not one or not a day a visit can be on, or the values are not items of
+// Fields are taken without surrounding white space (see Trimmed). The note
+// is taken as it is, even when missing, empty or not all text. False
+// with the reason when another column is missing or empty or holds U+FFFD
+// (bytes that were not text in the file's character set), the eye or the date
+// is not one or not a day a visit can be on, or the values are not items of
 // their lists.
 bool ParseVisitRow(const std::vector<std::string> &fields,
                    const VisitColumns &columns, VisitRow *row,

@@ -19,13 +19,16 @@
 
 namespace {
 
-// Values are kept as the indices of their items in the lists.
+// Values are kept as the indices of their items in the lists, the note in
+// a file of its own, as notes are long and few.
 struct SpoolRecord {
   uint32_t patient;
   int32_t line;
   int32_t date;
-  uint8_t eye, horizontal, vertical, location, rim;
-  uint8_t unused[3];
+  uint32_t noteBytes;
+  int64_t noteAt;
+  uint8_t eye, horizontal, vertical, location, rim, noteCut;
+  uint8_t unused[2];
 };
 
 uint8_t ItemIndex(const char *const *items, int count,
@@ -240,9 +243,11 @@ bool SettleDateOrder(const ByteSource &read, const CsvFormat &format,
 }
 
 // The roles of the columns a record's cut fields are in: the first one,
-// or -1 when only other columns (the note) were cut.
+// or -1 when only the note or other columns were cut.
 int CutRole(const CsvRecord &record, const VisitColumns &columns) {
   for (int role = 0; role < kAllRoles; ++role) {
+    if (role == kNoteRole)
+      continue;
     const size_t at = static_cast<size_t>(ColumnOf(columns, role));
     if (at < record.cut.size() && record.cut[at])
       return role;
@@ -292,6 +297,7 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   }
   std::unordered_map<std::string_view, uint32_t> index;
   std::vector<bool> named(settings.patients.size());
+  int64_t notesEnd = 0; // the size of spool->notes
   if (!failed)
     failed =
         !ReadVisits(
@@ -369,6 +375,21 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                 patient = found->second;
               }
               SpoolRecord r = {};
+              if (!row.note.empty()) {
+                if (!spool->notes)
+                  spool->notes = tmpfile();
+                if (!spool->notes || fwrite(row.note.data(), 1, row.note.size(),
+                                            spool->notes) != row.note.size()) {
+                  *error = SystemError("cannot write a temporary file");
+                  failed = true;
+                  return;
+                }
+                r.noteAt = notesEnd;
+                notesEnd += static_cast<int64_t>(row.note.size());
+                r.noteBytes = static_cast<uint32_t>(row.note.size());
+                const size_t column = static_cast<size_t>(columns.note);
+                r.noteCut = column < record.cut.size() && record.cut[column];
+              }
               r.patient = patient;
               r.line = record.line;
               r.date = row.date;
@@ -429,7 +450,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
     }
     place[r.patient] += sizeof r;
   }
-  if (!failed && (ferror(rows) || fflush(spool->grouped) != 0)) {
+  if (!failed && (ferror(rows) || fflush(spool->grouped) != 0 ||
+                  (spool->notes && fflush(spool->notes) != 0))) {
     *error = "cannot read back a temporary file";
     failed = true;
   }
@@ -469,13 +491,27 @@ bool ReadNextPatient(VisitSpool *spool, PatientHistory *history) {
     v.values.vertical = kRatioItems[r.vertical];
     v.values.location = kHourItems[r.location];
     v.values.rim = kRimItems[r.rim];
+    v.noteAt = r.noteAt;
+    v.noteBytes = r.noteBytes;
+    v.noteCut = r.noteCut != 0;
     history->eyes[r.eye == kLeftEye ? kLeftEye : kRightEye].push_back(v);
   }
   return true;
 }
 
+bool ReadNote(VisitSpool *spool, const Visit &visit, std::string *note) {
+  note->assign(visit.noteBytes, '\0');
+  if (visit.noteBytes == 0)
+    return true;
+  return spool->notes &&
+         fseek(spool->notes, static_cast<long>(visit.noteAt), SEEK_SET) == 0 &&
+         fread(&(*note)[0], 1, note->size(), spool->notes) == note->size();
+}
+
 void CloseSpool(VisitSpool *spool) {
-  if (spool->grouped)
-    fclose(spool->grouped);
-  spool->grouped = nullptr;
+  for (FILE **file : {&spool->grouped, &spool->notes}) {
+    if (*file)
+      fclose(*file);
+    *file = nullptr;
+  }
 }

@@ -6,7 +6,8 @@
 // and month in its dates (unless --date-order tells it), and for its rows.
 // Standard input that cannot go back is copied to a temporary file first.
 // In the last reading each good row is written as a small fixed-size record to
-// a temporary file, and a counting sort by patient (by the per-patient counts
+// a temporary file (its note, if any, to one of its own, which the record
+// points into), and a counting sort by patient (by the per-patient counts
 // of that first pass) writes them to a second temporary file in which every
 // patient's rows follow each other, patients in the order the file first
 // names them. The report then reads that file patient by patient, once to
@@ -72,6 +73,7 @@ struct SpooledPatient {
 
 struct VisitSpool {
   FILE *grouped = nullptr;             // records, patient after patient
+  FILE *notes = nullptr;               // the notes, in the order of the rows
   std::deque<SpooledPatient> patients; // in order of first row
   std::vector<unsigned> rows;          // good rows per patient
   long totalRows = 0;
@@ -102,5 +104,9 @@ void RewindSpool(VisitSpool *spool);
 // The next patient's rows as read, not yet ordered. False after the last
 // one or when the file cannot be read.
 bool ReadNextPatient(VisitSpool *spool, PatientHistory *history);
+
+// A visit's note as the file has it, "" for none. False when the file of
+// notes cannot be read.
+bool ReadNote(VisitSpool *spool, const Visit &visit, std::string *note);
 
 void CloseSpool(VisitSpool *spool);

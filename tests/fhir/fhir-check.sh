@@ -20,12 +20,15 @@ rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 
-# 40 patients, names with commas and quotes, and four bad rows: a date off
-# the calendar, an eye that is none, values not in the lists, and a repeat
-# of the first visit.
-"$root/scripts/make-visits.sh" 40 7 3 >visits.csv
+# 40 patients, names with commas and quotes, a note to every visit and one
+# cut at 64 KiB, and four bad rows: a date off the calendar, an eye that is
+# none, values not in the lists, and a repeat of the first visit.
+"$root/scripts/make-visits.sh" 40 7 3 | sed '1s/,clinic$/,note/' >visits.csv
 first=$(sed -n 2p visits.csv)
 {
+  printf 'Patient 00003,R,2024-01-02,.30|.40|3|.20,"Rim ""pale"", '
+  head -c 70000 /dev/zero | tr '\0' n
+  echo '"'
   echo 'Patient 00001,R,2021-02-30,.30|.40|3|.20,X'
   echo 'Patient 00001,X,2021-03-01,.30|.40|3|.20,X'
   echo 'Patient 00002,L,2021-03-01,.33|.40|3|.20,X'
@@ -51,6 +54,12 @@ for output in bundle.json bulk; do
   validate "$output"
   validate --broken "$output"
 done
+
+# The notes in their Observations, the cut one marked.
+[ "$(grep -c '"note":\[{"text":"North"}\]' bulk/Observation.ndjson)" -eq 240 ] &&
+  grep -q '"note":\[{"text":"Rim \\"pale\\", nnnn*n \[note cut: [^]]*\]"}\]' \
+    bulk/Observation.ndjson ||
+  { echo "FAIL: the notes not in their Observations" >&2; exit 1; }
 
 # An export without a visit: a Bundle without entries, still valid.
 echo 'patient,eye,date,values' >empty.csv

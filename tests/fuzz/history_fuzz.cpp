@@ -2,9 +2,9 @@
 // them: the first byte picks the character set, separator, date order and
 // columns, and may repeat the rest past the record limit. Whatever the
 // bytes, the reader ends, keeps each name within the limit and as UTF-8
-// without a replacement character, gives back every row it kept, and
-// accounts for every line: each one that is not blank is in the header, a
-// visit or a row it names.
+// without a replacement character, each note within it and as UTF-8,
+// gives back every row it kept, and accounts for every line: each one that
+// is not blank is in the header, a visit or a row it names.
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   settings.dateOrder = orders[(choice / 32) % 3];
   std::string error;
   if (choice & 0x40)
-    Check(ParseColumnsOption("patient,eye,date,values", &settings, &error),
+    Check(ParseColumnsOption("patient,eye,date,values,note", &settings, &error),
           "--columns refused");
   std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
   if (choice & 0x80 && !text.empty())
@@ -130,8 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
           "a replacement character in a name");
     rows += static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
     for (const std::vector<Visit> &eye : history.eyes)
-      for (const Visit &v : eye)
+      for (const Visit &v : eye) {
         Cover(&covered, v.line, v.line);
+        std::string note;
+        Check(ReadNote(&spool, v, &note), "a note not read back");
+        // What the health-record export's JSON writer takes.
+        Check(note.size() <= kMaxRecordBytes && IsUtf8(note),
+              "a note over the limit or not UTF-8");
+      }
   }
   for (size_t line = 1; line < notBlank.size(); ++line)
     Check(!notBlank[line] || covered[line],

@@ -139,7 +139,7 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
       ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
   const rapidjson::Document n = Parsed(json);
   EXPECT_EQ(0u, std::string(n["note"][0]["text"].GetString())
-                    .find("disc tilted [cut:"));
+                    .find("disc tilted [note cut:"));
   EXPECT_FALSE(n.HasMember("derivedFrom"));
 
   // Text that is not UTF-8 is refused, not written.

@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -213,10 +214,22 @@ std::string Stored(std::string decimal) {
   return decimal;
 }
 
+// A note as the table shows it: a run of one byte past 8 as "n*65000".
+std::string ShownNote(const std::string &note) {
+  std::string shown;
+  for (size_t i = 0, run; i < note.size(); i += run) {
+    run = note.find_first_not_of(note[i], i) - i; // npos - i: to the end
+    run = std::min(run, note.size() - i);
+    shown +=
+        run > 8 ? note[i] + ("*" + std::to_string(run)) : note.substr(i, run);
+  }
+  return " note \"" + shown + "\"";
+}
+
 // The same bytes through --fhir's bulk files, without pictures: each
 // Observation written back as a line of Spooled::visits, from the JSON's
-// own digits; a patient identified otherwise than by its name shows the
-// identifier after "#".
+// own digits, with its note; a patient identified otherwise than by its
+// name shows the identifier after "#".
 std::string FhirVisits(const std::string &bytes, const ReadSettings &read) {
   char dir[] = "/tmp/orbt-fhir-quirk-XXXXXX";
   if (!mkdtemp(dir))
@@ -257,7 +270,9 @@ std::string FhirVisits(const std::string &bytes, const ReadSettings &read) {
           Stored(text(c[1]["valueQuantity"]["value"])) + "|" +
           text(c[3]["valueCodeableConcept"]["text"])
               .substr(0, text(c[3]["valueCodeableConcept"]["text"]).find(' ')) +
-          "|" + Stored(text(c[2]["valueQuantity"]["value"])) + "\n";
+          "|" + Stored(text(c[2]["valueQuantity"]["value"])) +
+          (r.HasMember("note") ? ShownNote(text(r["note"][0]["text"])) : "") +
+          "\n";
     }
     remove(path.c_str());
   }
@@ -331,7 +346,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
     std::string problems; // each "line: " and the start of its reason
     const char *fatal;    // part of the error that stops the reading
     // The visits of --fhir's Observations, when not those above.
-    const char *fhir = nullptr;
+    std::string fhir = "";
   } cases[] = {
       {"comma-separated text: no header, CR ends, all quoted, cp1252, "
        "vertical tab for a line break, month first",
@@ -342,7 +357,9 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "M\u00FCller, J\u00FCrgen R 2019-03-04 " + kV +
            "\n\u0160imon L 2019-12-25 " + kV + "\n",
        "",
-       nullptr},
+       nullptr,
+       "M\u00FCller, J\u00FCrgen R 2019-03-04 " + kV + " note \"a\nb\"\n" +
+           "\u0160imon L 2019-12-25 " + kV + "\n"},
       {"merge: semicolons, dotted dates with and without zeros, OD/OS",
        "patient;eye;date;values\r\nB;OD;04.03.2019;" + kV +
            "\r\nB;os;4.3.2019;" + kV + "\r\n",
@@ -436,7 +453,10 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "\"Q\" A R 2020-01-02 " + kV + "\nB R 2020-01-02 " + kV +
            "\nB L 2020-01-02 " + kV + "\n",
        "",
-       nullptr},
+       nullptr,
+       "\"Q\" A R 2020-01-02 " + kV + " note \"a, b, c, d, e, \"open\"\n" +
+           "B R 2020-01-02 " + kV + " note \"x\"\"\nB L 2020-01-02 " + kV +
+           "\n"},
       {"comma-separated text: a quote left open costs its own row alone",
        "\"A\",\"R\",\"2020-01-02\",\"" + kV +
            "\",\"open\r\"B\",\"R\",\"2020-01-02\",\"" + kV + "\",\"\"\r",
@@ -465,6 +485,19 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "A R 2020-01-02 " + kV + "\n",
        "2: its note is cut at 64 KiB; the visit is kept",
        nullptr},
+      {"a note column: each note goes with its visit, the first of two "
+       "columns named note; a note cut at 64 KiB is marked",
+       "patient,eye,date,values,Note,note\n" + row.substr(0, row.size() - 1) +
+           ",\"pale, \"\"notch\"\" at 6\",x\nA,L,2020-01-02," + kV + "," +
+           std::string(kMaxRecordBytes - row.size() + 1, 'n') + "\n",
+       {},
+       "A R 2020-01-02 " + kV + "\nA L 2020-01-02 " + kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept",
+       nullptr,
+       "A R 2020-01-02 " + kV + " note \"pale, \"notch\" at 6\"\n" +
+           "A L 2020-01-02 " + kV + " note \"n*" +
+           std::to_string(kMaxRecordBytes - row.size()) +
+           " [note cut: its row in the export is longer than 64 KiB]\"\n"},
       {"the file's own bytes count: 30,000 CJK characters in UTF-16 are "
        "60,000 bytes (90,000 in UTF-8), a note kept whole",
        Utf16(header + row.substr(0, row.size() - 1) + ",", false) +
@@ -632,7 +665,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
   for (const auto &c : cases) {
     const Spooled s = Spool(c.bytes, c.args);
     EXPECT_EQ(c.visits, s.visits) << c.quirk;
-    EXPECT_EQ(c.fhir ? c.fhir : c.visits, s.fhir) << c.quirk << " (FHIR)";
+    EXPECT_EQ(c.fhir.empty() ? c.visits : c.fhir, s.fhir)
+        << c.quirk << " (FHIR)";
     // Each expected line the start of the actual one, in order.
     std::istringstream expected(c.problems), got(s.problems);
     std::string want, line;
