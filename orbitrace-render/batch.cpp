@@ -70,16 +70,14 @@ std::string RenderRow(const std::string &line, const std::string &path,
   return "";
 }
 
-} // namespace
+struct Row {
+  int number;
+  std::string values;
+};
 
-BatchResult RunBatch(std::istream &rows, const std::string &pattern,
-                     const RenderOptions &options, const BatchOptions &batch,
-                     Status *status) {
-  // Rows are read first so that the status knows the total.
-  struct Row {
-    int number;
-    std::string values;
-  };
+// The rows that hold values, each with its line number; blank lines
+// skipped.
+std::vector<Row> ReadRows(std::istream &rows) {
   std::vector<Row> work;
   int number = 0;
   for (std::string line; std::getline(rows, line);) {
@@ -92,6 +90,16 @@ BatchResult RunBatch(std::istream &rows, const std::string &pattern,
     if (!line.empty())
       work.push_back({number, line});
   }
+  return work;
+}
+
+} // namespace
+
+BatchResult RunBatch(std::istream &rows, const std::string &pattern,
+                     const RenderOptions &options, const BatchOptions &batch,
+                     Status *status) {
+  // Rows are read first so that the status knows the total.
+  const std::vector<Row> work = ReadRows(rows);
   status->SetTotal(static_cast<long>(work.size()));
 
   // Each row is a file of its own, so workers take rows in any order; this

@@ -583,6 +583,102 @@ struct Given {
   const char *value; // null when its value is missing
 };
 
+// Options and operands in the order given ('-': operands come back as 1,
+// so the arguments are neither moved nor written, whatever getopt_long's
+// type says; ':': a missing value comes back as ':'). Errors are told
+// later, in that order, once the command is known.
+void ReadArguments(int argc, const char *const *argv, std::vector<Given> *given,
+                   std::vector<std::string> *operands) {
+  std::vector<option> longOptions;
+  for (int id = 0; id < kOptionCount; ++id)
+    longOptions.push_back({kOptions[id].name,
+                           kOptions[id].value ? required_argument : no_argument,
+                           nullptr, kLongBase + id});
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+
+  std::vector<char *> args;
+  for (int i = 0; i < argc; ++i)
+    args.push_back(const_cast<char *>(argv[i]));
+  args.push_back(nullptr);
+  opterr = 0;
+  optind = 0; // starts afresh, as RenderMain may run more than once
+  for (int c; (c = getopt_long(argc, args.data(), "-:h", longOptions.data(),
+                               nullptr)) != -1;) {
+    if (c == 1)
+      operands->push_back(optarg);
+    else if (c == 'h')
+      given->push_back({OptionNamed("help"), "-h", nullptr});
+    else if (c >= kLongBase)
+      given->push_back({c - kLongBase, "", optarg});
+    else if (c == ':')
+      given->push_back({optopt - kLongBase, "", nullptr});
+    else if (optopt > 0 && optopt < kLongBase)
+      given->push_back({kNoOption, std::string("-") + char(optopt), nullptr});
+    else
+      given->push_back({kNoOption, argv[optind - 1], nullptr});
+  }
+  for (int i = optind; i < argc; ++i)
+    operands->push_back(argv[i]);
+}
+
+// The first command, in the table's order, that an option given asks for.
+const Command &CommandAsked(const std::vector<Given> &given) {
+  const Command *command = &kCommands[0];
+  while (command->bit != kDraw &&
+         std::none_of(given.begin(), given.end(), [&](const Given &g) {
+           return g.id != kNoOption && kOptions[g.id].asks == command->bit;
+         }))
+    ++command;
+  return *command;
+}
+
+// Each option given taken into `inv`, in order. False, with the exit
+// status in `status`, when the run ends there: an option that is wrong
+// for the command or its value, or --help.
+bool TakeOptions(const std::vector<Given> &given, const Command &command,
+                 Invocation &inv, int *status) {
+  bool asked = false;
+  for (const Given &g : given) {
+    if (g.id == kNoOption) {
+      *status = Usage(inv.err, Unknown(g.text));
+      return false;
+    }
+    const OptionRow &row = kOptions[g.id];
+    if (!(row.takenBy & command.bit)) {
+      *status =
+          command.otherCommand && AsksForCommand(g.id)
+              ? Usage(inv.err, command.otherCommand)
+              : Usage(inv.err, "unknown option --" + std::string(row.name) +
+                                   command.unknownWhere);
+      return false;
+    }
+    if (!row.take) {
+      inv.out << UsageText();
+      *status = kExitOk;
+      return false;
+    }
+    if (AsksForCommand(g.id)) {
+      if (asked && command.twice) {
+        *status = Usage(inv.err, command.twice);
+        return false;
+      }
+      asked = true;
+    }
+    const std::string name = "--" + std::string(row.name);
+    const std::string needs = name + " needs " + (row.needs ? row.needs : "");
+    if (row.value && !g.value) {
+      *status = Usage(inv.err, needs);
+      return false;
+    }
+    std::string error;
+    if (!row.take(g.value ? g.value : "", inv, &error)) {
+      *status = Usage(inv.err, error.empty() ? needs : name + ": " + error);
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 bool ParseSize(const std::string &text, int *width, int *height,
@@ -611,81 +707,16 @@ bool ParseSize(const std::string &text, int *width, int *height,
 int RenderMain(int argc, const char *const *argv, std::istream &in,
                std::ostream &out, std::ostream &err, bool smartTerminal,
                const std::function<double()> &now) {
-  std::vector<option> longOptions;
-  for (int id = 0; id < kOptionCount; ++id)
-    longOptions.push_back({kOptions[id].name,
-                           kOptions[id].value ? required_argument : no_argument,
-                           nullptr, kLongBase + id});
-  longOptions.push_back({nullptr, 0, nullptr, 0});
-
-  // Options and operands in the order given ('-': operands come back as 1,
-  // so the arguments are neither moved nor written, whatever getopt_long's
-  // type says; ':': a missing value comes back as ':'). Errors are told
-  // below, in that order, once the command is known.
-  std::vector<char *> args;
-  for (int i = 0; i < argc; ++i)
-    args.push_back(const_cast<char *>(argv[i]));
-  args.push_back(nullptr);
   std::vector<Given> given;
   std::vector<std::string> operands;
-  opterr = 0;
-  optind = 0; // starts afresh, as RenderMain may run more than once
-  for (int c; (c = getopt_long(argc, args.data(), "-:h", longOptions.data(),
-                               nullptr)) != -1;) {
-    if (c == 1)
-      operands.push_back(optarg);
-    else if (c == 'h')
-      given.push_back({OptionNamed("help"), "-h", nullptr});
-    else if (c >= kLongBase)
-      given.push_back({c - kLongBase, "", optarg});
-    else if (c == ':')
-      given.push_back({optopt - kLongBase, "", nullptr});
-    else if (optopt > 0 && optopt < kLongBase)
-      given.push_back({kNoOption, std::string("-") + char(optopt), nullptr});
-    else
-      given.push_back({kNoOption, argv[optind - 1], nullptr});
-  }
-  for (int i = optind; i < argc; ++i)
-    operands.push_back(argv[i]);
-
-  const Command *command = &kCommands[0];
-  while (command->bit != kDraw &&
-         std::none_of(given.begin(), given.end(), [&](const Given &g) {
-           return g.id != kNoOption && kOptions[g.id].asks == command->bit;
-         }))
-    ++command;
-
+  ReadArguments(argc, argv, &given, &operands);
+  const Command &command = CommandAsked(given);
   Invocation inv(in, out, err, smartTerminal, now, operands);
   inv.batch.threads = DefaultThreads();
-  bool asked = false;
-  for (const Given &g : given) {
-    if (g.id == kNoOption)
-      return Usage(err, Unknown(g.text));
-    const OptionRow &row = kOptions[g.id];
-    if (!(row.takenBy & command->bit)) {
-      if (command->otherCommand && AsksForCommand(g.id))
-        return Usage(err, command->otherCommand);
-      return Usage(err, "unknown option --" + std::string(row.name) +
-                            command->unknownWhere);
-    }
-    if (!row.take) {
-      out << UsageText();
-      return kExitOk;
-    }
-    if (AsksForCommand(g.id)) {
-      if (asked && command->twice)
-        return Usage(err, command->twice);
-      asked = true;
-    }
-    const std::string name = "--" + std::string(row.name);
-    const std::string needs = name + " needs " + (row.needs ? row.needs : "");
-    if (row.value && !g.value)
-      return Usage(err, needs);
-    std::string error;
-    if (!row.take(g.value ? g.value : "", inv, &error))
-      return Usage(err, error.empty() ? needs : name + ": " + error);
-  }
-  if (inv.operands.size() != command->operands)
-    return Usage(err, command->operandsWrong);
-  return command->run(inv);
+  int status = kExitOk;
+  if (!TakeOptions(given, command, inv, &status))
+    return status;
+  if (inv.operands.size() != command.operands)
+    return Usage(err, command.operandsWrong);
+  return command.run(inv);
 }

@@ -63,54 +63,52 @@ void MeasureAndRemove(const std::string &path, double *total, double *largest) {
   rmdir(folder.c_str());
 }
 
-} // namespace
-
-bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
-                  std::ostream &out, std::ostream &err) {
-  // The batch gets the values of every good row, one per line.
+// The spool of the export at `csvPath`, no row's problem told. False, with
+// the reason on `err`, when it cannot be read.
+bool SpoolFile(const std::string &csvPath, const HistoryOptions &options,
+               VisitSpool *spool, std::ostream &err) {
   std::ifstream csv(csvPath, std::ios::binary);
   if (!csv) {
     err << "orbitrace-render: cannot read \"" << csvPath << "\"\n";
     return false;
   }
-  VisitSpool spool;
   std::string error;
   if (!SpoolVisits(
-          csv, options.read, &spool, [](const VisitProblem &) {}, &error)) {
+          csv, options.read, spool, [](const VisitProblem &) {}, &error)) {
     err << "orbitrace-render: " << csvPath << ": " << error << "\n";
     return false;
   }
-  char dirTemplate[] = "/tmp/orbt-bench-history-XXXXXX";
-  const char *dir = mkdtemp(dirTemplate);
-  if (!dir) {
-    err << "orbitrace-render: cannot make a temporary folder\n";
-    CloseSpool(&spool);
-    return false;
-  }
-  // The same sketches again, each a patient of its own: what a report
-  // costs a patient beyond its sketches.
-  const std::string oneVisit = std::string(dir) + "/one-visit.csv";
+  return true;
+}
+
+// Every sketch of the spool: its values, one per line, for the batch in
+// `rows`, and in the file `oneVisit` the same sketches again, each a
+// patient of its own: what a report costs a patient beyond its sketches.
+void CopySketches(VisitSpool *spool, const std::string &oneVisit,
+                  std::string *rows) {
   std::ofstream single(oneVisit, std::ios::binary);
   single << "patient,eye,date,values\n";
-  std::string rows;
   PatientHistory history;
   long n = 0;
-  while (ReadNextPatient(&spool, &history))
+  while (ReadNextPatient(spool, &history))
     for (const std::vector<Visit> &visits : history.eyes)
       for (const Visit &v : visits) {
-        rows += FormatValues(v.values) + "\n";
+        *rows += FormatValues(v.values) + "\n";
         single << "S" << ++n << ",R,2020-01-01," << FormatValues(v.values)
                << "\n";
       }
-  single.close();
-  const long patients = static_cast<long>(spool.patients.size());
-  CloseSpool(&spool);
-  std::vector<Step> steps;
+}
+
+// Both reports of each input, timed and measured, then removed; returns
+// the number of sketches the report of `csvPath` drew.
+long TimeReports(const std::string &csvPath, const std::string &oneVisit,
+                 const std::string &dir, const HistoryOptions &options,
+                 std::vector<Step> *steps) {
   std::ostringstream quiet;
   long sketches = 0;
   for (const std::string &input : {csvPath, oneVisit}) {
     for (const char *name : {"report.html", "report.pdf"}) {
-      const std::string path = std::string(dir) + "/" + name;
+      const std::string path = dir + "/" + name;
       std::ifstream again(input, std::ios::binary);
       StatusPrinter status(quiet, Seconds, false);
       const double t0 = Seconds();
@@ -122,44 +120,46 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
       const double peak = PeakMegabytes();
       double total, largest;
       MeasureAndRemove(path, &total, &largest);
-      steps.push_back(Step{(input == csvPath ? "--history " : "  one-visit ") +
-                               std::string(name),
-                           seconds, total, largest, peak});
+      steps->push_back(Step{(input == csvPath ? "--history " : "  one-visit ") +
+                                std::string(name),
+                            seconds, total, largest, peak});
     }
   }
-  remove(oneVisit.c_str());
-  const std::string pattern = std::string(dir) + "/b-#########.png";
+  return sketches;
+}
+
+// --batch as it runs by default, one thread per core, over `rows`; its
+// files are measured and removed.
+Step TimeBatch(const std::string &rows, const std::string &dir,
+               const RenderOptions &render, int *rendered) {
+  const std::string pattern = dir + "/b-#########.png";
   std::istringstream batchRows(rows);
+  std::ostringstream quiet;
   StatusPrinter status(quiet, Seconds, false);
   double t0 = Seconds();
-  // --batch as it runs by default: one thread per core.
   BatchOptions batch;
   batch.threads = DefaultThreads();
-  const int rendered =
-      RunBatch(batchRows, pattern, options.render, batch, &status).rendered;
+  *rendered = RunBatch(batchRows, pattern, render, batch, &status).rendered;
   const double batchSeconds = Seconds() - t0;
   double batchBytes = 0, batchLargest = 0;
-  for (int row = 1; row <= rendered; ++row) {
+  for (int row = 1; row <= *rendered; ++row) {
     const std::string name = NameForRow(pattern, row);
     batchBytes += FileMegabytes(name);
     batchLargest = std::max(batchLargest, FileMegabytes(name));
     remove(name.c_str());
   }
-  rmdir(dir);
-  steps.insert(steps.begin(), Step{"--batch (PNG files)", batchSeconds,
-                                   batchBytes, batchLargest, PeakMegabytes()});
+  return Step{"--batch (PNG files)", batchSeconds, batchBytes, batchLargest,
+              PeakMegabytes()};
+}
 
-  const PictureGeometry g =
-      GeometryFor(options.render.areaWidth, options.render.areaHeight);
-  out << csvPath << ": " << patients << " patients, " << sketches
-      << " sketches of " << g.width << "x" << g.height << "; --batch drew "
-      << rendered
-      << "; one-visit: the same sketches, each a patient of its own\n\n"
-      << std::left << std::setw(24) << "" << std::right << std::setw(10)
+// The table of steps, the batch's first, and whether each target is met.
+void PrintSteps(const std::vector<Step> &steps, long sketches, int rendered,
+                std::ostream &out) {
+  out << std::left << std::setw(24) << "" << std::right << std::setw(10)
       << "seconds" << std::setw(12) << "ms/sketch" << std::setw(12)
       << "vs --batch" << std::setw(12) << "output MB" << std::setw(13)
       << "largest MB" << std::setw(14) << "peak RSS MB\n";
-  const double batchPer = batchSeconds / (rendered > 0 ? rendered : 1);
+  const double batchPer = steps.front().seconds / (rendered > 0 ? rendered : 1);
   bool within = true;
   for (const Step &s : steps) {
     const double per = s.seconds / (sketches > 0 ? sketches : 1);
@@ -182,5 +182,42 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
       << "\npeak memory under 200 MB: " << (peak < 200 ? "yes" : "NO")
       << "\nevery file of the web report under 50 MB: "
       << (largestPage < 50 ? "yes" : "NO") << "\n";
+}
+
+} // namespace
+
+bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
+                  std::ostream &out, std::ostream &err) {
+  VisitSpool spool;
+  if (!SpoolFile(csvPath, options, &spool, err))
+    return false;
+  char dirTemplate[] = "/tmp/orbt-bench-history-XXXXXX";
+  const char *madeDir = mkdtemp(dirTemplate);
+  const std::string dir = madeDir ? madeDir : "";
+  const std::string oneVisit = dir + "/one-visit.csv";
+  std::string rows;
+  if (madeDir)
+    CopySketches(&spool, oneVisit, &rows);
+  const long patients = static_cast<long>(spool.patients.size());
+  CloseSpool(&spool);
+  if (!madeDir) {
+    err << "orbitrace-render: cannot make a temporary folder\n";
+    return false;
+  }
+
+  std::vector<Step> steps;
+  const long sketches = TimeReports(csvPath, oneVisit, dir, options, &steps);
+  remove(oneVisit.c_str());
+  int rendered = 0;
+  steps.insert(steps.begin(), TimeBatch(rows, dir, options.render, &rendered));
+  rmdir(dir.c_str());
+
+  const PictureGeometry g =
+      GeometryFor(options.render.areaWidth, options.render.areaHeight);
+  out << csvPath << ": " << patients << " patients, " << sketches
+      << " sketches of " << g.width << "x" << g.height << "; --batch drew "
+      << rendered
+      << "; one-visit: the same sketches, each a patient of its own\n\n";
+  PrintSteps(steps, sketches, rendered, out);
   return true;
 }

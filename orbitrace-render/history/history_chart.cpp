@@ -72,6 +72,110 @@ void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
   cairo_set_dash(cr, nullptr, 0, 0);
 }
 
+// Where the plot lies on the chart and the days and ratios it spans.
+struct PlotArea {
+  double left, right, top, bottom;
+  double from, to; // days
+  double X(int day) const {
+    return left + (day - from) / (to - from) * (right - left);
+  }
+  double Y(int hundredths) const {
+    return bottom - hundredths / 100.0 * (bottom - top);
+  }
+};
+
+// The plot of the chart's size, its labels' room growing with `k`, over
+// every visit's date: a little room at both ends, and a year around a
+// single date.
+PlotArea PlotFor(const PatientHistory &history, double width, double height,
+                 double k) {
+  int first = 0, last = 0;
+  bool any = false;
+  for (const std::vector<Visit> &visits : history.eyes) {
+    for (const Visit &v : visits) {
+      first = any ? std::min(first, v.date) : v.date;
+      last = any ? std::max(last, v.date) : v.date;
+      any = true;
+    }
+  }
+  const int pad = last == first ? 182 : std::max(15, (last - first) / 25);
+  return PlotArea{30 * k,
+                  width - 12,
+                  8,
+                  height - 40 * k,
+                  static_cast<double>(first - pad),
+                  static_cast<double>(last + pad)};
+}
+
+// Ratio grid, 0 to 1, in fifths when there is room for their labels.
+void RatioGrid(cairo_t *cr, const PlotArea &a, double k) {
+  const int step = a.bottom - a.top >= 90 ? 20 : 50;
+  cairo_set_line_width(cr, 0.5);
+  for (int h = 0; h <= 100; h += step) {
+    Grey(cr, h == 0 ? 0.35 : 0.82);
+    cairo_move_to(cr, a.left, a.Y(h));
+    cairo_line_to(cr, a.right, a.Y(h));
+    cairo_stroke(cr);
+    Grey(cr, 0.25);
+    Text(cr, FormatHundredths(h), a.left - 5, a.Y(h) + 3 * k, 1);
+  }
+}
+
+void TimeAxis(cairo_t *cr, const PlotArea &a, double k) {
+  const int maxTicks = std::max(2, static_cast<int>((a.right - a.left) / 64));
+  for (const DateTick &t : DateTicks(static_cast<int>(ceil(a.from)),
+                                     static_cast<int>(floor(a.to)), maxTicks)) {
+    Grey(cr, 0.35);
+    cairo_move_to(cr, a.X(t.days), a.bottom);
+    cairo_line_to(cr, a.X(t.days), a.bottom + 4);
+    cairo_stroke(cr);
+    Grey(cr, 0.25);
+    Text(cr, t.label, a.X(t.days), a.bottom + 14 * k, 0.5);
+  }
+}
+
+// One eye's vertical or horizontal ratios as a line with a mark at each
+// visit.
+void Series(cairo_t *cr, const PlotArea &a, const std::vector<Visit> &visits,
+            int eye, int vertical) {
+  auto Ratio = [&](const Visit &v) {
+    return RatioHundredths(vertical ? v.values.vertical : v.values.horizontal);
+  };
+  // No more points than the chart's columns show, so that a chart of any
+  // number of visits is of a bounded size.
+  std::vector<ChartPoint> points;
+  points.reserve(visits.size());
+  for (const Visit &v : visits)
+    points.push_back(ChartPoint{a.X(v.date), a.Y(Ratio(v))});
+  points = ThinToColumns(points, 1);
+  Colour(cr, kChartEyeColour[eye]);
+  const double dash[] = {4, 3};
+  cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
+  cairo_set_line_width(cr, vertical ? 2 : 1.5);
+  for (const ChartPoint &p : points)
+    cairo_line_to(cr, p.x, p.y);
+  cairo_stroke(cr);
+  cairo_set_dash(cr, nullptr, 0, 0);
+  for (const ChartPoint &p : points)
+    Mark(cr, vertical, p.x, p.y);
+}
+
+// The legend along the chart's foot, from `x`: each series, then the
+// threshold when there is one.
+void Legend(cairo_t *cr, double x, double legend,
+            const FlagThresholds &thresholds) {
+  for (int eye = 0; eye < 2; ++eye)
+    for (int vertical = 1; vertical >= 0; --vertical)
+      x = LegendEntry(cr, x, legend, kChartEyeColour[eye], vertical,
+                      std::string(eye == kRightEye ? "right " : "left ") +
+                          (vertical ? "vertical" : "horizontal"));
+  if (thresholds.high != kFlagOff) {
+    ThresholdLine(cr, x, x + 24, legend - 3);
+    Grey(cr, 0.2);
+    Text(cr, FormatHundredths(thresholds.high), x + 30, legend, 0);
+  }
+}
+
 } // namespace
 
 void DrawChart(cairo_t *cr, const PatientHistory &history,
@@ -87,96 +191,20 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   cairo_rectangle(cr, 0, 0, width, height);
   cairo_fill(cr);
 
-  const double left = 30 * k, right = width - 12, top = 8,
-               bottom = height - 40 * k;
-  int first = 0, last = 0;
-  bool any = false;
-  for (const std::vector<Visit> &visits : history.eyes) {
-    for (const Visit &v : visits) {
-      first = any ? std::min(first, v.date) : v.date;
-      last = any ? std::max(last, v.date) : v.date;
-      any = true;
-    }
-  }
-  // A little room at both ends, and a year around a single date.
-  const int pad = last == first ? 182 : std::max(15, (last - first) / 25);
-  const double from = first - pad, to = last + pad;
-  auto X = [&](int day) {
-    return left + (day - from) / (to - from) * (right - left);
-  };
-  auto Y = [&](int hundredths) {
-    return bottom - hundredths / 100.0 * (bottom - top);
-  };
-
-  // Ratio grid, 0 to 1, in fifths when there is room for their labels.
-  const int step = bottom - top >= 90 ? 20 : 50;
-  cairo_set_line_width(cr, 0.5);
-  for (int h = 0; h <= 100; h += step) {
-    Grey(cr, h == 0 ? 0.35 : 0.82);
-    cairo_move_to(cr, left, Y(h));
-    cairo_line_to(cr, right, Y(h));
-    cairo_stroke(cr);
-    Grey(cr, 0.25);
-    Text(cr, FormatHundredths(h), left - 5, Y(h) + 3 * k, 1);
-  }
-  // Time axis.
-  const int maxTicks = std::max(2, static_cast<int>((right - left) / 64));
-  for (const DateTick &t : DateTicks(static_cast<int>(ceil(from)),
-                                     static_cast<int>(floor(to)), maxTicks)) {
-    Grey(cr, 0.35);
-    cairo_move_to(cr, X(t.days), bottom);
-    cairo_line_to(cr, X(t.days), bottom + 4);
-    cairo_stroke(cr);
-    Grey(cr, 0.25);
-    Text(cr, t.label, X(t.days), bottom + 14 * k, 0.5);
-  }
+  const PlotArea area = PlotFor(history, width, height, k);
+  RatioGrid(cr, area, k);
+  TimeAxis(cr, area, k);
   // The high-ratio threshold.
   if (thresholds.high != kFlagOff)
-    ThresholdLine(cr, left, right, Y(thresholds.high));
-
+    ThresholdLine(cr, area.left, area.right, area.Y(thresholds.high));
   // Horizontal ratios first, so the vertical ones, which the flags are
   // about, lie on top.
-  for (int vertical = 0; vertical < 2; ++vertical) {
-    for (int eye = 0; eye < 2; ++eye) {
-      const std::vector<Visit> &visits = history.eyes[eye];
-      if (visits.empty())
-        continue;
-      auto Ratio = [&](const Visit &v) {
-        return RatioHundredths(vertical ? v.values.vertical
-                                        : v.values.horizontal);
-      };
-      // No more points than the chart's columns show, so that a chart of
-      // any number of visits is of a bounded size.
-      std::vector<ChartPoint> points;
-      points.reserve(visits.size());
-      for (const Visit &v : visits)
-        points.push_back(ChartPoint{X(v.date), Y(Ratio(v))});
-      points = ThinToColumns(points, 1);
-      Colour(cr, kChartEyeColour[eye]);
-      const double dash[] = {4, 3};
-      cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
-      cairo_set_line_width(cr, vertical ? 2 : 1.5);
-      for (const ChartPoint &p : points)
-        cairo_line_to(cr, p.x, p.y);
-      cairo_stroke(cr);
-      cairo_set_dash(cr, nullptr, 0, 0);
-      for (const ChartPoint &p : points)
-        Mark(cr, vertical, p.x, p.y);
-    }
-  }
+  for (int vertical = 0; vertical < 2; ++vertical)
+    for (int eye = 0; eye < 2; ++eye)
+      if (!history.eyes[eye].empty())
+        Series(cr, area, history.eyes[eye], eye, vertical);
+  Legend(cr, area.left, height - 6 * k, thresholds);
 
-  const double legend = height - 6 * k;
-  double x = left;
-  for (int eye = 0; eye < 2; ++eye)
-    for (int vertical = 1; vertical >= 0; --vertical)
-      x = LegendEntry(cr, x, legend, kChartEyeColour[eye], vertical,
-                      std::string(eye == kRightEye ? "right " : "left ") +
-                          (vertical ? "vertical" : "horizontal"));
-  if (thresholds.high != kFlagOff) {
-    ThresholdLine(cr, x, x + 24, legend - 3);
-    Grey(cr, 0.2);
-    Text(cr, FormatHundredths(thresholds.high), x + 30, legend, 0);
-  }
   g_object_unref(layout);
   layout = nullptr;
   labelsOut = nullptr;

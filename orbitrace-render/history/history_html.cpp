@@ -110,6 +110,13 @@ private:
     bytes_ += static_cast<long>(text.size());
   }
   void Sketch(const Visit &visit, Eye eye);
+  // The patient's section on the page that has room, noted in the pages'
+  // spans when split; false when no page can be opened.
+  bool PlaceSection(int section, const PatientHistory &history);
+  // The sketches in bands of columns, a row for each eye.
+  void Bands(const PatientHistory &history,
+             const std::vector<VisitColumn> &columns);
+  void Chart(int section, const PatientHistory &history);
   // The document's start, up to and with <body>.
   std::string Head(const std::string &title) const;
   // The summary, with each flagged patient linked by `link`.
@@ -352,31 +359,23 @@ void HtmlReport::Sketch(const Visit &visit, Eye eye) {
       HtmlText(lines.place) + "</div></td>\n");
 }
 
-void HtmlReport::Patient(int section, const PatientHistory &history,
-                         const std::vector<VisitColumn> &columns,
-                         const std::vector<Flag> &flags) {
-  if (split_) {
-    if (failed_ || ((!file_ || bytes_ >= kPageBytes) && !NextPage(&failure_))) {
-      failed_ = true;
-      return;
-    }
-    PageSpan &page = pages_.back();
-    if (page.first == 0)
-      page.first = section, page.firstName = PatientHeading(history);
-    page.last = section, page.lastName = PatientHeading(history);
-    sectionPage_.push_back(static_cast<int>(pages_.size()));
+bool HtmlReport::PlaceSection(int section, const PatientHistory &history) {
+  if (!split_)
+    return true;
+  if (failed_ || ((!file_ || bytes_ >= kPageBytes) && !NextPage(&failure_))) {
+    failed_ = true;
+    return false;
   }
-  const size_t seen[2] = {history.eyes[kRightEye].size(),
-                          history.eyes[kLeftEye].size()};
-  std::string h = "<section class=\"patient\" id=\"p" +
-                  std::to_string(section) + "\">\n<h2>" +
-                  HtmlText(PatientHeading(history)) +
-                  "</h2>\n<p class=\"seen\">" + VisitsSeen(columns);
-  if (!columns.empty())
-    h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
-         ", left eye " + std::to_string(seen[kLeftEye]);
-  Put(h + "</p>\n");
+  PageSpan &page = pages_.back();
+  if (page.first == 0)
+    page.first = section, page.firstName = PatientHeading(history);
+  page.last = section, page.lastName = PatientHeading(history);
+  sectionPage_.push_back(static_cast<int>(pages_.size()));
+  return true;
+}
 
+void HtmlReport::Bands(const PatientHistory &history,
+                       const std::vector<VisitColumn> &columns) {
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {
     const size_t end = std::min(columns.size(), band + kBandColumns);
     Put("<div class=\"band\"><table class=\"visits\">\n");
@@ -395,24 +394,43 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
     }
     Put("</table></div>\n");
   }
+}
 
-  if (!columns.empty()) {
-    // The chart's labels are the page's own text: outlines of their glyphs
-    // would be most of a small chart's bytes and time.
-    std::vector<ChartLabel> labels;
-    const std::string chart =
-        SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
-          DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
-                    kChartFontSize, &labels);
-        });
-    std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
-                                kChartWidth, kChartHeight, &glyphs_);
-    svg.insert(svg.rfind("</svg>"), ChartText(labels));
-    svg.insert(4, " role=\"img\" aria-label=\"Chart of the horizontal and "
-                  "vertical cup-to-disc ratios of both eyes against time\"");
-    Put("<figure class=\"chart\">" + svg + "</figure>\n");
-  }
+void HtmlReport::Chart(int section, const PatientHistory &history) {
+  // The chart's labels are the page's own text: outlines of their glyphs
+  // would be most of a small chart's bytes and time.
+  std::vector<ChartLabel> labels;
+  const std::string chart =
+      SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
+        DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
+                  kChartFontSize, &labels);
+      });
+  std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
+                              kChartWidth, kChartHeight, &glyphs_);
+  svg.insert(svg.rfind("</svg>"), ChartText(labels));
+  svg.insert(4, " role=\"img\" aria-label=\"Chart of the horizontal and "
+                "vertical cup-to-disc ratios of both eyes against time\"");
+  Put("<figure class=\"chart\">" + svg + "</figure>\n");
+}
 
+void HtmlReport::Patient(int section, const PatientHistory &history,
+                         const std::vector<VisitColumn> &columns,
+                         const std::vector<Flag> &flags) {
+  if (!PlaceSection(section, history))
+    return;
+  const size_t seen[2] = {history.eyes[kRightEye].size(),
+                          history.eyes[kLeftEye].size()};
+  std::string h = "<section class=\"patient\" id=\"p" +
+                  std::to_string(section) + "\">\n<h2>" +
+                  HtmlText(PatientHeading(history)) +
+                  "</h2>\n<p class=\"seen\">" + VisitsSeen(columns);
+  if (!columns.empty())
+    h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
+         ", left eye " + std::to_string(seen[kLeftEye]);
+  Put(h + "</p>\n");
+  Bands(history, columns);
+  if (!columns.empty())
+    Chart(section, history);
   if (flags.empty()) {
     Put(std::string("<p class=\"seen\">") + kNoFlaggedChange + "</p>\n");
   } else {

@@ -13,19 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// One patient's history ready to show: visits in date order, repeated rows
-// taken out.
-bool NextPatient(VisitSpool *spool, PatientHistory *history,
-                 std::vector<DuplicateVisit> *duplicates) {
-  if (!ReadNextPatient(spool, history))
-    return false;
-  OrderVisits(history, duplicates);
-  return true;
-}
-
-} // namespace
+#include <functional>
+#include <memory>
 
 bool ReportFormatForName(const std::string &name, ReportFormat *format) {
   const std::string::size_type dot = name.rfind('.');
@@ -39,6 +28,124 @@ bool ReportFormatForName(const std::string &name, ReportFormat *format) {
   *format = ext == "pdf" ? ReportFormat::kPdf : ReportFormat::kHtml;
   return true;
 }
+
+namespace {
+
+// One patient's history ready to show: visits in date order, repeated rows
+// taken out.
+bool NextPatient(VisitSpool *spool, PatientHistory *history,
+                 std::vector<DuplicateVisit> *duplicates) {
+  if (!ReadNextPatient(spool, history))
+    return false;
+  OrderVisits(history, duplicates);
+  return true;
+}
+
+// What the reading found out about the file, said once before the report.
+void TellHowRead(const VisitSpool &spool, const std::string &source,
+                 Status *status, ReportSummary *summary) {
+  summary->read = spool.read;
+  if (FoundFromFile(spool.read))
+    status->Message(source + ": " + HowReadText(spool.read));
+  for (const std::string &note : spool.read.columnNotes)
+    status->Message(source + ": " + note);
+}
+
+// First reading: counts, repeated rows and flags for the summary.
+void Summarize(VisitSpool *spool, const FlagThresholds &thresholds,
+               const std::function<void(const VisitProblem &)> &problem,
+               ReportSummary *summary) {
+  PatientHistory history;
+  std::vector<DuplicateVisit> duplicates;
+  int section = 0;
+  while (NextPatient(spool, &history, &duplicates)) {
+    ++section;
+    for (const DuplicateVisit &d : duplicates)
+      problem(VisitProblem{d.line, RepeatReason(d)});
+    duplicates.clear();
+    summary->visits += static_cast<long>(AlignByDate(history).size());
+    summary->sketches +=
+        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
+    const std::vector<Flag> flags = FindFlags(history, thresholds);
+    if (!flags.empty()) {
+      ReportSummary::Flagged f{section, PatientHeading(history), {}};
+      for (const Flag &flag : flags)
+        f.labels.push_back(FlagLabel(flag, thresholds));
+      summary->flagged.push_back(f);
+    }
+  }
+  summary->patients = section;
+}
+
+// The writer of the format the output's name asks for, writing to `file`;
+// null, with the reason in `error`, when either cannot be opened.
+std::unique_ptr<ReportWriter> OpenWriter(OutputFile *file,
+                                         const std::string &output,
+                                         const HistoryOptions &options,
+                                         std::string *error) {
+  if (!file->Open(output, error))
+    return nullptr;
+  ReportFormat format = ReportFormat::kHtml;
+  ReportFormatForName(output, &format);
+  return format == ReportFormat::kPdf ? OpenPdfReport(file, options, error)
+                                      : OpenHtmlReport(file, options);
+}
+
+// Second reading: the sections. False when the spool gives back fewer
+// patients than the first reading found.
+bool WriteSections(VisitSpool *spool, const HistoryOptions &options,
+                   const ReportSummary &summary, ReportWriter *writer,
+                   Status *status, long *sketches) {
+  status->SetTotal(summary.sketches);
+  RewindSpool(spool);
+  PatientHistory history;
+  std::vector<DuplicateVisit> duplicates;
+  int section = 0;
+  while (NextPatient(spool, &history, &duplicates)) {
+    writer->Patient(++section, history, AlignByDate(history),
+                    FindFlags(history, options.thresholds));
+    *sketches +=
+        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
+    status->Update(*sketches);
+  }
+  status->Finish();
+  return section == summary.patients;
+}
+
+// The report from a spool read whole: written beside the output and put in
+// place when complete, so a failed run leaves an earlier report as it was.
+void WriteReport(VisitSpool *spool, const std::string &output,
+                 const HistoryOptions &options, const ReportSummary &summary,
+                 Status *status, ReportResult *result) {
+  OutputFile file;
+  std::string error;
+  std::unique_ptr<ReportWriter> writer =
+      OpenWriter(&file, output, options, &error);
+  if (!writer) {
+    result->failure = error;
+    return;
+  }
+  writer->Summary(summary);
+  const bool complete = WriteSections(spool, options, summary, writer.get(),
+                                      status, &result->sketches);
+  // Finish puts a web report's folder of pages in place: only for a whole
+  // report.
+  bool written = complete && writer->Finish(&error);
+  if (!complete)
+    error = "cannot read back a temporary file";
+  if (written && !file.Commit(&error))
+    written = false;
+  if (!written) {
+    writer.reset();
+    file.Discard();
+    result->failure = error + "; no report made";
+    return;
+  }
+  result->made = true;
+  result->leftOut = summary.problemCount;
+}
+
+} // namespace
 
 ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
                                const std::string &output,
@@ -58,85 +165,13 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
     result.failure = source + ": " + error + "; no report made";
     return result;
   }
-  summary.read = spool.read;
-  if (FoundFromFile(spool.read))
-    status->Message(source + ": " + HowReadText(spool.read));
-  for (const std::string &note : spool.read.columnNotes)
-    status->Message(source + ": " + note);
+  TellHowRead(spool, source, status, &summary);
   if (!spool.missing.empty()) {
     result.missingPatients = spool.missing;
-    CloseSpool(&spool);
-    return result;
+  } else {
+    Summarize(&spool, options.thresholds, problem, &summary);
+    WriteReport(&spool, output, options, summary, status, &result);
   }
-
-  // First reading: counts, repeated rows and flags for the summary.
-  PatientHistory history;
-  std::vector<DuplicateVisit> duplicates;
-  int section = 0;
-  while (NextPatient(&spool, &history, &duplicates)) {
-    ++section;
-    for (const DuplicateVisit &d : duplicates)
-      problem(VisitProblem{d.line, RepeatReason(d)});
-    duplicates.clear();
-    summary.visits += static_cast<long>(AlignByDate(history).size());
-    summary.sketches +=
-        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
-    const std::vector<Flag> flags = FindFlags(history, options.thresholds);
-    if (!flags.empty()) {
-      ReportSummary::Flagged f{section, PatientHeading(history), {}};
-      for (const Flag &flag : flags)
-        f.labels.push_back(FlagLabel(flag, options.thresholds));
-      summary.flagged.push_back(f);
-    }
-  }
-  summary.patients = section;
-
-  // Written beside the output and put in place when complete, so a failed
-  // run leaves an earlier report as it was.
-  OutputFile file;
-  std::unique_ptr<ReportWriter> writer;
-  if (file.Open(output, &error)) {
-    ReportFormat format = ReportFormat::kHtml;
-    ReportFormatForName(output, &format);
-    writer = format == ReportFormat::kPdf
-                 ? OpenPdfReport(&file, options, &error)
-                 : OpenHtmlReport(&file, options);
-  }
-  if (!writer) {
-    CloseSpool(&spool);
-    result.failure = error;
-    return result;
-  }
-  writer->Summary(summary);
-
-  // Second reading: the sections.
-  status->SetTotal(summary.sketches);
-  RewindSpool(&spool);
-  section = 0;
-  while (NextPatient(&spool, &history, &duplicates)) {
-    writer->Patient(++section, history, AlignByDate(history),
-                    FindFlags(history, options.thresholds));
-    result.sketches +=
-        static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
-    status->Update(result.sketches);
-  }
-  status->Finish();
-  const bool complete = section == summary.patients;
   CloseSpool(&spool);
-  // Finish puts a web report's folder of pages in place: only for a whole
-  // report.
-  bool written = complete && writer->Finish(&error);
-  if (!complete)
-    error = "cannot read back a temporary file";
-  if (written && !file.Commit(&error))
-    written = false;
-  if (!written) {
-    writer.reset();
-    file.Discard();
-    result.failure = error + "; no report made";
-    return result;
-  }
-  result.made = true;
-  result.leftOut = summary.problemCount;
   return result;
 }

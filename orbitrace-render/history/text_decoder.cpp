@@ -338,6 +338,74 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
   return false;
 }
 
+// Each decoder below appends what it can of in[0, n) and returns how far
+// it got; the rest waits for the next block unless this one is the `last`.
+
+size_t DecodeUtf16(const unsigned char *in, size_t n, bool le, bool last,
+                   std::string *out) {
+  auto unit = [&](size_t i) {
+    return le ? in[i] | in[i + 1] << 8 : in[i] << 8 | in[i + 1];
+  };
+  size_t at = 0;
+  while (at + 1 < n) {
+    const unsigned u = unit(at);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (at + 3 >= n && !last)
+        break; // the pair's second half comes in the next block
+      const unsigned low = at + 3 < n ? unit(at + 2) : 0;
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
+        at += 4;
+        continue;
+      }
+      *out += kReplacement;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      *out += kReplacement;
+    } else {
+      AppendUtf8(u, out);
+    }
+    at += 2;
+  }
+  if (last && at < n) {
+    *out += kReplacement; // an odd byte at the end
+    at = n;
+  }
+  return at;
+}
+
+size_t DecodeSingleByte(TextEncoding encoding, const unsigned char *in,
+                        size_t n, std::string *out) {
+  for (size_t at = 0; at < n; ++at) {
+    const unsigned code = SingleByteCode(encoding, in[at]);
+    if (in[at] >= 0x80 && code == 0)
+      *out += kReplacement;
+    else
+      AppendUtf8(code, out);
+  }
+  return n;
+}
+
+// Valid sequences pass, each byte of any other is U+FFFD.
+size_t DecodeUtf8(const std::string &input, bool last, std::string *out) {
+  const unsigned char *in =
+      reinterpret_cast<const unsigned char *>(input.data());
+  const size_t n = input.size();
+  size_t at = 0;
+  while (at < n) {
+    const int length = ValidSequence(in, n, at);
+    if (length < 0 && !last)
+      break;
+    if (length <= 0) {
+      *out += kReplacement;
+      ++at;
+    } else {
+      out->append(input, at, static_cast<size_t>(length));
+      at += static_cast<size_t>(length);
+    }
+  }
+  return at;
+}
+
 } // namespace
 
 unsigned SingleByteCode(TextEncoding encoding, unsigned char byte) {
@@ -423,61 +491,18 @@ void Decode(TextDecoder *decoder, const char *data, size_t size, bool last,
   size_t at = 0;
   switch (decoder->encoding) {
   case TextEncoding::kUtf16Le:
-  case TextEncoding::kUtf16Be: {
-    const bool le = decoder->encoding == TextEncoding::kUtf16Le;
-    auto unit = [&](size_t i) {
-      return le ? in[i] | in[i + 1] << 8 : in[i] << 8 | in[i + 1];
-    };
-    while (at + 1 < n) {
-      const unsigned u = unit(at);
-      if (u >= 0xD800 && u <= 0xDBFF) {
-        if (at + 3 >= n && !last)
-          break; // the pair's second half comes in the next block
-        const unsigned low = at + 3 < n ? unit(at + 2) : 0;
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00), out);
-          at += 4;
-          continue;
-        }
-        *out += kReplacement;
-      } else if (u >= 0xDC00 && u <= 0xDFFF) {
-        *out += kReplacement;
-      } else {
-        AppendUtf8(u, out);
-      }
-      at += 2;
-    }
-    if (last && at < n) {
-      *out += kReplacement; // an odd byte at the end
-      at = n;
-    }
+  case TextEncoding::kUtf16Be:
+    at = DecodeUtf16(in, n, decoder->encoding == TextEncoding::kUtf16Le, last,
+                     out);
     break;
-  }
   case TextEncoding::kWindows1252:
   case TextEncoding::kMacRoman:
   case TextEncoding::kCp850:
   case TextEncoding::kCp437:
-    for (; at < n; ++at) {
-      const unsigned code = SingleByteCode(decoder->encoding, in[at]);
-      if (in[at] >= 0x80 && code == 0)
-        *out += kReplacement;
-      else
-        AppendUtf8(code, out);
-    }
+    at = DecodeSingleByte(decoder->encoding, in, n, out);
     break;
-  default: // UTF-8: valid sequences pass, each byte of any other is U+FFFD
-    while (at < n) {
-      const int length = ValidSequence(in, n, at);
-      if (length < 0 && !last)
-        break;
-      if (length <= 0) {
-        *out += kReplacement;
-        ++at;
-      } else {
-        out->append(input, at, static_cast<size_t>(length));
-        at += static_cast<size_t>(length);
-      }
-    }
+  default:
+    at = DecodeUtf8(input, last, out);
   }
   decoder->pending.assign(input, at, std::string::npos);
 }
