@@ -21,19 +21,20 @@ void Grey(cairo_t *cr, double level) {
   cairo_set_source_rgb(cr, level, level, level);
 }
 
-// The chart's text, drawn through one layout per chart, or given to the
-// caller's list.
-PangoLayout *layout;
-std::vector<ChartLabel> *labelsOut;
+// Where the chart's text goes: drawn, or given to the caller's list.
+struct ChartText {
+  ReportText *text;
+  std::vector<ChartLabel> *labels;
+};
 
-double Text(cairo_t *cr, const std::string &text, double x, double y,
-            double align) {
-  if (!labelsOut)
-    return ShowText(cr, layout, text, x, y, align);
+double Text(cairo_t *cr, const ChartText &t, const std::string &text, double x,
+            double y, double align) {
+  if (!t.labels)
+    return t.text->Show(cr, text, x, y, align);
   double grey = 0, g, b, a;
   cairo_pattern_get_rgba(cairo_get_source(cr), &grey, &g, &b, &a);
-  labelsOut->push_back(ChartLabel{text, x, y, align, grey});
-  return TextWidth(cr, layout, text);
+  t.labels->push_back(ChartLabel{text, x, y, align, grey});
+  return t.text->Width(cr, text);
 }
 
 void Mark(cairo_t *cr, bool round, double x, double y) {
@@ -46,8 +47,9 @@ void Mark(cairo_t *cr, bool round, double x, double y) {
 
 // A short sample of a series' line and mark for the legend; returns where
 // the next entry starts.
-double LegendEntry(cairo_t *cr, double x, double y, const ChartColour &colour,
-                   bool vertical, const std::string &label) {
+double LegendEntry(cairo_t *cr, const ChartText &t, double x, double y,
+                   const ChartColour &colour, bool vertical,
+                   const std::string &label) {
   Colour(cr, colour);
   const double dash[] = {4, 3};
   cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
@@ -58,7 +60,7 @@ double LegendEntry(cairo_t *cr, double x, double y, const ChartColour &colour,
   cairo_set_dash(cr, nullptr, 0, 0);
   Mark(cr, vertical, x + 12, y - 3);
   Grey(cr, 0.2);
-  return x + 30 + Text(cr, label, x + 30, y, 0) + 14;
+  return x + 30 + Text(cr, t, label, x + 30, y, 0) + 14;
 }
 
 void ThresholdLine(cairo_t *cr, double x0, double x1, double y) {
@@ -108,7 +110,7 @@ PlotArea PlotFor(const PatientHistory &history, double width, double height,
 }
 
 // Ratio grid, 0 to 1, in fifths when there is room for their labels.
-void RatioGrid(cairo_t *cr, const PlotArea &a, double k) {
+void RatioGrid(cairo_t *cr, const ChartText &t, const PlotArea &a, double k) {
   const int step = a.bottom - a.top >= 90 ? 20 : 50;
   cairo_set_line_width(cr, 0.5);
   for (int h = 0; h <= 100; h += step) {
@@ -117,20 +119,21 @@ void RatioGrid(cairo_t *cr, const PlotArea &a, double k) {
     cairo_line_to(cr, a.right, a.Y(h));
     cairo_stroke(cr);
     Grey(cr, 0.25);
-    Text(cr, FormatHundredths(h), a.left - 5, a.Y(h) + 3 * k, 1);
+    Text(cr, t, FormatHundredths(h), a.left - 5, a.Y(h) + 3 * k, 1);
   }
 }
 
-void TimeAxis(cairo_t *cr, const PlotArea &a, double k) {
+void TimeAxis(cairo_t *cr, const ChartText &t, const PlotArea &a, double k) {
   const int maxTicks = std::max(2, static_cast<int>((a.right - a.left) / 64));
-  for (const DateTick &t : DateTicks(static_cast<int>(ceil(a.from)),
-                                     static_cast<int>(floor(a.to)), maxTicks)) {
+  for (const DateTick &tick :
+       DateTicks(static_cast<int>(ceil(a.from)), static_cast<int>(floor(a.to)),
+                 maxTicks)) {
     Grey(cr, 0.35);
-    cairo_move_to(cr, a.X(t.days), a.bottom);
-    cairo_line_to(cr, a.X(t.days), a.bottom + 4);
+    cairo_move_to(cr, a.X(tick.days), a.bottom);
+    cairo_line_to(cr, a.X(tick.days), a.bottom + 4);
     cairo_stroke(cr);
     Grey(cr, 0.25);
-    Text(cr, t.label, a.X(t.days), a.bottom + 14 * k, 0.5);
+    Text(cr, t, tick.label, a.X(tick.days), a.bottom + 14 * k, 0.5);
   }
 }
 
@@ -162,17 +165,17 @@ void Series(cairo_t *cr, const PlotArea &a, const std::vector<Visit> &visits,
 
 // The legend along the chart's foot, from `x`: each series, then the
 // threshold when there is one.
-void Legend(cairo_t *cr, double x, double legend,
+void Legend(cairo_t *cr, const ChartText &t, double x, double legend,
             const FlagThresholds &thresholds) {
   for (int eye = 0; eye < 2; ++eye)
     for (int vertical = 1; vertical >= 0; --vertical)
-      x = LegendEntry(cr, x, legend, kChartEyeColour[eye], vertical,
+      x = LegendEntry(cr, t, x, legend, kChartEyeColour[eye], vertical,
                       std::string(eye == kRightEye ? "right " : "left ") +
                           (vertical ? "vertical" : "horizontal"));
   if (thresholds.high != kFlagOff) {
     ThresholdLine(cr, x, x + 24, legend - 3);
     Grey(cr, 0.2);
-    Text(cr, FormatHundredths(thresholds.high), x + 30, legend, 0);
+    Text(cr, t, FormatHundredths(thresholds.high), x + 30, legend, 0);
   }
 }
 
@@ -180,11 +183,11 @@ void Legend(cairo_t *cr, double x, double legend,
 
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
-               double fontSize, std::vector<ChartLabel> *labels) {
+               double fontSize, ReportText *text,
+               std::vector<ChartLabel> *labels) {
   cairo_save(cr);
-  labelsOut = labels;
-  layout = CreateTextLayout(cr);
-  SetTextFont(layout, fontSize, false);
+  const ChartText t{text, labels};
+  text->Font(fontSize, false);
   // Room for the labels grows with their size.
   const double k = fontSize / 9;
   cairo_set_source_rgb(cr, 1, 1, 1);
@@ -192,8 +195,8 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   cairo_fill(cr);
 
   const PlotArea area = PlotFor(history, width, height, k);
-  RatioGrid(cr, area, k);
-  TimeAxis(cr, area, k);
+  RatioGrid(cr, t, area, k);
+  TimeAxis(cr, t, area, k);
   // The high-ratio threshold.
   if (thresholds.high != kFlagOff)
     ThresholdLine(cr, area.left, area.right, area.Y(thresholds.high));
@@ -203,10 +206,7 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
     for (int eye = 0; eye < 2; ++eye)
       if (!history.eyes[eye].empty())
         Series(cr, area, history.eyes[eye], eye, vertical);
-  Legend(cr, area.left, height - 6 * k, thresholds);
+  Legend(cr, t, area.left, height - 6 * k, thresholds);
 
-  g_object_unref(layout);
-  layout = nullptr;
-  labelsOut = nullptr;
   cairo_restore(cr);
 }

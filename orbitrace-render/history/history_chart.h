@@ -3,6 +3,7 @@
 #pragma once
 
 #include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/report_font.h"
 
 #include <cairo.h>
 
@@ -25,8 +26,9 @@ struct ChartLabel {
 // Draws the chart into the rectangle (0, 0, width, height) of `cr`: both
 // eyes' vertical ratios as solid lines with round marks, the horizontal
 // ones dashed with square marks, and the high-ratio threshold, with text
-// of `fontSize` user units. With `labels`, the text is not drawn but put
-// there, for a page to write as text of its own.
+// of `fontSize` user units laid out by `text`. With `labels`, the text is
+// not drawn but put there, for a page to write as text of its own.
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
-               double fontSize, std::vector<ChartLabel> *labels = nullptr);
+               double fontSize, ReportText *text,
+               std::vector<ChartLabel> *labels = nullptr);

@@ -13,6 +13,7 @@
 #include <cairo-svg.h>
 
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 #include <dirent.h>
@@ -135,6 +136,8 @@ private:
   HistoryOptions options_;
   PictureGeometry geometry_;
   SvgGlyphs glyphs_;
+  // The chart's labels measured, for the report's first chart's surface.
+  std::unique_ptr<ReportText> text_;
   long pictures_ = 0;
   long bytes_ = 0; // written to the page
   // Split: the summary, kept for the index, the page of each section
@@ -402,8 +405,10 @@ void HtmlReport::Chart(int section, const PatientHistory &history) {
   std::vector<ChartLabel> labels;
   const std::string chart =
       SvgDocument(kChartWidth, kChartHeight, [&](cairo_t *cr) {
+        if (!text_)
+          text_.reset(new ReportText(cr));
         DrawChart(cr, history, options_.thresholds, kChartWidth, kChartHeight,
-                  kChartFontSize, &labels);
+                  kChartFontSize, text_.get(), &labels);
       });
   std::string svg = InlineSvg(chart, "c" + std::to_string(section) + "-",
                               kChartWidth, kChartHeight, &glyphs_);

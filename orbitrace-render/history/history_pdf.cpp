@@ -12,7 +12,10 @@
 #include <cairo-pdf.h>
 
 #include <errno.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <unordered_map>
 
 namespace {
 
@@ -35,16 +38,15 @@ class PdfReport : public ReportWriter {
 public:
   PdfReport(cairo_surface_t *surface, OutputFile *file,
             const HistoryOptions &options)
-      : surface_(surface), file_(file), cr_(cairo_create(surface)),
-        layout_(CreateTextLayout(cr_)), options_(options),
-        geometry_(
-            GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
+      : surface_(surface), file_(file), cr_(cairo_create(surface)), text_(cr_),
+        options_(options), geometry_(GeometryFor(options.render.areaWidth,
+                                                 options.render.areaHeight)) {
     options_.render.darkFigures = true;
     scale_ = kSketchWidth / geometry_.width;
     rowHeight_ = geometry_.height * scale_ + kCaptionHeight;
   }
   ~PdfReport() override {
-    g_object_unref(layout_);
+    ForgetSketches();
     if (cr_)
       cairo_destroy(cr_);
     if (surface_)
@@ -70,11 +72,15 @@ private:
   void NewPage();
   void Band(const PatientHistory &history,
             const std::vector<VisitColumn> &columns, size_t first, size_t end);
+  // The sketch of these values, drawn once and kept; painted from it, the
+  // PDF holds each drawing once and refers to it from every page.
+  cairo_surface_t *DrawnSketch(const StoredValues &values);
+  void ForgetSketches();
 
   cairo_surface_t *surface_;
   OutputFile *file_;
   cairo_t *cr_;
-  PangoLayout *layout_;
+  ReportText text_;
   HistoryOptions options_;
   PictureGeometry geometry_;
   double scale_, rowHeight_;
@@ -85,20 +91,55 @@ private:
   // section on it, and the one whose section is being drawn.
   std::vector<std::string> pagePatients_;
   std::string patient_;
+  // By their values, emptied when full so that memory stays bounded: an
+  // archive repeats values (steps of .05 and twelve hours).
+  std::unordered_map<std::string, cairo_surface_t *> drawn_;
+  static const size_t kDrawnKept = 1024;
 };
 
+void PdfReport::ForgetSketches() {
+  for (auto &drawn : drawn_)
+    cairo_surface_destroy(drawn.second);
+  drawn_.clear();
+}
+
+cairo_surface_t *PdfReport::DrawnSketch(const StoredValues &values) {
+  const std::string key = FormatValues(values);
+  auto found = drawn_.find(key);
+  if (found != drawn_.end())
+    return found->second;
+  if (drawn_.size() >= kDrawnKept)
+    ForgetSketches();
+  const cairo_rectangle_t extents = {0, 0, static_cast<double>(geometry_.width),
+                                     static_cast<double>(geometry_.height)};
+  cairo_surface_t *surface =
+      cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+  cairo_t *cr = cairo_create(surface);
+  DrawSketch(cr, values, options_.render);
+  cairo_destroy(cr);
+  // A drawing made again after the kept ones were let go is known to the
+  // PDF by this id and not written twice.
+  const std::string id = "sketch " + key;
+  unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()));
+  memcpy(copy, id.data(), id.size());
+  cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
+                              id.size(), free, copy);
+  drawn_.emplace(key, surface);
+  return surface;
+}
+
 void PdfReport::Font(double size, bool bold, double grey) {
-  SetTextFont(layout_, size, bold);
+  text_.Font(size, bold);
   cairo_set_source_rgb(cr_, grey, grey, grey);
 }
 
 double PdfReport::TextWidth(const std::string &text) {
-  return ::TextWidth(cr_, layout_, text);
+  return text_.Width(cr_, text);
 }
 
 void PdfReport::Text(const std::string &text, double x, double y, double align,
                      double width) {
-  ShowText(cr_, layout_, text, x, y, align, width);
+  text_.Show(cr_, text, x, y, align, width);
 }
 
 // The text in lines of at most `width`, broken at spaces (a longer word is
@@ -106,6 +147,10 @@ void PdfReport::Text(const std::string &text, double x, double y, double align,
 std::vector<std::string> PdfReport::Wrap(const std::string &text,
                                          double width) {
   std::vector<std::string> lines;
+  // Most texts fit: measured once, not word by word.
+  if (!text.empty() && text.front() != ' ' && text.back() != ' ' &&
+      TextWidth(text) <= width)
+    return {text};
   std::string line;
   size_t at = 0;
   while (at < text.size()) {
@@ -238,7 +283,8 @@ void PdfReport::Band(const PatientHistory &history,
       cairo_save(cr_);
       cairo_translate(cr_, x + 4, y_);
       cairo_scale(cr_, scale_, scale_);
-      DrawSketch(cr_, values, options_.render);
+      cairo_set_source_surface(cr_, DrawnSketch(values), 0, 0);
+      cairo_paint(cr_);
       cairo_restore(cr_);
       const double base = y_ + geometry_.height * scale_;
       Font(7.5, true);
@@ -298,7 +344,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     cairo_save(cr_);
     cairo_translate(cr_, kMargin, y_);
     DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight,
-              kChartFontSize);
+              kChartFontSize, &text_);
     cairo_restore(cr_);
     y_ += kChartHeight + 6;
   }

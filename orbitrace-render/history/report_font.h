@@ -7,18 +7,34 @@
 #include <pango/pangocairo.h>
 
 #include <string>
+#include <unordered_map>
 
-// A layout for drawing on `cr`, left to right whatever the text's first
-// letter; the caller frees it with g_object_unref.
-PangoLayout *CreateTextLayout(cairo_t *cr);
+// Texts laid out once and kept by font, width and text: a report repeats
+// its dates, values, labels and captions, and laying a text out costs far
+// more than drawing it again. Left to right whatever a text's first letter.
+class ReportText {
+public:
+  // For drawing on `cr`'s surface (its font options).
+  explicit ReportText(cairo_t *cr);
+  ~ReportText();
+  ReportText(const ReportText &) = delete;
+  ReportText &operator=(const ReportText &) = delete;
 
-// The family every text asks for first, at `size` user units.
-void SetTextFont(PangoLayout *layout, double size, bool bold);
+  // The family every text asks for first, at `size` user units.
+  void Font(double size, bool bold);
+  double Width(cairo_t *cr, const std::string &text);
+  // Draws `text` with its left, centre or right (align 0, .5, 1) at x and
+  // its baseline at y; cut with an ellipsis to `maxWidth` when that is
+  // over 0. Returns its width.
+  double Show(cairo_t *cr, const std::string &text, double x, double y,
+              double align = 0, double maxWidth = 0);
 
-double TextWidth(cairo_t *cr, PangoLayout *layout, const std::string &text);
+private:
+  PangoLayout *Laid(cairo_t *cr, const std::string &text, double maxWidth);
 
-// Draws `text` with its left, centre or right (align 0, .5, 1) at x and its
-// baseline at y; cut with an ellipsis to `maxWidth` when that is over 0.
-// Returns its width.
-double ShowText(cairo_t *cr, PangoLayout *layout, const std::string &text,
-                double x, double y, double align = 0, double maxWidth = 0);
+  PangoContext *context_;
+  PangoFontDescription *font_;
+  std::string fontKey_;
+  // Emptied when full, so memory stays bounded.
+  std::unordered_map<std::string, PangoLayout *> kept_;
+};
