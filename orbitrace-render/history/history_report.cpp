@@ -31,13 +31,14 @@ bool ReportFormatForName(const std::string &name, ReportFormat *format) {
 
 namespace {
 
-// One patient's history ready to show: visits in date order, repeated rows
-// taken out.
+// One patient's history ready to show: visits in date order, each
+// repeated row given to `repeated` as it is read rather than kept.
 bool NextPatient(VisitSpool *spool, PatientHistory *history,
-                 std::vector<DuplicateVisit> *duplicates) {
-  if (!ReadNextPatient(spool, history))
+                 const std::function<void(const DuplicateVisit &)> &repeated) {
+  if (!ReadNextPatient(spool, history, repeated))
     return false;
-  OrderVisits(history, duplicates);
+  std::vector<DuplicateVisit> none;
+  OrderVisits(history, &none);
   return true;
 }
 
@@ -56,13 +57,11 @@ void Summarize(VisitSpool *spool, const FlagThresholds &thresholds,
                const std::function<void(const VisitProblem &)> &problem,
                ReportSummary *summary) {
   PatientHistory history;
-  std::vector<DuplicateVisit> duplicates;
   int section = 0;
-  while (NextPatient(spool, &history, &duplicates)) {
+  while (NextPatient(spool, &history, [&](const DuplicateVisit &d) {
+    problem(VisitProblem{d.line, RepeatReason(d)});
+  })) {
     ++section;
-    for (const DuplicateVisit &d : duplicates)
-      problem(VisitProblem{d.line, RepeatReason(d)});
-    duplicates.clear();
     summary->visits += static_cast<long>(AlignByDate(history).size());
     summary->sketches +=
         static_cast<long>(history.eyes[0].size() + history.eyes[1].size());
@@ -99,9 +98,8 @@ bool WriteSections(VisitSpool *spool, const HistoryOptions &options,
   status->SetTotal(summary.sketches);
   RewindSpool(spool);
   PatientHistory history;
-  std::vector<DuplicateVisit> duplicates;
   int section = 0;
-  while (NextPatient(spool, &history, &duplicates)) {
+  while (NextPatient(spool, &history, [](const DuplicateVisit &) {})) {
     writer->Patient(++section, history, AlignByDate(history),
                     FindFlags(history, options.thresholds));
     *sketches +=

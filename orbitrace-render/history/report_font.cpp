@@ -5,7 +5,7 @@
 namespace {
 
 const char kFamily[] = "DejaVu Sans";
-const size_t kLayoutsKept = 4096;
+const size_t kLayoutsKept = 1024;
 
 double Width(PangoLayout *layout) {
   PangoRectangle logical;

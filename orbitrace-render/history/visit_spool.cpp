@@ -471,7 +471,9 @@ void RewindSpool(VisitSpool *spool) {
     rewind(spool->grouped);
 }
 
-bool ReadNextPatient(VisitSpool *spool, PatientHistory *history) {
+bool ReadNextPatient(
+    VisitSpool *spool, PatientHistory *history,
+    const std::function<void(const DuplicateVisit &)> &repeated) {
   if (!spool->grouped || spool->next >= spool->patients.size())
     return false;
   const size_t p = spool->next++;
@@ -480,6 +482,8 @@ bool ReadNextPatient(VisitSpool *spool, PatientHistory *history) {
   history->key = spool->patients[p].key;
   history->eyes[kRightEye].clear();
   history->eyes[kLeftEye].clear();
+  // Each eye's visits by date, when repeated rows are told apart here.
+  std::unordered_map<int, size_t> byDate[2];
   for (unsigned i = 0; i < spool->rows[p]; ++i) {
     SpoolRecord r;
     if (fread(&r, sizeof r, 1, spool->grouped) != 1 || r.patient != p)
@@ -494,7 +498,19 @@ bool ReadNextPatient(VisitSpool *spool, PatientHistory *history) {
     v.noteAt = r.noteAt;
     v.noteBytes = r.noteBytes;
     v.noteCut = r.noteCut != 0;
-    history->eyes[r.eye == kLeftEye ? kLeftEye : kRightEye].push_back(v);
+    const int eye = r.eye == kLeftEye ? kLeftEye : kRightEye;
+    std::vector<Visit> &visits = history->eyes[eye];
+    if (repeated) {
+      auto known = byDate[eye].emplace(v.date, visits.size());
+      if (!known.second) {
+        // A patient's rows come in the file's order, so the one kept is
+        // the file's first of the date.
+        const Visit &kept = visits[known.first->second];
+        repeated(DuplicateVisit{v.line, kept.line, v.values, kept.values});
+        continue;
+      }
+    }
+    visits.push_back(v);
   }
   return true;
 }

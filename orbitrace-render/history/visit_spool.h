@@ -102,8 +102,12 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
 void RewindSpool(VisitSpool *spool);
 
 // The next patient's rows as read, not yet ordered. False after the last
-// one or when the file cannot be read.
-bool ReadNextPatient(VisitSpool *spool, PatientHistory *history);
+// one or when the file cannot be read. With `repeated`, a row whose eye
+// and date an earlier row of the file has goes to it instead, so that a
+// patient's visits take no more memory than the dates a report can hold.
+bool ReadNextPatient(
+    VisitSpool *spool, PatientHistory *history,
+    const std::function<void(const DuplicateVisit &)> &repeated = nullptr);
 
 // A visit's note as the file has it, "" for none. False when the file of
 // notes cannot be read.
