@@ -160,10 +160,12 @@ void PrintSteps(const std::vector<Step> &steps, long sketches, int rendered,
       << "vs --batch" << std::setw(12) << "output MB" << std::setw(13)
       << "largest MB" << std::setw(14) << "peak RSS MB\n";
   const double batchPer = steps.front().seconds / (rendered > 0 ? rendered : 1);
-  bool within = true;
+  // The file's patients, and the same sketches one patient each.
+  bool within[2] = {true, true};
   for (const Step &s : steps) {
     const double per = s.seconds / (sketches > 0 ? sketches : 1);
-    within = within && per <= 1.5 * batchPer;
+    bool &verdict = within[s.name.find("one-visit") != std::string::npos];
+    verdict = verdict && per <= 1.5 * batchPer;
     out << std::left << std::setw(24) << s.name << std::right << std::fixed
         << std::setprecision(2) << std::setw(10) << s.seconds
         << std::setprecision(3) << std::setw(12) << per * 1000
@@ -178,7 +180,9 @@ void PrintSteps(const std::vector<Step> &steps, long sketches, int rendered,
       largestPage = s.largest;
   }
   out << "\nreport time per sketch within 1.5x of --batch: "
-      << (within ? "yes" : "NO")
+      << (within[0] ? "yes" : "NO")
+      << "\none-visit report time per sketch within 1.5x of --batch: "
+      << (within[1] ? "yes" : "NO")
       << "\npeak memory under 200 MB: " << (peak < 200 ? "yes" : "NO")
       << "\nevery file of the web report under 50 MB: "
       << (largestPage < 50 ? "yes" : "NO") << "\n";
@@ -191,8 +195,12 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   VisitSpool spool;
   if (!SpoolFile(csvPath, options, &spool, err))
     return false;
-  char dirTemplate[] = "/tmp/orbt-bench-history-XXXXXX";
-  const char *madeDir = mkdtemp(dirTemplate);
+  // Under TMPDIR, as the renderer's own benchmark: creating a file costs
+  // more in some folders than drawing a sketch.
+  const char *tmp = getenv("TMPDIR");
+  std::string dirTemplate =
+      std::string(tmp && *tmp ? tmp : "/tmp") + "/orbt-bench-history-XXXXXX";
+  const char *madeDir = mkdtemp(&dirTemplate[0]);
   const std::string dir = madeDir ? madeDir : "";
   const std::string oneVisit = dir + "/one-visit.csv";
   std::string rows;
