@@ -125,6 +125,7 @@ void RatioGrid(cairo_t *cr, const ChartText &t, const PlotArea &a, double k) {
 
 void TimeAxis(cairo_t *cr, const ChartText &t, const PlotArea &a, double k) {
   const int maxTicks = std::max(2, static_cast<int>((a.right - a.left) / 64));
+  cairo_set_line_width(cr, 0.5);
   for (const DateTick &tick :
        DateTicks(static_cast<int>(ceil(a.from)), static_cast<int>(floor(a.to)),
                  maxTicks)) {
@@ -155,6 +156,8 @@ void Series(cairo_t *cr, const PlotArea &a, const std::vector<Visit> &visits,
   const double dash[] = {4, 3};
   cairo_set_dash(cr, dash, vertical ? 0 : 2, 0);
   cairo_set_line_width(cr, vertical ? 2 : 1.5);
+  // The line starts at its first point, not where a label ended.
+  cairo_new_path(cr);
   for (const ChartPoint &p : points)
     cairo_line_to(cr, p.x, p.y);
   cairo_stroke(cr);
@@ -184,29 +187,31 @@ void Legend(cairo_t *cr, const ChartText &t, double x, double legend,
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
                double fontSize, ReportText *text,
-               std::vector<ChartLabel> *labels) {
+               std::vector<ChartLabel> *labels, ChartParts parts) {
   cairo_save(cr);
   const ChartText t{text, labels};
   text->Font(fontSize, false);
   // Room for the labels grows with their size.
   const double k = fontSize / 9;
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_rectangle(cr, 0, 0, width, height);
-  cairo_fill(cr);
-
   const PlotArea area = PlotFor(history, width, height, k);
-  RatioGrid(cr, t, area, k);
-  TimeAxis(cr, t, area, k);
-  // The high-ratio threshold.
-  if (thresholds.high != kFlagOff)
-    ThresholdLine(cr, area.left, area.right, area.Y(thresholds.high));
-  // Horizontal ratios first, so the vertical ones, which the flags are
-  // about, lie on top.
-  for (int vertical = 0; vertical < 2; ++vertical)
-    for (int eye = 0; eye < 2; ++eye)
-      if (!history.eyes[eye].empty())
-        Series(cr, area, history.eyes[eye], eye, vertical);
-  Legend(cr, t, area.left, height - 6 * k, thresholds);
-
+  if (parts != ChartParts::kPatients) {
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, 0, 0, width, height);
+    cairo_fill(cr);
+    RatioGrid(cr, t, area, k);
+    // The high-ratio threshold.
+    if (thresholds.high != kFlagOff)
+      ThresholdLine(cr, area.left, area.right, area.Y(thresholds.high));
+    Legend(cr, t, area.left, height - 6 * k, thresholds);
+  }
+  if (parts != ChartParts::kFrame) {
+    TimeAxis(cr, t, area, k);
+    // Horizontal ratios first, so the vertical ones, which the flags are
+    // about, lie on top.
+    for (int vertical = 0; vertical < 2; ++vertical)
+      for (int eye = 0; eye < 2; ++eye)
+        if (!history.eyes[eye].empty())
+          Series(cr, area, history.eyes[eye], eye, vertical);
+  }
   cairo_restore(cr);
 }

@@ -23,6 +23,11 @@ struct ChartLabel {
   double x, y, align, grey;
 };
 
+// What of a chart is drawn: the frame is the same in every chart of a
+// size (background, ratio grid, threshold and legend), so a report can
+// draw it once and show it under each patient's dates and series.
+enum class ChartParts { kWhole, kFrame, kPatients };
+
 // Draws the chart into the rectangle (0, 0, width, height) of `cr`: both
 // eyes' vertical ratios as solid lines with round marks, the horizontal
 // ones dashed with square marks, and the high-ratio threshold, with text
@@ -31,4 +36,5 @@ struct ChartLabel {
 void DrawChart(cairo_t *cr, const PatientHistory &history,
                const FlagThresholds &thresholds, double width, double height,
                double fontSize, ReportText *text,
-               std::vector<ChartLabel> *labels = nullptr);
+               std::vector<ChartLabel> *labels = nullptr,
+               ChartParts parts = ChartParts::kWhole);

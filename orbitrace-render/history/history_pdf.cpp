@@ -47,6 +47,8 @@ public:
   }
   ~PdfReport() override {
     ForgetSketches();
+    if (chartFrame_)
+      cairo_surface_destroy(chartFrame_);
     if (cr_)
       cairo_destroy(cr_);
     if (surface_)
@@ -76,6 +78,8 @@ private:
   // PDF holds each drawing once and refers to it from every page.
   cairo_surface_t *DrawnSketch(const StoredValues &values);
   void ForgetSketches();
+  // The charts' frame, drawn once (see DrawChart).
+  cairo_surface_t *ChartFrame(const PatientHistory &history);
 
   cairo_surface_t *surface_;
   OutputFile *file_;
@@ -95,7 +99,21 @@ private:
   // archive repeats values (steps of .05 and twelve hours).
   std::unordered_map<std::string, cairo_surface_t *> drawn_;
   static const size_t kDrawnKept = 1024;
+  cairo_surface_t *chartFrame_ = nullptr;
 };
+
+cairo_surface_t *PdfReport::ChartFrame(const PatientHistory &history) {
+  if (!chartFrame_) {
+    const cairo_rectangle_t extents = {0, 0, kWidth, kChartHeight};
+    chartFrame_ =
+        cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t *cr = cairo_create(chartFrame_);
+    DrawChart(cr, history, options_.thresholds, kWidth, kChartHeight,
+              kChartFontSize, &text_, nullptr, ChartParts::kFrame);
+    cairo_destroy(cr);
+  }
+  return chartFrame_;
+}
 
 void PdfReport::ForgetSketches() {
   for (auto &drawn : drawn_)
@@ -343,8 +361,10 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     Need(kChartHeight + 6);
     cairo_save(cr_);
     cairo_translate(cr_, kMargin, y_);
+    cairo_set_source_surface(cr_, ChartFrame(history), 0, 0);
+    cairo_paint(cr_);
     DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight,
-              kChartFontSize, &text_);
+              kChartFontSize, &text_, nullptr, ChartParts::kPatients);
     cairo_restore(cr_);
     y_ += kChartHeight + 6;
   }

@@ -2,6 +2,7 @@
 // their boundaries.
 #include "orbitrace-render/history/chart_points.h"
 #include "orbitrace-render/history/flag_rules.h"
+#include "orbitrace-render/history/history_chart.h"
 #include "orbitrace-render/history/visit_date.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,46 @@ TEST(OrderVisits, SortsByDateAndKeepsTheFirstRowOfARepeatedDate) {
   ASSERT_EQ(1u, duplicates.size());
   EXPECT_EQ(4, duplicates[0].line);
   EXPECT_EQ(2, duplicates[0].firstLine);
+}
+
+// A chart drawn whole, and as a report draws it: its frame, then the
+// patient's dates and series over it. A series is its visits alone: no line
+// runs to its first mark from where a label ended.
+TEST(HistoryChart, DrawsEachSeriesFromItsFirstVisitOnly) {
+  const int width = 515, height = 112; // the plot's ratio .50 at y 40
+  PatientHistory h;
+  const Visit both = {Day("2020-06-01"), 2, {".50", ".50", "2", "0"}};
+  h.eyes[kRightEye] = {both};
+  h.eyes[kLeftEye] = {both};
+  const std::vector<std::vector<ChartParts>> ways = {
+      {ChartParts::kWhole}, {ChartParts::kFrame, ChartParts::kPatients}};
+  for (const std::vector<ChartParts> &parts : ways) {
+    cairo_surface_t *surface =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t *cr = cairo_create(surface);
+    ReportText text(cr);
+    for (ChartParts part : parts)
+      DrawChart(cr, h, FlagThresholds(), width, height, 9, &text, nullptr,
+                part);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char *data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    int coloured = 0, strays = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const unsigned char *p = data + y * stride + 4 * x; // B G R x
+        // Either eye's blue or green, however faint its edge.
+        if (p[0] - p[2] > 40 || p[1] - p[2] > 40) {
+          ++coloured;
+          // Below the marks and above the legend.
+          strays += y > 46 && y < 97;
+        }
+      }
+    cairo_surface_destroy(surface);
+    EXPECT_GT(coloured, 0) << parts.size() << " part(s)";
+    EXPECT_EQ(0, strays) << parts.size() << " part(s)";
+  }
 }
 
 TEST(AlignByDate, GivesEveryDateAColumnWithEachEyesVisitOrNone) {
