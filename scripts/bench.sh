@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the plug-in, the benchmark and the renderer, then runs the
-# renderer's benchmarks natively (its pictures, and the health-record
-# export of a made-up archive) and the plug-in's under Wine in an
+# renderer's benchmarks natively (its pictures, the visit history of
+# one-visit patients and the health-record export of a made-up archive)
+# and the plug-in's under Wine in an
 # environment of its own, and prints the machine, the load and the figures.
 #   scripts/bench.sh [--reps N]
 set -euo pipefail
@@ -37,6 +38,15 @@ archive=$build/visits-20000x10.csv
 [ -s "$archive" ] || "$root/scripts/make-visits.sh" 20000 12 10 >"$archive"
 echo "orbitrace-render --bench-fhir (files in $build):"
 TMPDIR=$build "$build/orbitrace-render" --bench-fhir "$archive"
+echo
+
+# The visit history where each patient costs most beside their sketches:
+# one visit each (ORBT_BENCH_ONE_VISIT patients, 200,000 unless told).
+patients=${ORBT_BENCH_ONE_VISIT:-200000}
+one_visit=$build/visits-${patients}x1.csv
+[ -s "$one_visit" ] || "$root/scripts/make-visits.sh" "$patients" 12 1 >"$one_visit"
+echo "orbitrace-render --bench-history (files in $build):"
+TMPDIR=$build "$build/orbitrace-render" --bench-history "$one_visit"
 echo
 
 echo "orbitrace_bench.exe under Wine:"
