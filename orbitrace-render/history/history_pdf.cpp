@@ -138,10 +138,12 @@ cairo_surface_t *PdfReport::DrawnSketch(const StoredValues &values) {
   // A drawing made again after the kept ones were let go is known to the
   // PDF by this id and not written twice.
   const std::string id = "sketch " + key;
-  unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()));
-  memcpy(copy, id.data(), id.size());
-  cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
-                              id.size(), free, copy);
+  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
+    memcpy(copy, id.data(), id.size());
+    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
+                                    id.size(), free, copy))
+      free(copy);
+  }
   drawn_.emplace(key, surface);
   return surface;
 }
