@@ -1,5 +1,6 @@
 #include "orbitrace-render/fhir/fhir_export.h"
 
+#include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
@@ -12,9 +13,6 @@
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
-
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <algorithm>
 #include <atomic>
@@ -155,8 +153,8 @@ public:
   void Patient(const ExportPatient &patient, const std::string &json) {
     if (form_ == FhirForm::kBulk)
       return Line(0, json);
-    Entry("Patient", ResourceUuid(ResourceKind::kPatient, patient.key),
-          patient.key.system, patient.key.value, json);
+    Entry("Patient", PatientUuid(patient), patient.key.system,
+          patient.key.value, json);
   }
 
   void Visit(const ExportPatient &patient, const ExportVisit &visit,
@@ -204,10 +202,22 @@ public:
 
   unsigned long long Bytes() const { return bytes_; }
 
+  // What the resources so far hold, written a chunk at a time: fewer,
+  // larger writes cost the system less.
+  void Flush() {
+    for (int f = 0; f < opened_; ++f) {
+      files_[f].Write(lines_[f]);
+      lines_[f].clear();
+    }
+    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
+    bytes_ += buffer_.GetSize();
+    buffer_.Clear();
+  }
+
 private:
   void Line(int f, const std::string &json) {
-    files_[f].Write(json);
-    files_[f].Write("\n", 1);
+    lines_[f] += json;
+    lines_[f] += '\n';
   }
 
   // A conditional update by the resource's identifier, named in the Bundle
@@ -227,7 +237,7 @@ private:
     bundle_.String(fullUrl.data(),
                    static_cast<rapidjson::SizeType>(fullUrl.size()));
     bundle_.Key("resource");
-    bundle_.RawValue(json.data(), json.size(), rapidjson::kObjectType);
+    bundle_.Written(json.data(), json.size(), rapidjson::kObjectType);
     bundle_.Key("request");
     bundle_.StartObject();
     bundle_.Key("method");
@@ -236,13 +246,6 @@ private:
     bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
     bundle_.EndObject();
     bundle_.EndObject();
-    Flush();
-  }
-
-  void Flush() {
-    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
-    bytes_ += buffer_.GetSize();
-    buffer_.Clear();
   }
 
   FhirForm form_;
@@ -250,11 +253,9 @@ private:
   int opened_ = 0;
   unsigned long long bytes_ = 0; // of the Bundle
   long entries_ = 0;
-  rapidjson::StringBuffer buffer_;
-  rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
-                    rapidjson::UTF8<>, rapidjson::CrtAllocator,
-                    rapidjson::kWriteValidateEncodingFlag>
-      bundle_{buffer_};
+  std::string lines_[3];           // of the bulk files, not yet written
+  rapidjson::StringBuffer buffer_; // of the Bundle, likewise
+  FhirWriter bundle_{buffer_};
 };
 
 } // namespace
@@ -364,6 +365,7 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
       ++result.observations;
       result.media += options.pictures ? 1 : 0;
     }
+    sink.Flush();
     status->Update(done);
     chunk.clear();
     patients.clear();
@@ -385,8 +387,9 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
     // normal form the reader keys patients by, so that another spelling of
     // the same patient in a later export finds the same resource; named as
     // the file first spells the name.
-    patients.push_back(
-        ExportPatient{{options.patientSystem, history.key}, history.patient});
+    const PatientKey key{options.patientSystem, history.key};
+    patients.push_back(ExportPatient{
+        key, history.patient, ResourceUuid(ResourceKind::kPatient, key)});
     Item patient;
     patient.patient = &patients.back();
     patient.isPatient = true;
