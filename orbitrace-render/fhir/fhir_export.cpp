@@ -163,9 +163,9 @@ struct Chunk {
 };
 
 // Writes chunks in the order they come: on a thread of its own when there
-// are threads to spare, so that the system's writing of one chunk, which
-// costs about as much as making it, goes on while the next is read and
-// made. One chunk at most waits for it, so memory stays bounded.
+// are threads to spare, so that making a chunk's JSON and the system's
+// writing of it, which costs as much, go on while the next is read. One
+// chunk at most waits for it, so memory stays bounded.
 class ChunkWriter {
 public:
   ChunkWriter(int threads, std::function<void(Chunk &)> write)
@@ -408,10 +408,15 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   status->SetTotal(spool.totalRows);
 
   // Patients in the order the export first names them, each eye's visits in
-  // date order; each chunk's pictures drawn and resources made by the
-  // threads, then written in that order (see ChunkWriter).
+  // date order; each chunk's pictures drawn by the threads, then its
+  // resources made and written in that order (see ChunkWriter) by the
+  // threads this one leaves, while it reads the next.
   long done = 0;
+  const int writers = std::max(1, options.threads - 1);
   const auto writeChunk = [&](Chunk &chunk) {
+    std::vector<Item> &items = chunk.items;
+    InParallel(items.size(), writers,
+               [&](size_t i) { MakeItem(&items[i], options, style); });
     for (const VisitProblem &repeat : chunk.repeats) {
       leftOut(repeat);
       ++done;
@@ -447,9 +452,6 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   const auto makeChunk = [&](std::unique_ptr<Chunk> chunk) {
     if (options.pictures)
       DrawPictures(&chunk->items, options, &kept);
-    std::vector<Item> &items = chunk->items;
-    InParallel(items.size(), options.threads,
-               [&](size_t i) { MakeItem(&items[i], options, style); });
     writer.Put(std::move(chunk));
   };
 
