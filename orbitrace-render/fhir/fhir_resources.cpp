@@ -1,10 +1,9 @@
 #include "orbitrace-render/fhir/fhir_resources.h"
 
 #include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/history/csv_records.h"
 #include "sketch/value_lists.h"
-
-#include "orbitrace-render/fhir/fhir_json.h"
 
 #include <glib.h>
 
