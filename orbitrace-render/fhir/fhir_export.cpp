@@ -1,5 +1,6 @@
 #include "orbitrace-render/fhir/fhir_export.h"
 
+#include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
@@ -13,13 +14,13 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -117,6 +118,109 @@ template <typename Work> void InParallel(size_t count, int threads, Work work) {
 // set's picture is drawn once and kept for the visits after it, up to this
 // many sets (then the kept ones are let go, so memory stays bounded).
 const size_t kKeptPictures = 1024;
+using KeptPictures =
+    std::unordered_map<std::string, std::shared_ptr<const ExportPicture>>;
+
+// Each visit's picture, those of the sets of values not drawn yet drawn
+// once each by the threads.
+void DrawPictures(std::vector<Item> *items, const FhirOptions &options,
+                  KeptPictures *kept) {
+  std::vector<std::string> keys;
+  std::vector<const StoredValues *> values;
+  std::unordered_map<std::string, size_t> asked; // index in keys
+  for (const Item &item : *items) {
+    if (item.isPatient)
+      continue;
+    std::string key = FormatValues(item.visit.values);
+    if (!kept->count(key) && asked.emplace(key, keys.size()).second) {
+      keys.push_back(std::move(key));
+      values.push_back(&item.visit.values);
+    }
+  }
+  std::vector<std::shared_ptr<const ExportPicture>> drawn(keys.size());
+  InParallel(keys.size(), options.threads,
+             [&](size_t i) { drawn[i] = Draw(*values[i], options.render); });
+  for (Item &item : *items) {
+    if (item.isPatient)
+      continue;
+    const std::string key = FormatValues(item.visit.values);
+    const auto found = kept->find(key);
+    item.picture = found != kept->end() ? found->second : drawn[asked.at(key)];
+  }
+  if (kept->size() + keys.size() > kKeptPictures)
+    kept->clear();
+  for (size_t i = 0; i < keys.size(); ++i)
+    kept->emplace(keys[i], drawn[i]);
+}
+
+// Patients read one after the other with their visits, and the visits
+// left out as repeats, told before the chunk's other rows.
+struct Chunk {
+  std::deque<ExportPatient> patients; // the items point into it
+  std::vector<Item> items;
+  std::vector<VisitProblem> repeats;
+  size_t noteBytes = 0;
+};
+
+// Writes chunks in the order they come: on a thread of its own when there
+// are threads to spare, so that making a chunk's JSON and the system's
+// writing of it, which costs as much, go on while the next is read. One
+// chunk at most waits for it, so memory stays bounded.
+class ChunkWriter {
+public:
+  ChunkWriter(int threads, std::function<void(Chunk &)> write)
+      : write_(std::move(write)) {
+    if (threads > 1)
+      thread_ = std::thread([this] { Run(); });
+  }
+  ~ChunkWriter() { Finish(); }
+
+  void Put(std::unique_ptr<Chunk> chunk) {
+    if (!thread_.joinable()) {
+      write_(*chunk);
+      return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !waiting_; });
+    waiting_ = std::move(chunk);
+    changed_.notify_all();
+  }
+
+  // Returns when every chunk put is written.
+  void Finish() {
+    if (!thread_.joinable())
+      return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+private:
+  void Run() {
+    for (;;) {
+      std::unique_ptr<Chunk> chunk;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return waiting_ || finished_; });
+        if (!waiting_)
+          return;
+        chunk = std::move(waiting_);
+      }
+      changed_.notify_all();
+      write_(*chunk);
+    }
+  }
+
+  std::function<void(Chunk &)> write_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<Chunk> waiting_;
+  bool finished_ = false;
+  std::thread thread_; // last: started when the rest is ready
+};
 
 // Where the resources go: a Bundle's entries, or lines of the bulk files.
 class Sink {
@@ -155,8 +259,8 @@ public:
   void Patient(const ExportPatient &patient, const std::string &json) {
     if (form_ == FhirForm::kBulk)
       return Line(0, json);
-    Entry("Patient", ResourceUuid(ResourceKind::kPatient, patient.key),
-          patient.key.system, patient.key.value, json);
+    Entry("Patient", PatientUuid(patient), patient.key.system,
+          patient.key.value, json);
   }
 
   void Visit(const ExportPatient &patient, const ExportVisit &visit,
@@ -204,10 +308,22 @@ public:
 
   unsigned long long Bytes() const { return bytes_; }
 
+  // What the resources so far hold, written a chunk at a time: fewer,
+  // larger writes cost the system less.
+  void Flush() {
+    for (int f = 0; f < opened_; ++f) {
+      files_[f].Write(lines_[f]);
+      lines_[f].clear();
+    }
+    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
+    bytes_ += buffer_.GetSize();
+    buffer_.Clear();
+  }
+
 private:
   void Line(int f, const std::string &json) {
-    files_[f].Write(json);
-    files_[f].Write("\n", 1);
+    lines_[f] += json;
+    lines_[f] += '\n';
   }
 
   // A conditional update by the resource's identifier, named in the Bundle
@@ -227,7 +343,7 @@ private:
     bundle_.String(fullUrl.data(),
                    static_cast<rapidjson::SizeType>(fullUrl.size()));
     bundle_.Key("resource");
-    bundle_.RawValue(json.data(), json.size(), rapidjson::kObjectType);
+    bundle_.Written(json.data(), json.size(), rapidjson::kObjectType);
     bundle_.Key("request");
     bundle_.StartObject();
     bundle_.Key("method");
@@ -236,13 +352,6 @@ private:
     bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
     bundle_.EndObject();
     bundle_.EndObject();
-    Flush();
-  }
-
-  void Flush() {
-    files_[0].Write(buffer_.GetString(), buffer_.GetSize());
-    bytes_ += buffer_.GetSize();
-    buffer_.Clear();
   }
 
   FhirForm form_;
@@ -250,11 +359,9 @@ private:
   int opened_ = 0;
   unsigned long long bytes_ = 0; // of the Bundle
   long entries_ = 0;
-  rapidjson::StringBuffer buffer_;
-  rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
-                    rapidjson::UTF8<>, rapidjson::CrtAllocator,
-                    rapidjson::kWriteValidateEncodingFlag>
-      bundle_{buffer_};
+  std::string lines_[3];           // of the bulk files, not yet written
+  rapidjson::StringBuffer buffer_; // of the Bundle, likewise
+  FhirWriter bundle_{buffer_};
 };
 
 } // namespace
@@ -301,49 +408,22 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   status->SetTotal(spool.totalRows);
 
   // Patients in the order the export first names them, each eye's visits in
-  // date order; pictures drawn by the threads a chunk at a time, written in
-  // that order by this one.
-  std::deque<ExportPatient> patients; // of the chunk, for its items
-  std::vector<Item> chunk;
+  // date order; each chunk's pictures drawn by the threads, then its
+  // resources made and written in that order (see ChunkWriter) by the
+  // threads this one leaves, while it reads the next.
   long done = 0;
-  std::unordered_map<std::string, std::shared_ptr<const ExportPicture>> kept;
-  const auto writeChunk = [&] {
-    if (options.pictures) {
-      // The chunk's sets of values not drawn yet, each drawn once.
-      std::vector<std::string> keys;
-      std::vector<const StoredValues *> values;
-      std::unordered_map<std::string, size_t> asked; // index in keys
-      for (const Item &item : chunk) {
-        if (item.isPatient)
-          continue;
-        std::string key = FormatValues(item.visit.values);
-        if (!kept.count(key) && asked.emplace(key, keys.size()).second) {
-          keys.push_back(std::move(key));
-          values.push_back(&item.visit.values);
-        }
-      }
-      std::vector<std::shared_ptr<const ExportPicture>> drawn(keys.size());
-      InParallel(keys.size(), options.threads, [&](size_t i) {
-        drawn[i] = Draw(*values[i], options.render);
-      });
-      for (Item &item : chunk) {
-        if (item.isPatient)
-          continue;
-        const std::string key = FormatValues(item.visit.values);
-        const auto found = kept.find(key);
-        item.picture =
-            found != kept.end() ? found->second : drawn[asked.at(key)];
-      }
-      if (kept.size() + keys.size() > kKeptPictures)
-        kept.clear();
-      for (size_t i = 0; i < keys.size(); ++i)
-        kept.emplace(keys[i], drawn[i]);
+  const int writers = std::max(1, options.threads - 1);
+  const auto writeChunk = [&](Chunk &chunk) {
+    std::vector<Item> &items = chunk.items;
+    InParallel(items.size(), writers,
+               [&](size_t i) { MakeItem(&items[i], options, style); });
+    for (const VisitProblem &repeat : chunk.repeats) {
+      leftOut(repeat);
+      ++done;
     }
-    InParallel(chunk.size(), options.threads,
-               [&](size_t i) { MakeItem(&chunk[i], options, style); });
     // A patient whose resources cannot be written takes its visits along.
     const ExportPatient *refused = nullptr;
-    for (const Item &item : chunk) {
+    for (const Item &item : chunk.items) {
       if (item.isPatient) {
         refused = item.ok ? nullptr : item.patient;
         if (item.ok) {
@@ -364,52 +444,60 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
       ++result.observations;
       result.media += options.pictures ? 1 : 0;
     }
+    sink.Flush();
     status->Update(done);
-    chunk.clear();
-    patients.clear();
+  };
+  KeptPictures kept;
+  ChunkWriter writer(options.threads, writeChunk);
+  const auto makeChunk = [&](std::unique_ptr<Chunk> chunk) {
+    if (options.pictures)
+      DrawPictures(&chunk->items, options, &kept);
+    writer.Put(std::move(chunk));
   };
 
+  auto chunk = std::make_unique<Chunk>();
   PatientHistory history;
   std::vector<DuplicateVisit> duplicates;
-  size_t read = 0, noteBytes = 0;
+  size_t read = 0;
   bool notesRead = true;
   while (ReadNextPatient(&spool, &history)) {
     ++read;
     OrderVisits(&history, &duplicates);
-    for (const DuplicateVisit &d : duplicates) {
-      leftOut(VisitProblem{d.line, RepeatReason(d)});
-      ++done;
-    }
+    for (const DuplicateVisit &d : duplicates)
+      chunk->repeats.push_back(VisitProblem{d.line, RepeatReason(d)});
     duplicates.clear();
     // Identified by the ID, or without one by the patient field, in the
     // normal form the reader keys patients by, so that another spelling of
     // the same patient in a later export finds the same resource; named as
     // the file first spells the name.
-    patients.push_back(
-        ExportPatient{{options.patientSystem, history.key}, history.patient});
-    Item patient;
-    patient.patient = &patients.back();
-    patient.isPatient = true;
-    chunk.push_back(patient);
+    const PatientKey key{options.patientSystem, history.key};
+    chunk->patients.push_back(ExportPatient{
+        key, history.patient, ResourceUuid(ResourceKind::kPatient, key)});
+    const ExportPatient *patient = &chunk->patients.back();
+    Item patientItem;
+    patientItem.patient = patient;
+    patientItem.isPatient = true;
+    chunk->items.push_back(patientItem);
     for (int eye : {kRightEye, kLeftEye})
       for (const Visit &v : history.eyes[eye]) {
         Item item;
-        item.patient = &patients.back();
+        item.patient = patient;
         item.visit.eye = static_cast<Eye>(eye);
         item.visit.date = FormatIsoDate(v.date);
         item.visit.values = v.values;
         item.visit.noteCut = v.noteCut;
         notesRead = ReadNote(&spool, v, &item.visit.note) && notesRead;
-        noteBytes += item.visit.note.size();
+        chunk->noteBytes += item.visit.note.size();
         item.line = v.line;
-        chunk.push_back(std::move(item));
+        chunk->items.push_back(std::move(item));
       }
-    if (chunk.size() >= kChunk || noteBytes >= kChunkNoteBytes) {
-      writeChunk();
-      noteBytes = 0;
+    if (chunk->items.size() >= kChunk || chunk->noteBytes >= kChunkNoteBytes) {
+      makeChunk(std::move(chunk));
+      chunk = std::make_unique<Chunk>();
     }
   }
-  writeChunk();
+  makeChunk(std::move(chunk));
+  writer.Finish();
   status->Finish();
   const bool complete = read == spool.patients.size() && notesRead;
   CloseSpool(&spool);

@@ -1,6 +1,7 @@
 #include "orbitrace-render/fhir/fhir_identity.h"
 
 #include <glib.h>
+#include <stdio.h>
 #include <uuid/uuid.h>
 
 const char kUriIdentifierSystem[] = "urn:ietf:rfc:3986";
@@ -9,7 +10,10 @@ namespace {
 
 // Each part with its length before it: "a|b" + "c" and "a" + "b|c" differ.
 void AddPart(std::string *name, const std::string &part) {
-  *name += std::to_string(part.size()) + ":" + part + ";";
+  char size[24];
+  name->append(size, snprintf(size, sizeof size, "%zu:", part.size()));
+  name->append(part);
+  name->push_back(';');
 }
 
 } // namespace
@@ -23,6 +27,7 @@ std::string ResourceUuid(ResourceKind kind, const PatientKey &patient, Eye eye,
                                     0xfb, 0x76, 0x1e, 0xd1};
   static const char *const kKinds[] = {"Patient", "Observation", "Media"};
   std::string name;
+  name.reserve(64 + patient.system.size() + patient.value.size());
   AddPart(&name, kKinds[static_cast<int>(kind)]);
   AddPart(&name, patient.system);
   AddPart(&name, patient.value);

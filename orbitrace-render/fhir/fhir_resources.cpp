@@ -1,12 +1,11 @@
 #include "orbitrace-render/fhir/fhir_resources.h"
 
 #include "orbitrace-render/fhir/fhir_codes.h"
+#include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/history/csv_records.h"
 #include "sketch/value_lists.h"
 
 #include <glib.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
 
 #include <stdlib.h>
 #include <unordered_map>
@@ -14,15 +13,10 @@
 
 namespace {
 
-// Strings are checked to be UTF-8 as they are written.
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
-                                     rapidjson::UTF8<>, rapidjson::CrtAllocator,
-                                     rapidjson::kWriteValidateEncodingFlag>;
-
 // A writer that remembers whether every call succeeded.
 struct Json {
   rapidjson::StringBuffer buffer;
-  JsonWriter writer{buffer};
+  FhirWriter writer{buffer};
   bool ok = true;
 
   Json &Key(const char *key) {
@@ -49,9 +43,9 @@ struct Json {
          ok;
     return *this;
   }
-  // A part written before by a Json of its own (see Shared).
+  // A part written whole before by a Json of its own (see Shared).
   Json &Raw(const std::string &json, rapidjson::Type type) {
-    ok = writer.RawValue(json.data(), json.size(), type) && ok;
+    ok = writer.Written(json.data(), json.size(), type) && ok;
     return *this;
   }
   Json &Object() {
@@ -84,6 +78,8 @@ struct Json {
   Json &Reference(const std::string &reference) {
     return Object().Key("reference").Text(reference).End();
   }
+  // Where a Template has hole `n` (see Template).
+  Json &Hole(int n) { return Text("@" + std::to_string(n) + "@"); }
   // The resource's start: its type, its id in bulk files, and its identifier
   // by UUID.
   Json &Start(const char *type, const std::string &uuid, ReferenceStyle style) {
@@ -110,6 +106,82 @@ struct Json {
 
 const char *EyeWord(Eye eye) { return eye == kRightEye ? "right" : "left"; }
 
+// What fills a hole of a Template: a text that the writer writes, and
+// checks, now; or a part that it wrote whole before.
+struct Filling {
+  const std::string *text = nullptr;
+  const std::string *written = nullptr;
+};
+
+// A resource's JSON with holes for what differs from one resource to the
+// next. The writer writes the resource once with a marker in each hole
+// (Json::Hole); the text between the markers is then put in as written,
+// and only the holes are written for each resource.
+class Template {
+public:
+  template <typename Layout> explicit Template(Layout layout) {
+    Json j;
+    layout(j);
+    std::string json;
+    j.Done(&json);
+    // No fixed part holds '@': they are keys, codes and their names.
+    size_t from = 0;
+    for (size_t at; (at = json.find("\"@", from)) != std::string::npos;) {
+      const size_t end = json.find("@\"", at + 2);
+      fixed_.push_back(json.substr(from, at - from));
+      holes_.push_back(atoi(json.c_str() + at + 2));
+      from = end + 2;
+    }
+    fixed_.push_back(json.substr(from));
+  }
+
+  // False when a text is not valid UTF-8.
+  bool Fill(const Filling fillings[], std::string *json) const {
+    rapidjson::StringBuffer buffer;
+    buffer.Reserve(2048);
+    FhirWriter writer(buffer);
+    const auto put = [&buffer](const std::string &part) {
+      memcpy(buffer.Push(part.size()), part.data(), part.size());
+    };
+    for (size_t i = 0; i < holes_.size(); ++i) {
+      put(fixed_[i]);
+      const Filling &f = fillings[holes_[i]];
+      if (f.written) {
+        put(*f.written);
+        continue;
+      }
+      // Each text as a JSON document of its own, so as the writer
+      // escapes and checks it in any other place.
+      writer.Reset(buffer);
+      if (!writer.String(f.text->data(),
+                         static_cast<rapidjson::SizeType>(f.text->size())))
+        return false;
+    }
+    put(fixed_.back());
+    json->assign(buffer.GetString(), buffer.GetSize());
+    return true;
+  }
+
+private:
+  std::vector<std::string> fixed_; // before each hole, and after the last
+  std::vector<int> holes_;
+};
+
+// The holes of an Observation.
+enum ObservationHole {
+  kId,
+  kIdentifier,
+  kCode,
+  kSubject,
+  kDate,
+  kValue,
+  kNote,
+  kSite,
+  kDerivedFrom,
+  kComponentValue, // kComponentCount of them
+  kObservationHoles = kComponentValue + kComponentCount
+};
+
 // The parts that are the same in many resources, each written once by the
 // writer and put in as written: most of an Observation is its codes.
 struct Fragments {
@@ -120,7 +192,68 @@ struct Fragments {
   std::string mediaType;
   // A ratio's or rim value's valueQuantity, by its item.
   std::unordered_map<std::string, std::string> quantity;
+  // By ReferenceStyle, with a note or not, with a picture or not.
+  std::vector<Template> observation;
 };
+
+// The index in Fragments::observation.
+size_t ObservationVariant(ReferenceStyle style, bool withNote,
+                          bool withPicture) {
+  return (style == ReferenceStyle::kBulk ? 4 : 0) + (withNote ? 2 : 0) +
+         (withPicture ? 1 : 0);
+}
+
+// An Observation's JSON with its holes (see Template).
+void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
+                       bool withNote, bool withPicture) {
+  j.Object().Key("resourceType").Text("Observation");
+  if (style == ReferenceStyle::kBulk)
+    j.Key("id").Hole(kId);
+  j.Key("identifier")
+      .Array()
+      .Object()
+      .Key("system")
+      .Text(kUriIdentifierSystem)
+      .Key("value")
+      .Hole(kIdentifier)
+      .End()
+      .EndArray()
+      .Key("status")
+      .Text("final")
+      .Key("category")
+      .Raw(f.category, rapidjson::kArrayType)
+      .Key("code")
+      .Hole(kCode)
+      .Key("subject")
+      .Object()
+      .Key("reference")
+      .Hole(kSubject)
+      .End()
+      .Key("effectiveDateTime")
+      .Hole(kDate)
+      .Key("valueQuantity")
+      .Hole(kValue);
+  if (withNote)
+    j.Key("note").Array().Object().Key("text").Hole(kNote).End().EndArray();
+  j.Key("bodySite").Hole(kSite);
+  if (withPicture)
+    j.Key("derivedFrom")
+        .Array()
+        .Object()
+        .Key("reference")
+        .Hole(kDerivedFrom)
+        .End()
+        .EndArray();
+  j.Key("component").Array();
+  for (int c = 0; c < kComponentCount; ++c)
+    j.Object()
+        .Key("code")
+        .Raw(f.componentCode[c], rapidjson::kObjectType)
+        .Key(c == kClockHour ? "valueCodeableConcept" : "valueQuantity")
+        .Hole(kComponentValue + c)
+        .End();
+  j.EndArray().End();
+}
 
 template <typename Write> std::string Fragment(Write write) {
   Json j;
@@ -210,6 +343,12 @@ Fragments MakeFragments() {
         .EndArray()
         .End();
   });
+  for (size_t v = 0; v < 8; ++v)
+    f.observation.emplace_back([&](Json &j) {
+      ObservationLayout(j, f,
+                        v & 4 ? ReferenceStyle::kBulk : ReferenceStyle::kBundle,
+                        v & 2, v & 1);
+    });
   return f;
 }
 
@@ -218,14 +357,11 @@ const Fragments &Shared() {
   return fragments;
 }
 
-// A ratio's valueQuantity: a number without a unit, UCUM's "1"; false for
+// A ratio's valueQuantity: a number without a unit, UCUM's "1"; null for
 // a text that is no item of the lists.
-bool Quantity(Json &j, const std::string &item) {
+const std::string *Quantity(const std::string &item) {
   const auto found = Shared().quantity.find(item);
-  if (found == Shared().quantity.end())
-    return false;
-  j.Key("valueQuantity").Raw(found->second, rapidjson::kObjectType);
-  return true;
+  return found == Shared().quantity.end() ? nullptr : &found->second;
 }
 
 } // namespace
@@ -242,6 +378,12 @@ ExportPicture PictureOf(const std::vector<unsigned char> &png, int width,
   return picture;
 }
 
+std::string PatientUuid(const ExportPatient &patient) {
+  return patient.uuid.empty()
+             ? ResourceUuid(ResourceKind::kPatient, patient.key)
+             : patient.uuid;
+}
+
 std::string ReferenceTo(const char *resourceType, const std::string &uuid,
                         ReferenceStyle style) {
   return style == ReferenceStyle::kBundle
@@ -252,7 +394,7 @@ std::string ReferenceTo(const char *resourceType, const std::string &uuid,
 bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
                  std::string *json) {
   Json j;
-  const std::string uuid = ResourceUuid(ResourceKind::kPatient, patient.key);
+  const std::string uuid = PatientUuid(patient);
   // The clinic's own identifier, not the one by UUID: that is what another
   // system finds the patient by.
   j.Object().Key("resourceType").Text("Patient");
@@ -284,55 +426,42 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
   Coding hour;
   if (!ClockFaceCode(visit.values.location, &hour))
     return false;
+  const Fragments &f = Shared();
+  const std::string *quantities[kComponentCount - 1] = {
+      Quantity(visit.values.horizontal), Quantity(visit.values.vertical),
+      Quantity(visit.values.rim)};
+  for (const std::string *q : quantities)
+    if (!q)
+      return false;
   const std::string uuid = ResourceUuid(ResourceKind::kObservation, patient.key,
                                         visit.eye, visit.date);
-  const Fragments &f = Shared();
-  const int hourIndex = atoi(visit.values.location.c_str()); // 1 to 12
-  Json j;
-  j.Start("Observation", uuid, style)
-      .Key("status")
-      .Text("final")
-      .Key("category")
-      .Raw(f.category, rapidjson::kArrayType)
-      .Key("code")
-      .Raw(f.code[visit.eye], rapidjson::kObjectType)
-      .Key("subject")
-      .Reference(ReferenceTo(
-          "Patient", ResourceUuid(ResourceKind::kPatient, patient.key), style))
-      .Key("effectiveDateTime")
-      .Text(visit.date);
-  j.ok = Quantity(j, visit.values.vertical) && j.ok;
-  if (!visit.note.empty())
-    j.Key("note")
-        .Array()
-        .Object()
-        .Key("text")
-        .Text(visit.noteCut ? visit.note + kNoteCutMark : visit.note)
-        .End()
-        .EndArray();
-  j.Key("bodySite").Raw(f.bodySite[visit.eye], rapidjson::kObjectType);
-  if (withPicture)
-    j.Key("derivedFrom")
-        .Array()
-        .Reference(ReferenceTo("Media",
-                               ResourceUuid(ResourceKind::kMedia, patient.key,
-                                            visit.eye, visit.date),
-                               style))
-        .EndArray();
-  const std::string *ratios[] = {&visit.values.horizontal,
-                                 &visit.values.vertical, &visit.values.rim};
-  j.Key("component").Array();
-  for (int c = 0; c < kComponentCount; ++c) {
-    j.Object().Key("code").Raw(f.componentCode[c], rapidjson::kObjectType);
-    if (c == kClockHour)
-      j.Key("valueCodeableConcept")
-          .Raw(f.hour[hourIndex - 1], rapidjson::kObjectType);
-    else
-      j.ok = Quantity(j, *ratios[c]) && j.ok;
-    j.End();
-  }
-  j.EndArray().End();
-  return j.Done(json);
+  const std::string identifier = "urn:uuid:" + uuid;
+  const std::string subject =
+      ReferenceTo("Patient", PatientUuid(patient), style);
+  const std::string media =
+      withPicture ? ReferenceTo("Media",
+                                ResourceUuid(ResourceKind::kMedia, patient.key,
+                                             visit.eye, visit.date),
+                                style)
+                  : "";
+  const std::string cutNote = visit.noteCut ? visit.note + kNoteCutMark : "";
+  Filling fill[kObservationHoles];
+  fill[kId].text = &uuid;
+  fill[kIdentifier].text = &identifier;
+  fill[kCode].written = &f.code[visit.eye];
+  fill[kSubject].text = &subject;
+  fill[kDate].text = &visit.date;
+  fill[kValue].written = quantities[kVertical];
+  fill[kNote].text = visit.noteCut ? &cutNote : &visit.note;
+  fill[kSite].written = &f.bodySite[visit.eye];
+  fill[kDerivedFrom].text = &media;
+  for (int c = 0; c < kClockHour; ++c)
+    fill[kComponentValue + c].written = quantities[c];
+  fill[kComponentValue + kClockHour].written =
+      &f.hour[atoi(visit.values.location.c_str()) - 1]; // 1 to 12
+  return f
+      .observation[ObservationVariant(style, !visit.note.empty(), withPicture)]
+      .Fill(fill, json);
 }
 
 bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
@@ -354,8 +483,7 @@ bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
       .Key("type")
       .Raw(Shared().mediaType, rapidjson::kObjectType)
       .Key("subject")
-      .Reference(ReferenceTo(
-          "Patient", ResourceUuid(ResourceKind::kPatient, patient.key), style))
+      .Reference(ReferenceTo("Patient", PatientUuid(patient), style))
       .Key("createdDateTime")
       .Text(visit.date)
       .Key("bodySite")

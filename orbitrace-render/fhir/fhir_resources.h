@@ -12,7 +12,11 @@
 struct ExportPatient {
   PatientKey key;
   std::string name; // Patient.name.text
+  // The Patient's UUID (ResourceUuid), made once for all its resources;
+  // made from the key where empty.
+  std::string uuid = "";
 };
+std::string PatientUuid(const ExportPatient &patient);
 
 struct ExportVisit {
   Eye eye;

@@ -76,6 +76,18 @@ validate --accounting visits.csv errors.txt again
 run 1 --threads 2 --fhir visits.csv bundle-2.json
 cmp bundle.json bundle-2.json
 for f in Patient Observation Media; do cmp "bulk/$f.ndjson" "again/$f.ndjson"; done
+# Likewise over many chunks, each written while the next is made, with
+# repeats told in the first and a later one: the same files and messages.
+"$root/scripts/make-visits.sh" 600 7 10 >archive.csv
+sed -n '2p;9000p' archive.csv >>archive.csv
+for threads in 1 3; do
+  # (the made-up visits after the day of the run are left out: 0 or 1)
+  "$renderer" --quiet --threads $threads --no-pictures --fhir archive.csv \
+    "chunks-$threads/" 2>"chunks-$threads.txt" || [ $? -eq 1 ]
+done
+grep -q "line 9000" chunks-1.txt
+cmp chunks-1.txt chunks-3.txt
+for f in Patient Observation; do cmp "chunks-1/$f.ndjson" "chunks-3/$f.ndjson"; done
 
 # The picture is the renderer's own PNG of the Observation's values.
 # The values are taken from the line's own text, as JSON's parsers drop the
@@ -104,7 +116,6 @@ validate plain
 # A Bundle past what servers commonly take says so and names the folder
 # form; a smaller one does not.
 grep -q "bulk form" errors.txt && { echo "FAIL: a small Bundle called large" >&2; exit 1; }
-"$root/scripts/make-visits.sh" 600 7 10 >archive.csv
 : >errors.txt
 # (the made-up visits after the day of the run are left out: 0 or 1)
 "$renderer" --quiet --fhir archive.csv archive.json 2>>errors.txt || [ $? -eq 1 ]

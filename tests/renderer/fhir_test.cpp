@@ -132,19 +132,26 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
   EXPECT_EQ(png, std::vector<unsigned char>(bytes, bytes + size));
   g_free(bytes);
 
-  // A note goes with its visit, marked when the export's row was cut.
-  visit.note = "disc tilted";
+  // A note goes with its visit, escaped, marked when the export's row was
+  // cut; in a Bundle the resource has no id.
+  visit.note = "disc \"tilted\"\t\\";
   visit.noteCut = true;
   ASSERT_TRUE(
-      ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+      ObservationJson(patient, visit, false, ReferenceStyle::kBundle, &json));
   const rapidjson::Document n = Parsed(json);
   EXPECT_EQ(0u, std::string(n["note"][0]["text"].GetString())
-                    .find("disc tilted [note cut:"));
+                    .find("disc \"tilted\"\t\\ [note cut:"));
   EXPECT_FALSE(n.HasMember("derivedFrom"));
+  EXPECT_FALSE(n.HasMember("id"));
+  EXPECT_EQ("urn:uuid:" + id, n["identifier"][0]["value"].GetString());
 
   // Text that is not UTF-8 is refused, not written.
   const ExportPatient bad{{"urn:x", "J\xFCrgen"}, "J\xFCrgen"};
   EXPECT_FALSE(PatientJson(bad, ReferenceStyle::kBulk, &json));
+  visit.note = "J\xFCrgen";
+  EXPECT_FALSE(
+      ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+  visit.note.clear();
   visit.values.location = "13";
   EXPECT_FALSE(
       ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
