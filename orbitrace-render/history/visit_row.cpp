@@ -225,54 +225,26 @@ bool ParseEye(const std::string &text, Eye *eye) {
 
 bool ParseVisitValues(const std::vector<std::string> &texts, bool decimalComma,
                       StoredValues *values, std::string *reason) {
-  std::vector<std::string> fields = texts;
-  if (fields.size() == 1) {
-    fields.clear();
-    const std::string &text = texts[0];
-    for (std::string::size_type start = 0;;) {
-      const std::string::size_type bar = text.find('|', start);
-      fields.push_back(text.substr(start, bar - start));
-      if (bar == std::string::npos)
-        break;
-      start = bar + 1;
-    }
-  }
-  if (fields.size() != 4) {
-    *reason = "expected 4 values separated by '|', found " +
-              std::to_string(fields.size());
+  const std::vector<std::string> fields =
+      texts.size() == 1 ? SplitValues(texts[0]) : texts;
+  if (!FourValues(fields, reason))
     return false;
-  }
-  const struct {
-    const char *name;
-    const char *const *items;
-    int count;
-    const char *list;
-    std::string StoredValues::*value;
-  } checks[4] = {
-      {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
-       &StoredValues::horizontal},
-      {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
-       &StoredValues::vertical},
-      {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::location},
-      {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95",
-       &StoredValues::rim}};
   for (int i = 0; i < 4; ++i) {
+    const ValueList &list = kValueLists[i];
     std::string text = Trimmed(fields[i]);
     if (decimalComma)
       for (char &c : text)
         c = c == ',' ? '.' : c;
-    const int item = text.empty() ? -1
-                                  : NamedItem(checks[i].items, checks[i].count,
-                                              text.c_str());
+    const int item =
+        text.empty() ? -1 : NamedItem(list.items, list.count, text.c_str());
     if (item < 0) {
-      *reason = std::string(checks[i].name) + " \"" + Shown(fields[i]) +
-                "\" is not one of " + checks[i].list;
+      *reason = NotInList(list, Shown(fields[i]));
       if (!decimalComma && fields[i].find(',') != std::string::npos)
         *reason += " (a decimal comma is read only where the separator is "
                    "not a comma)";
       return false;
     }
-    values->*checks[i].value = checks[i].items[item];
+    values->*list.value = list.items[item];
   }
   return true;
 }
