@@ -66,6 +66,7 @@ add_library(orbt_render_jobs STATIC
     orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
+    orbitrace-render/history/spool_start.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp
     orbitrace-render/fhir/fhir_export.cpp)

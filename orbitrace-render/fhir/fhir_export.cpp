@@ -2,6 +2,7 @@
 
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/history/spool_start.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_spool.h"
 #include "orbitrace-render/output_file.h"
@@ -276,19 +277,10 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
 
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, options.read, &spool, leftOut, &error)) {
-    result.failure = source + ": " + error + "; nothing written";
-    return result;
-  }
-  if (FoundFromFile(spool.read))
-    status->Message(source + ": " + HowReadText(spool.read));
-  // Such as a likely ID column not used: patients merged here would be
-  // merged in another system's records.
-  for (const std::string &note : spool.read.columnNotes)
-    status->Message(source + ": " + note);
-  if (!spool.missing.empty()) {
-    result.missingPatients = spool.missing;
-    CloseSpool(&spool);
+  if (!StartSpool(csv, source, options.read, leftOut, status, &spool, &error,
+                  &result.missingPatients)) {
+    if (!error.empty())
+      result.failure = error + "; nothing written";
     return result;
   }
 

@@ -323,7 +323,7 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
       {{"--history", "-", report},
        "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
        kExitNoReport,
-       "line 1: the header has no column \"patient\""},
+       "standard input: line 1: the header has no column \"patient\""},
       {{"--history", "-", report}, "", kExitNoReport, "no header row"},
       {{"--history", dir + "/none.csv", report},
        "",
