@@ -80,6 +80,7 @@ add_library(orbt_render_cli STATIC
     orbitrace-render/status_printer.cpp
     orbitrace-render/seconds.cpp
     orbitrace-render/render_bench.cpp
+    orbitrace-render/bench_steps.cpp
     orbitrace-render/history/history_bench.cpp
     orbitrace-render/fhir/fhir_bench.cpp)
 target_link_libraries(orbt_render_cli PUBLIC orbt_render_jobs)
