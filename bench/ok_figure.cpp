@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "dialog/centring.h"
+#include "export/clipboard_open_win.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/value_lists.h"
 #include "stand-in-host/dialog_script.h"
@@ -75,22 +76,6 @@ bool PatchImport(HMODULE module, ULONG_PTR from, ULONG_PTR to) {
   return false;
 }
 
-// The clipboard frees the palette it is given, so it cannot be the stock
-// one.
-HPALETTE CopyOfDefaultPalette() {
-  struct {
-    WORD palVersion;
-    WORD palNumEntries;
-    PALETTEENTRY entries[256];
-  } pal;
-  UINT count =
-      GetPaletteEntries(static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
-                        0, 256, pal.entries);
-  pal.palVersion = 0x300;
-  pal.palNumEntries = WORD(count);
-  return count ? CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal)) : nullptr;
-}
-
 // The frame's client area less its bottom row, as the plug-in takes it.
 HBITMAP CaptureFrame(HWND dialog, int *width, int *height) {
   HWND frame = GetDlgItem(dialog, IDC_CAPTURE_FRAME);
@@ -145,7 +130,7 @@ void FloorOnOk(HWND dialog) {
   HPALETTE palette = CopyOfDefaultPalette();
   gFloorOk.capturedUs = NowUs();
   bool dibTaken = false, bitmapTaken = false, paletteTaken = false;
-  if (OpenClipboard(dialog)) {
+  if (OpenClipboardSoon(dialog)) {
     EmptyClipboard();
     dibTaken = dib && SetClipboardData(CF_DIB, dib);
     bitmapTaken = bitmap && SetClipboardData(CF_BITMAP, bitmap);
