@@ -9,7 +9,6 @@
 #include "orbitrace-render/png_writer.h"
 #include "orbitrace-render/status.h"
 
-#include <ctype.h>
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -35,13 +34,7 @@ bool FhirFormForName(const std::string &output, FhirForm *form) {
     *form = FhirForm::kBulk;
     return true;
   }
-  const std::string::size_type dot = output.rfind('.');
-  if (dot == std::string::npos)
-    return false;
-  std::string ext = output.substr(dot + 1);
-  for (char &c : ext)
-    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  if (ext != "json")
+  if (LowerExtension(output) != "json")
     return false;
   *form = FhirForm::kBundle;
   return true;

@@ -6,7 +6,6 @@
 #include "orbitrace-render/output_file.h"
 #include "orbitrace-render/status.h"
 
-#include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,12 +17,7 @@
 #include <memory>
 
 bool ReportFormatForName(const std::string &name, ReportFormat *format) {
-  const std::string::size_type dot = name.rfind('.');
-  if (dot == std::string::npos)
-    return false;
-  std::string ext = name.substr(dot + 1);
-  for (char &c : ext)
-    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string ext = LowerExtension(name);
   if (ext != "html" && ext != "htm" && ext != "pdf")
     return false;
   *format = ext == "pdf" ? ReportFormat::kPdf : ReportFormat::kHtml;

@@ -155,7 +155,7 @@ int InChild(const std::vector<std::string> &args, const std::string &input,
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
-  for (const char *name : {"/r.html", "/r.pdf"}) {
+  for (const char *name : {"/r.html", "/r.Pdf"}) {
     Outcome r = Main({"--history", "-", dir + name}, kVisits);
     EXPECT_EQ(kExitFailed, r.status) << name;
     for (const char *line :
@@ -168,12 +168,12 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
   }
   // Every script in the PDF from a font that has it, and read back.
-  const std::string text = PdfText(dir + "/r.pdf");
+  const std::string text = PdfText(dir + "/r.Pdf");
   for (const char *script : kScripts) {
     EXPECT_NE(std::string::npos, text.find(script)) << script << "\n" << text;
-    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.pdf", script))
+    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.Pdf", script))
         << script << "\n"
-        << Output("pdffonts '" + dir + "/r.pdf'");
+        << Output("pdffonts '" + dir + "/r.Pdf'");
   }
   // The values under each sketch say which is which.
   const char *const labelled[] = {"H .45 \u00B7 V .60",
