@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "dialog/centring.h"
+#include "export/clipboard_open_win.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/value_lists.h"
 #include "stand-in-host/dialog_script.h"
@@ -75,22 +76,6 @@ bool PatchImport(HMODULE module, ULONG_PTR from, ULONG_PTR to) {
   return false;
 }
 
-// The clipboard frees the palette it is given, so it cannot be the stock
-// one.
-HPALETTE CopyOfDefaultPalette() {
-  struct {
-    WORD palVersion;
-    WORD palNumEntries;
-    PALETTEENTRY entries[256];
-  } pal;
-  UINT count =
-      GetPaletteEntries(static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
-                        0, 256, pal.entries);
-  pal.palVersion = 0x300;
-  pal.palNumEntries = WORD(count);
-  return count ? CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal)) : nullptr;
-}
-
 // The frame's client area less its bottom row, as the plug-in takes it.
 HBITMAP CaptureFrame(HWND dialog, int *width, int *height) {
   HWND frame = GetDlgItem(dialog, IDC_CAPTURE_FRAME);
@@ -145,7 +130,7 @@ void FloorOnOk(HWND dialog) {
   HPALETTE palette = CopyOfDefaultPalette();
   gFloorOk.capturedUs = NowUs();
   bool dibTaken = false, bitmapTaken = false, paletteTaken = false;
-  if (OpenClipboard(dialog)) {
+  if (OpenClipboardSoon(dialog)) {
     EmptyClipboard();
     dibTaken = dib && SetClipboardData(CF_DIB, dib);
     bitmapTaken = bitmap && SetClipboardData(CF_BITMAP, bitmap);
@@ -233,12 +218,87 @@ FloorRun RunFloorDialog() {
   return run;
 }
 
-} // namespace
-
-void OkAndOpenFigures(int reps) {
+struct OkSamples {
   std::vector<double> ok, okFloor, okMemory, open, openFloor, okAfterSteps;
   std::vector<double> floorCapture, floorClipboard, floorEnd;
   std::vector<double> okWork, okWorkFloor, okEnd;
+};
+
+// One Draw call ended by OK, after a long session of steps when
+// `withSteps`, its times and the memory OK added taken.
+void SampleOk(bool withSteps, OkSamples *s) {
+  double sentAt = 0;
+  gOkCommandUs = gEndDialogUs = 0;
+  Memory before;
+  DrawRun run = Draw([&](HWND dialog) {
+    if (withSteps) // the same OK after a long session of steps
+      for (int i = 0; i < 1000; ++i)
+        SendMessageA(dialog, WM_COMMAND,
+                     MAKEWPARAM(i & 1 ? IDC_HORIZONTAL_UP : IDC_HORIZONTAL_DOWN,
+                                BN_CLICKED),
+                     0);
+    before = ReadMemory();
+    sentAt = NowUs();
+    PressOk(dialog);
+  });
+  if (!run.ok)
+    Fail("OK figure: " + run.error);
+  Memory after = ReadMemory();
+  if (withSteps) {
+    s->okAfterSteps.push_back(run.endUs - sentAt);
+    return;
+  }
+  s->ok.push_back(run.endUs - sentAt);
+  if (gOkCommandUs == 0 || gEndDialogUs < gOkCommandUs)
+    Fail("OK figure: the plug-in's OK was not seen to its EndDialog");
+  s->okWork.push_back(gEndDialogUs - gOkCommandUs);
+  s->okEnd.push_back(run.endUs - gEndDialogUs);
+  s->okMemory.push_back(after.privateKb - before.privateKb);
+  s->open.push_back(run.paintedUs - run.startUs);
+}
+
+// The floor's dialog opened and ended by its OK, its times taken.
+void SampleFloor(OkSamples *s) {
+  FloorRun floor = RunFloorDialog();
+  if (!floor.ok)
+    Fail("the floor dialog did not open, paint, fill the clipboard and end");
+  s->okFloor.push_back(floor.okUs);
+  s->openFloor.push_back(floor.openToPaintUs);
+  s->floorCapture.push_back(floor.parts.capturedUs - floor.parts.startUs);
+  s->floorClipboard.push_back(floor.parts.placedUs - floor.parts.capturedUs);
+  s->floorEnd.push_back(floor.parts.endingUs - floor.parts.placedUs);
+  s->okWorkFloor.push_back(floor.parts.placedUs - floor.parts.startUs);
+}
+
+void ReportOk(const OkSamples &s) {
+  AddRatioRow("2 OK until the Draw call returns", Median(s.ok) / 1000,
+              Median(s.okFloor) / 1000, "%.2f ms", 1.2);
+  AddRatioRow("2 OK's own work, until EndDialog", Median(s.okWork) / 1000,
+              Median(s.okWorkFloor) / 1000, "%.2f ms", 1.5);
+  AddRatioRow("3 Draw call open to first paint", Median(s.open) / 1000,
+              Median(s.openFloor) / 1000, "%.2f ms", 2.0);
+  double okKb = Median(s.okMemory);
+  AddRow("4 private memory added by OK", Fmt("%.0f KB", okKb), "-", "< 1024 KB",
+         okKb < 1024);
+  printf("OK growth: %.2f ms with no step before it, %.2f ms after 1000 "
+         "steps\n",
+         Median(s.ok) / 1000, Median(s.okAfterSteps) / 1000);
+  printf("OK at its fastest of %d: %.2f ms, the floor's %.2f ms\n",
+         int(s.ok.size()), *std::min_element(s.ok.begin(), s.ok.end()) / 1000,
+         *std::min_element(s.okFloor.begin(), s.okFloor.end()) / 1000);
+  printf("OK floor in parts: capture and DIB %.2f ms, the three formats on "
+         "the clipboard %.2f ms, ending the dialog until DialogBoxParam "
+         "returns %.2f ms\n",
+         Median(s.floorCapture) / 1000, Median(s.floorClipboard) / 1000,
+         Median(s.floorEnd) / 1000);
+  printf("OK in parts: its own work until EndDialog %.2f ms, from EndDialog "
+         "until the Draw call returns %.2f ms\n",
+         Median(s.okWork) / 1000, Median(s.okEnd) / 1000);
+}
+
+} // namespace
+
+void OkAndOpenFigures(int reps) {
   const ULONG_PTR endDialog = reinterpret_cast<ULONG_PTR>(
       GetProcAddress(GetModuleHandleA("user32.dll"), "EndDialog"));
   const ULONG_PTR timedEndDialog = reinterpret_cast<ULONG_PTR>(TimedEndDialog);
@@ -251,72 +311,14 @@ void OkAndOpenFigures(int reps) {
   // A call with its floor takes a tenth of a second, so OK and the open are
   // sampled three times as often as the other figures, which steadies their
   // medians on a shared machine.
+  OkSamples samples;
   for (int r = 0; r < reps * 4; ++r) {
     const bool withSteps = r >= reps * 3;
-    double sentAt = 0;
-    gOkCommandUs = gEndDialogUs = 0;
-    Memory before;
-    DrawRun run = Draw([&](HWND dialog) {
-      if (withSteps) // the same OK after a long session of steps
-        for (int i = 0; i < 1000; ++i)
-          SendMessageA(
-              dialog, WM_COMMAND,
-              MAKEWPARAM(i & 1 ? IDC_HORIZONTAL_UP : IDC_HORIZONTAL_DOWN,
-                         BN_CLICKED),
-              0);
-      before = ReadMemory();
-      sentAt = NowUs();
-      PressOk(dialog);
-    });
-    if (!run.ok)
-      Fail("OK figure: " + run.error);
-    Memory after = ReadMemory();
-    if (withSteps) {
-      okAfterSteps.push_back(run.endUs - sentAt);
-      continue;
-    }
-    ok.push_back(run.endUs - sentAt);
-    if (gOkCommandUs == 0 || gEndDialogUs < gOkCommandUs)
-      Fail("OK figure: the plug-in's OK was not seen to its EndDialog");
-    okWork.push_back(gEndDialogUs - gOkCommandUs);
-    okEnd.push_back(run.endUs - gEndDialogUs);
-    okMemory.push_back(after.privateKb - before.privateKb);
-    open.push_back(run.paintedUs - run.startUs);
-
-    // The floor right after, so both see the machine alike.
-    FloorRun floor = RunFloorDialog();
-    if (!floor.ok)
-      Fail("the floor dialog did not open, paint, fill the clipboard and end");
-    okFloor.push_back(floor.okUs);
-    openFloor.push_back(floor.openToPaintUs);
-    floorCapture.push_back(floor.parts.capturedUs - floor.parts.startUs);
-    floorClipboard.push_back(floor.parts.placedUs - floor.parts.capturedUs);
-    floorEnd.push_back(floor.parts.endingUs - floor.parts.placedUs);
-    okWorkFloor.push_back(floor.parts.placedUs - floor.parts.startUs);
+    SampleOk(withSteps, &samples);
+    if (!withSteps) // the floor right after, so both see the machine alike
+      SampleFloor(&samples);
   }
   UnhookWindowsHookEx(hook);
   PatchImport(gPlugin.module, timedEndDialog, endDialog);
-  AddRatioRow("2 OK until the Draw call returns", Median(ok) / 1000,
-              Median(okFloor) / 1000, "%.2f ms", 1.2);
-  AddRatioRow("2 OK's own work, until EndDialog", Median(okWork) / 1000,
-              Median(okWorkFloor) / 1000, "%.2f ms", 1.5);
-  AddRatioRow("3 Draw call open to first paint", Median(open) / 1000,
-              Median(openFloor) / 1000, "%.2f ms", 2.0);
-  double okKb = Median(okMemory);
-  AddRow("4 private memory added by OK", Fmt("%.0f KB", okKb), "-", "< 1024 KB",
-         okKb < 1024);
-  printf("OK growth: %.2f ms with no step before it, %.2f ms after 1000 "
-         "steps\n",
-         Median(ok) / 1000, Median(okAfterSteps) / 1000);
-  printf("OK at its fastest of %d: %.2f ms, the floor's %.2f ms\n",
-         int(ok.size()), *std::min_element(ok.begin(), ok.end()) / 1000,
-         *std::min_element(okFloor.begin(), okFloor.end()) / 1000);
-  printf("OK floor in parts: capture and DIB %.2f ms, the three formats on "
-         "the clipboard %.2f ms, ending the dialog until DialogBoxParam "
-         "returns %.2f ms\n",
-         Median(floorCapture) / 1000, Median(floorClipboard) / 1000,
-         Median(floorEnd) / 1000);
-  printf("OK in parts: its own work until EndDialog %.2f ms, from EndDialog "
-         "until the Draw call returns %.2f ms\n",
-         Median(okWork) / 1000, Median(okEnd) / 1000);
+  ReportOk(samples);
 }

@@ -87,87 +87,109 @@ void DrawDiscAndCup(HWND dialog) {
   ReleaseDC(sketch, hdc);
 }
 
+// The plug-in's dialog at the bottom of the screen, so that the floor's on
+// top overlaps neither's sketch area.
+void PlaceAtBottom(HWND dialog) {
+  RECT wr;
+  GetWindowRect(dialog, &wr);
+  SetWindowPos(dialog, nullptr, 0,
+               GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The floor's copy of the dialog, showing what the plug-in's shows. Made on
+// this thread, so its drawing runs here, interleaved with the steps; the
+// main thread is inside the Draw call.
+HWND FloorLike(HWND dialog) {
+  char buf[4][256];
+  const char *texts[4];
+  for (int i = 0; i < 4; ++i) {
+    buf[i][0] = '\0';
+    GetWindowTextA(GetDlgItem(dialog, kCombos[i]), buf[i], sizeof buf[i]);
+    texts[i] = buf[i];
+  }
+  return OpenFloorDialog(texts);
+}
+
+const int kSizes[3] = {10, 100, 1000};
+
+struct StepTimes {
+  std::vector<double> perStep[3], floor[3]; // per step, by kSizes
+  std::vector<double> emptyTrip;            // a bare round trip
+};
+
+// Runs of kSizes steps, each against as many drawings by hand.
+void TimeSteps(HWND dialog, HWND floorDialog, int reps, StepTimes *times) {
+  HWND up = FindDialogControl(dialog, IDC_HORIZONTAL_UP, "Button");
+  HWND down = FindDialogControl(dialog, IDC_HORIZONTAL_DOWN, "Button");
+  int n = 0;
+  auto step = [&] {
+    bool isDown = (n++ & 1) == 0;
+    SendMessageA(dialog, WM_COMMAND,
+                 MAKEWPARAM(isDown ? IDC_HORIZONTAL_DOWN : IDC_HORIZONTAL_UP,
+                            BN_CLICKED),
+                 reinterpret_cast<LPARAM>(isDown ? down : up));
+  };
+  for (int i = 0; i < 20; ++i) {
+    step();
+    DrawDiscAndCup(floorDialog);
+  }
+  for (int r = 0; r < reps; ++r)
+    for (int s = 0; s < 3; ++s) {
+      double t0 = NowUs();
+      for (int i = 0; i < kSizes[s]; ++i)
+        step();
+      double t1 = NowUs();
+      for (int i = 0; i < kSizes[s]; ++i)
+        DrawDiscAndCup(floorDialog);
+      double t2 = NowUs();
+      times->perStep[s].push_back((t1 - t0) / kSizes[s]);
+      times->floor[s].push_back((t2 - t1) / kSizes[s]);
+      PumpMessages();
+    }
+}
+
+// What the trip between the threads alone costs, for the report.
+void TimeEmptyTrips(HWND dialog, int reps, StepTimes *times) {
+  for (int r = 0; r < reps; ++r) {
+    double t0 = NowUs();
+    for (int i = 0; i < 100; ++i)
+      SendMessageA(dialog, WM_NULL, 0, 0);
+    times->emptyTrip.push_back((NowUs() - t0) / 100);
+  }
+}
+
 } // namespace
 
 void StepFigure(int reps) {
-  const int kSizes[3] = {10, 100, 1000};
-  std::vector<double> perStep[3], floor[3];
-  std::vector<double> emptyTrip;
+  StepTimes times;
   bool floorOpened = false;
   std::atomic<bool> never{false};
   DrawRun run = Draw([&](HWND dialog) {
-    // The two dialogs side by side, not overlapping, so neither clips the
-    // other's sketch area: the plug-in's at the bottom, the floor's on top.
-    RECT wr;
-    GetWindowRect(dialog, &wr);
-    SetWindowPos(dialog, nullptr, 0,
-                 GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceAtBottom(dialog);
     double ignored;
     WaitForMainDialog(never, &ignored);
-
-    char buf[4][256];
-    const char *texts[4];
-    for (int i = 0; i < 4; ++i) {
-      buf[i][0] = '\0';
-      GetWindowTextA(GetDlgItem(dialog, kCombos[i]), buf[i], sizeof buf[i]);
-      texts[i] = buf[i];
-    }
-    // Made on this thread, so its drawing runs here, interleaved with the
-    // steps; the main thread is inside the Draw call.
-    HWND floorDialog = OpenFloorDialog(texts);
+    HWND floorDialog = FloorLike(dialog);
     if (!floorDialog)
       return;
     floorOpened = true;
-
-    HWND up = FindDialogControl(dialog, IDC_HORIZONTAL_UP, "Button");
-    HWND down = FindDialogControl(dialog, IDC_HORIZONTAL_DOWN, "Button");
-    int n = 0;
-    auto step = [&] {
-      bool isDown = (n++ & 1) == 0;
-      SendMessageA(dialog, WM_COMMAND,
-                   MAKEWPARAM(isDown ? IDC_HORIZONTAL_DOWN : IDC_HORIZONTAL_UP,
-                              BN_CLICKED),
-                   reinterpret_cast<LPARAM>(isDown ? down : up));
-    };
-    for (int i = 0; i < 20; ++i) {
-      step();
-      DrawDiscAndCup(floorDialog);
-    }
-    for (int r = 0; r < reps; ++r)
-      for (int s = 0; s < 3; ++s) {
-        double t0 = NowUs();
-        for (int i = 0; i < kSizes[s]; ++i)
-          step();
-        double t1 = NowUs();
-        for (int i = 0; i < kSizes[s]; ++i)
-          DrawDiscAndCup(floorDialog);
-        double t2 = NowUs();
-        perStep[s].push_back((t1 - t0) / kSizes[s]);
-        floor[s].push_back((t2 - t1) / kSizes[s]);
-        PumpMessages();
-      }
+    TimeSteps(dialog, floorDialog, reps, &times);
     DestroyWindow(floorDialog);
     PumpMessages();
-    // What the trip between the threads alone costs, for the report.
-    for (int r = 0; r < reps; ++r) {
-      double t0 = NowUs();
-      for (int i = 0; i < 100; ++i)
-        SendMessageA(dialog, WM_NULL, 0, 0);
-      emptyTrip.push_back((NowUs() - t0) / 100);
-    }
+    TimeEmptyTrips(dialog, reps, &times);
   });
   if (!run.ok)
     Fail("step figure: " + run.error);
   if (!floorOpened)
     Fail("cannot open the template as a modeless dialog");
 
-  AddRatioRow("1 step round trip (per step, 100 steps)", Median(perStep[1]),
-              Median(floor[1]), "%.1f us", 1.5);
+  AddRatioRow("1 step round trip (per step, 100 steps)",
+              Median(times.perStep[1]), Median(times.floor[1]), "%.1f us", 1.5);
   printf("step growth, us per step at 10 / 100 / 1000 steps: "
          "%.1f / %.1f / %.1f (floor %.1f / %.1f / %.1f)\n",
-         Median(perStep[0]), Median(perStep[1]), Median(perStep[2]),
-         Median(floor[0]), Median(floor[1]), Median(floor[2]));
+         Median(times.perStep[0]), Median(times.perStep[1]),
+         Median(times.perStep[2]), Median(times.floor[0]),
+         Median(times.floor[1]), Median(times.floor[2]));
   printf("a bare WM_NULL round trip between the threads: %.1f us\n",
-         Median(emptyTrip));
+         Median(times.emptyTrip));
 }

@@ -6,7 +6,8 @@ add_executable(orbitrace_bench
     bench/bench.cpp
     bench/step_figure.cpp
     bench/ok_figure.cpp
-    bench/batch_figure.cpp)
+    bench/batch_figure.cpp
+    export/clipboard_open_win.cpp)
 target_link_libraries(orbitrace_bench PRIVATE hostkit orbt_pure psapi gdi32
                       user32)
 target_link_options(orbitrace_bench PRIVATE ${ORBT_STATIC_LINK})

@@ -66,6 +66,7 @@ add_library(orbt_render_jobs STATIC
     orbitrace-render/history/report_font.cpp
     orbitrace-render/history/history_chart.cpp
     orbitrace-render/history/history_report.cpp
+    orbitrace-render/history/spool_start.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp
     orbitrace-render/fhir/fhir_export.cpp)
@@ -79,6 +80,7 @@ add_library(orbt_render_cli STATIC
     orbitrace-render/status_printer.cpp
     orbitrace-render/seconds.cpp
     orbitrace-render/render_bench.cpp
+    orbitrace-render/bench_steps.cpp
     orbitrace-render/history/history_bench.cpp
     orbitrace-render/fhir/fhir_bench.cpp)
 target_link_libraries(orbt_render_cli PUBLIC orbt_render_jobs)

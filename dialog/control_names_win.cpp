@@ -1,6 +1,7 @@
 #include "dialog/control_names_win.h"
 
 #include "dialog/language_resources_win.h"
+#include "dialog/step_button_names.h"
 #include "resources/orbitrace_res.h"
 
 // Each combo box is followed in the template by its frame and its label.
@@ -15,22 +16,6 @@ static const LabelledBox kLabelledBoxes[] = {
     {IDC_VERTICAL, IDC_VERTICAL_FRAME, IDC_VERTICAL_LABEL},
     {IDC_LOCATION, IDC_LOCATION_FRAME, IDC_LOCATION_LABEL},
     {IDC_RIM, IDC_RIM_FRAME, IDC_RIM_LABEL},
-};
-
-struct NamedButton {
-  int id;
-  UINT name;
-};
-
-static const NamedButton kStepButtonNames[] = {
-    {IDC_HORIZONTAL_UP, IDS_HORIZONTAL_UP},
-    {IDC_HORIZONTAL_DOWN, IDS_HORIZONTAL_DOWN},
-    {IDC_VERTICAL_UP, IDS_VERTICAL_UP},
-    {IDC_VERTICAL_DOWN, IDS_VERTICAL_DOWN},
-    {IDC_LOCATION_UP, IDS_LOCATION_UP},
-    {IDC_LOCATION_DOWN, IDS_LOCATION_DOWN},
-    {IDC_RIM_UP, IDS_RIM_UP},
-    {IDC_RIM_DOWN, IDS_RIM_DOWN},
 };
 
 static bool HasId(HWND window, int id) {
@@ -62,10 +47,10 @@ void NameTheControls(HWND dialog) {
   for (const LabelledBox &group : kLabelledBoxes)
     PutLabelBeforeItsBox(dialog, group);
   // Owner-drawn, they show their arrows and not this text.
-  for (const NamedButton &button : kStepButtonNames) {
+  for (const StepButtonName &step : kStepButtonNames) {
     char name[64];
-    if (LocalString(button.name, name, sizeof name) > 0)
-      SetWindowTextA(GetDlgItem(dialog, button.id), name);
+    if (LocalString(step.name, name, sizeof name) > 0)
+      SetWindowTextA(GetDlgItem(dialog, step.button), name);
   }
   // Posted, so that the focus moves once the dialog is up and active, as
   // the dialog manager moves it; set now, it would activate the dialog

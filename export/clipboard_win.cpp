@@ -3,10 +3,10 @@
 #include <string.h>
 
 #include "export/capture_rect.h"
-#include "export/clipboard_retry.h"
+#include "export/clipboard_open_win.h"
 #include "export/dib_win.h"
-#include "render/render_win.h"
 #include "render/rect_win.h"
+#include "render/render_win.h"
 #include "resources/orbitrace_res.h"
 #include "sketch/sketch_state_win.h"
 
@@ -250,36 +250,6 @@ HBITMAP CreateClippedBitmap() {
   if (picture.drawn != hBitmap)
     DeleteObject(picture.drawn);
   return hBitmap;
-}
-
-// The clipboard frees what it owns, so it gets a palette of its own with the
-// default palette's colours: handing it the stock object itself would have
-// the stock palette deleted at the next EmptyClipboard.
-static HPALETTE CopyOfDefaultPalette() {
-  HGDIOBJ stock = GetStockObject(DEFAULT_PALETTE);
-  struct {
-    WORD palVersion;
-    WORD palNumEntries;
-    PALETTEENTRY entries[256];
-  } pal;
-  UINT count =
-      GetPaletteEntries(static_cast<HPALETTE>(stock), 0, 256, pal.entries);
-  if (count == 0)
-    return nullptr;
-  pal.palVersion = 0x300;
-  pal.palNumEntries = static_cast<WORD>(count);
-  return CreatePalette(reinterpret_cast<LOGPALETTE *>(&pal));
-}
-
-static bool OpenClipboardSoon(HWND owner) {
-  const DWORD start = GetTickCount();
-  for (uint32_t tries = 1;; ++tries) {
-    if (OpenClipboard(owner))
-      return true;
-    if (!RetryClipboard(tries, start, GetTickCount()))
-      return false;
-    Sleep(kClipboardRetryWaitMs);
-  }
 }
 
 // CF_BITMAP: the bitmap the picture was drawn in, of the display's format,

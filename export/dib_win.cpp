@@ -67,13 +67,8 @@ HBITMAP DIBToBitmap(HANDLE hDIB, HPALETTE hPal) {
   return hBitmap;
 }
 
-HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
-  BITMAP bm;
-  if (hBitmap == nullptr || GetObjectA(hBitmap, sizeof bm, &bm) == 0)
-    return nullptr;
-  if (hPal == nullptr)
-    hPal = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
-
+// The header of a DIB of the bitmap, before the platform tells its size.
+static BITMAPINFOHEADER HeaderFor(const BITMAP &bm) {
   BITMAPINFOHEADER bi;
   memset(&bi, 0, sizeof bi);
   bi.biSize = sizeof(BITMAPINFOHEADER);
@@ -82,54 +77,72 @@ HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
   bi.biPlanes = 1;
   bi.biBitCount = DibBitCount(bm.bmPlanes, bm.bmBitsPixel);
   bi.biCompression = BI_RGB;
-  DWORD dwLen = bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi));
+  return bi;
+}
+
+// First pass: a block of header and colour table, which the platform fills
+// in, the image size told. Null when no block can be had.
+static HANDLE SizedHeader(HDC hDC, HBITMAP hBitmap, const BITMAP &bm,
+                          BITMAPINFOHEADER *bi) {
+  const DWORD dwLen = bi->biSize + PaletteSize(reinterpret_cast<char *>(bi));
+  HANDLE hDIB = GlobalAlloc(GHND, dwLen);
+  char *lpbi =
+      hDIB != nullptr ? static_cast<char *>(GlobalLock(hDIB)) : nullptr;
+  if (lpbi == nullptr) {
+    if (hDIB != nullptr)
+      GlobalFree(hDIB);
+    return nullptr;
+  }
+  memcpy(lpbi, bi, sizeof *bi);
+  GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi->biHeight), nullptr,
+            reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
+  memcpy(bi, lpbi, sizeof *bi);
+  GlobalUnlock(hDIB);
+  if (bi->biSizeImage == 0)
+    bi->biSizeImage = DibImageSize(bi->biBitCount, bm.bmWidth, bm.bmHeight);
+  return hDIB;
+}
+
+// Second pass: the block grown to hold the pixels, read once, straight into
+// it. Null, the block freed, when either fails.
+static HANDLE WithPixels(HDC hDC, HBITMAP hBitmap, HANDLE hDIB,
+                         BITMAPINFOHEADER bi) {
+  const DWORD dwLen =
+      bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi)) + bi.biSizeImage;
+  HANDLE hGrown = GlobalReAlloc(hDIB, dwLen, 0);
+  if (hGrown == nullptr) {
+    GlobalFree(hDIB);
+    return nullptr;
+  }
+  char *lpbi = static_cast<char *>(GlobalLock(hGrown));
+  int lines = 0;
+  if (lpbi != nullptr) {
+    lines = GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
+                      lpbi + bi.biSize + PaletteSize(lpbi),
+                      reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
+    GlobalUnlock(hGrown);
+  }
+  if (lines == 0) {
+    GlobalFree(hGrown);
+    return nullptr;
+  }
+  return hGrown;
+}
+
+HANDLE BitmapToDIB(HBITMAP hBitmap, HPALETTE hPal) {
+  BITMAP bm;
+  if (hBitmap == nullptr || GetObjectA(hBitmap, sizeof bm, &bm) == 0)
+    return nullptr;
+  if (hPal == nullptr)
+    hPal = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+  BITMAPINFOHEADER bi = HeaderFor(bm);
 
   HDC hDC = GetDC(nullptr);
   HPALETTE hOldPal = SelectPalette(hDC, hPal, FALSE);
   RealizePalette(hDC);
-
-  HANDLE hDIB = GlobalAlloc(GHND, dwLen);
-  char *lpbi =
-      hDIB != nullptr ? static_cast<char *>(GlobalLock(hDIB)) : nullptr;
-  if (hDIB != nullptr && lpbi == nullptr) {
-    GlobalFree(hDIB);
-    hDIB = nullptr;
-  }
-  if (hDIB != nullptr) {
-    memcpy(lpbi, &bi, sizeof bi);
-    // First pass: the platform only tells the image size.
-    GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight), nullptr,
-              reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
-    memcpy(&bi, lpbi, sizeof bi);
-    GlobalUnlock(hDIB);
-
-    if (bi.biSizeImage == 0)
-      bi.biSizeImage = DibImageSize(bi.biBitCount, bm.bmWidth, bm.bmHeight);
-    dwLen =
-        bi.biSize + PaletteSize(reinterpret_cast<char *>(&bi)) + bi.biSizeImage;
-
-    HANDLE hGrown = GlobalReAlloc(hDIB, dwLen, 0);
-    if (hGrown == nullptr) {
-      GlobalFree(hDIB);
-      hDIB = nullptr;
-    } else {
-      hDIB = hGrown;
-      lpbi = static_cast<char *>(GlobalLock(hDIB));
-      // Second pass: the pixels, read once, straight into the final block.
-      int lines = 0;
-      if (lpbi != nullptr) {
-        lines = GetDIBits(hDC, hBitmap, 0, static_cast<UINT>(bi.biHeight),
-                          lpbi + bi.biSize + PaletteSize(lpbi),
-                          reinterpret_cast<BITMAPINFO *>(lpbi), DIB_RGB_COLORS);
-        GlobalUnlock(hDIB);
-      }
-      if (lines == 0) {
-        GlobalFree(hDIB);
-        hDIB = nullptr;
-      }
-    }
-  }
-
+  HANDLE hDIB = SizedHeader(hDC, hBitmap, bm, &bi);
+  if (hDIB != nullptr)
+    hDIB = WithPixels(hDC, hBitmap, hDIB, bi);
   SelectPalette(hDC, hOldPal, TRUE);
   RealizePalette(hDC);
   ReleaseDC(nullptr, hDC);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include <ctype.h>
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -128,6 +129,16 @@ private:
 };
 
 } // namespace
+
+std::string LowerExtension(const std::string &name) {
+  const std::string::size_type dot = name.rfind('.');
+  if (dot == std::string::npos)
+    return "";
+  std::string ext = name.substr(dot + 1);
+  for (char &c : ext)
+    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
 
 bool SameFile(const std::string &a, const std::string &b) {
   struct stat sa, sb;

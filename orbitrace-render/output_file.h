@@ -9,6 +9,10 @@
 
 #include <string>
 
+// What follows the last dot of an output's name, in lower case: the format
+// it asks for. "" when the name has no dot.
+std::string LowerExtension(const std::string &name);
+
 // Whether the two names are one file (the same device and inode), through
 // whatever path or link; false when either does not exist.
 bool SameFile(const std::string &a, const std::string &b);

@@ -15,44 +15,53 @@ bool IsItem(const char *const *items, int count, const std::string &text) {
 
 } // namespace
 
-bool ParseValues(const std::string &text, StoredValues *values,
-                 std::string *error) {
+const ValueList kValueLists[4] = {
+    {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
+     &StoredValues::horizontal},
+    {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
+     &StoredValues::vertical},
+    {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::location},
+    {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95",
+     &StoredValues::rim}};
+
+std::vector<std::string> SplitValues(const std::string &text) {
   std::vector<std::string> fields;
-  std::string::size_type start = 0;
-  for (;;) {
-    std::string::size_type bar = text.find('|', start);
+  for (std::string::size_type start = 0;;) {
+    const std::string::size_type bar = text.find('|', start);
     fields.push_back(text.substr(start, bar - start));
     if (bar == std::string::npos)
-      break;
+      return fields;
     start = bar + 1;
   }
-  if (fields.size() != 4) {
-    *error = "expected 4 values separated by '|', found " +
-             std::to_string(fields.size());
+}
+
+bool FourValues(const std::vector<std::string> &fields, std::string *error) {
+  if (fields.size() == 4)
+    return true;
+  *error = "expected 4 values separated by '|', found " +
+           std::to_string(fields.size());
+  return false;
+}
+
+std::string NotInList(const ValueList &list, const std::string &shown) {
+  return std::string(list.name) + " \"" + shown + "\" is not one of " +
+         list.described;
+}
+
+bool ParseValues(const std::string &text, StoredValues *values,
+                 std::string *error) {
+  const std::vector<std::string> fields = SplitValues(text);
+  if (!FourValues(fields, error))
     return false;
-  }
-  struct Check {
-    const char *name;
-    const char *const *items;
-    int count;
-    const char *list;
-  };
-  const Check checks[4] = {
-      {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0"},
-      {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0"},
-      {"location", kHourItems, kHourCount, "1 ... 12"},
-      {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95"}};
   for (int i = 0; i < 4; ++i) {
-    if (!IsItem(checks[i].items, checks[i].count, fields[i])) {
-      *error = std::string(checks[i].name) + " \"" + fields[i] +
-               "\" is not one of " + checks[i].list;
+    const ValueList &list = kValueLists[i];
+    if (!IsItem(list.items, list.count, fields[i])) {
+      *error = NotInList(list, fields[i]);
       return false;
     }
   }
-  values->horizontal = fields[0];
-  values->vertical = fields[1];
-  values->location = fields[2];
-  values->rim = fields[3];
+  for (int i = 0; i < 4; ++i)
+    values->*kValueLists[i].value = fields[i];
   return true;
 }
 

@@ -100,13 +100,10 @@ size_t DibPixelOffset(const uint8_t *dib, size_t size) {
   return offset + colours * 4;
 }
 
-bool DibToRgb(const uint8_t *dib, size_t size, DibImage *image,
-              std::string *error) {
-  const size_t pixels = DibPixelOffset(dib, size);
-  if (!pixels || pixels > size)
-    return Fail(error, "not a device-independent bitmap");
-  BITMAPINFOHEADER h;
-  memcpy(&h, dib, sizeof h);
+namespace {
+
+// False, with the reason, for a header this reader does not take.
+bool TakenHeader(const BITMAPINFOHEADER &h, std::string *error) {
   const int bpp = h.biBitCount;
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1)
     return Fail(error, "bad bitmap dimensions");
@@ -115,7 +112,68 @@ bool DibToRgb(const uint8_t *dib, size_t size, DibImage *image,
     return Fail(error, "compressed bitmaps are not supported");
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     return Fail(error, "unsupported bit depth " + std::to_string(bpp));
+  return true;
+}
 
+struct Masks {
+  uint32_t red, green, blue;
+};
+
+// The channels' masks of 16 and 32 bits a pixel: 5-5-5 and 8-8-8 unless
+// the block gives its own.
+Masks MasksOf(const uint8_t *dib, const BITMAPINFOHEADER &h) {
+  Masks m = {0x7C00, 0x03E0, 0x001F};
+  if (h.biBitCount == 32)
+    m = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  if (h.biCompression == BI_BITFIELDS) {
+    m = {Read32(dib + h.biSize), Read32(dib + h.biSize + 4),
+         Read32(dib + h.biSize + 8)};
+    if (h.biSize > sizeof h) // the masks are the first fields after it
+      m = {Read32(dib + 40), Read32(dib + 44), Read32(dib + 48)};
+  }
+  return m;
+}
+
+// The pixel at `x` of `row` as red, green and blue. False for an index
+// beyond the colour table of `tableEntries` entries at `table`.
+bool PixelRgb(const uint8_t *row, int x, int bpp, const uint8_t *table,
+              size_t tableEntries, const Masks &masks, uint8_t *out) {
+  if (bpp <= 8) {
+    const int perByte = 8 / bpp;
+    const int shift = 8 - bpp * (x % perByte + 1);
+    const size_t index = (row[x / perByte] >> shift) & ((1 << bpp) - 1);
+    if (index >= tableEntries)
+      return false;
+    const uint8_t *quad = table + index * 4; // blue, green, red, reserved
+    out[0] = quad[2];
+    out[1] = quad[1];
+    out[2] = quad[0];
+  } else if (bpp == 24) {
+    out[0] = row[x * 3 + 2];
+    out[1] = row[x * 3 + 1];
+    out[2] = row[x * 3];
+  } else {
+    const uint32_t v = bpp == 16 ? uint32_t(row[x * 2] | row[x * 2 + 1] << 8)
+                                 : Read32(row + x * 4);
+    out[0] = Channel(v, masks.red);
+    out[1] = Channel(v, masks.green);
+    out[2] = Channel(v, masks.blue);
+  }
+  return true;
+}
+
+} // namespace
+
+bool DibToRgb(const uint8_t *dib, size_t size, DibImage *image,
+              std::string *error) {
+  const size_t pixels = DibPixelOffset(dib, size);
+  if (!pixels || pixels > size)
+    return Fail(error, "not a device-independent bitmap");
+  BITMAPINFOHEADER h;
+  memcpy(&h, dib, sizeof h);
+  if (!TakenHeader(h, error))
+    return false;
+  const int bpp = h.biBitCount;
   const int width = h.biWidth;
   const bool bottomUp = h.biHeight > 0;
   const int height = bottomUp ? h.biHeight : -h.biHeight;
@@ -123,23 +181,9 @@ bool DibToRgb(const uint8_t *dib, size_t size, DibImage *image,
   if (pixels + stride * height > size)
     return Fail(error, "bitmap block is shorter than its pixels");
 
-  uint32_t rMask = 0x7C00, gMask = 0x03E0, bMask = 0x001F;
-  if (bpp == 32) {
-    rMask = 0x00FF0000;
-    gMask = 0x0000FF00;
-    bMask = 0x000000FF;
-  }
-  if (h.biCompression == BI_BITFIELDS) {
-    rMask = Read32(dib + h.biSize);
-    gMask = Read32(dib + h.biSize + 4);
-    bMask = Read32(dib + h.biSize + 8);
-    if (h.biSize > sizeof h) // the masks are the first fields after it
-      rMask = Read32(dib + 40), gMask = Read32(dib + 44),
-      bMask = Read32(dib + 48);
-  }
+  const Masks masks = MasksOf(dib, h);
   const uint8_t *table = dib + h.biSize;
   const size_t tableEntries = bpp <= 8 ? (pixels - h.biSize) / 4 : 0;
-
   image->width = width;
   image->height = height;
   image->bitsPerPixel = bpp;
@@ -148,30 +192,9 @@ bool DibToRgb(const uint8_t *dib, size_t size, DibImage *image,
     const uint8_t *row =
         dib + pixels + stride * (bottomUp ? height - 1 - y : y);
     uint8_t *out = &image->rgb[size_t(y) * width * 3];
-    for (int x = 0; x < width; ++x, out += 3) {
-      if (bpp <= 8) {
-        const int perByte = 8 / bpp;
-        const int shift = 8 - bpp * (x % perByte + 1);
-        const size_t index = (row[x / perByte] >> shift) & ((1 << bpp) - 1);
-        if (index >= tableEntries)
-          return Fail(error, "pixel index beyond the colour table");
-        const uint8_t *quad = table + index * 4; // blue, green, red, reserved
-        out[0] = quad[2];
-        out[1] = quad[1];
-        out[2] = quad[0];
-      } else if (bpp == 24) {
-        out[0] = row[x * 3 + 2];
-        out[1] = row[x * 3 + 1];
-        out[2] = row[x * 3];
-      } else {
-        const uint32_t v = bpp == 16
-                               ? uint32_t(row[x * 2] | row[x * 2 + 1] << 8)
-                               : Read32(row + x * 4);
-        out[0] = Channel(v, rMask);
-        out[1] = Channel(v, gMask);
-        out[2] = Channel(v, bMask);
-      }
-    }
+    for (int x = 0; x < width; ++x, out += 3)
+      if (!PixelRgb(row, x, bpp, table, tableEntries, masks, out))
+        return Fail(error, "pixel index beyond the colour table");
   }
   return true;
 }

@@ -133,20 +133,9 @@ public:
   DialogOutcome Outcome() const { return outcome_; }
 
   void Run() {
-    HWND dialog = nullptr;
-    while (!ended_ && !(dialog = FindThreadDialog(hostThread_))) {
-      if (Expired()) {
-        Hung("the call did not return within the time-out and showed no "
-             "dialog");
-        return;
-      }
-      Sleep(kPollMs);
-    }
-    if (!dialog) {
-      if (script_.expectDialog)
-        outcome_.error = "no dialog appeared";
+    HWND dialog = AwaitDialog();
+    if (!dialog)
       return;
-    }
     outcome_.dialogSeen = true;
     Progress();
     if (!script_.expectDialog)
@@ -178,9 +167,30 @@ public:
 
     while (!ended_ && !Expired())
       Sleep(kPollMs);
-    if (ended_)
-      return;
+    if (!ended_)
+      EndAtTimeOut(dialog);
+  }
 
+private:
+  // The call's dialog, or null when the call ended without one or hung.
+  HWND AwaitDialog() {
+    HWND dialog = nullptr;
+    while (!ended_ && !(dialog = FindThreadDialog(hostThread_))) {
+      if (Expired()) {
+        Hung("the call did not return within the time-out and showed no "
+             "dialog");
+        return nullptr;
+      }
+      Sleep(kPollMs);
+    }
+    if (!dialog && script_.expectDialog)
+      outcome_.error = "no dialog appeared";
+    return dialog;
+  }
+
+  // OK pressed for a dialog that stalled, and a hang told when even that
+  // does not end it within the grace.
+  void EndAtTimeOut(HWND dialog) {
     outcome_.timedOut = true;
     if (IsWindow(dialog))
       Press(dialog, IDC_OK);
@@ -191,7 +201,6 @@ public:
       Hung("the dialog did not end after OK was pressed at the time-out");
   }
 
-private:
   // The net counts from the last progress, not from the start: a run of
   // thousands of steps on a busy machine is slow, not hung.
   void Progress() { lastProgress_ = GetTickCount(); }
@@ -215,8 +224,8 @@ private:
   // An answer that comes at all is progress, however late.
   void Send(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR answer;
-    if (SendMessageTimeoutA(dialog, msg, wParam, lParam, SMTO_NORMAL,
-                            kAnswerMs, &answer))
+    if (SendMessageTimeoutA(dialog, msg, wParam, lParam, SMTO_NORMAL, kAnswerMs,
+                            &answer))
       Progress();
   }
 
@@ -230,44 +239,69 @@ private:
          reinterpret_cast<LPARAM>(button));
   }
 
+  // Selects the step's item in its combo box, as a user's choice.
+  void Select(HWND dialog, const DialogStep &step) {
+    HWND combo = FindDialogControl(dialog, step.id, "ComboBox");
+    if (!combo) {
+      outcome_.error = "no combo box " + std::to_string(step.id);
+      return;
+    }
+    DWORD_PTR index = DWORD_PTR(CB_ERR);
+    SendMessageTimeoutA(combo, CB_FINDSTRINGEXACT, WPARAM(-1),
+                        reinterpret_cast<LPARAM>(step.text.c_str()),
+                        SMTO_NORMAL, kAnswerMs, &index);
+    if (LRESULT(index) == CB_ERR) {
+      outcome_.error = "combo box " + std::to_string(step.id) +
+                       " has no item \"" + step.text + "\"";
+      return;
+    }
+    Send(combo, CB_SETCURSEL, WPARAM(index), 0);
+    // A user's choice also tells the dialog, which CB_SETCURSEL does not.
+    Send(dialog, WM_COMMAND, MAKEWPARAM(step.id, CBN_SELCHANGE),
+         reinterpret_cast<LPARAM>(combo));
+  }
+
+  // The script's own pause, which is not a stall.
+  void Wait(int ms) {
+    const DWORD end = GetTickCount() + DWORD(ms);
+    while (!ended_ && LONG(end - GetTickCount()) > 0) {
+      Sleep(kPollMs);
+      Progress();
+    }
+  }
+
+  // Answers the prompt with the button `id`. Under Wine, OpenClipboard while
+  // another process holds the clipboard can take seconds (its X11 clipboard
+  // sync times out), so the prompt is waited for until the script's
+  // time-out.
+  void Answer(HWND dialog, int id) {
+    HWND prompt = nullptr;
+    while (!ended_ && !Expired() && !(prompt = FindPrompt(dialog)))
+      Sleep(kPollMs);
+    if (!prompt) {
+      outcome_.error =
+          "no prompt appeared to answer with " + std::to_string(id);
+      return;
+    }
+    HWND button = GetDlgItem(prompt, id);
+    Send(prompt, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+         reinterpret_cast<LPARAM>(button));
+  }
+
   void Apply(HWND dialog, const DialogStep &step) {
     switch (step.kind) {
     case DialogStep::kClick:
       Press(dialog, step.id);
       break;
-    case DialogStep::kSelect: {
-      HWND combo = FindDialogControl(dialog, step.id, "ComboBox");
-      if (!combo) {
-        outcome_.error = "no combo box " + std::to_string(step.id);
-        break;
-      }
-      DWORD_PTR index = DWORD_PTR(CB_ERR);
-      SendMessageTimeoutA(combo, CB_FINDSTRINGEXACT, WPARAM(-1),
-                          reinterpret_cast<LPARAM>(step.text.c_str()),
-                          SMTO_NORMAL, kAnswerMs, &index);
-      if (LRESULT(index) == CB_ERR) {
-        outcome_.error = "combo box " + std::to_string(step.id) +
-                         " has no item \"" + step.text + "\"";
-        break;
-      }
-      Send(combo, CB_SETCURSEL, WPARAM(index), 0);
-      // A user's choice also tells the dialog, which CB_SETCURSEL does not.
-      Send(dialog, WM_COMMAND, MAKEWPARAM(step.id, CBN_SELCHANGE),
-           reinterpret_cast<LPARAM>(combo));
+    case DialogStep::kSelect:
+      Select(dialog, step);
       break;
-    }
     case DialogStep::kChar:
       Send(dialog, WM_CHAR, WPARAM(static_cast<unsigned char>(step.ch)), 0);
       break;
-    case DialogStep::kWait: {
-      // The script's own pause is not a stall.
-      const DWORD end = GetTickCount() + DWORD(step.ms);
-      while (!ended_ && LONG(end - GetTickCount()) > 0) {
-        Sleep(kPollMs);
-        Progress();
-      }
+    case DialogStep::kWait:
+      Wait(step.ms);
       break;
-    }
     case DialogStep::kRun:
       if (step.run)
         step.run(dialog);
@@ -279,23 +313,9 @@ private:
                    reinterpret_cast<LPARAM>(
                        FindDialogControl(dialog, step.id, "Button")));
       break;
-    case DialogStep::kAnswer: {
-      // Under Wine, OpenClipboard while another process holds the clipboard
-      // can take seconds (its X11 clipboard sync times out), so the prompt
-      // is waited for until the script's time-out.
-      HWND prompt = nullptr;
-      while (!ended_ && !Expired() && !(prompt = FindPrompt(dialog)))
-        Sleep(kPollMs);
-      if (!prompt) {
-        outcome_.error =
-            "no prompt appeared to answer with " + std::to_string(step.id);
-        break;
-      }
-      HWND button = GetDlgItem(prompt, step.id);
-      Send(prompt, WM_COMMAND, MAKEWPARAM(step.id, BN_CLICKED),
-           reinterpret_cast<LPARAM>(button));
+    case DialogStep::kAnswer:
+      Answer(dialog, step.id);
       break;
-    }
     }
   }
 

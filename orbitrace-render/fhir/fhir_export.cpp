@@ -3,13 +3,13 @@
 #include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/history/report_text.h"
+#include "orbitrace-render/history/spool_start.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_spool.h"
 #include "orbitrace-render/output_file.h"
 #include "orbitrace-render/png_writer.h"
 #include "orbitrace-render/status.h"
 
-#include <ctype.h>
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -35,13 +35,7 @@ bool FhirFormForName(const std::string &output, FhirForm *form) {
     *form = FhirForm::kBulk;
     return true;
   }
-  const std::string::size_type dot = output.rfind('.');
-  if (dot == std::string::npos)
-    return false;
-  std::string ext = output.substr(dot + 1);
-  for (char &c : ext)
-    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  if (ext != "json")
+  if (LowerExtension(output) != "json")
     return false;
   *form = FhirForm::kBundle;
   return true;
@@ -383,19 +377,10 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
 
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, options.read, &spool, leftOut, &error)) {
-    result.failure = source + ": " + error + "; nothing written";
-    return result;
-  }
-  if (FoundFromFile(spool.read))
-    status->Message(source + ": " + HowReadText(spool.read));
-  // Such as a likely ID column not used: patients merged here would be
-  // merged in another system's records.
-  for (const std::string &note : spool.read.columnNotes)
-    status->Message(source + ": " + note);
-  if (!spool.missing.empty()) {
-    result.missingPatients = spool.missing;
-    CloseSpool(&spool);
+  if (!StartSpool(csv, source, options.read, leftOut, status, &spool, &error,
+                  &result.missingPatients)) {
+    if (!error.empty())
+      result.failure = error + "; nothing written";
     return result;
   }
 

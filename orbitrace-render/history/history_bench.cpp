@@ -4,14 +4,13 @@
 #include "orbitrace-render/history/history_bench.h"
 
 #include "orbitrace-render/batch.h"
+#include "orbitrace-render/bench_steps.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/seconds.h"
 #include "orbitrace-render/status_printer.h"
 
 #include <dirent.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,17 +20,6 @@
 #include <sstream>
 
 namespace {
-
-double PeakMegabytes() {
-  struct rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
-}
-
-double FileMegabytes(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0;
-}
 
 struct Step {
   std::string name;
@@ -61,24 +49,6 @@ void MeasureAndRemove(const std::string &path, double *total, double *largest) {
   }
   closedir(dir);
   rmdir(folder.c_str());
-}
-
-// The spool of the export at `csvPath`, no row's problem told. False, with
-// the reason on `err`, when it cannot be read.
-bool SpoolFile(const std::string &csvPath, const HistoryOptions &options,
-               VisitSpool *spool, std::ostream &err) {
-  std::ifstream csv(csvPath, std::ios::binary);
-  if (!csv) {
-    err << "orbitrace-render: cannot read \"" << csvPath << "\"\n";
-    return false;
-  }
-  std::string error;
-  if (!SpoolVisits(
-          csv, options.read, spool, [](const VisitProblem &) {}, &error)) {
-    err << "orbitrace-render: " << csvPath << ": " << error << "\n";
-    return false;
-  }
-  return true;
 }
 
 // Every sketch of the spool: its values, one per line, for the batch in
@@ -128,30 +98,6 @@ long TimeReports(const std::string &csvPath, const std::string &oneVisit,
   return sketches;
 }
 
-// --batch as it runs by default, one thread per core, over `rows`; its
-// files are measured and removed.
-Step TimeBatch(const std::string &rows, const std::string &dir,
-               const RenderOptions &render, int *rendered) {
-  const std::string pattern = dir + "/b-#########.png";
-  std::istringstream batchRows(rows);
-  std::ostringstream quiet;
-  StatusPrinter status(quiet, Seconds, false);
-  double t0 = Seconds();
-  BatchOptions batch;
-  batch.threads = DefaultThreads();
-  *rendered = RunBatch(batchRows, pattern, render, batch, &status).rendered;
-  const double batchSeconds = Seconds() - t0;
-  double batchBytes = 0, batchLargest = 0;
-  for (int row = 1; row <= *rendered; ++row) {
-    const std::string name = NameForRow(pattern, row);
-    batchBytes += FileMegabytes(name);
-    batchLargest = std::max(batchLargest, FileMegabytes(name));
-    remove(name.c_str());
-  }
-  return Step{"--batch (PNG files)", batchSeconds, batchBytes, batchLargest,
-              PeakMegabytes()};
-}
-
 // The table of steps, the batch's first, and whether each target is met.
 void PrintSteps(const std::vector<Step> &steps, long sketches, int rendered,
                 std::ostream &out) {
@@ -193,7 +139,7 @@ void PrintSteps(const std::vector<Step> &steps, long sketches, int rendered,
 bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
                   std::ostream &out, std::ostream &err) {
   VisitSpool spool;
-  if (!SpoolFile(csvPath, options, &spool, err))
+  if (!SpoolFile(csvPath, options.read, &spool, err))
     return false;
   // Under TMPDIR, as the renderer's own benchmark: creating a file costs
   // more in some folders than drawing a sketch.
@@ -216,8 +162,11 @@ bool BenchHistory(const std::string &csvPath, const HistoryOptions &options,
   std::vector<Step> steps;
   const long sketches = TimeReports(csvPath, oneVisit, dir, options, &steps);
   remove(oneVisit.c_str());
-  int rendered = 0;
-  steps.insert(steps.begin(), TimeBatch(rows, dir, options.render, &rendered));
+  const BatchTime batch = TimeBatch(rows, dir, options.render);
+  const int rendered = batch.rendered;
+  steps.insert(steps.begin(),
+               Step{"--batch (PNG files)", batch.seconds, batch.megabytes,
+                    batch.largest, PeakMegabytes()});
   rmdir(dir.c_str());
 
   const PictureGeometry g =

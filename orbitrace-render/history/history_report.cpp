@@ -2,10 +2,10 @@
 
 #include "orbitrace-render/history/history_html.h"
 #include "orbitrace-render/history/history_pdf.h"
+#include "orbitrace-render/history/spool_start.h"
 #include "orbitrace-render/output_file.h"
 #include "orbitrace-render/status.h"
 
-#include <ctype.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -17,12 +17,7 @@
 #include <memory>
 
 bool ReportFormatForName(const std::string &name, ReportFormat *format) {
-  const std::string::size_type dot = name.rfind('.');
-  if (dot == std::string::npos)
-    return false;
-  std::string ext = name.substr(dot + 1);
-  for (char &c : ext)
-    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  const std::string ext = LowerExtension(name);
   if (ext != "html" && ext != "htm" && ext != "pdf")
     return false;
   *format = ext == "pdf" ? ReportFormat::kPdf : ReportFormat::kHtml;
@@ -40,16 +35,6 @@ bool NextPatient(VisitSpool *spool, PatientHistory *history,
   std::vector<DuplicateVisit> none;
   OrderVisits(history, &none);
   return true;
-}
-
-// What the reading found out about the file, said once before the report.
-void TellHowRead(const VisitSpool &spool, const std::string &source,
-                 Status *status, ReportSummary *summary) {
-  summary->read = spool.read;
-  if (FoundFromFile(spool.read))
-    status->Message(source + ": " + HowReadText(spool.read));
-  for (const std::string &note : spool.read.columnNotes)
-    status->Message(source + ": " + note);
 }
 
 // First reading: counts, repeated rows and flags for the summary.
@@ -159,17 +144,15 @@ ReportResult MakeHistoryReport(std::istream &csv, const std::string &source,
 
   VisitSpool spool;
   std::string error;
-  if (!SpoolVisits(csv, options.read, &spool, problem, &error)) {
-    result.failure = source + ": " + error + "; no report made";
+  if (!StartSpool(csv, source, options.read, problem, status, &spool, &error,
+                  &result.missingPatients)) {
+    if (!error.empty())
+      result.failure = error + "; no report made";
     return result;
   }
-  TellHowRead(spool, source, status, &summary);
-  if (!spool.missing.empty()) {
-    result.missingPatients = spool.missing;
-  } else {
-    Summarize(&spool, options.thresholds, problem, &summary);
-    WriteReport(&spool, output, options, summary, status, &result);
-  }
+  summary.read = spool.read;
+  Summarize(&spool, options.thresholds, problem, &summary);
+  WriteReport(&spool, output, options, summary, status, &result);
   CloseSpool(&spool);
   return result;
 }

@@ -73,6 +73,110 @@ bool FourValueColumns(const std::string (&names)[kAllRoles],
   return true;
 }
 
+// Whether the values are read from their four columns: the header names
+// all four and not the values' one column.
+bool ValuesInFour(const std::string (&names)[kAllRoles],
+                  const std::vector<std::string> &header) {
+  if (!FourValueColumns(names, header))
+    return false;
+  for (const std::string &field : header)
+    if (SameName(field, names[kValuesRole]))
+      return false;
+  return true;
+}
+
+// Whether a role's column is looked for in the header.
+bool Looked(int role, const std::string (&names)[kAllRoles], bool four) {
+  return role == kValuesRole                           ? !four
+         : role >= kHorizontalRole && role <= kRimRole ? four
+         : role == kIdRole ? !names[kIdRole].empty() && names[kIdRole] != "none"
+                           : !names[role].empty();
+}
+
+// Each role's column by its name. False, with the reason, for a column
+// named twice or one needed and not named.
+bool PlaceColumns(const std::vector<std::string> &header,
+                  const std::string (&names)[kAllRoles], bool four,
+                  VisitColumns *columns, std::string *error) {
+  for (size_t i = 0; i < header.size(); ++i) {
+    for (int role = 0; role < kAllRoles; ++role) {
+      if (!Looked(role, names, four) || !SameName(header[i], names[role]))
+        continue;
+      if (columns->*kPositions[role] >= 0) {
+        if (role == kNoteRole)
+          continue; // the first of two notes, as nothing is lost by it
+        *error = "the header names column \"" + names[role] + "\" twice";
+        return false;
+      }
+      columns->*kPositions[role] = static_cast<int>(i);
+    }
+  }
+  for (int role = 0; role < kAllRoles; ++role) {
+    const bool needed = Looked(role, names, four) && role != kNoteRole;
+    if (needed && columns->*kPositions[role] < 0) {
+      *error = "the header has no column \"" + names[role] +
+               "\" (it needs patient, eye, date and values, or horizontal, "
+               "vertical, location and rim for values in four columns; "
+               "--column " +
+               kRoleNames[role] + "=NAME takes the column NAME for it)";
+      return false;
+    }
+  }
+  return true;
+}
+
+// The columns no role takes whose names are common names of an ID.
+std::vector<int> LikelyIds(const std::vector<std::string> &header,
+                           const VisitColumns &columns) {
+  std::vector<int> likely;
+  for (size_t i = 0; i < header.size(); ++i) {
+    bool taken = false;
+    for (int role = 0; role < kAllRoles; ++role)
+      taken = taken || columns.*kPositions[role] == static_cast<int>(i);
+    if (!taken && IdRank(header[i]) >= 0)
+      likely.push_back(static_cast<int>(i));
+  }
+  return likely;
+}
+
+// The likeliest of `likely` becomes the ID column and leaves the list.
+void TakeLikeliestId(const std::vector<std::string> &header,
+                     std::vector<int> *likely, VisitColumns *columns) {
+  size_t best = 0;
+  for (size_t k = 1; k < likely->size(); ++k)
+    if (IdRank(header[(*likely)[k]]) < IdRank(header[(*likely)[best]]))
+      best = k;
+  columns->id = (*likely)[best];
+  columns->idFound = true;
+  likely->erase(likely->begin() + static_cast<long>(best));
+}
+
+// What the header suggests that was not taken: a likely ID column left
+// unused, or a name column beside an ID in the patient column.
+void NoteUnused(const std::vector<std::string> &header,
+                const VisitColumns &columns, const std::vector<int> &likely,
+                std::vector<std::string> *notes) {
+  const std::string by =
+      columns.id >= 0
+          ? "patients are told apart by \"" + Trimmed(header[columns.id]) + "\""
+      : columns.name >= 0 || IdRank(header[columns.patient]) >= 0
+          ? "the patient column is the ID"
+          : "patients are told apart by their names";
+  for (int at : likely)
+    notes->push_back("column \"" + Trimmed(header[at]) +
+                     "\" looks like a patient ID but is not used (" + by +
+                     "; --column id=" + Trimmed(header[at]) +
+                     " keys patients by it)");
+  if (columns.name < 0 && columns.id < 0 &&
+      IdRank(header[columns.patient]) >= 0)
+    for (size_t i = 0; i < header.size(); ++i)
+      if (IsNameHeader(header[i]))
+        notes->push_back("column \"" + Trimmed(header[i]) +
+                         "\" looks like the patients' names but is not "
+                         "used (--column name=" +
+                         Trimmed(header[i]) + " shows it beside the ID)");
+}
+
 } // namespace
 
 int ColumnOf(const VisitColumns &columns, int role) {
@@ -88,85 +192,16 @@ bool FindColumns(const std::vector<std::string> &header,
                  const std::string (&names)[kAllRoles], VisitColumns *columns,
                  std::string *error, std::vector<std::string> *notes) {
   *columns = VisitColumns();
-  // The values' one column when the header names it, else their four.
-  const bool four = !FourValueColumns(names, header) ? false : [&] {
-    for (const std::string &field : header)
-      if (SameName(field, names[kValuesRole]))
-        return false;
-    return true;
-  }();
-  const bool idNamed = !names[kIdRole].empty() && names[kIdRole] != "none";
-  const auto wanted = [&](int role) {
-    return role == kValuesRole                           ? !four
-           : role >= kHorizontalRole && role <= kRimRole ? four
-           : role == kIdRole                             ? idNamed
-                                                         : !names[role].empty();
-  };
-  for (size_t i = 0; i < header.size(); ++i) {
-    for (int role = 0; role < kAllRoles; ++role) {
-      if (!wanted(role) || !SameName(header[i], names[role]))
-        continue;
-      if (columns->*kPositions[role] >= 0) {
-        if (role == kNoteRole)
-          continue; // the first of two notes, as nothing is lost by it
-        *error = "the header names column \"" + names[role] + "\" twice";
-        return false;
-      }
-      columns->*kPositions[role] = static_cast<int>(i);
-    }
-  }
-  for (int role = 0; role < kAllRoles; ++role) {
-    const bool needed = wanted(role) && role != kNoteRole;
-    if (needed && columns->*kPositions[role] < 0) {
-      *error = "the header has no column \"" + names[role] +
-               "\" (it needs patient, eye, date and values, or horizontal, "
-               "vertical, location and rim for values in four columns; "
-               "--column " +
-               kRoleNames[role] + "=NAME takes the column NAME for it)";
-      return false;
-    }
-  }
+  if (!PlaceColumns(header, names, ValuesInFour(names, header), columns, error))
+    return false;
   // An ID column by its common name, unless the patient column is the ID
   // (a name column is given) or none is wanted.
-  std::vector<int> likely;
-  for (size_t i = 0; i < header.size(); ++i) {
-    bool taken = false;
-    for (int role = 0; role < kAllRoles; ++role)
-      taken = taken || columns->*kPositions[role] == static_cast<int>(i);
-    if (!taken && IdRank(header[i]) >= 0)
-      likely.push_back(static_cast<int>(i));
-  }
+  std::vector<int> likely = LikelyIds(header, *columns);
   if (names[kIdRole].empty() && names[kNameRole].empty() &&
-      IdRank(header[columns->patient]) < 0 && !likely.empty()) {
-    size_t best = 0;
-    for (size_t k = 1; k < likely.size(); ++k)
-      if (IdRank(header[likely[k]]) < IdRank(header[likely[best]]))
-        best = k;
-    columns->id = likely[best];
-    columns->idFound = true;
-    likely.erase(likely.begin() + static_cast<long>(best));
-  }
-  if (notes) {
-    const std::string by =
-        columns->id >= 0 ? "patients are told apart by \"" +
-                               Trimmed(header[columns->id]) + "\""
-        : columns->name >= 0 || IdRank(header[columns->patient]) >= 0
-            ? "the patient column is the ID"
-            : "patients are told apart by their names";
-    for (int at : likely)
-      notes->push_back("column \"" + Trimmed(header[at]) +
-                       "\" looks like a patient ID but is not used (" + by +
-                       "; --column id=" + Trimmed(header[at]) +
-                       " keys patients by it)");
-    if (columns->name < 0 && columns->id < 0 &&
-        IdRank(header[columns->patient]) >= 0)
-      for (size_t i = 0; i < header.size(); ++i)
-        if (IsNameHeader(header[i]))
-          notes->push_back("column \"" + Trimmed(header[i]) +
-                           "\" looks like the patients' names but is not "
-                           "used (--column name=" +
-                           Trimmed(header[i]) + " shows it beside the ID)");
-  }
+      IdRank(header[columns->patient]) < 0 && !likely.empty())
+    TakeLikeliestId(header, &likely, columns);
+  if (notes)
+    NoteUnused(header, *columns, likely, notes);
   return true;
 }
 
@@ -225,66 +260,38 @@ bool ParseEye(const std::string &text, Eye *eye) {
 
 bool ParseVisitValues(const std::vector<std::string> &texts, bool decimalComma,
                       StoredValues *values, std::string *reason) {
-  std::vector<std::string> fields = texts;
-  if (fields.size() == 1) {
-    fields.clear();
-    const std::string &text = texts[0];
-    for (std::string::size_type start = 0;;) {
-      const std::string::size_type bar = text.find('|', start);
-      fields.push_back(text.substr(start, bar - start));
-      if (bar == std::string::npos)
-        break;
-      start = bar + 1;
-    }
-  }
-  if (fields.size() != 4) {
-    *reason = "expected 4 values separated by '|', found " +
-              std::to_string(fields.size());
+  const std::vector<std::string> fields =
+      texts.size() == 1 ? SplitValues(texts[0]) : texts;
+  if (!FourValues(fields, reason))
     return false;
-  }
-  const struct {
-    const char *name;
-    const char *const *items;
-    int count;
-    const char *list;
-    std::string StoredValues::*value;
-  } checks[4] = {
-      {"horizontal ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
-       &StoredValues::horizontal},
-      {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
-       &StoredValues::vertical},
-      {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::location},
-      {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95",
-       &StoredValues::rim}};
   for (int i = 0; i < 4; ++i) {
+    const ValueList &list = kValueLists[i];
     std::string text = Trimmed(fields[i]);
     if (decimalComma)
       for (char &c : text)
         c = c == ',' ? '.' : c;
-    const int item = text.empty() ? -1
-                                  : NamedItem(checks[i].items, checks[i].count,
-                                              text.c_str());
+    const int item =
+        text.empty() ? -1 : NamedItem(list.items, list.count, text.c_str());
     if (item < 0) {
-      *reason = std::string(checks[i].name) + " \"" + Shown(fields[i]) +
-                "\" is not one of " + checks[i].list;
+      *reason = NotInList(list, Shown(fields[i]));
       if (!decimalComma && fields[i].find(',') != std::string::npos)
         *reason += " (a decimal comma is read only where the separator is "
                    "not a comma)";
       return false;
     }
-    values->*checks[i].value = checks[i].items[item];
+    values->*list.value = list.items[item];
   }
   return true;
 }
 
-bool ParseVisitRow(const std::vector<std::string> &fields,
-                   const VisitColumns &columns, VisitRow *row,
-                   std::string *reason, const RowRules &rules) {
-  const bool four = columns.values < 0;
-  std::string text[kAllRoles];
-  row->note = static_cast<size_t>(columns.note) < fields.size()
-                  ? Trimmed(fields[static_cast<size_t>(columns.note)])
-                  : std::string();
+namespace {
+
+// The trimmed text of each role's column but the note's. False, with the
+// reason, for a column the row has not, one empty but the name, or one
+// holding U+FFFD.
+bool RoleTexts(const std::vector<std::string> &fields,
+               const VisitColumns &columns, std::string (&text)[kAllRoles],
+               std::string *reason) {
   for (int i = 0; i < kAllRoles; ++i) {
     const int position = columns.*kPositions[i];
     if (position < 0 || i == kNoteRole)
@@ -310,33 +317,31 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
       return false;
     }
   }
-  if (columns.name >= 0) {
-    row->id = text[kPatientRole];
-    row->patient = text[kNameRole].empty() ? row->id : text[kNameRole];
-  } else {
-    row->id = text[kIdRole];
-    row->patient = text[kPatientRole];
-  }
-  if (!ParseEye(text[kEyeRole], &row->eye)) {
-    *reason = "eye \"" + Shown(text[kEyeRole]) +
-              "\" is not R, L, right, left, OD, OS, RE, LE, Re, Li, D or G "
-              "(see the manual's table)";
-    return false;
-  }
+  return true;
+}
+
+// The visit's day: a date, and one a visit can be on.
+bool VisitDay(const std::string &text, const RowRules &rules, VisitRow *row,
+              std::string *reason) {
   std::string why;
-  if (!ParseVisitDate(text[kDateRole], rules.order, &row->date, &why,
-                      &row->timeDropped)) {
-    *reason = "date \"" + Shown(text[kDateRole]) + "\" " + why;
+  if (!ParseVisitDate(text, rules.order, &row->date, &why, &row->timeDropped)) {
+    *reason = "date \"" + Shown(text) + "\" " + why;
     return false;
   }
   if (row->date < rules.firstDay || row->date > rules.lastDay) {
-    *reason = "date \"" + Shown(text[kDateRole]) + "\" cannot be a visit: " +
+    *reason = "date \"" + Shown(text) + "\" cannot be a visit: " +
               (row->date < rules.firstDay
                    ? "it is before " + FormatIsoDate(rules.firstDay)
                    : "it is after the day of the run, " +
                          FormatIsoDate(rules.lastDay));
     return false;
   }
+  return true;
+}
+
+// The values from their one column or their four.
+bool RowValues(const std::string (&text)[kAllRoles], bool four,
+               const RowRules &rules, VisitRow *row, std::string *reason) {
   std::vector<std::string> values;
   if (four)
     values = {text[kHorizontalRole], text[kVerticalRole], text[kLocationRole],
@@ -351,4 +356,32 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
     return false;
   }
   return true;
+}
+
+} // namespace
+
+bool ParseVisitRow(const std::vector<std::string> &fields,
+                   const VisitColumns &columns, VisitRow *row,
+                   std::string *reason, const RowRules &rules) {
+  std::string text[kAllRoles];
+  row->note = static_cast<size_t>(columns.note) < fields.size()
+                  ? Trimmed(fields[static_cast<size_t>(columns.note)])
+                  : std::string();
+  if (!RoleTexts(fields, columns, text, reason))
+    return false;
+  if (columns.name >= 0) {
+    row->id = text[kPatientRole];
+    row->patient = text[kNameRole].empty() ? row->id : text[kNameRole];
+  } else {
+    row->id = text[kIdRole];
+    row->patient = text[kPatientRole];
+  }
+  if (!ParseEye(text[kEyeRole], &row->eye)) {
+    *reason = "eye \"" + Shown(text[kEyeRole]) +
+              "\" is not R, L, right, left, OD, OS, RE, LE, Re, Li, D or G "
+              "(see the manual's table)";
+    return false;
+  }
+  return VisitDay(text[kDateRole], rules, row, reason) &&
+         RowValues(text, columns.values < 0, rules, row, reason);
 }

@@ -111,6 +111,31 @@ bool SameFields(const std::vector<std::string> &a,
   return true;
 }
 
+// The columns from the file's first record, and what they tell of the
+// file. False, with the reason, when they cannot be told.
+bool TakeColumns(const CsvRecord &record, const ReadSettings &settings,
+                 ReadFacts *facts, VisitColumns *columns, bool *isHeader,
+                 std::string *error) {
+  facts->columnNotes.clear();
+  if (!ColumnsFor(record.fields, settings, columns, isHeader, error,
+                  &facts->columnNotes)) {
+    *error = "line " + std::to_string(record.line) + ": " + *error;
+    return false;
+  }
+  if (*isHeader) {
+    facts->headerLine = record.line;
+    facts->headerLastLine = record.lastLine;
+  }
+  facts->idFound = columns->idFound;
+  facts->idColumn = columns->id < 0 ? ""
+                    : *isHeader     ? Trimmed(record.fields[columns->id])
+                                    : "id";
+  facts->nameColumn = columns->name < 0 ? ""
+                      : *isHeader       ? Trimmed(record.fields[columns->name])
+                                        : "name";
+  return true;
+}
+
 // The records of the visits, after the header or with the --columns list;
 // a repeat of the header goes to `again`.
 bool ReadVisits(
@@ -130,27 +155,11 @@ bool ReadVisits(
           return;
         if (!haveColumns) {
           haveColumns = true;
-          bool isHeader;
-          facts->columnNotes.clear();
-          failed = !ColumnsFor(record.fields, settings, &columns, &isHeader,
-                               error, &facts->columnNotes);
-          if (failed)
-            *error = "line " + std::to_string(record.line) + ": " + *error;
-          if (isHeader && !failed) {
-            facts->headerLine = record.line;
-            facts->headerLastLine = record.lastLine;
+          bool isHeader = false;
+          failed =
+              !TakeColumns(record, settings, facts, &columns, &isHeader, error);
+          if (isHeader && !failed)
             header = record.fields;
-          }
-          if (!failed) {
-            facts->idFound = columns.idFound;
-            facts->idColumn = columns.id < 0 ? ""
-                              : isHeader ? Trimmed(record.fields[columns.id])
-                                         : "id";
-            facts->nameColumn = columns.name < 0 ? ""
-                                : isHeader
-                                    ? Trimmed(record.fields[columns.name])
-                                    : "name";
-          }
           if (failed || isHeader)
             return;
         }
@@ -262,6 +271,186 @@ bool AnyCut(const CsvRecord &record) {
   return false;
 }
 
+// The export opened to be read again, its character set and its order of
+// day and month known: what the reading of the visits starts from.
+bool StartReading(std::istream &csv, const ReadSettings &settings, Input *input,
+                  CsvFormat *format, ReadFacts *facts, std::string *error) {
+  format->separator = settings.separator;
+  *facts = ReadFacts();
+  facts->dateOrder = settings.dateOrder;
+  facts->dateOrderGiven = settings.dateOrder != DateOrder::kFromFile;
+  bool failed = !OpenInput(csv, input, error);
+  facts->encoding = settings.encoding;
+  if (!failed && settings.encoding == TextEncoding::kDetect)
+    failed = !DetectEncoding(FromStart(input), &facts->encoding,
+                             &facts->encodingEvidence, error);
+  format->encoding = facts->encoding;
+  if (!failed && !facts->dateOrderGiven)
+    failed =
+        !SettleDateOrder(FromStart(input), *format, settings, facts, error);
+  return !failed;
+}
+
+RowRules RulesFor(const ReadSettings &settings, const ReadFacts &facts) {
+  RowRules rules;
+  rules.order = facts.dateOrder;
+  rules.lastDay = settings.lastDay != 0 ? settings.lastDay : Today();
+  return rules;
+}
+
+// Whether a record is of a patient asked for (all are when none is): by
+// the ID, the name or the patient column, as written in any composition of
+// the letters. `named` marks the patients found.
+bool Wanted(const CsvRecord &record, const VisitColumns &columns,
+            const std::vector<std::string> &wanted, std::vector<bool> *named) {
+  if (wanted.empty())
+    return true;
+  size_t which = wanted.size();
+  for (int role : {kPatientRole, kIdRole, kNameRole}) {
+    const size_t at = static_cast<size_t>(ColumnOf(columns, role));
+    if (which == wanted.size() && at < record.fields.size())
+      which = static_cast<size_t>(
+          std::find(wanted.begin(), wanted.end(),
+                    ComposedText(Trimmed(record.fields[at]))) -
+          wanted.begin());
+  }
+  if (which == wanted.size())
+    return false;
+  (*named)[which] = true;
+  return true;
+}
+
+// The record read as a visit. False, with the reason told, for a row left
+// out; what a kept row lost or joined is told too.
+bool CheckVisit(const CsvRecord &record, const VisitColumns &columns,
+                const RowRules &rules,
+                const std::function<void(const VisitProblem &)> &problem,
+                VisitRow *row) {
+  std::string reason;
+  const int cut = CutRole(record, columns);
+  if (cut >= 0) {
+    reason = "longer than " + std::to_string(kMaxRecordBytes / 1024) +
+             " KiB, and the cut falls in its " + kRoleNames[cut] + " column";
+  } else if (ParseVisitRow(record.fields, columns, row, &reason, rules)) {
+    reason.clear();
+  } else if (reason.empty()) {
+    reason = "not a visit";
+  }
+  if (!reason.empty()) {
+    problem(VisitProblem{record.line, reason, record.lastLine});
+    return false;
+  }
+  if (AnyCut(record) || record.fieldsLeftOut)
+    problem(VisitProblem{record.line,
+                         "its note is cut at " +
+                             std::to_string(kMaxRecordBytes / 1024) +
+                             " KiB; the visit is kept",
+                         record.lastLine, VisitProblem::kNoteCut});
+  if (record.lastLine > record.line)
+    problem(VisitProblem{record.line,
+                         "one row, by a quoted field that runs over a line "
+                         "break; the visit is kept",
+                         record.lastLine, VisitProblem::kLinesJoined});
+  if (row->timeDropped)
+    problem(VisitProblem{record.line,
+                         "the time after its date is dropped; the visit is "
+                         "kept",
+                         record.lastLine, VisitProblem::kTimeDropped});
+  return true;
+}
+
+// What the writing of the visits keeps from one to the next.
+struct SpoolWriter {
+  VisitSpool *spool = nullptr;
+  FILE *rows = nullptr; // the records in the export's order
+  std::unordered_map<std::string_view, uint32_t> index; // patients by key
+  int64_t notesEnd = 0; // the size of spool->notes
+};
+
+// The patient's number, a new one for a patient not seen before.
+uint32_t PatientOf(SpoolWriter *writer, const VisitRow &row) {
+  VisitSpool *spool = writer->spool;
+  const std::string key = ComposedText(row.id.empty() ? row.patient : row.id);
+  auto found = writer->index.find(key);
+  if (found != writer->index.end())
+    return found->second;
+  const uint32_t patient = static_cast<uint32_t>(spool->patients.size());
+  spool->patients.push_back(SpooledPatient{key, row.patient, row.id});
+  spool->rows.push_back(0);
+  writer->index.emplace(spool->patients.back().key, patient);
+  return patient;
+}
+
+// The visit's note into the notes' file and its record into the rows'.
+bool WriteVisit(SpoolWriter *writer, const CsvRecord &record,
+                const VisitColumns &columns, const VisitRow &row,
+                std::string *error) {
+  VisitSpool *spool = writer->spool;
+  const uint32_t patient = PatientOf(writer, row);
+  SpoolRecord r = {};
+  if (!row.note.empty()) {
+    if (!spool->notes)
+      spool->notes = tmpfile();
+    if (!spool->notes || fwrite(row.note.data(), 1, row.note.size(),
+                                spool->notes) != row.note.size()) {
+      *error = SystemError("cannot write a temporary file");
+      return false;
+    }
+    r.noteAt = writer->notesEnd;
+    writer->notesEnd += static_cast<int64_t>(row.note.size());
+    r.noteBytes = static_cast<uint32_t>(row.note.size());
+    const size_t column = static_cast<size_t>(columns.note);
+    r.noteCut = column < record.cut.size() && record.cut[column];
+  }
+  r.patient = patient;
+  r.line = record.line;
+  r.date = row.date;
+  r.eye = static_cast<uint8_t>(row.eye);
+  r.horizontal = ItemIndex(kRatioItems, kRatioCount, row.values.horizontal);
+  r.vertical = ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
+  r.location = ItemIndex(kHourItems, kHourCount, row.values.location);
+  r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
+  if (fwrite(&r, sizeof r, 1, writer->rows) != 1) {
+    *error = SystemError("cannot write a temporary file");
+    return false;
+  }
+  ++spool->rows[patient];
+  ++spool->totalRows;
+  return true;
+}
+
+// The counting sort: each patient's rows go from `rows` to the place its
+// count keeps for it in the spool's grouped file.
+bool GroupByPatient(VisitSpool *spool, FILE *rows, std::string *error) {
+  std::vector<long> place(spool->rows.size());
+  long offset = 0;
+  for (size_t p = 0; p < place.size(); ++p) {
+    place[p] = offset;
+    offset += static_cast<long>(spool->rows[p] * sizeof(SpoolRecord));
+  }
+  spool->grouped = tmpfile();
+  if (!spool->grouped) {
+    *error = SystemError("cannot make a temporary file");
+    return false;
+  }
+  rewind(rows);
+  SpoolRecord r;
+  long position = 0;
+  while (fread(&r, sizeof r, 1, rows) == 1) {
+    if (!WriteAt(spool->grouped, place[r.patient], &position, r)) {
+      *error = SystemError("cannot write a temporary file");
+      return false;
+    }
+    place[r.patient] += sizeof r;
+  }
+  if (ferror(rows) || fflush(spool->grouped) != 0 ||
+      (spool->notes && fflush(spool->notes) != 0)) {
+    *error = "cannot read back a temporary file";
+    return false;
+  }
+  return true;
+}
+
 } // namespace
 
 bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
@@ -270,193 +459,51 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                  std::string *error) {
   Input input;
   CsvFormat format;
-  format.separator = settings.separator;
   ReadFacts &facts = spool->read;
-  facts = ReadFacts();
-  facts.dateOrder = settings.dateOrder;
-  facts.dateOrderGiven = settings.dateOrder != DateOrder::kFromFile;
-  bool failed = !OpenInput(csv, &input, error);
-  facts.encoding = settings.encoding;
-  if (!failed && settings.encoding == TextEncoding::kDetect)
-    failed = !DetectEncoding(FromStart(&input), &facts.encoding,
-                             &facts.encodingEvidence, error);
-  format.encoding = facts.encoding;
-  if (!failed && !facts.dateOrderGiven)
-    failed =
-        !SettleDateOrder(FromStart(&input), format, settings, &facts, error);
-  RowRules rules;
-  rules.order = facts.dateOrder;
-  rules.lastDay = settings.lastDay != 0 ? settings.lastDay : Today();
+  bool failed = !StartReading(csv, settings, &input, &format, &facts, error);
+  RowRules rules = RulesFor(settings, facts);
   std::vector<std::string> wanted;
   for (const std::string &id : settings.patients)
     wanted.push_back(ComposedText(id));
-  FILE *rows = failed ? nullptr : tmpfile();
-  if (!failed && !rows) {
+  std::vector<bool> named(settings.patients.size());
+  SpoolWriter writer;
+  writer.spool = spool;
+  writer.rows = failed ? nullptr : tmpfile();
+  if (!failed && !writer.rows) {
     *error = SystemError("cannot make a temporary file");
     failed = true;
   }
-  std::unordered_map<std::string_view, uint32_t> index;
-  std::vector<bool> named(settings.patients.size());
-  int64_t notesEnd = 0; // the size of spool->notes
   if (!failed)
-    failed =
-        !ReadVisits(
-            FromStart(&input), format, settings, &facts,
-            [&](const CsvRecord &record, const VisitColumns &columns) {
-              if (failed)
-                return;
-              if (!wanted.empty()) {
-                // The ID, the name or the patient column, as written in any
-                // composition of the letters.
-                size_t which = wanted.size();
-                for (int role : {kPatientRole, kIdRole, kNameRole}) {
-                  const size_t at =
-                      static_cast<size_t>(ColumnOf(columns, role));
-                  if (which == wanted.size() && at < record.fields.size())
-                    which = static_cast<size_t>(
-                        std::find(wanted.begin(), wanted.end(),
-                                  ComposedText(Trimmed(record.fields[at]))) -
-                        wanted.begin());
-                }
-                if (which == wanted.size())
-                  return;
-                named[which] = true;
-              }
-              // A decimal comma where the comma separates no fields.
-              rules.decimalComma = facts.layout.separator != ',';
-              VisitRow row;
-              std::string reason;
-              const int cut = CutRole(record, columns);
-              if (cut >= 0) {
-                reason = "longer than " +
-                         std::to_string(kMaxRecordBytes / 1024) +
-                         " KiB, and the cut falls in its " + kRoleNames[cut] +
-                         " column";
-              } else if (ParseVisitRow(record.fields, columns, &row, &reason,
-                                       rules)) {
-                reason.clear();
-              } else if (reason.empty()) {
-                reason = "not a visit";
-              }
-              if (!reason.empty()) {
-                problem(VisitProblem{record.line, reason, record.lastLine});
-                return;
-              }
-              if (AnyCut(record) || record.fieldsLeftOut)
-                problem(
-                    VisitProblem{record.line,
-                                 "its note is cut at " +
-                                     std::to_string(kMaxRecordBytes / 1024) +
-                                     " KiB; the visit is kept",
-                                 record.lastLine, VisitProblem::kNoteCut});
-              if (record.lastLine > record.line)
-                problem(VisitProblem{
-                    record.line,
-                    "one row, by a quoted field that runs over a line "
-                    "break; the visit is kept",
-                    record.lastLine, VisitProblem::kLinesJoined});
-              if (row.timeDropped)
-                problem(VisitProblem{record.line,
-                                     "the time after its date is dropped; the "
-                                     "visit is kept",
-                                     record.lastLine,
-                                     VisitProblem::kTimeDropped});
-              const std::string key =
-                  ComposedText(row.id.empty() ? row.patient : row.id);
-              auto found = index.find(key);
-              uint32_t patient;
-              if (found == index.end()) {
-                patient = static_cast<uint32_t>(spool->patients.size());
-                spool->patients.push_back(
-                    SpooledPatient{key, row.patient, row.id});
-                spool->rows.push_back(0);
-                index.emplace(spool->patients.back().key, patient);
-              } else {
-                patient = found->second;
-              }
-              SpoolRecord r = {};
-              if (!row.note.empty()) {
-                if (!spool->notes)
-                  spool->notes = tmpfile();
-                if (!spool->notes || fwrite(row.note.data(), 1, row.note.size(),
-                                            spool->notes) != row.note.size()) {
-                  *error = SystemError("cannot write a temporary file");
-                  failed = true;
-                  return;
-                }
-                r.noteAt = notesEnd;
-                notesEnd += static_cast<int64_t>(row.note.size());
-                r.noteBytes = static_cast<uint32_t>(row.note.size());
-                const size_t column = static_cast<size_t>(columns.note);
-                r.noteCut = column < record.cut.size() && record.cut[column];
-              }
-              r.patient = patient;
-              r.line = record.line;
-              r.date = row.date;
-              r.eye = static_cast<uint8_t>(row.eye);
-              r.horizontal =
-                  ItemIndex(kRatioItems, kRatioCount, row.values.horizontal);
-              r.vertical =
-                  ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
-              r.location =
-                  ItemIndex(kHourItems, kHourCount, row.values.location);
-              r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
-              if (fwrite(&r, sizeof r, 1, rows) != 1) {
-                *error = SystemError("cannot write a temporary file");
-                failed = true;
-                return;
-              }
-              ++spool->rows[patient];
-              ++spool->totalRows;
-            },
-            [&](int line, int lastLine, const std::string &reason) {
-              if (!failed)
-                problem(VisitProblem{line, reason, lastLine});
-            },
-            error,
-            [&](const CsvRecord &record) {
-              problem(VisitProblem{record.line, "the header row again; skipped",
-                                   record.lastLine,
-                                   VisitProblem::kHeaderAgain});
-            }) ||
-        failed;
+    failed = !ReadVisits(
+                 FromStart(&input), format, settings, &facts,
+                 [&](const CsvRecord &record, const VisitColumns &columns) {
+                   if (failed || !Wanted(record, columns, wanted, &named))
+                     return;
+                   // A decimal comma where the comma separates no fields.
+                   rules.decimalComma = facts.layout.separator != ',';
+                   VisitRow row;
+                   if (CheckVisit(record, columns, rules, problem, &row))
+                     failed = !WriteVisit(&writer, record, columns, row, error);
+                 },
+                 [&](int line, int lastLine, const std::string &reason) {
+                   if (!failed)
+                     problem(VisitProblem{line, reason, lastLine});
+                 },
+                 error,
+                 [&](const CsvRecord &record) {
+                   problem(VisitProblem{
+                       record.line, "the header row again; skipped",
+                       record.lastLine, VisitProblem::kHeaderAgain});
+                 }) ||
+             failed;
   if (input.copy)
     fclose(input.copy);
   for (size_t i = 0; i < named.size(); ++i)
     if (!named[i])
       spool->missing.push_back(settings.patients[i]);
-
-  // The counting sort: each patient's rows go to the place its count keeps
-  // for it in the second file.
-  std::vector<long> place(spool->rows.size());
-  long offset = 0;
-  for (size_t p = 0; p < place.size(); ++p) {
-    place[p] = offset;
-    offset += static_cast<long>(spool->rows[p] * sizeof(SpoolRecord));
-  }
-  spool->grouped = failed ? nullptr : tmpfile();
-  if (!failed && !spool->grouped) {
-    *error = SystemError("cannot make a temporary file");
-    failed = true;
-  }
-  if (rows)
-    rewind(rows);
-  SpoolRecord r;
-  long position = 0;
-  while (!failed && fread(&r, sizeof r, 1, rows) == 1) {
-    if (!WriteAt(spool->grouped, place[r.patient], &position, r)) {
-      *error = SystemError("cannot write a temporary file");
-      failed = true;
-    }
-    place[r.patient] += sizeof r;
-  }
-  if (!failed && (ferror(rows) || fflush(spool->grouped) != 0 ||
-                  (spool->notes && fflush(spool->notes) != 0))) {
-    *error = "cannot read back a temporary file";
-    failed = true;
-  }
-  if (rows)
-    fclose(rows);
+  failed = failed || !GroupByPatient(spool, writer.rows, error);
+  if (writer.rows)
+    fclose(writer.rows);
   if (failed) {
     CloseSpool(spool);
     return false;

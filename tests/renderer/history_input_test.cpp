@@ -97,8 +97,9 @@ TEST(ReadCsvRecords, ReportsBrokenQuotingByLineAndReadsOn) {
 TEST(FindColumns, TakesNamesInAnyOrderAndCaseAndRefusesMissingOrTwice) {
   VisitColumns c;
   std::string error;
-  ASSERT_TRUE(
-      FindColumns({"note", " Values", "DATE", "eye ", "Patient"}, &c, &error));
+  ASSERT_TRUE(FindColumns({"note", " Values", "DATE", "eye ", "Patient", "rim"},
+                          &c, &error));
+  EXPECT_EQ(-1, c.rim) << "the values' one column, not their four";
   EXPECT_EQ(4, c.patient);
   EXPECT_EQ(3, c.eye);
   EXPECT_EQ(2, c.date);
@@ -115,8 +116,11 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
   std::string error;
   ASSERT_TRUE(FindColumns({"patient", "eye", "date", "values"}, &c, &error));
   VisitRow row;
-  ASSERT_TRUE(ParseVisitRow(
-      {" Doe, Jane ", "left", "2024-02-29", ".35|.40|2|-.25"}, c, &row, &error))
+  RowRules rules;
+  ASSERT_TRUE(ParseIsoDate("2024-03-01", &rules.lastDay));
+  ASSERT_TRUE(
+      ParseVisitRow({" Doe, Jane ", "left", "2024-02-29", ".35|.40|2|-.25"}, c,
+                    &row, &error, rules))
       << error;
   EXPECT_EQ("Doe, Jane", row.patient);
   EXPECT_EQ(kLeftEye, row.eye);
@@ -128,6 +132,10 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
       {{"A", "R", "2024-01-05"}, "no values column"},
       {{"", "R", "2024-01-05", ".35|.40|2|-.25"}, "patient is empty"},
       {{"A", "both", "2024-01-05", ".35|.40|2|-.25"}, "eye \"both\""},
+      {{"A", " ", "2024-01-05", ".35|.40|2|-.25"}, "eye is empty"},
+      {{"A", "R", "1899-12-31", ".35|.40|2|-.25"}, "before 1900-01-01"},
+      {{"A", "R", "2024-03-02", ".35|.40|2|-.25"},
+       "after the day of the run, 2024-03-01"},
       {{"A", "R", "2023-02-29", ".35|.40|2|-.25"}, "date \"2023-02-29\""},
       {{"A", "R", "2024-13-01", ".35|.40|2|-.25"}, "date"},
       {{"A", "R", "24-01-05", ".35|.40|2|-.25"}, "date"},
@@ -137,7 +145,7 @@ TEST(ParseVisitRow, AcceptsAGoodRowAndNamesWhatIsWrongWithABadOne) {
       {{"A", "R", "2024-01-05", ".35|.40|2"}, "expected 4 values"},
   };
   for (const auto &b : bad) {
-    EXPECT_FALSE(ParseVisitRow(b.fields, c, &row, &error)) << b.reason;
+    EXPECT_FALSE(ParseVisitRow(b.fields, c, &row, &error, rules)) << b.reason;
     EXPECT_NE(std::string::npos, error.find(b.reason)) << error;
   }
 }
@@ -650,7 +658,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        nullptr},
       {"a likely ID column not used is said",
-       "patient,eye,date,values,Patient ID,Nr\nA,R,2020-01-02," + kV + ",1,5\n",
+       "patient,eye,date,values,Nr,Patient ID\nA,R,2020-01-02," + kV + ",5,1\n",
        {},
        "A #1 R 2020-01-02 " + kV + "\n",
        "note: column \"Nr\" looks like a patient ID but is not used",

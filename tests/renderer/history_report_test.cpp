@@ -155,7 +155,7 @@ int InChild(const std::vector<std::string> &args, const std::string &input,
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
-  for (const char *name : {"/r.html", "/r.pdf"}) {
+  for (const char *name : {"/r.html", "/r.Pdf"}) {
     Outcome r = Main({"--history", "-", dir + name}, kVisits);
     EXPECT_EQ(kExitFailed, r.status) << name;
     for (const char *line :
@@ -168,12 +168,12 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
   }
   // Every script in the PDF from a font that has it, and read back.
-  const std::string text = PdfText(dir + "/r.pdf");
+  const std::string text = PdfText(dir + "/r.Pdf");
   for (const char *script : kScripts) {
     EXPECT_NE(std::string::npos, text.find(script)) << script << "\n" << text;
-    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.pdf", script))
+    EXPECT_TRUE(EmbedsAFontFor(dir + "/r.Pdf", script))
         << script << "\n"
-        << Output("pdffonts '" + dir + "/r.pdf'");
+        << Output("pdffonts '" + dir + "/r.Pdf'");
   }
   // Each set of values drawn once, lines 5 and 6's alike, and the charts'
   // frame once: forms the pages refer to.
@@ -326,7 +326,7 @@ TEST(HistoryReport, MakesNoReportWithoutItsColumnsOrFromBadArguments) {
       {{"--history", "-", report},
        "name,eye,date,values\nA,R,2020-01-01,1|1|1|1\n",
        kExitNoReport,
-       "line 1: the header has no column \"patient\""},
+       "standard input: line 1: the header has no column \"patient\""},
       {{"--history", "-", report}, "", kExitNoReport, "no header row"},
       {{"--history", dir + "/none.csv", report},
        "",

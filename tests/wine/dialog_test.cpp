@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/step_button_names.h"
 #include "dialog/string_block.h"
 #include "host/entry_win.h"
 #include "host/host_services_win.h"
@@ -724,17 +725,9 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
            DestroyWindow(ref);
            // What screen readers read: the step buttons' names, and each
            // box's label before it.
-           const int steps[][2] = {{IDC_HORIZONTAL_UP, IDS_HORIZONTAL_UP},
-                                   {IDC_HORIZONTAL_DOWN, IDS_HORIZONTAL_DOWN},
-                                   {IDC_VERTICAL_UP, IDS_VERTICAL_UP},
-                                   {IDC_VERTICAL_DOWN, IDS_VERTICAL_DOWN},
-                                   {IDC_LOCATION_UP, IDS_LOCATION_UP},
-                                   {IDC_LOCATION_DOWN, IDS_LOCATION_DOWN},
-                                   {IDC_RIM_UP, IDS_RIM_UP},
-                                   {IDC_RIM_DOWN, IDS_RIM_DOWN}};
-           for (const auto &s : steps)
-             texts.push_back({WindowTextW(GetDlgItem(d, s[0])),
-                              StringIn(s[1], strings), "step button's name"});
+           for (const StepButtonName &s : kStepButtonNames)
+             texts.push_back({WindowTextW(GetDlgItem(d, s.button)),
+                              StringIn(s.name, strings), "step button's name"});
            for (const auto &l : labels) {
              HWND read = GetWindow(FindDialogControl(d, l.box, "ComboBox"),
                                    GW_HWNDPREV);
