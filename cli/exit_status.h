@@ -1,13 +1,15 @@
 // The exit statuses of both command lines, orbitrace-render's and the stand-in
-// host's. Only the command line chooses them: the work it runs returns what
-// happened.
+// host's, each meaning one thing in both. Only the command line chooses them:
+// the work it runs returns what happened.
 #pragma once
 
-// A visit history's report: 0 whole, 1 made with rows left out, 2 usage,
-// 3 no report made.
 enum ExitStatus {
   kExitOk = 0,
   kExitFailed = 1,
   kExitUsage = 2,
   kExitNoReport = 3
 };
+
+// What `status` means, as the usages write it ('\n' between its lines);
+// null for a status that is none of these.
+const char *ExitStatusMeaning(int status);

@@ -1,6 +1,7 @@
 #include "orbitrace-render/render_cli.h"
 
-#include "cli/edit_distance.h"
+#include "cli/integer.h"
+#include "cli/options.h"
 #include "orbitrace-render/batch.h"
 #include "orbitrace-render/fhir/fhir_bench.h"
 #include "orbitrace-render/fhir/fhir_codes.h"
@@ -13,8 +14,6 @@
 #include "orbitrace-render/render_bench.h"
 #include "orbitrace-render/status_printer.h"
 
-#include <errno.h>
-#include <getopt.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -68,254 +67,274 @@ enum CommandBit : unsigned {
   kEvery = kPictures | kHistories
 };
 
-bool Count(const std::string &v, long lowest, long highest, long *n) {
-  char *end = nullptr;
-  *n = strtol(v.c_str(), &end, 10);
-  return !v.empty() && *end == '\0' && *n >= lowest && *n <= highest;
-}
-
-// Every option of every command, each written here once: the getopt_long
-// table and the usage text are made from it.
+// Every option of every command, each written here once: the parser and the
+// usage read it.
 struct OptionRow {
-  const char *name;   // without the "--"
-  const char *value;  // as the usage writes it; null when it takes none
-  const char *needs;  // what its value must be, for the "needs" message
-  unsigned takenBy;   // the commands that take it
-  unsigned asks;      // the command it asks for; 0 for none
-  const char *before; // usage text before its line: a heading, a synopsis
-  const char *help;   // its usage lines
+  Option option;
+  const char *needs; // what its value must be, for the "needs" message
+  unsigned takenBy;  // the commands that take it
+  unsigned asks;     // the command it asks for; 0 for none
   // Takes its value into `inv`; false with the reason (or none) when bad.
   bool (*take)(const std::string &value, Invocation &inv, std::string *error);
 };
 
 const OptionRow kOptions[] = {
-    {"size", "WxH", "WxH", kEvery, 0,
-     "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
-     "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
-     "       orbitrace-render [--size WxH] [--threads N] --bench N\n"
-     "\n"
-     "Draws the sketch picture that the plug-in puts on the clipboard, from\n"
-     "the four values its Draw call returns, e.g. \".30|.40|3|-.20\"\n"
-     "(horizontal ratio, vertical ratio, location, rim; each exactly an item\n"
-     "of its list). The format follows OUTPUT's extension: .png, .svg, .pdf.\n"
-     "\n",
-     "the sketch area in pixels (default 289x263, the\n"
-     "dialog's at 96 dpi); the picture adds the capture\n"
-     "frame's margin in the dialog's proportions",
+    {{"size", "WxH",
+      "the sketch area in pixels (default 289x263, the\n"
+      "dialog's at 96 dpi); the picture adds the capture\n"
+      "frame's margin in the dialog's proportions"},
+     "WxH",
+     kEvery,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseSize(v, &inv.render.areaWidth, &inv.render.areaHeight,
                         error);
      }},
-    {"antialias", nullptr, nullptr, kPictures | kFhirRun, 0, "",
-     "smooth edges; by default every pixel is in a shape or\n"
-     "not, as in the plug-in's picture",
+    {{"antialias", nullptr,
+      "smooth edges; by default every pixel is in a shape or\n"
+      "not, as in the plug-in's picture"},
+     nullptr,
+     kPictures | kFhirRun,
+     0,
      [](const std::string &, Invocation &inv, std::string *) {
        return inv.render.antialias = true;
      }},
-    {"batch", "FILE|-", "a file or -", kDraw | kBatchRun, kBatchRun, "",
-     "one line of values per row, from FILE or standard\n"
-     "input; blank lines are skipped. PATTERN: output\n"
-     "name with one run of '#', replaced by the row\n"
-     "number padded to the run's length: sketch-####.png",
+    {{"batch", "FILE|-",
+      "one line of values per row, from FILE or standard\n"
+      "input; blank lines are skipped. PATTERN: output\n"
+      "name with one run of '#', replaced by the row\n"
+      "number padded to the run's length: sketch-####.png"},
+     "a file or -",
+     kDraw | kBatchRun,
+     kBatchRun,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
      }},
-    {"quiet", nullptr, nullptr, kEvery, 0, "", "no progress bar",
+    {{"quiet", nullptr, "no progress bar"},
+     nullptr,
+     kEvery,
+     0,
      [](const std::string &, Invocation &inv, std::string *) {
        return inv.quiet = true;
      }},
-    {"threads", "N", "a number from 1 to 64", kPictures | kFhirRun, 0, "",
-     "rows drawn at the same time, 1 to 64 (default: one\n"
-     "per core); the output does not depend on it",
+    {{"threads", "N",
+      "rows drawn at the same time, 1 to 64 (default: one\n"
+      "per core); the output does not depend on it"},
+     "a number from 1 to 64",
+     kPictures | kFhirRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *) {
-       long n;
-       const bool ok = Count(v, 1, 64, &n);
+       long n = 0;
+       const bool ok = ParseInteger(v, 1, 64, &n);
        inv.batch.threads = static_cast<int>(n);
        return ok;
      }},
-    {"bench", "N", "a count from 1 to 1000000", kPictures, kBenchRun, "",
-     "write batches of N pictures with the PNG encoder of\n"
-     "old and the one of today, on 1 thread and on all,\n"
-     "against encoding the same pictures alone",
+    {{"bench", "N",
+      "write batches of N pictures with the PNG encoder of\n"
+      "old and the one of today, on 1 thread and on all,\n"
+      "against encoding the same pictures alone"},
+     "a count from 1 to 1000000",
+     kPictures,
+     kBenchRun,
      [](const std::string &v, Invocation &inv, std::string *) {
-       return Count(v, 1, 1000000, &inv.benchCount);
+       return ParseInteger(v, 1, 1000000, &inv.benchCount);
      }},
-    {"help", nullptr, nullptr, kEvery, 0, "", "this text (also -h)", nullptr},
-    {"history", "FILE|- REPORT", "a file or -", kHistories, kHistoryRun,
-     "\n"
-     "Exit status: 0 when every picture was written, 1 when a row or an\n"
-     "output failed, 2 for bad arguments.\n"
-     "\n"
-     "Visit history:\n"
-     "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
-     "                   [--high D] [--patient ID]... [reading options]\n"
-     "                   --history VISITS.csv|- REPORT.html|.pdf\n"
-     "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
-     "\n",
-     "one report of every patient in an export of stored\n"
-     "values: delimited text whose header names the\n"
-     "columns patient, eye (R/L, OD/OS, Re/Li, D/G...), date\n"
-     "(YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
-     "values; other columns are left. REPORT is a web page\n"
-     "(.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
-     "told with their line and left out (exit status 1)",
+    {{"help", nullptr, "this text (also -h)"}, nullptr, kEvery, 0, nullptr},
+    {{"history", "FILE|- REPORT",
+      "one report of every patient in an export of stored\n"
+      "values: delimited text whose header names the\n"
+      "columns patient, eye (R/L, OD/OS, Re/Li, D/G...), date\n"
+      "(YYYY-MM-DD, D.M.YYYY, D/M/YYYY or M/D/YYYY) and\n"
+      "values; other columns are left. REPORT is a web page\n"
+      "(.html) or a PDF of A4 pages (.pdf). Bad rows are\n"
+      "told with their line and left out (exit status 1)"},
+     "a file or -",
+     kHistories,
+     kHistoryRun,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
      }},
-    {"patient", "ID", "a patient's ID", kHistories, 0, "",
-     "report only this patient (repeatable); an ID that\n"
-     "is not in the file gives no report (exit status 2)",
+    {{"patient", "ID",
+      "report only this patient (repeatable); an ID that\n"
+      "is not in the file gives no report (exit status 2)"},
+     "a patient's ID",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParsePatientOption(v, &inv.read, error);
      }},
-    {"columns", "LIST", "a list of column names", kHistories, 0,
-     "Reading options (each found from the file when not given):\n",
-     "the columns of a file without a header row, in\n"
-     "order, e.g. patient,eye,date,values,note (note: the\n"
-     "visit's note); other names are columns left out",
+    {{"columns", "LIST",
+      "the columns of a file without a header row, in\n"
+      "order, e.g. patient,eye,date,values,note (note: the\n"
+      "visit's note); other names are columns left out"},
+     "a list of column names",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnsOption(v, &inv.read, error);
      }},
-    {"column", "ROLE=NAME", "ROLE=NAME", kHistories, 0, "",
-     "the header's name for patient, eye, date or values,\n"
-     "e.g. --column patient=PatientID (repeatable); also\n"
-     "id=NAME (the patients' IDs, or none), name=NAME (the\n"
-     "names beside IDs in the patient column), note=NAME\n"
-     "(the visits' notes), and horizontal, vertical,\n"
-     "location and rim",
+    {{"column", "ROLE=NAME",
+      "the header's name for patient, eye, date or values,\n"
+      "e.g. --column patient=PatientID (repeatable); also\n"
+      "id=NAME (the patients' IDs, or none), name=NAME (the\n"
+      "names beside IDs in the patient column), note=NAME\n"
+      "(the visits' notes), and horizontal, vertical,\n"
+      "location and rim"},
+     "ROLE=NAME",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseColumnOption(v, &inv.read, error);
      }},
-    {"separator", "comma|semicolon|tab", "comma, semicolon or tab", kHistories,
-     0, "", "",
+    {{"separator", "comma|semicolon|tab", ""},
+     "comma, semicolon or tab",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseSeparatorOption(v, &inv.read, error);
      }},
-    {"encoding", "NAME",
+    {{"encoding", "NAME",
+      "utf-8, utf-16le, utf-16be, windows-1252 (ansi),\n"
+      "macintosh (mac), cp850 (dos) or cp437"},
      "utf-8, utf-16le, utf-16be, windows-1252 (ansi), macintosh (mac), cp850 "
      "(dos) or cp437",
-     kHistories, 0, "",
-     "utf-8, utf-16le, utf-16be, windows-1252 (ansi),\n"
-     "macintosh (mac), cp850 (dos) or cp437",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseEncodingOption(v, &inv.read, error);
      }},
-    {"date-order", "dmy|mdy", "dmy or mdy", kHistories, 0, "",
-     "day or month first in dates with slashes",
+    {{"date-order", "dmy|mdy", "day or month first in dates with slashes"},
+     "dmy or mdy",
+     kHistories,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseDateOrderOption(v, &inv.read, error);
      }},
-    {"rise", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
-     "flag an eye whose vertical ratio rose by D or more\n"
-     "since its first visit (default .20)",
+    {{"rise", "D",
+      "flag an eye whose vertical ratio rose by D or more\n"
+      "since its first visit (default .20)"},
+     "a ratio or off",
+     kHistoryRun | kBenchHistoryRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.rise, error);
      }},
-    {"difference", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
-     "flag a date on which the two eyes' vertical ratios\n"
-     "differ by D or more (default .20)",
+    {{"difference", "D",
+      "flag a date on which the two eyes' vertical ratios\n"
+      "differ by D or more (default .20)"},
+     "a ratio or off",
+     kHistoryRun | kBenchHistoryRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.difference, error);
      }},
-    {"high", "D", "a ratio or off", kHistoryRun | kBenchHistoryRun, 0, "",
-     "flag a vertical ratio of D or more (default .70)\n"
-     "D is a ratio from .01 to 1, or off",
+    {{"high", "D",
+      "flag a vertical ratio of D or more (default .70)\n"
+      "D is a ratio from .01 to 1, or off"},
+     "a ratio or off",
+     kHistoryRun | kBenchHistoryRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *error) {
        return ParseThreshold(v, &inv.thresholds.high, error);
      }},
-    {"bench-history", "FILE", "a file or -", kHistories, kBenchHistoryRun, "",
-     "time per sketch of the report, as HTML and PDF,\n"
-     "against --batch on the same values",
+    {{"bench-history", "FILE",
+      "time per sketch of the report, as HTML and PDF,\n"
+      "against --batch on the same values"},
+     "a file or -",
+     kHistories,
+     kBenchHistoryRun,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
      }},
-    {"fhir", "FILE|- OUTPUT", "a file or -", kFhirRun, kFhirRun,
-     "\n"
-     "Health records (FHIR R4):\n"
-     "  orbitrace-render [--patient-system URI] [--no-pictures] [--threads N]\n"
-     "                   [--quiet] [--patient ID]... [reading options]\n"
-     "                   --fhir VISITS.csv|- OUTPUT.json|FOLDER/\n"
-     "\n",
-     "every visit of an export, read as --history reads\n"
-     "it, as a Patient, an Observation per eye and visit\n"
-     "and a Media of its sketch. OUTPUT.json: one\n"
-     "transaction Bundle; a folder: bulk files\n"
-     "Patient.ndjson, Observation.ndjson, Media.ndjson",
+    {{"fhir", "FILE|- OUTPUT",
+      "every visit of an export, read as --history reads\n"
+      "it, as a Patient, an Observation per eye and visit\n"
+      "and a Media of its sketch. OUTPUT.json: one\n"
+      "transaction Bundle; a folder: bulk files\n"
+      "Patient.ndjson, Observation.ndjson, Media.ndjson"},
+     "a file or -",
+     kFhirRun,
+     kFhirRun,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
      }},
-    {"patient-system", "URI", "a URI", kFhirRun | kBenchFhirRun, 0, "",
-     "the system of the patients' identifiers, e.g. the\n"
-     "clinic's URI for its patient numbers",
+    {{"patient-system", "URI",
+      "the system of the patients' identifiers, e.g. the\n"
+      "clinic's URI for its patient numbers"},
+     "a URI",
+     kFhirRun | kBenchFhirRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.patientSystem = v;
        return !v.empty() && v.find_first_of(" \t\r\n") == std::string::npos;
      }},
-    {"no-pictures", nullptr, nullptr, kFhirRun, 0, "",
-     "no Media: the values alone",
+    {{"no-pictures", nullptr, "no Media: the values alone"},
+     nullptr,
+     kFhirRun,
+     0,
      [](const std::string &, Invocation &inv, std::string *) {
        inv.pictures = false;
        return true;
      }},
-    {"bench-fhir", "FILE", "a file", kHistories, kBenchFhirRun, "",
-     "time of --fhir's bulk files, without pictures\n"
-     "against the reader alone, with pictures against\n"
-     "--batch on the same values",
+    {{"bench-fhir", "FILE",
+      "time of --fhir's bulk files, without pictures\n"
+      "against the reader alone, with pictures against\n"
+      "--batch on the same values"},
+     "a file",
+     kHistories,
+     kBenchFhirRun,
      [](const std::string &v, Invocation &inv, std::string *) {
        inv.input = v;
        return true;
      }},
 };
-const int kOptionCount = sizeof kOptions / sizeof kOptions[0];
-
-// An unknown option.
-const int kNoOption = -1;
+const std::vector<Option> kOptionList = OptionsOf(kOptions);
 
 int OptionNamed(const char *name) {
-  for (int id = 0; id < kOptionCount; ++id)
-    if (strcmp(kOptions[id].name, name) == 0)
-      return id;
-  return kNoOption;
+  for (size_t id = 0; id < kOptionList.size(); ++id)
+    if (strcmp(kOptionList[id].name, name) == 0)
+      return int(id);
+  return kUnknownOption;
 }
 
-std::string UsageText() {
-  const size_t kColumn = 19;
-  std::string text;
-  for (const OptionRow &o : kOptions) {
-    text += o.before;
-    std::string line = std::string("  --") + o.name;
-    if (o.value)
-      line += std::string(" ") + o.value;
-    if (*o.help)
-      line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ')
-                                    : "\n" + std::string(kColumn, ' ');
-    for (const char *c = o.help; *c; ++c)
-      line +=
-          *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
-    text += line + "\n";
-  }
-  return text +
-         "\n"
-         "Exit status of --history: 0 for a whole report, 1 for a report "
-         "with\n"
-         "rows left out, 2 for bad arguments, 3 when no report was made "
-         "(an\n"
-         "earlier report of that name is left as it was, and the error "
-         "says\n"
-         "when it was made).\n";
-}
-
-// getopt_long's value for an option: past every character, so that a
-// short option's character means that short option.
-const int kLongBase = 256;
+const UsageLayout kUsage = {
+    "usage: orbitrace-render [OPTIONS] VALUES OUTPUT\n"
+    "       orbitrace-render [OPTIONS] --batch FILE|- PATTERN\n"
+    "       orbitrace-render [--size WxH] [--threads N] --bench N\n"
+    "\n"
+    "Draws the sketch picture that the plug-in puts on the clipboard, from\n"
+    "the four values its Draw call returns, e.g. \".30|.40|3|-.20\"\n"
+    "(horizontal ratio, vertical ratio, location, rim; each exactly an item\n"
+    "of its list). The format follows OUTPUT's extension: .png, .svg, .pdf.\n"
+    "\n",
+    19,
+    {{"history",
+      "\n"
+      "Visit history:\n"
+      "  orbitrace-render [--size WxH] [--quiet] [--rise D] [--difference D]\n"
+      "                   [--high D] [--patient ID]... [reading options]\n"
+      "                   --history VISITS.csv|- REPORT.html|.pdf\n"
+      "  orbitrace-render [--size WxH] --bench-history VISITS.csv\n"
+      "\n"},
+     {"columns",
+      "Reading options (each found from the file when not given):\n"},
+     {"fhir",
+      "\n"
+      "Health records (FHIR R4):\n"
+      "  orbitrace-render [--patient-system URI] [--no-pictures] [--threads "
+      "N]\n"
+      "                   [--quiet] [--patient ID]... [reading options]\n"
+      "                   --fhir VISITS.csv|- OUTPUT.json|FOLDER/\n"
+      "\n"}},
+    "",
+    {kExitOk, kExitFailed, kExitUsage, kExitNoReport}};
 
 int Usage(std::ostream &err, const std::string &message) {
-  err << "orbitrace-render: " << message << "\n"
-      << "Try 'orbitrace-render --help'.\n";
+  err << UsageError("orbitrace-render", message);
   return kExitUsage;
 }
 
@@ -562,71 +581,17 @@ bool AsksForCommand(int id) { return kOptions[id].asks != 0; }
 std::string Unknown(const std::string &text) {
   const std::string typed = text.substr(0, text.find('='));
   if (typed.size() > 2 && typed != text &&
-      OptionNamed(typed.c_str() + 2) != kNoOption)
+      OptionNamed(typed.c_str() + 2) != kUnknownOption)
     return typed + " takes no value";
-  std::string message = "unknown option '" + typed + "'";
-  if (typed.compare(0, 2, "--") == 0) {
-    std::vector<const char *> names;
-    for (const OptionRow &o : kOptions)
-      names.push_back(o.name);
-    if (const char *nearest = ClosestName(typed.c_str() + 2, names))
-      message += ", did you mean '--" + std::string(nearest) + "'?";
-  }
-  return message;
-}
-
-// One option as given: its id, or kNoOption when unknown (then `text` says
-// how it was written).
-struct Given {
-  int id;
-  std::string text;
-  const char *value; // null when its value is missing
-};
-
-// Options and operands in the order given ('-': operands come back as 1,
-// so the arguments are neither moved nor written, whatever getopt_long's
-// type says; ':': a missing value comes back as ':'). Errors are told
-// later, in that order, once the command is known.
-void ReadArguments(int argc, const char *const *argv, std::vector<Given> *given,
-                   std::vector<std::string> *operands) {
-  std::vector<option> longOptions;
-  for (int id = 0; id < kOptionCount; ++id)
-    longOptions.push_back({kOptions[id].name,
-                           kOptions[id].value ? required_argument : no_argument,
-                           nullptr, kLongBase + id});
-  longOptions.push_back({nullptr, 0, nullptr, 0});
-
-  std::vector<char *> args;
-  for (int i = 0; i < argc; ++i)
-    args.push_back(const_cast<char *>(argv[i]));
-  args.push_back(nullptr);
-  opterr = 0;
-  optind = 0; // starts afresh, as RenderMain may run more than once
-  for (int c; (c = getopt_long(argc, args.data(), "-:h", longOptions.data(),
-                               nullptr)) != -1;) {
-    if (c == 1)
-      operands->push_back(optarg);
-    else if (c == 'h')
-      given->push_back({OptionNamed("help"), "-h", nullptr});
-    else if (c >= kLongBase)
-      given->push_back({c - kLongBase, "", optarg});
-    else if (c == ':')
-      given->push_back({optopt - kLongBase, "", nullptr});
-    else if (optopt > 0 && optopt < kLongBase)
-      given->push_back({kNoOption, std::string("-") + char(optopt), nullptr});
-    else
-      given->push_back({kNoOption, argv[optind - 1], nullptr});
-  }
-  for (int i = optind; i < argc; ++i)
-    operands->push_back(argv[i]);
+  return UnknownOption(typed, kOptionList);
 }
 
 // The first command, in the table's order, that an option given asks for.
-const Command &CommandAsked(const std::vector<Given> &given) {
+const Command &CommandAsked(const std::vector<Argument> &given) {
   const Command *command = &kCommands[0];
   while (command->bit != kDraw &&
-         std::none_of(given.begin(), given.end(), [&](const Given &g) {
-           return g.id != kNoOption && kOptions[g.id].asks == command->bit;
+         std::none_of(given.begin(), given.end(), [&](const Argument &g) {
+           return g.option >= 0 && kOptions[g.option].asks == command->bit;
          }))
     ++command;
   return *command;
@@ -635,38 +600,40 @@ const Command &CommandAsked(const std::vector<Given> &given) {
 // Each option given taken into `inv`, in order. False, with the exit
 // status in `status`, when the run ends there: an option that is wrong
 // for the command or its value, or --help.
-bool TakeOptions(const std::vector<Given> &given, const Command &command,
+bool TakeOptions(const std::vector<Argument> &given, const Command &command,
                  Invocation &inv, int *status) {
   bool asked = false;
-  for (const Given &g : given) {
-    if (g.id == kNoOption) {
+  for (const Argument &g : given) {
+    if (g.option == kOperand)
+      continue;
+    if (g.option == kUnknownOption) {
       *status = Usage(inv.err, Unknown(g.text));
       return false;
     }
-    const OptionRow &row = kOptions[g.id];
+    const OptionRow &row = kOptions[g.option];
     if (!(row.takenBy & command.bit)) {
-      *status =
-          command.otherCommand && AsksForCommand(g.id)
-              ? Usage(inv.err, command.otherCommand)
-              : Usage(inv.err, "unknown option --" + std::string(row.name) +
-                                   command.unknownWhere);
+      *status = command.otherCommand && AsksForCommand(g.option)
+                    ? Usage(inv.err, command.otherCommand)
+                    : Usage(inv.err, "unknown option --" +
+                                         std::string(row.option.name) +
+                                         command.unknownWhere);
       return false;
     }
     if (!row.take) {
-      inv.out << UsageText();
+      inv.out << UsageText(kUsage, kOptionList);
       *status = kExitOk;
       return false;
     }
-    if (AsksForCommand(g.id)) {
+    if (AsksForCommand(g.option)) {
       if (asked && command.twice) {
         *status = Usage(inv.err, command.twice);
         return false;
       }
       asked = true;
     }
-    const std::string name = "--" + std::string(row.name);
+    const std::string name = "--" + std::string(row.option.name);
     const std::string needs = name + " needs " + (row.needs ? row.needs : "");
-    if (row.value && !g.value) {
+    if (row.option.value && !g.value) {
       *status = Usage(inv.err, needs);
       return false;
     }
@@ -687,9 +654,8 @@ bool ParseSize(const std::string &text, int *width, int *height,
     if (digits.empty() ||
         digits.find_first_not_of("0123456789") != std::string::npos)
       return false;
-    errno = 0;
-    const long n = strtol(digits.c_str(), nullptr, 10);
-    if (errno != 0 || n < kMinSide || n > kMaxSide)
+    long n = 0;
+    if (!ParseInteger(digits, kMinSide, kMaxSide, &n))
       return false;
     *value = static_cast<int>(n);
     return true;
@@ -707,9 +673,12 @@ bool ParseSize(const std::string &text, int *width, int *height,
 int RenderMain(int argc, const char *const *argv, std::istream &in,
                std::ostream &out, std::ostream &err, bool smartTerminal,
                const std::function<double()> &now) {
-  std::vector<Given> given;
+  const std::vector<Argument> given =
+      ReadArguments(argc, argv, kOptionList, Spelling::kLoose);
   std::vector<std::string> operands;
-  ReadArguments(argc, argv, &given, &operands);
+  for (const Argument &g : given)
+    if (g.option == kOperand)
+      operands.push_back(g.text);
   const Command &command = CommandAsked(given);
   Invocation inv(in, out, err, smartTerminal, now, operands);
   inv.batch.threads = DefaultThreads();

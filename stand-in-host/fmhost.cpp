@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/edit_distance.h"
 #include "cli/exit_status.h"
+#include "cli/integer.h"
+#include "cli/options.h"
 #include "stand-in-host/clipboard_picture.h"
 #include "stand-in-host/dialog_script.h"
 #include "stand-in-host/host_memory.h"
@@ -50,37 +51,27 @@ struct Options {
   std::string picture;
 };
 
-bool ParseInt(const std::string &text, long lowest, long highest, long *out) {
-  if (text.empty())
-    return false;
-  char *end = nullptr;
-  errno = 0;
-  const long value = strtol(text.c_str(), &end, 10);
-  if (*end || errno || value < lowest || value > highest)
-    return false;
-  *out = value;
-  return true;
-}
-
 bool EndsWithNoCase(const std::string &text, const char *tail) {
   const size_t n = strlen(tail);
   return text.size() >= n &&
          _stricmp(text.c_str() + text.size() - n, tail) == 0;
 }
 
-// The arguments after an option: its value, and for some a second, optional
-// one.
+// An option's value and the argument after it, when that is not an option:
+// some options take it too.
 struct Rest {
-  const std::vector<std::string> &args;
-  size_t at; // the option's own index
-  bool Next(std::string *value) {
-    if (at + 1 >= args.size())
-      return false;
-    *value = args[++at];
-    return true;
+  const char *value; // null when it takes none or none was given
+  const char *next;  // null when none follows
+  bool nextTaken;
+  bool Value(std::string *v) const {
+    if (value)
+      *v = value;
+    return value != nullptr;
   }
-  const std::string *Peek() const {
-    return at + 1 < args.size() ? &args[at + 1] : nullptr;
+  bool TakeNext(std::string *v) {
+    if (next)
+      *v = next;
+    return nextTaken = next != nullptr;
   }
 };
 
@@ -108,235 +99,208 @@ void ScreenshotStep(HWND dialog, const std::string &file) {
     Print("screenshot: failed, " + error);
 }
 
-// One option: its name, its value as the usage writes it, what it does
-// (lines after the first indented), and how it takes its value from the
-// arguments after it: an empty string when taken, else what is wrong.
+// One option and how it takes its value: an empty string when taken, else
+// what is wrong.
 struct OptionRow {
-  const char *name;
-  const char *value;
-  const char *help;
+  Option option;
   std::string (*take)(Options *o, Rest *rest);
 };
 
 const OptionRow kOptions[] = {
-    {"--list", "",
-     "print the plug-in's name, description, options\n"
-     "and function names",
+    {{"list", "",
+      "print the plug-in's name, description, options\n"
+      "and function names"},
      [](Options *o, Rest *) { return o->list = true, std::string(); }},
-    {"--init", "[VERSION]",
-     "send the initialisation call (default version 11)\n"
-     "and print the answer",
+    {{"init", "[VERSION]",
+      "send the initialisation call (default version 11)\n"
+      "and print the answer"},
      [](Options *o, Rest *rest) {
        long n = 0;
        o->init = true;
-       if (rest->Peek() && ParseInt(*rest->Peek(), INT16_MIN, INT16_MAX, &n)) {
+       if (rest->next && ParseInteger(rest->next, INT16_MIN, INT16_MAX, &n)) {
          o->version = int16_t(n);
-         ++rest->at;
+         rest->nextTaken = true;
        }
        return std::string();
      }},
-    {"--call", "NAME|ID [PARAM]",
-     "call an external function with a parameter text",
+    {{"call", "NAME|ID [PARAM]",
+      "call an external function with a parameter text"},
      [](Options *o, Rest *rest) {
        if (o->call)
          return std::string("only one --call per run");
-       if (!rest->Next(&o->function))
+       if (!rest->Value(&o->function))
          return std::string("--call needs a function name or ID");
        o->call = true;
-       if (rest->Peek() && rest->Peek()->compare(0, 2, "--") != 0)
-         o->paramGiven = rest->Next(&o->param);
+       o->paramGiven = rest->TakeNext(&o->param);
        return std::string();
      }},
-    {"--param-file", "FILE", "take the parameter's bytes from FILE instead",
+    {{"param-file", "FILE", "take the parameter's bytes from FILE instead"},
      [](Options *o, Rest *rest) {
-       return rest->Next(&o->paramFile) ? std::string()
-                                        : "--param-file needs a file";
+       return rest->Value(&o->paramFile) ? std::string()
+                                         : "--param-file needs a file";
      }},
-    {"--fail-resize", "N", "make the Nth handle resize of the call fail",
+    {{"fail-resize", "N", "make the Nth handle resize of the call fail"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 1, 1000000, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 1, 1000000, &n))
          return std::string("--fail-resize needs a count of 1 or more");
        return o->failResize = int(n), std::string();
      }},
-    {"--fail-lock", "N", "make the Nth handle lock of the call fail",
+    {{"fail-lock", "N", "make the Nth handle lock of the call fail"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 1, 1000000, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 1, 1000000, &n))
          return std::string("--fail-lock needs a count of 1 or more");
        return o->failLock = int(n), std::string();
      }},
-    {"--instance", "self", "pass fmhost's own module as the instance",
+    {{"instance", "self", "pass fmhost's own module as the instance"},
      [](Options *o, Rest *rest) {
        std::string v;
-       if (!rest->Next(&v) || v != "self")
+       if (!rest->Value(&v) || v != "self")
          return std::string("--instance takes only: self");
        return o->instanceSelf = true, std::string();
      }},
-    {"--click", "ID", "dialog step: click control ID",
+    {{"click", "ID", "dialog step: click control ID"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 0, 65535, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 0, 65535, &n))
          return std::string("--click needs a control ID");
        o->steps.push_back(DialogStep::Click(int(n)));
        return std::string();
      }},
-    {"--select", "ID=TEXT", "dialog step: select TEXT in combo box ID",
+    {{"select", "ID=TEXT", "dialog step: select TEXT in combo box ID"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       const size_t eq = rest->Next(&v) ? v.find('=') : std::string::npos;
-       if (eq == std::string::npos || !ParseInt(v.substr(0, eq), 0, 65535, &n))
+       const size_t eq = rest->Value(&v) ? v.find('=') : std::string::npos;
+       if (eq == std::string::npos ||
+           !ParseInteger(v.substr(0, eq), 0, 65535, &n))
          return std::string("--select needs ID=TEXT");
        o->steps.push_back(DialogStep::Select(int(n), v.substr(eq + 1)));
        return std::string();
      }},
-    {"--reset", "", "dialog step: press Reset",
+    {{"reset", "", "dialog step: press Reset"},
      [](Options *o, Rest *) {
        o->steps.push_back(DialogStep::Reset());
        return std::string();
      }},
-    {"--ok", "", "dialog step: press OK",
+    {{"ok", "", "dialog step: press OK"},
      [](Options *o, Rest *) {
        o->steps.push_back(DialogStep::Ok());
        return std::string();
      }},
-    {"--char", "C", "dialog step: type the character C",
+    {{"char", "C", "dialog step: type the character C"},
      [](Options *o, Rest *rest) {
        std::string v;
-       if (!rest->Next(&v) || v.size() != 1)
+       if (!rest->Value(&v) || v.size() != 1)
          return std::string("--char needs one character");
        o->steps.push_back(DialogStep::Char(v[0]));
        return std::string();
      }},
-    {"--wait", "MS", "dialog step: wait MS milliseconds",
+    {{"wait", "MS", "dialog step: wait MS milliseconds"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 0, 3600000, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 0, 3600000, &n))
          return std::string("--wait needs milliseconds");
        o->steps.push_back(DialogStep::Wait(int(n)));
        return std::string();
      }},
-    {"--screenshot", "FILE.png",
-     "dialog step: save the open dialog as the screen\nshows it",
+    {{"screenshot", "FILE.png",
+      "dialog step: save the open dialog as the screen\nshows it"},
      [](Options *o, Rest *rest) {
        std::string file;
-       if (!rest->Next(&file) || !EndsWithNoCase(file, ".png"))
+       if (!rest->Value(&file) || !EndsWithNoCase(file, ".png"))
          return std::string("--screenshot needs a .png file name");
        o->steps.push_back(DialogStep::Run(
            [file](HWND dialog) { ScreenshotStep(dialog, file); }));
        return std::string();
      }},
-    {"--measure", "ID",
-     "dialog step: print control ID's client size and the\n"
-     "text metrics of a DC of the dialog",
+    {{"measure", "ID",
+      "dialog step: print control ID's client size and the\n"
+      "text metrics of a DC of the dialog"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 0, 65535, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 0, 65535, &n))
          return std::string("--measure needs a control ID");
        const int id = int(n);
        o->steps.push_back(
            DialogStep::Run([id](HWND dialog) { MeasureStep(dialog, id); }));
        return std::string();
      }},
-    {"--timeout", "SECONDS",
-     "give up on the dialog after this long without progress\n"
-     "(default 30); a step still being answered is progress;\n"
-     "OK is pressed and the run fails",
+    {{"timeout", "SECONDS",
+      "give up on the dialog after this long without progress\n"
+      "(default 30); a step still being answered is progress;\n"
+      "OK is pressed and the run fails"},
      [](Options *o, Rest *rest) {
        std::string v;
        long n = 0;
-       if (!rest->Next(&v) || !ParseInt(v, 1, 86400, &n))
+       if (!rest->Value(&v) || !ParseInteger(v, 1, 86400, &n))
          return std::string("--timeout needs seconds, 1 or more");
        return o->timeoutSeconds = int(n), std::string();
      }},
-    {"--interactive", "", "leave the dialog to the user",
+    {{"interactive", "", "leave the dialog to the user"},
      [](Options *o, Rest *) { return o->interactive = true, std::string(); }},
-    {"--formats", "", "print the clipboard's formats after the call",
+    {{"formats", "", "print the clipboard's formats after the call"},
      [](Options *o, Rest *) { return o->formats = true, std::string(); }},
-    {"--picture", "FILE", "save the clipboard's CF_DIB as FILE (.bmp or .png)",
+    {{"picture", "FILE", "save the clipboard's CF_DIB as FILE (.bmp or .png)"},
      [](Options *o, Rest *rest) {
-       if (!rest->Next(&o->picture))
+       if (!rest->Value(&o->picture))
          return std::string("--picture needs a file");
        if (!EndsWithNoCase(o->picture, ".bmp") &&
            !EndsWithNoCase(o->picture, ".png"))
          return std::string("--picture needs a .bmp or .png file name");
        return std::string();
      }},
-    {"--help", "", "this text", nullptr},
+    {{"help", "", "this text"}, nullptr},
 };
 
-std::string Usage() {
-  const size_t kColumn = 23;
-  std::string text = "usage: fmhost PLUGIN [options]\n\n";
-  for (const OptionRow &o : kOptions) {
-    std::string line = std::string("  ") + o.name;
-    if (*o.value)
-      line += std::string(" ") + o.value;
-    line += line.size() < kColumn ? std::string(kColumn - line.size(), ' ')
-                                  : "\n" + std::string(kColumn, ' ');
-    for (const char *c = o.help; *c; ++c)
-      line +=
-          *c == '\n' ? "\n" + std::string(kColumn, ' ') : std::string(1, *c);
-    text += line + "\n";
-  }
-  text +=
-      "\nDialog steps run in order in the call's dialog; OK is pressed after\n"
-      "the last. Exit status: " +
-      std::to_string(kExitOk) + " success, " + std::to_string(kExitFailed) +
-      " a check failed, " + std::to_string(kExitUsage) + " bad arguments.\n";
-  return text;
-}
+const std::vector<Option> kOptionList = OptionsOf(kOptions);
+
+const UsageLayout kUsage = {
+    "usage: fmhost PLUGIN [options]\n\n",
+    23,
+    {},
+    "\nDialog steps run in order in the call's dialog; OK is pressed after\n"
+    "the last.\n",
+    {kExitOk, kExitFailed, kExitUsage}};
 
 int BadArguments(const std::string &why) {
-  fprintf(stderr, "fmhost: %s\nTry 'fmhost --help'.\n", why.c_str());
+  fputs(UsageError("fmhost", why).c_str(), stderr);
   return kExitUsage;
-}
-
-// `what` 'typed', and the nearest of `names` when one is near.
-std::string WithSuggestion(const std::string &what, const std::string &typed,
-                           const std::vector<const char *> &names) {
-  std::string text = what + " '" + typed + "'";
-  if (const char *nearest = ClosestName(typed.c_str(), names))
-    text += std::string(", did you mean '") + nearest + "'?";
-  return text;
 }
 
 // Returns 0 when parsed, -1 when the usage was asked for, otherwise the exit
 // status.
 int Parse(int argc, char **argv, Options *o) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  for (const std::string &a : args)
-    if (a == "--help" || a == "-h") {
-      fputs(Usage().c_str(), stdout);
+  for (int i = 1; i < argc; ++i)
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      fputs(UsageText(kUsage, kOptionList).c_str(), stdout);
       return -1;
     }
-  std::vector<const char *> names;
-  for (const OptionRow &row : kOptions)
-    names.push_back(row.name);
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string &a = args[i];
-    const OptionRow *row = nullptr;
-    for (const OptionRow &s : kOptions)
-      if (a == s.name)
-        row = &s;
-    if (row) {
-      Rest rest{args, i};
-      const std::string wrong = row->take(o, &rest);
+  const std::vector<Argument> given =
+      ReadArguments(argc, argv, kOptionList, Spelling::kWhole);
+  for (size_t i = 0; i < given.size(); ++i) {
+    const Argument &a = given[i];
+    if (a.option >= 0) {
+      const bool followed =
+          i + 1 < given.size() && given[i + 1].option == kOperand;
+      Rest rest{a.value, followed ? given[i + 1].text.c_str() : nullptr, false};
+      const std::string wrong = kOptions[a.option].take(o, &rest);
       if (!wrong.empty())
         return BadArguments(wrong);
-      i = rest.at;
-    } else if (a.compare(0, 2, "--") == 0) {
-      return BadArguments(WithSuggestion("unknown option", a, names));
+      if (rest.nextTaken)
+        ++i;
+    } else if (a.option == kUnknownOption) {
+      return BadArguments(UnknownOption(a.text, kOptionList));
     } else if (o->plugin.empty()) {
-      o->plugin = a;
+      o->plugin = a.text;
     } else {
-      return BadArguments("unexpected argument " + a);
+      return BadArguments("unexpected argument " + a.text);
     }
   }
   if (o->plugin.empty())
@@ -366,7 +330,7 @@ void ListStrings(const LoadedPlugin &plugin) {
 // lists no such name.
 int FunctionId(const LoadedPlugin &plugin, const std::string &function,
                long *id) {
-  if (ParseInt(function, INT32_MIN, INT32_MAX, id))
+  if (ParseInteger(function, INT32_MIN, INT32_MAX, id))
     return kExitOk;
   *id = FindFunctionId(plugin.module, function);
   if (*id >= 0)

@@ -28,10 +28,12 @@ TEST(RenderMain, HelpStatesTheDefaultSizeAndSucceeds) {
   EXPECT_EQ(kExitOk, r.status);
   EXPECT_NE(std::string::npos, r.out.find("default 289x263"));
   EXPECT_NE(std::string::npos, r.out.find("--batch"));
+  // Every exit status, once.
   EXPECT_NE(std::string::npos,
-            r.out.find("Exit status of --history: 0 for a whole report, 1 for "
-                       "a report with\nrows left out, 2 for bad arguments, 3 "
-                       "when no report was made"));
+            r.out.find("\nExit status:\n  0  all of it done\n  1  a part "
+                       "failed"));
+  EXPECT_NE(std::string::npos, r.out.find("\n  3  no report or export made"));
+  EXPECT_EQ(r.out.find("Exit status"), r.out.rfind("Exit status"));
 }
 
 TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {

@@ -45,11 +45,16 @@ expect "mistyped option" 2 \
 expect "mistyped function" 2 \
   "fmhost: the plug-in lists no function 'ORBT_Drwa', did you mean 'ORBT_Draw'?" \
   -- "$plugin" --call ORBT_Drwa
+# Whole names only: a shortened one is a mistyped one.
+expect "shortened option" 2 \
+  "fmhost: unknown option '--lis', did you mean '--list'?" -- "$plugin" --lis
 expect "no plug-in" 2 -- --list
 expect "missing plug-in" 1 -- "Z:$win32/nothing.fmx" --list
 expect "listing" 0 "name: Orbitrace" 'description: "Orbitrace Plug-in "' \
   "options: QNTX1nYYYnn" "function 0: ORBT_Version" "function 2: ORBT_Draw" \
   "init: 4" -- "$plugin" --list --init
+# A number after --init is its version, a sign and all.
+expect "version below zero" 0 "init: 4" -- "$plugin" --init -1
 expect "version" 0 "result (14): Orbitrace v1.3" "memory: ok" -- \
   "$plugin" --call ORBT_Version
 expect "version by ID" 0 "result (14): Orbitrace v1.3" -- "$plugin" --call 0
