@@ -16,7 +16,7 @@ static SketchValues ReturnedValues() {
   memcpy(values.horizontal, gXval2, sizeof values.horizontal);
   memcpy(values.vertical, gYval2, sizeof values.vertical);
   memcpy(values.rim, gEdge2, sizeof values.rim);
-  memcpy(values.hour, gPosition2, sizeof values.hour);
+  memcpy(values.position, gPosition2, sizeof values.position);
   return values;
 }
 

@@ -41,7 +41,7 @@ StoredValues BenchValues(long i) {
   StoredValues v;
   v.horizontal = kRatioItems[i % kRatioCount];
   v.vertical = kRatioItems[(i / 3) % kRatioCount];
-  v.location = kHourItems[i % kHourCount];
+  v.position = kHourItems[i % kHourCount];
   v.rim = kRimItems[(i * 7) % kRimCount];
   return v;
 }

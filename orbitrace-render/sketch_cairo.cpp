@@ -200,7 +200,7 @@ void DrawSketch(cairo_t *cr, const StoredValues &values,
   // The cup, clipped as Redraw clips it: to the area's ellipse inset by 5.
   const IntRect cup =
       LayoutCup(client, values.horizontal.c_str(), values.vertical.c_str(),
-                values.rim.c_str(), values.location.c_str());
+                values.rim.c_str(), values.position.c_str());
   cairo_save(cr);
   if (EllipsePath(cr, CupClipRect(client), kClipInset)) {
     cairo_clip(cr);

@@ -20,7 +20,7 @@ const ValueList kValueLists[4] = {
      &StoredValues::horizontal},
     {"vertical ratio", kRatioItems, kRatioCount, "1, .95 ... .05, 0",
      &StoredValues::vertical},
-    {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::location},
+    {"location", kHourItems, kHourCount, "1 ... 12", &StoredValues::position},
     {"rim", kRimItems, kRimCount, "1, .95 ... 0, -.05 ... -.95",
      &StoredValues::rim}};
 
@@ -66,6 +66,6 @@ bool ParseValues(const std::string &text, StoredValues *values,
 }
 
 std::string FormatValues(const StoredValues &values) {
-  return values.horizontal + "|" + values.vertical + "|" + values.location +
+  return values.horizontal + "|" + values.vertical + "|" + values.position +
          "|" + values.rim;
 }

@@ -10,7 +10,7 @@
 struct StoredValues {
   std::string horizontal; // ratio item
   std::string vertical;   // ratio item
-  std::string location;   // hour item
+  std::string position;   // hour item
   std::string rim;        // rim item
 };
 

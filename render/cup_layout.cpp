@@ -162,8 +162,8 @@ const HourMove kHourMoves[13] = {
     {kUp, kAxis, kStay, kAxis},     // 12
 };
 
-HourMove MoveForHour(long long hour) {
-  return kHourMoves[hour >= 1 && hour <= 12 ? hour : 0];
+HourMove MoveForHour(long long position) {
+  return kHourMoves[position >= 1 && position <= 12 ? position : 0];
 }
 
 // Chosen at run time from the three constants rather than stored in the

@@ -5,6 +5,6 @@
 bool DrawForegroundEllipse(HDC hdc, const IntRect &client,
                            const SketchValues &values) {
   IntRect cup = LayoutCup(client, values.horizontal, values.vertical,
-                          values.rim, values.hour);
+                          values.rim, values.position);
   return FillEllipse(hdc, kCupColour, 1, cup);
 }

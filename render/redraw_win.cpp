@@ -15,8 +15,8 @@ SketchValues SelectedValues(HWND dialog) {
   GetWindowTextA(GetDlgItem(dialog, IDC_VERTICAL), values.vertical,
                  sizeof values.vertical);
   GetWindowTextA(GetDlgItem(dialog, IDC_RIM), values.rim, sizeof values.rim);
-  GetWindowTextA(GetDlgItem(dialog, IDC_LOCATION), values.hour,
-                 sizeof values.hour);
+  GetWindowTextA(GetDlgItem(dialog, IDC_LOCATION), values.position,
+                 sizeof values.position);
   return values;
 }
 

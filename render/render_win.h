@@ -14,8 +14,8 @@
 struct SketchValues {
   char horizontal[kFieldSize];
   char vertical[kFieldSize];
+  char position[kFieldSize];
   char rim[kFieldSize];
-  char hour[kFieldSize];
 };
 
 // The combo boxes' current texts: what the screen shows. Empty texts when

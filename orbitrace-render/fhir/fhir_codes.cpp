@@ -33,7 +33,7 @@ const Coding kComponentCodes[kComponentCount] = {
     {"rim", "Rim value: the cup's shift toward the clock hour"},
     {"clock-hour", "Clock hour the cup is shifted toward, as drawn"}};
 
-bool ClockFaceCode(const std::string &hour, Coding *coding) {
+bool ClockFaceCode(const std::string &position, Coding *coding) {
   // Not in order of the hour: SNOMED CT numbered 10, 11 and 12 o'clock
   // before 2 o'clock.
   static const Coding kHours[12] = {{"260318004", "1 o'clock position"},
@@ -48,10 +48,10 @@ bool ClockFaceCode(const std::string &hour, Coding *coding) {
                                     {"260322009", "10 o'clock position"},
                                     {"260324005", "11 o'clock position"},
                                     {"260326007", "12 o'clock position"}};
-  if (hour.empty() || hour.size() > 2 || hour[0] == '0' ||
-      hour.find_first_not_of("0123456789") != std::string::npos)
+  if (position.empty() || position.size() > 2 || position[0] == '0' ||
+      position.find_first_not_of("0123456789") != std::string::npos)
     return false;
-  const int n = atoi(hour.c_str());
+  const int n = atoi(position.c_str());
   if (n < 1 || n > 12)
     return false;
   *coding = kHours[n - 1];

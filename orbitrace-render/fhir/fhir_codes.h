@@ -34,7 +34,7 @@ extern const Coding kComponentCodes[kComponentCount];
 
 // SNOMED CT's clock-face position of an hour item "1" to "12"; false for
 // anything else.
-bool ClockFaceCode(const std::string &hour, Coding *coding);
+bool ClockFaceCode(const std::string &position, Coding *coding);
 
 // A stored ratio or rim item as a FHIR decimal with the same digits:
 // ".40" is "0.40", "-.20" is "-0.20", "1" is "1". False when the text is

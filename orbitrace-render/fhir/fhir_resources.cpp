@@ -188,7 +188,7 @@ struct Fragments {
   std::string category;
   std::string code[2], bodySite[2]; // by Eye
   std::string componentCode[kComponentCount];
-  std::string hour[12]; // a clock hour's valueCodeableConcept, 1 to 12
+  std::string position[12]; // a clock hour's valueCodeableConcept, 1 to 12
   std::string mediaType;
   // A ratio's or rim value's valueQuantity, by its item.
   std::unordered_map<std::string, std::string> quantity;
@@ -307,13 +307,13 @@ Fragments MakeFragments() {
           .End();
     });
   for (int h = 1; h <= 12; ++h)
-    f.hour[h - 1] = Fragment([h](Json &j) {
-      Coding hour;
-      ClockFaceCode(std::to_string(h), &hour);
+    f.position[h - 1] = Fragment([h](Json &j) {
+      Coding position;
+      ClockFaceCode(std::to_string(h), &position);
       j.Object()
           .Key("coding")
           .Array()
-          .Code(kSnomedSystem, hour)
+          .Code(kSnomedSystem, position)
           .EndArray()
           .Key("text")
           .Text(std::to_string(h) + " o'clock, as drawn")
@@ -423,8 +423,8 @@ bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
 bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                      bool withPicture, ReferenceStyle style,
                      std::string *json) {
-  Coding hour;
-  if (!ClockFaceCode(visit.values.location, &hour))
+  Coding position;
+  if (!ClockFaceCode(visit.values.position, &position))
     return false;
   const Fragments &f = Shared();
   const std::string *quantities[kComponentCount - 1] = {
@@ -458,7 +458,7 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
   for (int c = 0; c < kClockHour; ++c)
     fill[kComponentValue + c].written = quantities[c];
   fill[kComponentValue + kClockHour].written =
-      &f.hour[atoi(visit.values.location.c_str()) - 1]; // 1 to 12
+      &f.position[atoi(visit.values.position.c_str()) - 1]; // 1 to 12
   return f
       .observation[ObservationVariant(style, !visit.note.empty(), withPicture)]
       .Fill(fill, json);

@@ -316,5 +316,5 @@ ValueLines LabelledValues(const StoredValues &v) {
   const std::string rim =
       !v.rim.empty() && v.rim[0] == '-' ? "\u2212" + v.rim.substr(1) : v.rim;
   return {"H " + v.horizontal + " \u00B7 V " + v.vertical,
-          v.location + " o\u2019clock \u00B7 rim " + rim};
+          v.position + " o\u2019clock \u00B7 rim " + rim};
 }

@@ -31,7 +31,7 @@ std::string Shown(const std::string &text, size_t kMax = 40) {
 int VisitColumns::*const kPositions[kAllRoles] = {
     &VisitColumns::patient,    &VisitColumns::eye,      &VisitColumns::date,
     &VisitColumns::values,     &VisitColumns::id,       &VisitColumns::name,
-    &VisitColumns::horizontal, &VisitColumns::vertical, &VisitColumns::location,
+    &VisitColumns::horizontal, &VisitColumns::vertical, &VisitColumns::position,
     &VisitColumns::rim,        &VisitColumns::note};
 
 // A header's name without case, blanks, dots, dashes, underscores or "#":

@@ -18,7 +18,7 @@ enum Eye { kRightEye = 0, kLeftEye = 1 };
 struct VisitColumns {
   int patient = -1, eye = -1, date = -1, values = -1;
   int id = -1, name = -1;
-  int horizontal = -1, vertical = -1, location = -1, rim = -1;
+  int horizontal = -1, vertical = -1, position = -1, rim = -1;
   int note = -1;
   bool idFound = false; // the ID column found by its common name
 };

@@ -27,7 +27,7 @@ struct SpoolRecord {
   int32_t date;
   uint32_t noteBytes;
   int64_t noteAt;
-  uint8_t eye, horizontal, vertical, location, rim, noteCut;
+  uint8_t eye, horizontal, vertical, position, rim, noteCut;
   uint8_t unused[2];
 };
 
@@ -408,7 +408,7 @@ bool WriteVisit(SpoolWriter *writer, const CsvRecord &record,
   r.eye = static_cast<uint8_t>(row.eye);
   r.horizontal = ItemIndex(kRatioItems, kRatioCount, row.values.horizontal);
   r.vertical = ItemIndex(kRatioItems, kRatioCount, row.values.vertical);
-  r.location = ItemIndex(kHourItems, kHourCount, row.values.location);
+  r.position = ItemIndex(kHourItems, kHourCount, row.values.position);
   r.rim = ItemIndex(kRimItems, kRimCount, row.values.rim);
   if (fwrite(&r, sizeof r, 1, writer->rows) != 1) {
     *error = SystemError("cannot write a temporary file");
@@ -540,7 +540,7 @@ bool ReadNextPatient(
     v.line = r.line;
     v.values.horizontal = kRatioItems[r.horizontal];
     v.values.vertical = kRatioItems[r.vertical];
-    v.values.location = kHourItems[r.location];
+    v.values.position = kHourItems[r.position];
     v.values.rim = kRimItems[r.rim];
     v.noteAt = r.noteAt;
     v.noteBytes = r.noteBytes;

@@ -63,9 +63,9 @@ void CheckNumber(const char *text) {
 }
 
 void CheckCup(const IntRect &client, const char *x, const char *y,
-              const char *rim, const char *hour) {
-  const IntRect cup = LayoutCup(client, x, y, rim, hour);
-  Check(cup == LayoutCup(client, x, y, rim, hour), "cup not deterministic");
+              const char *rim, const char *position) {
+  const IntRect cup = LayoutCup(client, x, y, rim, position);
+  Check(cup == LayoutCup(client, x, y, rim, position), "cup not deterministic");
   CheckNumber(x);
   CheckNumber(y);
   CheckNumber(rim);
@@ -83,7 +83,7 @@ void CheckCup(const IntRect &client, const char *x, const char *y,
   }
 
   // Hours outside 1..12 do not move the cup.
-  const long h = hour ? strtol(hour, NULL, 10) : 0;
+  const long h = position ? strtol(position, NULL, 10) : 0;
   if (h < 1 || h > 12)
     Check(cup == centred, "a non-hour moved the cup");
 

@@ -198,7 +198,7 @@ void CheckCup(const Picture &p, const Box &disc, const std::string &text,
   const double sy = (disc.bottom - disc.top + 1.0) / (d.bottom - d.top + 1);
   const IntRect cup =
       LayoutCup(client, v.horizontal.c_str(), v.vertical.c_str(), v.rim.c_str(),
-                v.location.c_str());
+                v.position.c_str());
   const double cx =
       disc.left + ((cup.left + cup.right) / 2.0 - (d.left - 1)) * sx;
   const double cy =

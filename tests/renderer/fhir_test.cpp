@@ -152,7 +152,7 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
   EXPECT_FALSE(
       ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
   visit.note.clear();
-  visit.values.location = "13";
+  visit.values.position = "13";
   EXPECT_FALSE(
       ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
 }

@@ -329,7 +329,7 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
         s.visits += h.patient + (h.id.empty() ? "" : " #" + h.id) +
                     (eye == kRightEye ? " R " : " L ") + FormatIsoDate(v.date) +
                     " " + v.values.horizontal + "|" + v.values.vertical + "|" +
-                    v.values.location + "|" + v.values.rim + "\n";
+                    v.values.position + "|" + v.values.rim + "\n";
   CloseSpool(&spool);
   s.fhir = FhirVisits(bytes, settings);
   return s;

@@ -36,7 +36,7 @@ public:
   IntRect Cup() const {
     return LayoutCup(IntRect{0, 0, g_.areaWidth, g_.areaHeight},
                      values_.horizontal.c_str(), values_.vertical.c_str(),
-                     values_.rim.c_str(), values_.location.c_str());
+                     values_.rim.c_str(), values_.position.c_str());
   }
   std::set<uint32_t> Colours() const {
     std::set<uint32_t> colours;

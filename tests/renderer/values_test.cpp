@@ -21,9 +21,9 @@ TEST(ParseValues, AcceptsEveryItemOfEachListInItsField) {
     ASSERT_TRUE(ParseValues(Join(".50", ratio, "6", "0"), &v, &error)) << error;
     EXPECT_EQ(ratio, v.vertical);
   }
-  for (const char *hour : kHourItems) {
-    ASSERT_TRUE(ParseValues(Join(".50", ".50", hour, "0"), &v, &error));
-    EXPECT_EQ(hour, v.location);
+  for (const char *position : kHourItems) {
+    ASSERT_TRUE(ParseValues(Join(".50", ".50", position, "0"), &v, &error));
+    EXPECT_EQ(position, v.position);
   }
   for (const char *rim : kRimItems) {
     ASSERT_TRUE(ParseValues(Join(".50", ".50", "6", rim), &v, &error));
@@ -37,7 +37,7 @@ TEST(ParseValues, KeepsTheFieldsInTheOrderTheDrawCallReturnsThem) {
   ASSERT_TRUE(ParseValues(".30|.40|3|-.20", &v, &error)) << error;
   EXPECT_EQ(".30", v.horizontal);
   EXPECT_EQ(".40", v.vertical);
-  EXPECT_EQ("3", v.location);
+  EXPECT_EQ("3", v.position);
   EXPECT_EQ("-.20", v.rim);
   // FormatValues is its inverse.
   EXPECT_EQ(".30|.40|3|-.20", FormatValues(v));

@@ -41,7 +41,7 @@ TEST(HourConstants, WrittenOutValuesAreTheStandardSineAndCosine) {
 }
 
 struct CupCase {
-  const char *x, *y, *rim, *hour;
+  const char *x, *y, *rim, *position;
   IntRect want;
 };
 
@@ -70,8 +70,8 @@ const CupCase kTable[] = {
 
 TEST(LayoutCup, SketchAreaTableOf250By240) {
   for (const CupCase &c : kTable) {
-    SCOPED_TRACE(std::string(c.x) + "|" + c.y + "|" + c.rim + "|" + c.hour);
-    EXPECT_EQ(c.want, LayoutCup(kArea, c.x, c.y, c.rim, c.hour));
+    SCOPED_TRACE(std::string(c.x) + "|" + c.y + "|" + c.rim + "|" + c.position);
+    EXPECT_EQ(c.want, LayoutCup(kArea, c.x, c.y, c.rim, c.position));
   }
 }
 
@@ -86,12 +86,12 @@ TEST(LayoutCup, SameTableWhateverTheX87PrecisionControl) {
     for (const CupCase &c : kTable) {
       SetX87Control(host);
       const X87State saved87 = PinX87();
-      const IntRect got = LayoutCup(kArea, c.x, c.y, c.rim, c.hour);
+      const IntRect got = LayoutCup(kArea, c.x, c.y, c.rim, c.position);
       RestoreX87(saved87);
       const uint16_t after = X87Control();
       SetX87Control(saved); // let the check itself run normally
       EXPECT_EQ(c.want, got) << std::hex << "host 0x" << host << " " << c.x
-                             << "|" << c.y << "|" << c.rim << "|" << c.hour;
+                             << "|" << c.y << "|" << c.rim << "|" << c.position;
       EXPECT_EQ(host, after) << std::hex << "host 0x" << host;
     }
   }
@@ -107,9 +107,10 @@ TEST(LayoutCup, RimOfOneIsCentredAtEveryHour) {
 
 TEST(LayoutCup, NoValidHourMovesNothing) {
   const IntRect centred = {90, 63, 160, 177};
-  for (const char *hour :
+  for (const char *position :
        {"", "0", "13", "-3", "x", "99999999999999", "4294967299"})
-    EXPECT_EQ(centred, LayoutCup(kArea, ".30", ".50", "0", hour)) << hour;
+    EXPECT_EQ(centred, LayoutCup(kArea, ".30", ".50", "0", position))
+        << position;
 }
 
 TEST(LayoutCup, HourTextIsReadAsAtoiReadsIt) {

@@ -10,7 +10,7 @@ struct SelectionRow {
   const char *text;
   const char *ratio; // what it selects in the ratio list
   const char *rim;
-  const char *hour;
+  const char *position;
 };
 
 TEST(ValueSelection, NumbersByValueOtherTextsByPrefix) {
@@ -55,7 +55,7 @@ TEST(ValueSelection, NumbersByValueOtherTextsByPrefix) {
     EXPECT_STREQ(row.rim,
                  kRimItems[SelectedItem(kRimItems, kRimCount, row.text)])
         << "\"" << row.text << "\" in the rim list";
-    EXPECT_STREQ(row.hour,
+    EXPECT_STREQ(row.position,
                  kHourItems[SelectedItem(kHourItems, kHourCount, row.text)])
         << "\"" << row.text << "\" in the hour list";
   }

@@ -23,7 +23,7 @@
 namespace {
 
 struct Values {
-  std::string x, y, hour, rim;
+  std::string x, y, position, rim;
 };
 
 Values Selections(HWND dlg) {
@@ -34,7 +34,7 @@ Values Selections(HWND dlg) {
 Values Outgoing() { return {gXval2, gYval2, gPosition2, gEdge2}; }
 
 std::string Show(const Values &v) {
-  return v.x + "|" + v.y + "|" + v.hour + "|" + v.rim;
+  return v.x + "|" + v.y + "|" + v.position + "|" + v.rim;
 }
 
 class DialogTest : public ::testing::Test {
@@ -80,12 +80,12 @@ TEST_F(DialogTest, OpensCentredOnTheDesktopWithoutSystemMenu) {
 }
 
 TEST_F(DialogTest, ListsHoldTheirItemsInOrder) {
-  std::vector<std::string> h, v, hour, rim;
+  std::vector<std::string> h, v, position, rim;
   std::string idClass;
   RunSketch("1", {DialogStep::Run([&](HWND d) {
               h = ComboItems(d, IDC_HORIZONTAL);
               v = ComboItems(d, IDC_VERTICAL);
-              hour = ComboItems(d, IDC_LOCATION);
+              position = ComboItems(d, IDC_LOCATION);
               rim = ComboItems(d, IDC_RIM);
               char cls[64] = "";
               GetClassNameA(GetDlgItem(d, IDC_HORIZONTAL), cls, sizeof cls);
@@ -104,7 +104,7 @@ TEST_F(DialogTest, ListsHoldTheirItemsInOrder) {
                                           "7", "8", "9", "10", "11", "12"};
   EXPECT_EQ(ratios, h);
   EXPECT_EQ(ratios, v);
-  EXPECT_EQ(hours, hour);
+  EXPECT_EQ(hours, position);
   EXPECT_EQ(rims, rim);
   EXPECT_EQ(40u, rim.size());
   EXPECT_STREQ("ComboBox", idClass.c_str())

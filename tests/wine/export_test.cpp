@@ -268,15 +268,15 @@ void ExpectRegion(const Region &region) {
 // greyed where the layout puts it, with no dark glyph left. Failures name
 // the caller's line.
 void ExpectSketch(const Picture &pic, const Geometry &g, const char *x,
-                  const char *y, const char *hour,
+                  const char *y, const char *position,
                   const char *file = __builtin_FILE(),
                   int line = __builtin_LINE()) {
   ::testing::ScopedTrace trace(file, line,
                                std::string("the sketch of ") + x + "|" + y +
-                                   "|" + hour + "|1");
+                                   "|" + position + "|1");
   ASSERT_GT(pic.image.width, 0);
   const IntRect client = {0, 0, g.width, g.height};
-  const IntRect cup = LayoutCup(client, x, y, "1", hour);
+  const IntRect cup = LayoutCup(client, x, y, "1", position);
   const IntRect disc = {6, 6, g.width - 6, g.height - 6};
   RingLabel labels[kRingLabelCount];
   LayoutRing(client, g.lh, g.aw, labels);
@@ -392,12 +392,12 @@ void ExpectSketchOf(const std::string &values, const Geometry &g,
                     const Picture &pic, const char *file = __builtin_FILE(),
                     int line = __builtin_LINE()) {
   ::testing::ScopedTrace trace(file, line, "the picture of " + values);
-  char x[16], y[16], hour[16], rim[16];
+  char x[16], y[16], position[16], rim[16];
   ASSERT_EQ(4, sscanf(values.c_str(), "%15[^|]|%15[^|]|%15[^|]|%15s", x, y,
-                      hour, rim))
+                      position, rim))
       << values;
   ASSERT_STREQ("1", rim) << "a cup off the disc's edge is expected";
-  ExpectSketch(pic, g, x, y, hour, file, line);
+  ExpectSketch(pic, g, x, y, position, file, line);
 }
 
 // What may stand between the screen and the values just before OK.

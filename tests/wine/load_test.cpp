@@ -67,8 +67,8 @@ TEST_F(LoadTest, TwoHundredDrawCallsInARow) {
   int wrong = 0;
   for (int i = 0; i < 200; ++i) {
     // Each call starts at another hour and steps it on by one.
-    std::string hour = hours[i % 12], next = hours[(i + 1) % 12];
-    std::string result = Draw(".35|.40|" + hour + "|-.20",
+    std::string position = hours[i % 12], next = hours[(i + 1) % 12];
+    std::string result = Draw(".35|.40|" + position + "|-.20",
                               {DialogStep::Click(IDC_HORIZONTAL_DOWN),
                                DialogStep::Click(IDC_LOCATION_DOWN),
                                DialogStep::Click(IDC_RIM_DOWN)});

@@ -134,11 +134,11 @@ TEST_F(PaintTest, DiscDoesNotMoveWithTheValues) {
 }
 
 struct CupCase {
-  const char *x, *y, *rim, *hour;
+  const char *x, *y, *rim, *position;
 };
 
 std::string Param(const CupCase &c) {
-  return std::string(c.x) + "|" + c.y + "|" + c.hour + "|" + c.rim;
+  return std::string(c.x) + "|" + c.y + "|" + c.position + "|" + c.rim;
 }
 
 // The pixels GDI covers with an ellipse of `r`, drawn alone off the screen:
@@ -179,7 +179,7 @@ TEST_F(PaintTest, UnclippedCupsMatchTheLayout) {
   for (const CupCase &c : cases) {
     const std::string param = Param(c);
     const Scene s = LookAt(param);
-    IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
+    IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.position);
     EXPECT_EQ(EllipseBox(cup, s.width, s.height), CupBox(s))
         << "values " << param << ", layout " << ::testing::PrintToString(cup);
   }
@@ -193,7 +193,7 @@ TEST_F(PaintTest, MovedCupsMatchTheLayoutWhereNotClipped) {
   for (const CupCase &c : cases) {
     const std::string param = Param(c);
     const Scene s = LookAt(param);
-    IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.hour);
+    IntRect cup = LayoutCup(Client(s), c.x, c.y, c.rim, c.position);
     IntRect clip = ClipEllipse(s);
     RECT box = CupBox(s);
     double midX = (cup.left + cup.right) / 2.0,
@@ -222,10 +222,10 @@ TEST_F(PaintTest, MovedCupsMatchTheLayoutWhereNotClipped) {
 }
 
 TEST_F(PaintTest, NegativeRimIsCutAtTheDisc) {
-  for (const char *hour : {"12", "2", "3", "7", "9"}) {
-    std::string param = std::string(".50|.50|") + hour + "|-.50";
+  for (const char *position : {"12", "2", "3", "7", "9"}) {
+    std::string param = std::string(".50|.50|") + position + "|-.50";
     const Scene s = LookAt(param);
-    IntRect cup = LayoutCup(Client(s), ".50", ".50", "-.50", hour);
+    IntRect cup = LayoutCup(Client(s), ".50", ".50", "-.50", position);
     IntRect clip = ClipEllipse(s);
     int outside = 0, inside = 0;
     for (int y = 0; y < s.height; ++y)
@@ -235,19 +235,19 @@ TEST_F(PaintTest, NegativeRimIsCutAtTheDisc) {
           outside += level > 1.05;
           inside += level < 1.0;
         }
-    EXPECT_EQ(0, outside) << "yellow outside the clip at hour " << hour;
-    EXPECT_GT(inside, 100) << "hour " << hour;
+    EXPECT_EQ(0, outside) << "yellow outside the clip at hour " << position;
+    EXPECT_GT(inside, 100) << "hour " << position;
     // The layout itself reaches beyond the clip: the cut is real.
     bool beyond = cup.left < 5 || cup.top < 5 || cup.right > s.width - 5 ||
                   cup.bottom > s.height - 5;
-    EXPECT_TRUE(beyond) << "hour " << hour;
+    EXPECT_TRUE(beyond) << "hour " << position;
   }
 }
 
 TEST_F(PaintTest, EachStepRedrawsAtOnce) {
   struct Step {
     int button;
-    const char *x, *y, *hour, *rim; // values after the step
+    const char *x, *y, *position, *rim; // values after the step
   };
   const Step steps[] = {{IDC_HORIZONTAL_DOWN, ".30", ".40", "3", "-.20"},
                         {IDC_LOCATION_UP, ".30", ".40", "2", "-.20"},
@@ -267,8 +267,8 @@ TEST_F(PaintTest, EachStepRedrawsAtOnce) {
                     reinterpret_cast<LPARAM>(GetDlgItem(d, step.button)));
                 Scene s = Look(d);
                 RECT box = CupBox(s);
-                IntRect cup =
-                    LayoutCup(Client(s), step.x, step.y, step.rim, step.hour);
+                IntRect cup = LayoutCup(Client(s), step.x, step.y, step.rim,
+                                        step.position);
                 EXPECT_NE(before, box) << "the cup did not move";
                 // Compare the side that faces away from the cup's hour.
                 double midY = (cup.top + cup.bottom) / 2.0;
