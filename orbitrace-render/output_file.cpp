@@ -142,8 +142,10 @@ std::string LowerExtension(const std::string &name) {
 
 bool SameFile(const std::string &a, const std::string &b) {
   struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
-         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  const bool read =
+      a == "-" ? fstat(STDIN_FILENO, &sa) == 0 : stat(a.c_str(), &sa) == 0;
+  return read && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 OutputFile::~OutputFile() { Discard(); }

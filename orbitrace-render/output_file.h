@@ -14,7 +14,8 @@
 std::string LowerExtension(const std::string &name);
 
 // Whether the two names are one file (the same device and inode), through
-// whatever path or link; false when either does not exist.
+// whatever path or link; false when either does not exist. "-" as the first
+// is standard input, which a shell may have opened on the very file.
 bool SameFile(const std::string &a, const std::string &b);
 
 class OutputFile {

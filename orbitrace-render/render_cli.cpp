@@ -343,6 +343,16 @@ int Fail(std::ostream &err, const std::string &message) {
   return kExitFailed;
 }
 
+// What the history and the export name as their input.
+std::string SourceName(const Invocation &inv) {
+  return inv.input == "-" ? "standard input" : inv.input;
+}
+
+// The same, as a message puts it: a file's name in quotes.
+std::string ReadFromText(const Invocation &inv) {
+  return inv.input == "-" ? "standard input" : "\"" + inv.input + "\"";
+}
+
 // `name` opened, or standard input for "-"; null with the reason told when
 // it cannot be read.
 std::istream *OpenInput(Invocation &inv, std::ifstream *file) {
@@ -423,9 +433,9 @@ int HistoryCommand(Invocation &inv) {
                  "report \"" + report + "\" does not end in .html or .pdf");
   // The report replaces its name only once it is whole, but an export of
   // that name would be gone all the same.
-  if (inv.input != "-" && SameFile(inv.input, report))
-    return Usage(inv.err, "report \"" + report + "\" is the file read, \"" +
-                              inv.input + "\"; no report made");
+  if (SameFile(inv.input, report))
+    return Usage(inv.err, "report \"" + report + "\" is the file read, " +
+                              ReadFromText(inv) + "; no report made");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
@@ -433,7 +443,7 @@ int HistoryCommand(Invocation &inv) {
     TellEarlierReport(status, report);
     return kExitNoReport;
   }
-  const std::string source = inv.input == "-" ? "standard input" : inv.input;
+  const std::string source = SourceName(inv);
   const ReportResult result =
       MakeHistoryReport(*csv, source, report, ReportOptions(inv), &status);
   if (!result.missingPatients.empty()) {
@@ -481,22 +491,21 @@ int FhirCommand(Invocation &inv) {
   std::string folder = output;
   while (folder.size() > 1 && folder.back() == '/')
     folder.pop_back();
-  if (inv.input != "-")
-    for (const std::string &name :
-         form == FhirForm::kBundle
-             ? std::vector<std::string>{output}
-             : std::vector<std::string>{folder + "/" + kBulkFiles[0],
-                                        folder + "/" + kBulkFiles[1],
-                                        folder + "/" + kBulkFiles[2]})
-      if (SameFile(inv.input, name))
-        return Usage(inv.err, "\"" + name + "\" is the file read, \"" +
-                                  inv.input + "\"; nothing written");
+  for (const std::string &name :
+       form == FhirForm::kBundle
+           ? std::vector<std::string>{output}
+           : std::vector<std::string>{folder + "/" + kBulkFiles[0],
+                                      folder + "/" + kBulkFiles[1],
+                                      folder + "/" + kBulkFiles[2]})
+    if (SameFile(inv.input, name))
+      return Usage(inv.err, "\"" + name + "\" is the file read, " +
+                                ReadFromText(inv) + "; nothing written");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
   if (!csv)
     return kExitNoReport;
-  const std::string source = inv.input == "-" ? "standard input" : inv.input;
+  const std::string source = SourceName(inv);
   const FhirResult result =
       MakeFhirExport(*csv, source, output, ExportOptions(inv), &status);
   if (!result.missingPatients.empty()) {

@@ -525,7 +525,7 @@ TEST(HistoryReport, KeepsAnOverWideNameInsideThePdfsMargins) {
 }
 
 // An export is never taken for the report's old copy: refused, by any
-// name or link, before anything is written.
+// name or link or as standard input, before anything is written.
 TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
   const std::string dir = TempDir();
   const std::string visits = Archive(2);
@@ -539,8 +539,18 @@ TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
            {exported, exported},
            {exported, dir + "/sub/../export.html"},
            {dir + "/soft.html", dir + "/hard.html"},
-           {exported, dir + "/soft.html"}}) {
-    Outcome r = Main({"--history", names.first, names.second});
+           {exported, dir + "/soft.html"},
+           {"-", dir + "/hard.html"}}) {
+    // "-" is standard input, here opened on the export as a shell would.
+    const int saved = dup(STDIN_FILENO);
+    if (names.first == "-") {
+      const int fd = open(exported.c_str(), O_RDONLY);
+      dup2(fd, STDIN_FILENO);
+      close(fd);
+    }
+    Outcome r = Main({"--history", names.first, names.second}, visits);
+    dup2(saved, STDIN_FILENO);
+    close(saved);
     EXPECT_EQ(kExitUsage, r.status) << names.first << " " << names.second;
     EXPECT_NE(std::string::npos, r.err.find("is the file read")) << r.err;
     EXPECT_EQ(visits, Slurp(exported));
