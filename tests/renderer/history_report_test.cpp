@@ -177,7 +177,7 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   }
   // Each set of values drawn once, lines 5 and 6's alike, and the charts'
   // frame once: forms the pages refer to.
-  EXPECT_EQ(6u, Count(Slurp(dir + "/r.pdf"), "/Subtype /Form"));
+  EXPECT_EQ(6u, Count(Slurp(dir + "/r.Pdf"), "/Subtype /Form"));
   // The values under each sketch say which is which.
   const char *const labelled[] = {"H .45 \u00B7 V .60",
                                   "1 o\u2019clock \u00B7 rim \u2212.10"};
