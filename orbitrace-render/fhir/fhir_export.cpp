@@ -358,6 +358,129 @@ private:
   FhirWriter bundle_{buffer_};
 };
 
+// What one export shares across its steps: where it reads from, how it
+// writes, and what it has counted so far.
+struct ExportRun {
+  const std::string &source;
+  const FhirOptions &options;
+  ReferenceStyle style;
+  Sink *sink;
+  Status *status;
+  FhirResult *result;
+  long done = 0; // visits written or left out, for the progress
+};
+
+void TellLeftOut(ExportRun *run, const VisitProblem &p) {
+  run->status->Message(ProblemMessage(run->source, p));
+  if (p.kind == VisitProblem::kLeftOut)
+    ++run->result->leftOut;
+}
+
+// A chunk's resources made by the threads this one leaves, then written in
+// order, its repeats told first. A patient whose resources cannot be
+// written takes its visits along.
+void WriteChunk(ExportRun *run, Chunk &chunk) {
+  std::vector<Item> &items = chunk.items;
+  const int makers = std::max(1, run->options.threads - 1);
+  InParallel(items.size(), makers,
+             [&](size_t i) { MakeItem(&items[i], run->options, run->style); });
+  for (const VisitProblem &repeat : chunk.repeats) {
+    TellLeftOut(run, repeat);
+    ++run->done;
+  }
+  const ExportPatient *refused = nullptr;
+  for (const Item &item : items) {
+    if (item.isPatient) {
+      refused = item.ok ? nullptr : item.patient;
+      if (item.ok) {
+        run->sink->Patient(*item.patient, item.first);
+        ++run->result->patients;
+      }
+      continue;
+    }
+    ++run->done;
+    if (!item.ok || item.patient == refused) {
+      TellLeftOut(run, VisitProblem{item.line,
+                                    item.patient == refused
+                                        ? "the patient field is not valid text"
+                                        : "its resources cannot be written"});
+      continue;
+    }
+    run->sink->Visit(*item.patient, item.visit, item.first, item.picture_);
+    ++run->result->observations;
+    run->result->media += run->options.pictures ? 1 : 0;
+  }
+  run->sink->Flush();
+  run->status->Update(run->done);
+}
+
+// One patient and its visits, each eye's in date order, added to the chunk
+// with the repeats left out; false when a note cannot be read back.
+bool AddPatient(VisitSpool *spool, PatientHistory *history,
+                const FhirOptions &options, Chunk *chunk) {
+  std::vector<DuplicateVisit> duplicates;
+  OrderVisits(history, &duplicates);
+  for (const DuplicateVisit &d : duplicates)
+    chunk->repeats.push_back(VisitProblem{d.line, RepeatReason(d)});
+  // Identified by the ID, or without one by the patient field, in the
+  // normal form the reader keys patients by, so that another spelling of
+  // the same patient in a later export finds the same resource; named as
+  // the file first spells the name.
+  const PatientKey key{options.patientSystem, history->key};
+  chunk->patients.push_back(ExportPatient{
+      key, history->patient, ResourceUuid(ResourceKind::kPatient, key)});
+  const ExportPatient *patient = &chunk->patients.back();
+  Item patientItem;
+  patientItem.patient = patient;
+  patientItem.isPatient = true;
+  chunk->items.push_back(patientItem);
+  bool notesRead = true;
+  for (int eye : {kRightEye, kLeftEye})
+    for (const Visit &v : history->eyes[eye]) {
+      Item item;
+      item.patient = patient;
+      item.visit.eye = static_cast<Eye>(eye);
+      item.visit.date = FormatIsoDate(v.date);
+      item.visit.values = v.values;
+      item.visit.noteCut = v.noteCut;
+      notesRead = ReadNote(spool, v, &item.visit.note) && notesRead;
+      chunk->noteBytes += item.visit.note.size();
+      item.line = v.line;
+      chunk->items.push_back(std::move(item));
+    }
+  return notesRead;
+}
+
+// Patients in the order the export first names them, a chunk at a time:
+// its pictures drawn by the threads, then handed to the writer while this
+// thread reads the next. False when the spool could not be read back whole.
+bool ExportPatients(ExportRun *run, VisitSpool *spool) {
+  KeptPictures kept;
+  ChunkWriter writer(run->options.threads,
+                     [run](Chunk &chunk) { WriteChunk(run, chunk); });
+  const auto hand = [&](std::unique_ptr<Chunk> chunk) {
+    if (run->options.pictures)
+      DrawPictures(&chunk->items, run->options, &kept);
+    writer.Put(std::move(chunk));
+  };
+  auto chunk = std::make_unique<Chunk>();
+  PatientHistory history;
+  size_t read = 0;
+  bool notesRead = true;
+  while (ReadNextPatient(spool, &history)) {
+    ++read;
+    notesRead =
+        AddPatient(spool, &history, run->options, chunk.get()) && notesRead;
+    if (chunk->items.size() >= kChunk || chunk->noteBytes >= kChunkNoteBytes) {
+      hand(std::move(chunk));
+      chunk = std::make_unique<Chunk>();
+    }
+  }
+  hand(std::move(chunk));
+  writer.Finish();
+  return read == spool->patients.size() && notesRead;
+}
+
 } // namespace
 
 FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
@@ -366,125 +489,33 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   FhirResult result;
   FhirForm form = FhirForm::kBundle;
   FhirFormForName(output, &form);
-  const ReferenceStyle style = form == FhirForm::kBundle
-                                   ? ReferenceStyle::kBundle
-                                   : ReferenceStyle::kBulk;
-  auto leftOut = [&](const VisitProblem &p) {
-    status->Message(ProblemMessage(source, p));
-    if (p.kind == VisitProblem::kLeftOut)
-      ++result.leftOut;
-  };
+  Sink sink(form);
+  ExportRun run{source,
+                options,
+                form == FhirForm::kBundle ? ReferenceStyle::kBundle
+                                          : ReferenceStyle::kBulk,
+                &sink,
+                status,
+                &result};
 
   VisitSpool spool;
   std::string error;
-  if (!StartSpool(csv, source, options.read, leftOut, status, &spool, &error,
-                  &result.missingPatients)) {
+  if (!StartSpool(
+          csv, source, options.read,
+          [&run](const VisitProblem &p) { TellLeftOut(&run, p); }, status,
+          &spool, &error, &result.missingPatients)) {
     if (!error.empty())
       result.failure = error + "; nothing written";
     return result;
   }
-
-  Sink sink(form);
   if (!sink.Open(output, &error)) {
     CloseSpool(&spool);
     result.failure = error + "; nothing written";
     return result;
   }
   status->SetTotal(spool.totalRows);
-
-  // Patients in the order the export first names them, each eye's visits in
-  // date order; each chunk's pictures drawn by the threads, then its
-  // resources made and written in that order (see ChunkWriter) by the
-  // threads this one leaves, while it reads the next.
-  long done = 0;
-  const int writers = std::max(1, options.threads - 1);
-  const auto writeChunk = [&](Chunk &chunk) {
-    std::vector<Item> &items = chunk.items;
-    InParallel(items.size(), writers,
-               [&](size_t i) { MakeItem(&items[i], options, style); });
-    for (const VisitProblem &repeat : chunk.repeats) {
-      leftOut(repeat);
-      ++done;
-    }
-    // A patient whose resources cannot be written takes its visits along.
-    const ExportPatient *refused = nullptr;
-    for (const Item &item : chunk.items) {
-      if (item.isPatient) {
-        refused = item.ok ? nullptr : item.patient;
-        if (item.ok) {
-          sink.Patient(*item.patient, item.first);
-          ++result.patients;
-        }
-        continue;
-      }
-      ++done;
-      if (!item.ok || item.patient == refused) {
-        leftOut(
-            VisitProblem{item.line, item.patient == refused
-                                        ? "the patient field is not valid text"
-                                        : "its resources cannot be written"});
-        continue;
-      }
-      sink.Visit(*item.patient, item.visit, item.first, item.picture_);
-      ++result.observations;
-      result.media += options.pictures ? 1 : 0;
-    }
-    sink.Flush();
-    status->Update(done);
-  };
-  KeptPictures kept;
-  ChunkWriter writer(options.threads, writeChunk);
-  const auto makeChunk = [&](std::unique_ptr<Chunk> chunk) {
-    if (options.pictures)
-      DrawPictures(&chunk->items, options, &kept);
-    writer.Put(std::move(chunk));
-  };
-
-  auto chunk = std::make_unique<Chunk>();
-  PatientHistory history;
-  std::vector<DuplicateVisit> duplicates;
-  size_t read = 0;
-  bool notesRead = true;
-  while (ReadNextPatient(&spool, &history)) {
-    ++read;
-    OrderVisits(&history, &duplicates);
-    for (const DuplicateVisit &d : duplicates)
-      chunk->repeats.push_back(VisitProblem{d.line, RepeatReason(d)});
-    duplicates.clear();
-    // Identified by the ID, or without one by the patient field, in the
-    // normal form the reader keys patients by, so that another spelling of
-    // the same patient in a later export finds the same resource; named as
-    // the file first spells the name.
-    const PatientKey key{options.patientSystem, history.key};
-    chunk->patients.push_back(ExportPatient{
-        key, history.patient, ResourceUuid(ResourceKind::kPatient, key)});
-    const ExportPatient *patient = &chunk->patients.back();
-    Item patientItem;
-    patientItem.patient = patient;
-    patientItem.isPatient = true;
-    chunk->items.push_back(patientItem);
-    for (int eye : {kRightEye, kLeftEye})
-      for (const Visit &v : history.eyes[eye]) {
-        Item item;
-        item.patient = patient;
-        item.visit.eye = static_cast<Eye>(eye);
-        item.visit.date = FormatIsoDate(v.date);
-        item.visit.values = v.values;
-        item.visit.noteCut = v.noteCut;
-        notesRead = ReadNote(&spool, v, &item.visit.note) && notesRead;
-        chunk->noteBytes += item.visit.note.size();
-        item.line = v.line;
-        chunk->items.push_back(std::move(item));
-      }
-    if (chunk->items.size() >= kChunk || chunk->noteBytes >= kChunkNoteBytes) {
-      makeChunk(std::move(chunk));
-      chunk = std::make_unique<Chunk>();
-    }
-  }
-  makeChunk(std::move(chunk));
-  writer.Finish();
+  const bool complete = ExportPatients(&run, &spool);
   status->Finish();
-  const bool complete = read == spool.patients.size() && notesRead;
   CloseSpool(&spool);
   if (!complete) {
     sink.Abandon();
