@@ -263,9 +263,10 @@ template <typename Write> std::string Fragment(Write write) {
   return json;
 }
 
-Fragments MakeFragments() {
-  Fragments f;
-  f.category = Fragment([](Json &j) {
+// The codings every resource repeats: category, the eye's code and site,
+// the components' codes and the pictures' type.
+void MakeCodes(Fragments *f) {
+  f->category = Fragment([](Json &j) {
     j.Array()
         .Object()
         .Key("coding")
@@ -277,7 +278,7 @@ Fragments MakeFragments() {
         .EndArray();
   });
   for (Eye eye : {kRightEye, kLeftEye}) {
-    f.code[eye] = Fragment([eye](Json &j) {
+    f->code[eye] = Fragment([eye](Json &j) {
       j.Object()
           .Key("coding")
           .Array()
@@ -288,7 +289,7 @@ Fragments MakeFragments() {
           .Text(std::string("Cup-to-disc ratio, ") + EyeWord(eye) + " eye")
           .End();
     });
-    f.bodySite[eye] = Fragment([eye](Json &j) {
+    f->bodySite[eye] = Fragment([eye](Json &j) {
       j.Object()
           .Key("coding")
           .Array()
@@ -298,7 +299,7 @@ Fragments MakeFragments() {
     });
   }
   for (int c = 0; c < kComponentCount; ++c)
-    f.componentCode[c] = Fragment([c](Json &j) {
+    f->componentCode[c] = Fragment([c](Json &j) {
       j.Object()
           .Key("coding")
           .Array()
@@ -306,8 +307,21 @@ Fragments MakeFragments() {
           .EndArray()
           .End();
     });
+  f->mediaType = Fragment([](Json &j) {
+    j.Object()
+        .Key("coding")
+        .Array()
+        .Code("http://terminology.hl7.org/CodeSystem/media-type",
+              {"image", "Image"})
+        .EndArray()
+        .End();
+  });
+}
+
+// A clock hour's concept, one for each of the twelve.
+void MakePositions(Fragments *f) {
   for (int h = 1; h <= 12; ++h)
-    f.position[h - 1] = Fragment([h](Json &j) {
+    f->position[h - 1] = Fragment([h](Json &j) {
       Coding position;
       ClockFaceCode(std::to_string(h), &position);
       j.Object()
@@ -319,10 +333,15 @@ Fragments MakeFragments() {
           .Text(std::to_string(h) + " o'clock, as drawn")
           .End();
     });
+}
+
+// A ratio's or a rim's quantity, one for each item of their lists, with
+// the item's own digits.
+void MakeQuantities(Fragments *f) {
   for (const auto &list : {std::make_pair(kRatioItems, kRatioCount),
                            std::make_pair(kRimItems, kRimCount)})
     for (int i = 0; i < list.second; ++i)
-      f.quantity[list.first[i]] = Fragment([&](Json &j) {
+      f->quantity[list.first[i]] = Fragment([&](Json &j) {
         j.Object()
             .Key("value")
             .Decimal(list.first[i])
@@ -334,15 +353,13 @@ Fragments MakeFragments() {
             .Text("1")
             .End();
       });
-  f.mediaType = Fragment([](Json &j) {
-    j.Object()
-        .Key("coding")
-        .Array()
-        .Code("http://terminology.hl7.org/CodeSystem/media-type",
-              {"image", "Image"})
-        .EndArray()
-        .End();
-  });
+}
+
+Fragments MakeFragments() {
+  Fragments f;
+  MakeCodes(&f);
+  MakePositions(&f);
+  MakeQuantities(&f);
   for (size_t v = 0; v < 8; ++v)
     f.observation.emplace_back([&](Json &j) {
       ObservationLayout(j, f,
