@@ -350,7 +350,7 @@ std::string SourceName(const Invocation &inv) {
 
 // The same, as a message puts it: a file's name in quotes.
 std::string ReadFromText(const Invocation &inv) {
-  return inv.input == "-" ? "standard input" : "\"" + inv.input + "\"";
+  return inv.input == "-" ? SourceName(inv) : "\"" + inv.input + "\"";
 }
 
 // `name` opened, or standard input for "-"; null with the reason told when
