@@ -23,9 +23,10 @@ enum class EncodingEvidence {
 
 // The character set of the whole input: the one its byte-order mark names;
 // else UTF-16 when every second byte is zero; else UTF-8 when every byte
-// sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850
-// and CP437 that puts letters inside words, of the case the word calls
-// for, where the others put symbols or letters of the wrong case. A code
+// sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850,
+// CP437 and the Cyrillic and Greek code pages that puts letters inside
+// words, of the case and script the word calls for, where the others put
+// symbols or letters of the wrong case or script. A code
 // page that leaves one of the bytes undefined is out. False, with a
 // message that shows a word as each reading gives it and names
 // --encoding, when no reading stands out.
