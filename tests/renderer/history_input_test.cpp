@@ -605,8 +605,10 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "reads as \"\u00B0\" in windows-1252 or windows-1251 or "
-       "windows-1253, \"\u221E\" in macintosh or mac-cyrillic, \"\u2591\" "
-       "in cp850 or cp437 or cp866. Say which with --encoding"},
+       "windows-1253 or windows-1250 or windows-1254 or windows-1257, "
+       "\"\u221E\" in macintosh or mac-cyrillic, \"\u2591\" in cp850 or "
+       "cp437 or cp866 or cp852, \"\u012F\" in mac-centraleurope. Say "
+       "which with --encoding"},
       {"Windows Cyrillic, one name: the Latin and the Cyrillic readings fit "
        "alike, so refused, the Cyrillic one shown",
        header + "\xC8\xE2\xE0\xED\xEE\xE2,R,2020-01-02," + kV + "\n",
@@ -618,6 +620,34 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        header + "\x88\xA2\xA0\xAD\xAE\xA2,R,2020-01-02," + kV + "\n",
        {},
        "\u0418\u0432\u0430\u043D\u043E\u0432 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"Windows Central European, one name: read as Windows-1252 just as "
+       "well, so refused, the name shown as written",
+       header + "Dvo\xF8\xE1k,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "\"Dvo\u0159\u00E1k\" in windows-1250"},
+      {"Windows Central European, Polish: its letters fit better than any "
+       "guess's, so refused",
+       header + "Wa\xB3\xEAsa \xA3ukasz \xAF\xF3\xB3\xE6,R,2020-01-02," + kV +
+           "\nK\xEAp\xF1ska \x8Cwi\xB9tek G\xEA\x9C,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "\"Wa\u0142\u0119sa\" in windows-1250"},
+      {"Windows-1252 with eight letters that Windows-1250 reads otherwise: "
+       "taken",
+       header + "Nicol\xF2 Matt\xE8,R,2020-01-02," + kV +
+           "\nNicol\xF2 Matt\xE8,L,2020-01-02," + kV +
+           "\nNicol\xF2 Matt\xE8,R,2020-01-03," + kV +
+           "\nNicol\xF2 Matt\xE8,L,2020-01-03," + kV + "\n",
+       {},
+       "Nicol\u00F2 Matt\u00E8 R 2020-01-02 " + kV +
+           "\nNicol\u00F2 Matt\u00E8 R 2020-01-03 " + kV +
+           "\nNicol\u00F2 Matt\u00E8 L 2020-01-02 " + kV +
+           "\nNicol\u00F2 Matt\u00E8 L 2020-01-03 " + kV + "\n",
        "",
        nullptr},
       {"Windows Central European, named: Dvo\u0159\u00E1k",
