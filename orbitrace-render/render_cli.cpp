@@ -196,10 +196,13 @@ const OptionRow kOptions[] = {
        return ParseSeparatorOption(v, &inv.read, error);
      }},
     {{"encoding", "NAME",
-      "utf-8, utf-16le, utf-16be, windows-1252 (ansi),\n"
-      "macintosh (mac), cp850 (dos) or cp437"},
-     "utf-8, utf-16le, utf-16be, windows-1252 (ansi), macintosh (mac), cp850 "
-     "(dos) or cp437",
+      "utf-8, utf-16le, utf-16be, windows-1250 to\n"
+      "windows-1258 (windows-1252: ansi), macintosh (mac),\n"
+      "mac-centraleurope, mac-cyrillic, cp850 (dos), cp437,\n"
+      "cp852 or cp866"},
+     "utf-8, utf-16le, utf-16be, windows-1250 to windows-1258 (windows-1252: "
+     "ansi), macintosh (mac), mac-centraleurope, mac-cyrillic, cp850 (dos), "
+     "cp437, cp852 or cp866",
      kHistories,
      0,
      [](const std::string &v, Invocation &inv, std::string *error) {

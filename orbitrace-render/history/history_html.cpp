@@ -114,9 +114,13 @@ private:
   // The patient's section on the page that has room, noted in the pages'
   // spans when split; false when no page can be opened.
   bool PlaceSection(int section, const PatientHistory &history);
-  // The sketches in bands of columns, a row for each eye.
-  void Bands(const PatientHistory &history,
+  // The sketches in bands of columns, a row for each eye; false when the
+  // section could not go on on a new page.
+  bool Bands(const PatientHistory &history,
              const std::vector<VisitColumn> &columns);
+  // Closes the section on a full page and opens it again, its heading
+  // marked, on the next.
+  bool ContinueSection(const PatientHistory &history);
   void Chart(int section, const PatientHistory &history);
   // The document's start, up to and with <body>.
   std::string Head(const std::string &title) const;
@@ -148,6 +152,7 @@ private:
   struct PageSpan {
     int first, last;
     std::string firstName, lastName;
+    bool continued; // it starts within its first patient's section
   };
   std::vector<PageSpan> pages_;
   bool failed_ = false;
@@ -249,7 +254,7 @@ HtmlReport::SummaryHtml(const ReportSummary &s,
 }
 
 void HtmlReport::Summary(const ReportSummary &s) {
-  split_ = s.patients > kSinglePagePatients;
+  split_ = ReportInPages(s);
   if (!split_) {
     Put(SummaryHtml(
             s, [](int section) { return "#p" + std::to_string(section); }) +
@@ -294,7 +299,7 @@ bool HtmlReport::NextPage(std::string *error) {
   if (!page_.Open(partialFolder_ + "/" + PageName(page), error))
     return false;
   file_ = &page_;
-  pages_.push_back(PageSpan{0, 0, "", ""});
+  pages_.push_back(PageSpan{0, 0, "", "", false});
   bytes_ = 0;
   // Glyph outlines are defined on each page that uses them.
   glyphs_ = SvgGlyphs();
@@ -377,9 +382,26 @@ bool HtmlReport::PlaceSection(int section, const PatientHistory &history) {
   return true;
 }
 
-void HtmlReport::Bands(const PatientHistory &history,
+bool HtmlReport::ContinueSection(const PatientHistory &history) {
+  Put("</section>\n");
+  if (!NextPage(&failure_)) {
+    failed_ = true;
+    return false;
+  }
+  PageSpan &page = pages_.back();
+  page.first = page.last = static_cast<int>(sectionPage_.size());
+  page.firstName = page.lastName = PatientHeading(history);
+  page.continued = true;
+  Put("<section class=\"patient\">\n<h2>" + HtmlText(PatientHeading(history)) +
+      " (continued)</h2>\n");
+  return true;
+}
+
+bool HtmlReport::Bands(const PatientHistory &history,
                        const std::vector<VisitColumn> &columns) {
   for (size_t band = 0; band < columns.size(); band += kBandColumns) {
+    if (split_ && band > 0 && bytes_ >= kPageBytes && !ContinueSection(history))
+      return false;
     const size_t end = std::min(columns.size(), band + kBandColumns);
     Put("<div class=\"band\"><table class=\"visits\">\n");
     for (int eye = kRightEye; eye <= kLeftEye; ++eye) {
@@ -397,6 +419,7 @@ void HtmlReport::Bands(const PatientHistory &history,
     }
     Put("</table></div>\n");
   }
+  return true;
 }
 
 void HtmlReport::Chart(int section, const PatientHistory &history) {
@@ -433,7 +456,8 @@ void HtmlReport::Patient(int section, const PatientHistory &history,
     h += "; sketches: right eye " + std::to_string(seen[kRightEye]) +
          ", left eye " + std::to_string(seen[kLeftEye]);
   Put(h + "</p>\n");
-  Bands(history, columns);
+  if (!Bands(history, columns))
+    return;
   if (!columns.empty())
     Chart(section, history);
   if (flags.empty()) {
@@ -464,12 +488,19 @@ bool HtmlReport::Finish(std::string *error) {
              std::to_string(section);
     });
     h += "<h3>Pages</h3>\n<ol class=\"pages\">\n";
-    for (size_t p = 0; p < pages_.size(); ++p)
+    for (size_t p = 0; p < pages_.size(); ++p) {
+      const PageSpan &span = pages_[p];
+      const std::string first =
+          HtmlText(span.firstName) + (span.continued ? " (continued)" : "");
       h += "<li><a href=\"" + folder + PageName(static_cast<int>(p + 1)) +
-           "\">Patients " + std::to_string(pages_[p].first) + "\u2013" +
-           std::to_string(pages_[p].last) +
-           "</a>: " + HtmlText(pages_[p].firstName) + " to " +
-           HtmlText(pages_[p].lastName) + "</li>\n";
+           "\">" +
+           (span.first == span.last
+                ? "Patient " + std::to_string(span.first) + "</a>: " + first
+                : "Patients " + std::to_string(span.first) + "\u2013" +
+                      std::to_string(span.last) + "</a>: " + first + " to " +
+                      HtmlText(span.lastName)) +
+           "</li>\n";
+    }
     Put(h + "</ol>\n</header>\n");
   }
   Put("</body>\n</html>\n");
@@ -496,6 +527,11 @@ bool HtmlReport::Finish(std::string *error) {
 }
 
 } // namespace
+
+bool ReportInPages(const ReportSummary &summary) {
+  return summary.patients > kSinglePagePatients ||
+         summary.sketches > kSinglePageSketches;
+}
 
 std::unique_ptr<ReportWriter> OpenHtmlReport(OutputFile *file,
                                              const HistoryOptions &options) {

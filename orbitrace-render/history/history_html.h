@@ -6,11 +6,16 @@
 #include <memory>
 #include <string>
 
-// Beyond this many patients the report is an index page with a folder of
-// pages beside it, named after the report ("r.html", "r-pages/").
-enum { kSinglePagePatients = 500 };
-// A page starts a new one once it is this large, between patients.
+// Beyond this many patients, or sketches (about 50 MB as one page), the
+// report is an index page with a folder of pages beside it, named after
+// the report ("r.html", "r-pages/").
+enum { kSinglePagePatients = 500, kSinglePageSketches = 10000 };
+// A page starts a new one once it is this large, between patients or
+// between one patient's bands of sketches.
 const long kPageBytes = 2 << 20;
+
+// Whether the report of the first reading's counts is split into pages.
+bool ReportInPages(const ReportSummary &summary);
 
 class OutputFile;
 

@@ -3,6 +3,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include <vector>
+
 const char *const kRoleNames[kAllRoles] = {
     "patient",    "eye",      "date",     "values", "id",  "name",
     "horizontal", "vertical", "location", "rim",    "note"};
@@ -42,37 +44,49 @@ std::string Trimmed(const std::string &text) {
   return text.substr(first, end - first);
 }
 
+namespace {
+
+// The character sets by their iconv names and what users call them.
+const struct {
+  TextEncoding encoding;
+  const char *name, *common;
+} kEncodingNames[] = {
+    {TextEncoding::kUtf8, "utf-8", ""},
+    {TextEncoding::kUtf16Le, "utf-16le", ""},
+    {TextEncoding::kUtf16Be, "utf-16be", ""},
+    {TextEncoding::kWindows1252, "windows-1252", "Windows ANSI"},
+    {TextEncoding::kMacRoman, "macintosh", "Mac Roman"},
+    {TextEncoding::kCp850, "cp850", "DOS"},
+    {TextEncoding::kCp437, "cp437", "DOS"},
+    {TextEncoding::kWindows1250, "windows-1250", "Windows Central European"},
+    {TextEncoding::kWindows1251, "windows-1251", "Windows Cyrillic"},
+    {TextEncoding::kWindows1253, "windows-1253", "Windows Greek"},
+    {TextEncoding::kWindows1254, "windows-1254", "Windows Turkish"},
+    {TextEncoding::kWindows1255, "windows-1255", "Windows Hebrew"},
+    {TextEncoding::kWindows1256, "windows-1256", "Windows Arabic"},
+    {TextEncoding::kWindows1257, "windows-1257", "Windows Baltic"},
+    {TextEncoding::kWindows1258, "windows-1258", "Windows Vietnamese"},
+    {TextEncoding::kCp852, "cp852", "DOS Central European"},
+    {TextEncoding::kCp866, "cp866", "DOS Cyrillic"},
+    {TextEncoding::kMacCentralEurope, "mac-centraleurope",
+     "Mac Central European"},
+    {TextEncoding::kMacCyrillic, "mac-cyrillic", "Mac Cyrillic"},
+};
+
+} // namespace
+
 const char *EncodingName(TextEncoding encoding) {
-  switch (encoding) {
-  case TextEncoding::kUtf16Le:
-    return "utf-16le";
-  case TextEncoding::kUtf16Be:
-    return "utf-16be";
-  case TextEncoding::kWindows1252:
-    return "windows-1252";
-  case TextEncoding::kMacRoman:
-    return "macintosh";
-  case TextEncoding::kCp850:
-    return "cp850";
-  case TextEncoding::kCp437:
-    return "cp437";
-  default:
-    return "utf-8";
-  }
+  for (const auto &e : kEncodingNames)
+    if (e.encoding == encoding)
+      return e.name;
+  return "utf-8";
 }
 
 const char *EncodingCommonName(TextEncoding encoding) {
-  switch (encoding) {
-  case TextEncoding::kWindows1252:
-    return "Windows ANSI";
-  case TextEncoding::kMacRoman:
-    return "Mac Roman";
-  case TextEncoding::kCp850:
-  case TextEncoding::kCp437:
-    return "DOS";
-  default:
-    return "";
-  }
+  for (const auto &e : kEncodingNames)
+    if (e.encoding == encoding)
+      return e.common;
+  return "";
 }
 
 namespace {
@@ -182,35 +196,45 @@ bool ParseSeparatorOption(const std::string &value, ReadSettings *settings,
 
 bool ParseEncodingOption(const std::string &value, ReadSettings *settings,
                          std::string *error) {
+  // Other names than the iconv ones above.
   const struct {
     const char *name;
     TextEncoding encoding;
-  } kEncodings[] = {{"utf-8", TextEncoding::kUtf8},
-                    {"utf8", TextEncoding::kUtf8},
-                    {"utf-16le", TextEncoding::kUtf16Le},
-                    {"utf-16be", TextEncoding::kUtf16Be},
-                    {"windows-1252", TextEncoding::kWindows1252},
-                    {"cp1252", TextEncoding::kWindows1252},
-                    {"ansi", TextEncoding::kWindows1252},
-                    {"macintosh", TextEncoding::kMacRoman},
-                    {"mac", TextEncoding::kMacRoman},
-                    {"macroman", TextEncoding::kMacRoman},
-                    {"cp850", TextEncoding::kCp850},
-                    {"ibm850", TextEncoding::kCp850},
-                    {"850", TextEncoding::kCp850},
-                    {"dos", TextEncoding::kCp850},
-                    {"cp437", TextEncoding::kCp437},
-                    {"ibm437", TextEncoding::kCp437},
-                    {"437", TextEncoding::kCp437}};
-  for (const auto &e : kEncodings) {
+  } kOtherNames[] = {{"utf8", TextEncoding::kUtf8},
+                     {"ansi", TextEncoding::kWindows1252},
+                     {"mac", TextEncoding::kMacRoman},
+                     {"macroman", TextEncoding::kMacRoman},
+                     {"maccentraleurope", TextEncoding::kMacCentralEurope},
+                     {"maccyrillic", TextEncoding::kMacCyrillic},
+                     {"dos", TextEncoding::kCp850}};
+  for (const auto &e : kOtherNames) {
     if (strcasecmp(value.c_str(), e.name) == 0) {
       settings->encoding = e.encoding;
       return true;
     }
   }
+  // Windows code pages also as "cp1252", the others as "ibm850" or "850".
+  for (const auto &e : kEncodingNames) {
+    const std::string iconv = e.name;
+    std::vector<std::string> names{iconv};
+    if (iconv.compare(0, 8, "windows-") == 0)
+      names.push_back("cp" + iconv.substr(8));
+    if (iconv.compare(0, 2, "cp") == 0) {
+      names.push_back("ibm" + iconv.substr(2));
+      names.push_back(iconv.substr(2));
+    }
+    for (const std::string &name : names) {
+      if (strcasecmp(value.c_str(), name.c_str()) == 0) {
+        settings->encoding = e.encoding;
+        return true;
+      }
+    }
+  }
   *error = "\"" + value +
-           "\" is not utf-8, utf-16le, utf-16be, windows-1252 (ansi), "
-           "macintosh (mac), cp850 (dos) or cp437";
+           "\" is not utf-8, utf-16le, utf-16be, windows-1250 to "
+           "windows-1258 (windows-1252: ansi), macintosh (mac), "
+           "mac-centraleurope, mac-cyrillic, cp850 (dos), cp437, cp852 or "
+           "cp866";
   return false;
 }
 

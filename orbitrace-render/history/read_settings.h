@@ -15,7 +15,19 @@ enum class TextEncoding {
   kWindows1252,
   kMacRoman,
   kCp850,
-  kCp437
+  kCp437,
+  kWindows1250,
+  kWindows1251,
+  kWindows1253,
+  kWindows1254,
+  kWindows1255,
+  kWindows1256,
+  kWindows1257,
+  kWindows1258,
+  kCp852,
+  kCp866,
+  kMacCentralEurope,
+  kMacCyrillic
 };
 
 // The character set's name as iconv gives it ("windows-1252", "macintosh",
@@ -94,8 +106,9 @@ bool ParseColumnOption(const std::string &value, ReadSettings *settings,
 bool ParseSeparatorOption(const std::string &value, ReadSettings *settings,
                           std::string *error);
 // "--encoding NAME": the names iconv knows the character sets by (utf-8,
-// utf-16le, utf-16be, windows-1252 or cp1252, macintosh, cp850 or ibm850,
-// cp437 or ibm437) and ansi, mac and dos (CP850).
+// utf-16le, utf-16be, windows-1250 to windows-1258 or cp1250 to cp1258,
+// macintosh, mac-centraleurope, mac-cyrillic, cp850, cp437, cp852 and
+// cp866 or ibm...) and ansi, mac and dos (CP850).
 bool ParseEncodingOption(const std::string &value, ReadSettings *settings,
                          std::string *error);
 // "--date-order dmy|mdy".

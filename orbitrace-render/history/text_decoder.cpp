@@ -6,78 +6,6 @@ namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
 
-// The upper halves of the single-byte code pages, by byte - 0x80: the code
-// point, or 0 where the code page defines no character. The lower halves
-// are ASCII.
-const unsigned short kWindows1252[128] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6,
-    0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018,
-    0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161,
-    0x203A, 0x0153, 0,      0x017E, 0x0178, 0x00A0, 0x00A1, 0x00A2, 0x00A3,
-    0x00A4, 0x00A5, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC,
-    0x00AD, 0x00AE, 0x00AF, 0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5,
-    0x00B6, 0x00B7, 0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE,
-    0x00BF, 0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,
-    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF, 0x00D0,
-    0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7, 0x00D8, 0x00D9,
-    0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF, 0x00E0, 0x00E1, 0x00E2,
-    0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7, 0x00E8, 0x00E9, 0x00EA, 0x00EB,
-    0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4,
-    0x00F5, 0x00F6, 0x00F7, 0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD,
-    0x00FE, 0x00FF,
-};
-const unsigned short kMacRoman[128] = {
-    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0,
-    0x00E2, 0x00E4, 0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB,
-    0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3, 0x00F2, 0x00F4, 0x00F6,
-    0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020, 0x00B0, 0x00A2, 0x00A3,
-    0x00A7, 0x2022, 0x00B6, 0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8,
-    0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5,
-    0x2202, 0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6,
-    0x00F8, 0x00BF, 0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB,
-    0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5, 0x0152, 0x0153, 0x2013,
-    0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA, 0x00FF, 0x0178,
-    0x2044, 0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7, 0x201A,
-    0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE,
-    0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
-    0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD,
-    0x02DB, 0x02C7,
-};
-const unsigned short kCp850[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA,
-    0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6,
-    0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC,
-    0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
-    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC,
-    0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1,
-    0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5,
-    0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4, 0x00F0,
-    0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518,
-    0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4,
-    0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9,
-    0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
-    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2,
-    0x25A0, 0x00A0,
-};
-const unsigned short kCp437[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA,
-    0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6,
-    0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6, 0x00DC,
-    0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
-    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC,
-    0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561,
-    0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B,
-    0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568,
-    0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518,
-    0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393,
-    0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
-    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320,
-    0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2,
-    0x25A0, 0x00A0,
-};
-
 void AppendUtf8(unsigned code, std::string *out) {
   if (code < 0x80) {
     *out += static_cast<char>(code);
@@ -159,36 +87,78 @@ void CheckUtf8(Utf8Check *c, const unsigned char *data, size_t size) {
 
 enum CharClass { kOther, kLower, kUpper, kUndefined };
 
+// The letters a code page's names are written in, beside ASCII's.
+enum Script { kLatin, kCyrillic, kGreek };
+
+// Cyrillic and Greek letters by case, U+0400 to U+04FF and U+0386 to
+// U+03CE; anything else is other.
+CharClass ClassOfScript(unsigned code, Script script) {
+  if (script == kCyrillic && code >= 0x0400 && code <= 0x04FF) {
+    if (code < 0x0430)
+      return kUpper;
+    if (code < 0x0460)
+      return kLower;
+    return code % 2 ? kLower : kUpper; // pairs from U+0460 on
+  }
+  if (script == kGreek && code >= 0x0386 && code <= 0x03CE && code != 0x0387 &&
+      code != 0x038B && code != 0x038D && code != 0x03A2)
+    return code == 0x0390 || code >= 0x03AC ? kLower : kUpper;
+  return kOther;
+}
+
 // Latin letters by case; the Greek of the DOS code pages, the ligatures and
 // the f with hook count as other characters, since names are not written
 // with them.
-CharClass ClassOf(unsigned code) {
+CharClass ClassOf(unsigned code, Script script) {
+  if (script != kLatin && code >= 0x80)
+    return ClassOfScript(code, script);
   if ((code >= 'a' && code <= 'z') || (code >= 0xDF && code <= 0xFF))
     return code == 0xF7 ? kOther : kLower;
   if ((code >= 'A' && code <= 'Z') || (code >= 0xC0 && code <= 0xDE))
     return code == 0xD7 ? kOther : kUpper;
-  switch (code) {
-  case 0x0131: // dotless i
-  case 0x0153: // oe
-  case 0x0161: // s caron
-  case 0x017E: // z caron
-    return kLower;
-  case 0x0152:
-  case 0x0160:
-  case 0x0178:
-  case 0x017D:
-    return kUpper;
-  default:
+  // Latin Extended-A: capital and small in pairs, from U+0139 to U+0148
+  // and from U+0179 the capital first at an odd code point.
+  if (code < 0x0100 || code > 0x017F)
     return kOther;
-  }
+  if (code == 0x0130 || code == 0x0178)
+    return kUpper;
+  if (code == 0x0131 || code == 0x0138 || code == 0x0149 || code == 0x017F)
+    return kLower;
+  const bool oddCapital = (code >= 0x0139 && code <= 0x0148) || code >= 0x0179;
+  return (code % 2 == 1) == oddCapital ? kUpper : kLower;
 }
 
 // The code pages that the text decides between, in the order that wins a
-// tie.
-const TextEncoding kSingleByte[] = {TextEncoding::kWindows1252,
-                                    TextEncoding::kMacRoman,
-                                    TextEncoding::kCp850, TextEncoding::kCp437};
-enum { kSingleByteCount = 4 };
+// tie, with the letters of each. A Cyrillic or Greek reading has no Latin
+// letter beside its own, which tells it from a Latin one. The Latin code
+// pages of Central Europe, Turkey and the Baltic read most of their
+// letters' bytes as letters where the Western one of their system does,
+// so the letters cannot tell them from it: they are read when named, and
+// stand only against a reading whose letters fit worse than theirs, or
+// one of their Western sister's that fits as well but rests on a few
+// letters they read otherwise.
+const struct {
+  TextEncoding encoding;
+  Script script;
+  TextEncoding sisterOf; // kDetect for a code page the guess may take
+} kSingleByte[] = {
+    {TextEncoding::kWindows1252, kLatin, TextEncoding::kDetect},
+    {TextEncoding::kMacRoman, kLatin, TextEncoding::kDetect},
+    {TextEncoding::kCp850, kLatin, TextEncoding::kDetect},
+    {TextEncoding::kCp437, kLatin, TextEncoding::kDetect},
+    {TextEncoding::kWindows1251, kCyrillic, TextEncoding::kDetect},
+    {TextEncoding::kCp866, kCyrillic, TextEncoding::kDetect},
+    {TextEncoding::kMacCyrillic, kCyrillic, TextEncoding::kDetect},
+    {TextEncoding::kWindows1253, kGreek, TextEncoding::kDetect},
+    {TextEncoding::kWindows1250, kLatin, TextEncoding::kWindows1252},
+    {TextEncoding::kWindows1254, kLatin, TextEncoding::kWindows1252},
+    {TextEncoding::kWindows1257, kLatin, TextEncoding::kWindows1252},
+    {TextEncoding::kCp852, kLatin, TextEncoding::kCp850},
+    {TextEncoding::kMacCentralEurope, kLatin, TextEncoding::kMacRoman}};
+// Fewer letters in words than this that a sister reads otherwise leave
+// its Western sister's reading unclear: a few names.
+const long kSisterEvidence = 8;
+enum { kSingleByteCount = sizeof kSingleByte / sizeof kSingleByte[0] };
 
 // The bytes of a field that hold one word, for the message that shows it.
 bool EndsWord(unsigned char b) {
@@ -203,7 +173,7 @@ bool EndsWord(unsigned char b) {
 struct WordEvidence {
   long score[kSingleByteCount] = {};
   bool undefined[kSingleByteCount] = {};
-  bool inWord[128] = {}; // the bytes that stood in a word
+  long inWord[128] = {}; // how often each byte stood in a word
   int before = -1, current = -1;
   std::string token, sample, anySample;
   bool tokenInWord = false, tokenHigh = false;
@@ -212,8 +182,13 @@ struct WordEvidence {
 CharClass ClassIn(int page, int byte) {
   if (byte < 0)
     return kOther;
-  const unsigned code = SingleByteCode(kSingleByte[page], byte);
-  return byte >= 0x80 && code == 0 ? kUndefined : ClassOf(code);
+  const unsigned code = SingleByteCode(kSingleByte[page].encoding, byte);
+  return byte >= 0x80 && code == 0 ? kUndefined
+                                   : ClassOf(code, kSingleByte[page].script);
+}
+
+bool IsAsciiLetter(int byte) {
+  return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
 bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
@@ -240,11 +215,14 @@ void Weigh(WordEvidence *e, int next) {
       wanted = kLower;
     else if (p == kUpper && n == kUpper)
       wanted = kUpper;
-    const bool fits = IsLetter(c) && (wanted == kOther || wanted == c);
+    // A Cyrillic or Greek letter inside a Latin word is a misreading.
+    const bool fits = IsLetter(c) && (wanted == kOther || wanted == c) &&
+                      (kSingleByte[page].script == kLatin ||
+                       (!IsAsciiLetter(e->before) && !IsAsciiLetter(next)));
     e->score[page] += fits ? 1 : -1;
   }
   if (scored) {
-    e->inWord[b - 0x80] = true;
+    ++e->inWord[b - 0x80];
     e->tokenInWord = true;
   }
 }
@@ -273,10 +251,20 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
 // Whether two code pages read every byte that stood in a word alike.
 bool ReadAlike(const WordEvidence &e, int a, int b) {
   for (int i = 0; i < 128; ++i)
-    if (e.inWord[i] && SingleByteCode(kSingleByte[a], 0x80 + i) !=
-                           SingleByteCode(kSingleByte[b], 0x80 + i))
+    if (e.inWord[i] && SingleByteCode(kSingleByte[a].encoding, 0x80 + i) !=
+                           SingleByteCode(kSingleByte[b].encoding, 0x80 + i))
       return false;
   return true;
+}
+
+// How many of the letters in words two code pages read differently.
+long ReadOtherwise(const WordEvidence &e, int a, int b) {
+  long n = 0;
+  for (int i = 0; i < 128; ++i)
+    if (SingleByteCode(kSingleByte[a].encoding, 0x80 + i) !=
+        SingleByteCode(kSingleByte[b].encoding, 0x80 + i))
+      n += e.inWord[i];
+  return n;
 }
 
 std::string Reading(const std::string &bytes, TextEncoding encoding) {
@@ -299,15 +287,24 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
     e->anySample = e->token;
   int best = -1;
   for (int page = 0; page < kSingleByteCount; ++page)
-    if (!e->undefined[page] && (best < 0 || e->score[page] > e->score[best]))
+    if (!e->undefined[page] &&
+        kSingleByte[page].sisterOf == TextEncoding::kDetect &&
+        (best < 0 || e->score[page] > e->score[best]))
       best = page;
   bool clear = best >= 0 && e->score[best] > 0;
-  for (int page = 0; clear && page < kSingleByteCount; ++page)
-    if (page != best && !e->undefined[page] && !ReadAlike(*e, page, best) &&
-        2 * e->score[page] >= e->score[best])
-      clear = false;
+  for (int page = 0; clear && page < kSingleByteCount; ++page) {
+    if (page == best || e->undefined[page] || ReadAlike(*e, page, best))
+      continue;
+    if (kSingleByte[page].sisterOf == TextEncoding::kDetect)
+      clear = 2 * e->score[page] < e->score[best];
+    else if (e->score[page] > e->score[best])
+      clear = false; // its letters fit better than those of any guess
+    else if (kSingleByte[page].sisterOf == kSingleByte[best].encoding &&
+             e->score[page] == e->score[best])
+      clear = ReadOtherwise(*e, page, best) >= kSisterEvidence;
+  }
   if (clear) {
-    *encoding = kSingleByte[best];
+    *encoding = kSingleByte[best].encoding;
     return true;
   }
   const std::string &sample = e->sample.empty() ? e->anySample : e->sample;
@@ -320,21 +317,22 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
     for (int page = 0; page < kSingleByteCount; ++page) {
       if (shown[page] || e->undefined[page])
         continue;
-      const std::string reading = Reading(sample, kSingleByte[page]);
+      const std::string reading = Reading(sample, kSingleByte[page].encoding);
       std::string names;
       for (int other = page; other < kSingleByteCount; ++other)
         if (!e->undefined[other] &&
-            Reading(sample, kSingleByte[other]) == reading) {
+            Reading(sample, kSingleByte[other].encoding) == reading) {
           shown[other] = true;
           names += std::string(names.empty() ? "" : " or ") +
-                   EncodingName(kSingleByte[other]);
+                   EncodingName(kSingleByte[other].encoding);
         }
       *error += " \"" + reading + "\" in " + names + ",";
     }
     error->pop_back();
   }
   *error += ". Say which with --encoding (windows-1252 or ansi, macintosh "
-            "or mac, cp850 or dos, cp437)";
+            "or mac, cp850 or dos, cp437, windows-1250 to windows-1258, "
+            "mac-centraleurope, mac-cyrillic, cp852, cp866)";
   return false;
 }
 
@@ -408,23 +406,6 @@ size_t DecodeUtf8(const std::string &input, bool last, std::string *out) {
 
 } // namespace
 
-unsigned SingleByteCode(TextEncoding encoding, unsigned char byte) {
-  if (byte < 0x80)
-    return byte;
-  switch (encoding) {
-  case TextEncoding::kWindows1252:
-    return kWindows1252[byte - 0x80];
-  case TextEncoding::kMacRoman:
-    return kMacRoman[byte - 0x80];
-  case TextEncoding::kCp850:
-    return kCp850[byte - 0x80];
-  case TextEncoding::kCp437:
-    return kCp437[byte - 0x80];
-  default:
-    return 0;
-  }
-}
-
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
                     EncodingEvidence *evidence, std::string *error) {
   static const size_t kBlock = 1 << 16;
@@ -495,14 +476,12 @@ void Decode(TextDecoder *decoder, const char *data, size_t size, bool last,
     at = DecodeUtf16(in, n, decoder->encoding == TextEncoding::kUtf16Le, last,
                      out);
     break;
-  case TextEncoding::kWindows1252:
-  case TextEncoding::kMacRoman:
-  case TextEncoding::kCp850:
-  case TextEncoding::kCp437:
-    at = DecodeSingleByte(decoder->encoding, in, n, out);
+  case TextEncoding::kUtf8:
+  case TextEncoding::kDetect:
+    at = DecodeUtf8(input, last, out);
     break;
   default:
-    at = DecodeUtf8(input, last, out);
+    at = DecodeSingleByte(decoder->encoding, in, n, out);
   }
   decoder->pending.assign(input, at, std::string::npos);
 }

@@ -2,6 +2,7 @@
 // converted a block at a time so that memory does not grow with the file.
 #pragma once
 
+#include "orbitrace-render/history/code_pages.h"
 #include "orbitrace-render/history/read_settings.h"
 
 #include <stddef.h>
@@ -23,18 +24,18 @@ enum class EncodingEvidence {
 
 // The character set of the whole input: the one its byte-order mark names;
 // else UTF-16 when every second byte is zero; else UTF-8 when every byte
-// sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850
-// and CP437 that puts letters inside words, of the case the word calls
-// for, where the others put symbols or letters of the wrong case. A code
-// page that leaves one of the bytes undefined is out. False, with a
-// message that shows a word as each reading gives it and names
-// --encoding, when no reading stands out.
+// sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850,
+// CP437 and the Cyrillic and Greek code pages that puts letters inside
+// words, of the case and script the word calls for, where the others put
+// symbols or letters of the wrong case or script. A code
+// page that leaves one of the bytes undefined is out. The Latin code
+// pages of Central Europe, Turkey and the Baltic are never taken, but
+// leave the reading unclear where their letters fit better, or as well
+// on a few letters they read otherwise. False, with a message that shows
+// a word as each reading gives it and names --encoding, when no reading
+// stands out.
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
                     EncodingEvidence *evidence, std::string *error);
-
-// The code point of a byte in a single-byte code page; 0 for a byte over
-// 127 that it leaves undefined.
-unsigned SingleByteCode(TextEncoding encoding, unsigned char byte);
 
 // A conversion to UTF-8 under way. A byte sequence that is not text in the
 // character set becomes U+FFFD, so that the text is always valid UTF-8.

@@ -561,15 +561,45 @@ TEST(HistoryReport, RefusesToWriteOverTheFileItReads) {
 }
 
 TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
+  // Split by its patients or its sketches, whichever is too many.
+  const struct {
+    long patients, sketches;
+    bool inPages;
+  } sizes[] = {{kSinglePagePatients, kSinglePageSketches, false},
+               {kSinglePagePatients + 1, kSinglePagePatients + 1, true},
+               {1, kSinglePageSketches + 1, true}};
+  for (const auto &size : sizes) {
+    ReportSummary summary;
+    summary.patients = size.patients;
+    summary.sketches = size.sketches;
+    EXPECT_EQ(size.inPages, ReportInPages(summary))
+        << size.patients << " patients, " << size.sketches << " sketches";
+  }
+
   const std::string dir = TempDir();
   std::string visits = "patient,eye,date,values\n";
-  // Every patient flagged, so that the first and last of each page are.
-  for (int p = 1; p <= kSinglePagePatients + 1; ++p)
+  // Every patient flagged, so that the first and last of each page are;
+  // one of them has more sketches than a page holds.
+  const int longPatient = kSinglePagePatients / 2, longDates = 900;
+  for (int p = 1; p <= kSinglePagePatients + 1; ++p) {
     visits += "P" + std::to_string(p) + ",R,2020-01-01,.40|.75|2|0\n";
+    for (int d = 0; p == longPatient && d < longDates; ++d)
+      for (const char *eye : {"R", "L"}) {
+        char row[64];
+        snprintf(row, sizeof row, "P%d,%s,%d-%02d-01,.40|.75|2|0\n", p, eye,
+                 1940 + d / 12, 1 + d % 12);
+        visits += row;
+      }
+  }
   Outcome r = Main({"--history", "-", dir + "/r.html"}, visits);
   EXPECT_EQ(kExitOk, r.status) << r.err;
   const std::string index = Slurp(dir + "/r.html");
   EXPECT_EQ(0u, Count(index, "<section"));
+  const std::string longName = "P" + std::to_string(longPatient);
+  EXPECT_NE(std::string::npos,
+            index.find("Patient " + std::to_string(longPatient) +
+                       "</a>: " + longName + " (continued)"))
+      << "a page of the long patient alone, in the list of pages";
 
   // Every link of the index and of the pages reaches a file of the folder
   // and an id in it, and every page holds what its pictures refer to,
@@ -615,7 +645,7 @@ TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
   follow(dir + "/r.html", index);
   EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), linked.size())
       << "the flagged patients";
-  size_t sections = 0;
+  size_t sections = 0, continued = 0, sketches = 0;
   const int count = static_cast<int>(Listing(dir + "/r-pages").size());
   for (const auto &page : pages) {
     const size_t name = page.first.find("/r-pages/page-");
@@ -633,12 +663,25 @@ TEST(HistoryReport, SplitsALargeArchiveIntoPagesThatTheIndexLinks) {
         << page.first;
     EXPECT_EQ(number < count, text.find(next) != std::string::npos)
         << page.first;
-    sections += Count(text, "<section class=\"patient\"");
+    sections += Count(text, "<section class=\"patient\" id=");
+    sketches += Count(text, "<td><div class=\"sketch\">");
+    // A section goes on only at the top of the next page.
+    const size_t more = text.find(" (continued)</h2>");
+    if (more != std::string::npos) {
+      ++continued;
+      EXPECT_EQ(
+          text.find("<section"),
+          text.rfind("<section class=\"patient\">\n<h2>" + longName, more))
+          << page.first;
+    }
     EXPECT_LT(text.size(), static_cast<size_t>(kPageBytes) + 100000)
         << page.first;
   }
   EXPECT_GE(pages.size(), 3u) << "the index and two pages or more";
   EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1), sections);
+  EXPECT_GE(continued, 1u);
+  EXPECT_EQ(static_cast<size_t>(kSinglePagePatients + 1 + 2 * longDates),
+            sketches);
 
   // A report of this name small enough for one page takes the folder away.
   visits.erase(visits.rfind("P501,"));
