@@ -23,6 +23,7 @@ set(ORBT_HISTORY_READER_SOURCES
     orbitrace-render/history/visit_history.cpp
     orbitrace-render/history/read_settings.cpp
     orbitrace-render/history/code_pages.cpp
+    orbitrace-render/history/letter_languages.cpp
     orbitrace-render/history/text_decoder.cpp
     orbitrace-render/history/visit_row.cpp
     orbitrace-render/history/name_key.cpp

@@ -1,5 +1,7 @@
 #include "orbitrace-render/history/text_decoder.h"
 
+#include "orbitrace-render/history/letter_languages.h"
+
 #include <string.h>
 
 namespace {
@@ -133,10 +135,10 @@ CharClass ClassOf(unsigned code, Script script) {
 // letter beside its own, which tells it from a Latin one. The Latin code
 // pages of Central Europe, Turkey and the Baltic read most of their
 // letters' bytes as letters where the Western one of their system does,
-// so the letters cannot tell them from it: they are read when named, and
-// stand only against a reading whose letters fit worse than theirs, or
-// one of their Western sister's that fits as well but rests on a few
-// letters they read otherwise.
+// so the letters alone cannot tell them from it: they stand against a
+// reading whose letters fit worse than theirs, or one of their Western
+// sister's that fits as well, and the languages of the words decide
+// between them (see Decide).
 const struct {
   TextEncoding encoding;
   Script script;
@@ -158,26 +160,20 @@ const struct {
 // Fewer letters in words than this that a sister reads otherwise leave
 // its Western sister's reading unclear: a few names.
 const long kSisterEvidence = 8;
+// A reading whose words no language writes must have at least this many
+// more of them than another before the other is taken for it.
+const long kWordEvidence = 3;
 enum { kSingleByteCount = sizeof kSingleByte / sizeof kSingleByte[0] };
+// A word's bytes past this many are not looked at.
+const size_t kWordBytes = 64;
+// Not a letter, beside the bits of LetterLanguages.
+const unsigned long kNotLetter = 1ul << 31;
 
 // The bytes of a field that hold one word, for the message that shows it.
 bool EndsWord(unsigned char b) {
   return b == ',' || b == ';' || b == '\t' || b == '"' || b == '\r' ||
          b == '\n' || b == '\v' || b == ' ';
 }
-
-// The evidence of the letters in words, gathered a byte at a time: each
-// byte over 127 next to a letter scores for a code page that reads it as a
-// letter of the case its neighbours call for, and against one that reads
-// it as anything else.
-struct WordEvidence {
-  long score[kSingleByteCount] = {};
-  bool undefined[kSingleByteCount] = {};
-  long inWord[128] = {}; // how often each byte stood in a word
-  int before = -1, current = -1;
-  std::string token, sample, anySample;
-  bool tokenInWord = false, tokenHigh = false;
-};
 
 CharClass ClassIn(int page, int byte) {
   if (byte < 0)
@@ -187,11 +183,96 @@ CharClass ClassIn(int page, int byte) {
                                    : ClassOf(code, kSingleByte[page].script);
 }
 
+bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
+
+// The evidence of the letters in words, gathered a byte at a time: each
+// byte over 127 next to a letter scores for a code page that reads it as a
+// letter of the case its neighbours call for, and against one that reads
+// it as anything else. Besides, the languages of whole words, a word being
+// the letters, bytes over 127, apostrophes and hyphens between other
+// bytes: in a Latin reading a word is implausible when its letters share
+// no language, or a character that is no letter stands next to one.
+struct WordEvidence {
+  long score[kSingleByteCount] = {};
+  bool undefined[kSingleByteCount] = {};
+  long inWord[128] = {}; // how often each byte stood in a word
+  int before = -1, current = -1;
+  std::string token, sample, anySample;
+  bool tokenInWord = false, tokenHigh = false;
+  // The languages of each byte over 127 in each Latin reading.
+  unsigned long languages[kSingleByteCount][128] = {};
+  std::string word;
+  bool wordHigh = false;
+  // How many words are implausible in the first reading but not in the
+  // second.
+  long implausible[kSingleByteCount][kSingleByteCount] = {};
+  // In each reading, how many words with a letter beyond ASCII were
+  // judged, and how many of them each language could write.
+  long judged[kSingleByteCount] = {};
+  long written[kSingleByteCount][kLanguageCount] = {};
+
+  WordEvidence() {
+    for (int page = 0; page < kSingleByteCount; ++page)
+      for (int byte = 0x80; byte < 0x100; ++byte)
+        languages[page][byte - 0x80] =
+            IsLetter(ClassIn(page, byte))
+                ? LetterLanguages(
+                      SingleByteCode(kSingleByte[page].encoding, byte))
+                : kNotLetter;
+  }
+};
+
+bool IsWordByte(unsigned char b) {
+  return b >= 0x80 || b == '\'' || b == '-' || (b >= 'a' && b <= 'z') ||
+         (b >= 'A' && b <= 'Z');
+}
+
+// Counts the word just ended against each Latin reading it is implausible
+// in, for each one it is plausible in.
+void JudgeWord(WordEvidence *e) {
+  const std::string &w = e->word;
+  unsigned implausible = 0, plausible = 0;
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    if (kSingleByte[page].script != kLatin)
+      continue;
+    auto languagesAt = [&](size_t i) {
+      const unsigned char b = static_cast<unsigned char>(w[i]);
+      return b < 0x80 ? LetterLanguages(b) : e->languages[page][b - 0x80];
+    };
+    auto letterAt = [&](size_t i) {
+      return i < w.size() && languagesAt(i) != 0 &&
+             !(languagesAt(i) & kNotLetter);
+    };
+    unsigned long shared = kEveryLanguage;
+    bool letters = false, broken = false;
+    for (size_t i = 0; i < w.size(); ++i) {
+      if (static_cast<unsigned char>(w[i]) < 0x80)
+        continue;
+      const unsigned long l = languagesAt(i);
+      if (l & kNotLetter) {
+        broken = broken || (i > 0 && letterAt(i - 1)) || letterAt(i + 1);
+      } else {
+        letters = true;
+        shared &= l;
+      }
+    }
+    if (broken || (letters && shared == 0))
+      implausible |= 1u << page;
+    else if (letters)
+      plausible |= 1u << page;
+    if (broken || letters)
+      ++e->judged[page];
+    for (int language = 0; !broken && language < kLanguageCount; ++language)
+      e->written[page][language] += letters && (shared >> language & 1);
+  }
+  for (int a = 0; a < kSingleByteCount; ++a)
+    for (int b = 0; implausible >> a & 1 && b < kSingleByteCount; ++b)
+      e->implausible[a][b] += plausible >> b & 1;
+}
+
 bool IsAsciiLetter(int byte) {
   return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
-
-bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
 
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
@@ -245,6 +326,15 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
       e->token += static_cast<char>(b);
       e->tokenHigh = e->tokenHigh || b >= 0x80;
     }
+    if (!IsWordByte(b)) {
+      if (e->wordHigh)
+        JudgeWord(e);
+      e->word.clear();
+      e->wordHigh = false;
+    } else if (e->word.size() < kWordBytes) {
+      e->word += static_cast<char>(b);
+      e->wordHigh = e->wordHigh || b >= 0x80;
+    }
   }
 }
 
@@ -277,14 +367,74 @@ std::string Reading(const std::string &bytes, TextEncoding encoding) {
   return out;
 }
 
+// Whether `worse` words are clearly more than `better`.
+bool ClearlyMore(long worse, long better) {
+  return worse >= kWordEvidence && worse > 2 * better;
+}
+
+// How many of a reading's words its most common language could not write:
+// an export holds mostly the names of one country.
+long Foreign(const WordEvidence &e, int page) {
+  long most = 0;
+  for (long words : e.written[page])
+    most = words > most ? words : most;
+  return e.judged[page] - most;
+}
+
+// Whether reading `a` gives clearly fewer words that no language writes
+// than reading `b`, or, where neither does, clearly fewer that the
+// language of most words could not write.
+bool MorePlausible(const WordEvidence &e, int a, int b) {
+  if (ClearlyMore(e.implausible[a][b], e.implausible[b][a]))
+    return false;
+  return ClearlyMore(e.implausible[b][a], e.implausible[a][b]) ||
+         ClearlyMore(Foreign(e, b), Foreign(e, a));
+}
+
+// The Latin reading whose letters fit the words best, or nearly (at least
+// half as well as the best), when its words are clearly more plausible
+// than those of every other reading that fits nearly as well, and its
+// letters fit more than twice as well as those of any other; -1 when
+// there is none. Any Latin code page may be taken so, even a Central
+// European, Turkish or Baltic one.
+int MostPlausible(const WordEvidence &e) {
+  int top = -1;
+  for (int page = 0; page < kSingleByteCount; ++page)
+    if (!e.undefined[page] && (top < 0 || e.score[page] > e.score[top]))
+      top = page;
+  if (top < 0 || e.score[top] <= 0 || kSingleByte[top].script != kLatin)
+    return -1;
+  bool near[kSingleByteCount] = {};
+  for (int page = 0; page < kSingleByteCount; ++page)
+    near[page] = !e.undefined[page] && kSingleByte[page].script == kLatin &&
+                 2 * e.score[page] >= e.score[top];
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    bool wins = near[page];
+    for (int other = 0; wins && other < kSingleByteCount; ++other) {
+      if (other == page || e.undefined[other] || ReadAlike(e, other, page))
+        continue;
+      wins = near[other] ? MorePlausible(e, page, other)
+                         : 2 * e.score[other] < e.score[page];
+    }
+    if (wins)
+      return page;
+  }
+  return -1;
+}
+
 // The code page the words call for, or false with a message that shows a
-// word as each reading gives it.
+// word as each reading gives it: the most plausible Latin reading, else
+// the best of the code pages a guess may take by its letters alone,
+// measured against the Latin code pages that stand against it (see
+// kSingleByte).
 bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
   Weigh(e, -1);
   if (e->tokenInWord && e->sample.empty())
     e->sample = e->token;
   if (e->tokenHigh && e->anySample.empty())
     e->anySample = e->token;
+  if (e->wordHigh)
+    JudgeWord(e);
   int best = -1;
   for (int page = 0; page < kSingleByteCount; ++page)
     if (!e->undefined[page] &&
@@ -292,11 +442,18 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
         (best < 0 || e->score[page] > e->score[best]))
       best = page;
   bool clear = best >= 0 && e->score[best] > 0;
+  const int chosen = MostPlausible(*e);
+  if (chosen >= 0) {
+    *encoding = kSingleByte[chosen].encoding;
+    return true;
+  }
   for (int page = 0; clear && page < kSingleByteCount; ++page) {
     if (page == best || e->undefined[page] || ReadAlike(*e, page, best))
       continue;
     if (kSingleByte[page].sisterOf == TextEncoding::kDetect)
       clear = 2 * e->score[page] < e->score[best];
+    else if (MorePlausible(*e, best, page))
+      continue; // its words fit worse
     else if (e->score[page] > e->score[best])
       clear = false; // its letters fit better than those of any guess
     else if (kSingleByte[page].sisterOf == kSingleByte[best].encoding &&

@@ -28,12 +28,14 @@ enum class EncodingEvidence {
 // CP437 and the Cyrillic and Greek code pages that puts letters inside
 // words, of the case and script the word calls for, where the others put
 // symbols or letters of the wrong case or script. A code
-// page that leaves one of the bytes undefined is out. The Latin code
-// pages of Central Europe, Turkey and the Baltic are never taken, but
-// leave the reading unclear where their letters fit better, or as well
-// on a few letters they read otherwise. False, with a message that shows
-// a word as each reading gives it and names --encoding, when no reading
-// stands out.
+// page that leaves one of the bytes undefined is out. Between Latin
+// readings whose letters fit about as well, the one whose words one
+// language could write, and one language most of them, is taken: so too
+// the Latin code pages of Central Europe, Turkey and the Baltic, which
+// otherwise leave the reading unclear where their letters fit better, or
+// as well on a few letters they read otherwise. False, with a message
+// that shows a word as each reading gives it and names --encoding, when
+// no reading stands out.
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
                     EncodingEvidence *evidence, std::string *error);
 

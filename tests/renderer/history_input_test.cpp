@@ -3,6 +3,7 @@
 // host's export formats.
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/csv_records.h"
+#include "orbitrace-render/history/letter_languages.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -173,6 +174,35 @@ TEST(IsoDates, OrderAsTheCalendarAndReadBackAsWritten) {
   int epoch;
   ASSERT_TRUE(ParseIsoDate("1970-01-01", &epoch));
   EXPECT_EQ(0, epoch);
+}
+
+TEST(LetterLanguages, TellWhetherOneLanguageWritesAllOfAWordsLetters) {
+  const struct {
+    std::vector<unsigned> letters;
+    unsigned long languages; // those all of them share
+  } cases[] = {
+      {{0x0159, 0xE1}, kCzech},           // Dvořák
+      {{0xF8, 0xE1}, 0},                  // Dvoøák: Danish and Czech
+      {{0x0158, 0xC1}, kCzech},           // capitals fold
+      {{0x0142, 0x0119, 'a'}, kPolish},   // Wałęsa: ASCII sides with all
+      {{0xE1, 0x0144}, 0},                // Ibáńez
+      {{0xE1, 0xF1}, kSpanish},           // Ibáñez
+      {{0x0130, 0x015E}, kTurkish},       // İ has no small of its own here
+      {{0x0150, 0xE9}, kHungarian},       // Ő
+      {{0x0110, 0x0107}, kCroatian},      // Đ
+      {{0x0218, 0x0103}, kRomanian},      // Ș
+      {{0xFC, 0xFE}, 0},                  // Güneþ
+      {{0xB3}, 0},                        // ³ is no letter
+      {{0x0109}, 0},                      // ĉ is no market's
+      {{0x016B}, kLithuanian | kLatvian}, // ū
+      {{0xF5, 0x0161}, kEstonian},        // õ, š
+  };
+  for (const auto &c : cases) {
+    unsigned long shared = kEveryLanguage;
+    for (unsigned letter : c.letters)
+      shared &= LetterLanguages(letter);
+    EXPECT_EQ(c.languages, shared) << std::hex << c.letters[0];
+  }
 }
 
 TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
@@ -629,14 +659,17 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "\"Dvo\u0159\u00E1k\" in windows-1250"},
-      {"Windows Central European, Polish: its letters fit better than any "
-       "guess's, so refused",
+      {"Windows Central European, Polish: its letters fit better, and its "
+       "words are Polish where Windows-1252's are no language's",
        header + "Wa\xB3\xEAsa \xA3ukasz \xAF\xF3\xB3\xE6,R,2020-01-02," + kV +
            "\nK\xEAp\xF1ska \x8Cwi\xB9tek G\xEA\x9C,R,2020-01-02," + kV + "\n",
        {},
+       "Wa\u0142\u0119sa \u0141ukasz \u017B\u00F3\u0142\u0107 R 2020-01-02 " +
+           kV +
+           "\nK\u0119p\u0144ska \u015Awi\u0105tek G\u0119\u015B R 2020-01-02 " +
+           kV + "\n",
        "",
-       "",
-       "\"Wa\u0142\u0119sa\" in windows-1250"},
+       nullptr},
       {"Windows-1252 with eight letters that Windows-1250 reads otherwise: "
        "taken",
        header + "Nicol\xF2 Matt\xE8,R,2020-01-02," + kV +
@@ -654,6 +687,98 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        header + "Dvo\xF8\xE1k,R,2020-01-02," + kV + "\n",
        {"--encoding", "cp1250"},
        "Dvo\u0159\u00E1k R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"Windows Central European, Czech: every letter a letter in "
+       "Windows-1252 too, but its words (\"Dvo\u00F8\u00E1k\") no "
+       "language's",
+       header + "Dvo\xF8\xE1k Ji\xF8\xED,R,2020-01-02," + kV +
+           "\n\xC8"
+           "ern\xFD P\xF8"
+           "emysl,R,2020-01-02," +
+           kV +
+           "\nKu\xE8"
+           "erov\xE1 V\xECra,R,2020-01-02," +
+           kV + "\nR\xF9\x9Ei\xE8ka Miroslav,R,2020-01-02," + kV + "\n",
+       {},
+       "Dvo\u0159\u00E1k Ji\u0159\u00ED R 2020-01-02 " + kV +
+           "\n\u010Cern\u00FD P\u0159emysl R 2020-01-02 " + kV +
+           "\nKu\u010Derov\u00E1 V\u011Bra R 2020-01-02 " + kV +
+           "\nR\u016F\u017Ei\u010Dka Miroslav R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"DOS Central European, Czech",
+       header + "Dvo\xFD\xA0k Ji\xFD\xA1,R,2020-01-02," + kV +
+           "\n\xAC"
+           "ern\xEC P\xFD"
+           "emysl,R,2020-01-02," +
+           kV +
+           "\nKu\x9F"
+           "erov\xA0 V\xD8ra,R,2020-01-02," +
+           kV + "\nR\x85\xA7i\x9Fka Miroslav,R,2020-01-02," + kV + "\n",
+       {},
+       "Dvo\u0159\u00E1k Ji\u0159\u00ED R 2020-01-02 " + kV +
+           "\n\u010Cern\u00FD P\u0159emysl R 2020-01-02 " + kV +
+           "\nKu\u010Derov\u00E1 V\u011Bra R 2020-01-02 " + kV +
+           "\nR\u016F\u017Ei\u010Dka Miroslav R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"Windows Turkish: \"K\u00FDl\u00FD\u00E7\" and \"G\u00FCl\u00FEen\" "
+       "are no language's",
+       header +
+           "Y\xFDlmaz Ay\xFE"
+           "e,R,2020-01-02," +
+           kV +
+           "\nK\xFDl\xFD\xE7 G\xFCl\xFE"
+           "en,R,2020-01-02," +
+           kV +
+           "\nDo\xF0"
+           "an \xDE\xFCkr\xFC,R,2020-01-02," +
+           kV +
+           "\nAyd\xFDn \xC7"
+           "a\xF0r\xFD,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "Y\u0131lmaz Ay\u015Fe R 2020-01-02 " + kV +
+           "\nK\u0131l\u0131\u00E7 G\u00FCl\u015Fen R 2020-01-02 " + kV +
+           "\nDo\u011Fan \u015E\u00FCkr\u00FC R 2020-01-02 " + kV +
+           "\nAyd\u0131n \u00C7a\u011Fr\u0131 R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"Windows Central European, Hungarian: Windows-1252's words are each "
+       "some language's (\"Sz\u00F5ke\", \"Heged\u00FBs\"), but no one "
+       "language's",
+       header + "Sz\xF5ke Gy\xF5z\xF5,R,2020-01-02," + kV +
+           "\nHeged\xFBs B\xE1lint,R,2020-01-02," + kV +
+           "\nL\xF5rincz \xC1gnes,R,2020-01-02," + kV +
+           "\nSz\xFB"
+           "cs Gy\xF6ngyi,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "Sz\u0151ke Gy\u0151z\u0151 R 2020-01-02 " + kV +
+           "\nHeged\u0171s B\u00E1lint R 2020-01-02 " + kV +
+           "\nL\u0151rincz \u00C1gnes R 2020-01-02 " + kV +
+           "\nSz\u0171"
+           "cs Gy\u00F6ngyi R 2020-01-02 " +
+           kV + "\n",
+       "",
+       nullptr},
+      {"Windows-1252, French: Windows-1250 reads it as Czech "
+       "(\"H\u00E9l\u010Dne\") "
+       "just as plausibly, so the Western one",
+       header + "Lef\xE8vre H\xE9l\xE8ne,R,2020-01-02," + kV +
+           "\nRivi\xE8re Th\xE9r\xE8se,R,2020-01-02," + kV +
+           "\nAgn\xE8s B\xE9renger,R,2020-01-02," + kV +
+           "\n\xC8ve No\xEBl,R,2020-01-02," + kV +
+           "\nMercier Ad\xE8le,R,2020-01-02," + kV +
+           "\nBarr\xE8re Mich\xE8le,R,2020-01-02," + kV + "\n",
+       {},
+       "Lef\u00E8vre H\u00E9l\u00E8ne R 2020-01-02 " + kV +
+           "\nRivi\u00E8re Th\u00E9r\u00E8se R 2020-01-02 " + kV +
+           "\nAgn\u00E8s B\u00E9renger R 2020-01-02 " + kV +
+           "\n\u00C8ve No\u00EBl R 2020-01-02 " + kV +
+           "\nMercier Ad\u00E8le R 2020-01-02 " + kV +
+           "\nBarr\u00E8re Mich\u00E8le R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
       {"a byte Windows-1252 leaves undefined rules it out",
