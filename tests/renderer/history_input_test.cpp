@@ -653,8 +653,9 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        nullptr},
       {"Windows Central European, one name: read as Windows-1252 just as "
-       "well, so refused, the name shown as written",
-       header + "Dvo\xF8\xE1k,R,2020-01-02," + kV + "\n",
+       "well (two words no language writes are too few), so refused, the "
+       "name shown as written",
+       header + "Dvo\xF8\xE1k Ji\xF8\xED,R,2020-01-02," + kV + "\n",
        {},
        "",
        "",
@@ -689,9 +690,9 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Dvo\u0159\u00E1k R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
-      {"Windows Central European, Czech: every letter a letter in "
-       "Windows-1252 too, but its words (\"Dvo\u00F8\u00E1k\") no "
-       "language's",
+      {"Windows Central European, Czech and German: every letter a letter "
+       "in Windows-1252 too, but its Czech words (\"Dvo\u00F8\u00E1k\") "
+       "no language's",
        header + "Dvo\xF8\xE1k Ji\xF8\xED,R,2020-01-02," + kV +
            "\n\xC8"
            "ern\xFD P\xF8"
@@ -699,12 +700,18 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            kV +
            "\nKu\xE8"
            "erov\xE1 V\xECra,R,2020-01-02," +
-           kV + "\nR\xF9\x9Ei\xE8ka Miroslav,R,2020-01-02," + kV + "\n",
+           kV + "\nR\xF9\x9Ei\xE8ka Miroslav,R,2020-01-02," + kV +
+           "\nWei\xDF J\xF6rg,R,2020-01-02," + kV +
+           "\nGr\xF6\xDF G\xFCnther,R,2020-01-02," + kV +
+           "\nK\xF6hler K\xE4the,R,2020-01-02," + kV + "\n",
        {},
        "Dvo\u0159\u00E1k Ji\u0159\u00ED R 2020-01-02 " + kV +
            "\n\u010Cern\u00FD P\u0159emysl R 2020-01-02 " + kV +
            "\nKu\u010Derov\u00E1 V\u011Bra R 2020-01-02 " + kV +
-           "\nR\u016F\u017Ei\u010Dka Miroslav R 2020-01-02 " + kV + "\n",
+           "\nR\u016F\u017Ei\u010Dka Miroslav R 2020-01-02 " + kV +
+           "\nWei\u00DF J\u00F6rg R 2020-01-02 " + kV +
+           "\nGr\u00F6\u00DF G\u00FCnther R 2020-01-02 " + kV +
+           "\nK\u00F6hler K\u00E4the R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
       {"DOS Central European, Czech",
@@ -779,6 +786,32 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            "\n\u00C8ve No\u00EBl R 2020-01-02 " + kV +
            "\nMercier Ad\u00E8le R 2020-01-02 " + kV +
            "\nBarr\u00E8re Mich\u00E8le R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"Mac Central European, Lithuanian: other readings put signs inside "
+       "words (\"Au\u2030ra\" in Mac Roman), which no language writes",
+       header + "Kazlauskas Jonas,R,2020-01-02," + kV +
+           "\nPetrauskien\x98 R\xF0ta,R,2020-01-02," + kV +
+           "\nJankauskas Mindaugas,R,2020-01-02," + kV +
+           "\nStankevi\x8Bius Darius,R,2020-01-02," + kV +
+           "\nVasiliauskait\x98 Egl\x98,R,2020-01-02," + kV +
+           "\n\xEBukauskas Tomas,R,2020-01-02," + kV +
+           "\nButkus Gintar\x98,R,2020-01-02," + kV +
+           "\nPaulauskas \xE1"
+           "ar\xF0nas,R,2020-01-02," +
+           kV + "\nUrbonas Au\xE4ra,R,2020-01-02," + kV +
+           "\nKavaliauskas Vytautas,R,2020-01-02," + kV + "\n",
+       {},
+       "Kazlauskas Jonas R 2020-01-02 " + kV +
+           "\nPetrauskien\u0117 R\u016Bta R 2020-01-02 " + kV +
+           "\nJankauskas Mindaugas R 2020-01-02 " + kV +
+           "\nStankevi\u010Dius Darius R 2020-01-02 " + kV +
+           "\nVasiliauskait\u0117 Egl\u0117 R 2020-01-02 " + kV +
+           "\n\u017Dukauskas Tomas R 2020-01-02 " + kV +
+           "\nButkus Gintar\u0117 R 2020-01-02 " + kV +
+           "\nPaulauskas \u0160ar\u016Bnas R 2020-01-02 " + kV +
+           "\nUrbonas Au\u0161ra R 2020-01-02 " + kV +
+           "\nKavaliauskas Vytautas R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
       {"a byte Windows-1252 leaves undefined rules it out",
