@@ -588,6 +588,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "reads as \"\u00B0\" in windows-1252, \"\u221E\" in macintosh, "
        "\"\u2591\" in cp850 or cp437. Say which with --encoding"},
+      {"a runner-up scoring exactly half the best is no clear lead",
+       header + "\xA2UWJ\xE5 gtZeG\xDE rg\xECw,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set"},
       {"a byte Windows-1252 leaves undefined rules it out",
        header + "M\xFCller,R,2020-01-02," + kV + ",\x81\n",
        {},
