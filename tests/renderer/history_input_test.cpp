@@ -465,6 +465,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "\"Q\" A R 2020-01-02 " + kV + " note \"a, b, c, d, e, \"open\"\n" +
            "B R 2020-01-02 " + kV + " note \"x\"\"\nB L 2020-01-02 " + kV +
            "\n"},
+      {"tab-separated text without a header: an inch mark in the first "
+       "column opens no quotes that would hide the tabs",
+       "disc 12\" off\tA\tR\t2020-01-02\t" + kV + "\n",
+       {"--columns", "note,patient,eye,date,values"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "A R 2020-01-02 " + kV + " note \"disc 12\" off\"\n"},
       {"comma-separated text: a quote left open costs its own row alone",
        "\"A\",\"R\",\"2020-01-02\",\"" + kV +
            "\",\"open\r\"B\",\"R\",\"2020-01-02\",\"" + kV + "\",\"\"\r",
