@@ -487,6 +487,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "C R 2020-01-02 " + kV + "\n",
        "2-3: values",
        nullptr},
+      {"a quote opened on the last line and never closed: that line alone",
+       header + row + "\"\n",
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "3: a quoted field is not closed by the end of the file",
+       nullptr},
       {"a record of exactly 64 KiB keeps its note",
        header + row.substr(0, row.size() - 1) + "," +
            std::string(kMaxRecordBytes - row.size(), 'n') + "\n",
