@@ -432,12 +432,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "2: date \"3/4/19\" has a two-digit year",
        nullptr},
-      {"a field over 64 KiB is a bad row; reading goes on",
+      {"a field over 64 KiB is a bad row, not cut as a note is, a name "
+       "too; reading goes on",
        header + "J," + std::string(70000, 'x') + ",2020-01-02," + kV + "\n" +
-           row,
+           std::string(70000, 'x') + ",R,2020-01-02," + kV + "\n" + row,
        {},
        "A R 2020-01-02 " + kV + "\n",
-       "2: longer than 64 KiB",
+       "2: longer than 64 KiB, and the cut falls in its eye column\n"
+       "3: longer than 64 KiB, and the cut falls in its patient column",
        nullptr},
       {"an unclosed quote takes at most 64 KiB",
        header + "\"K,R,2020-01-02," + kV + "\n" + std::string(70000, '\n') +
