@@ -342,6 +342,13 @@ std::string Utf16(const std::string &ascii, bool bigEndian) {
   return out;
 }
 
+std::string Repeated(const std::string &text, int times) {
+  std::string out;
+  while (times-- > 0)
+    out += text;
+  return out;
+}
+
 TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
   const std::string kV = ".35|.40|2|-.25";
   const std::string row = "A,R,2020-01-02," + kV + "\n";
@@ -523,13 +530,16 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            std::to_string(kMaxRecordBytes - row.size()) +
            " [note cut: its row in the export is longer than 64 KiB]\"\n"},
       {"the file's own bytes count: 30,000 CJK characters in UTF-16 are "
-       "60,000 bytes (90,000 in UTF-8), a note kept whole",
+       "60,000 bytes (90,000 in UTF-8), a note kept whole; 20,000 emoji are "
+       "80,000 bytes (as many in UTF-8), a note cut",
        Utf16(header + row.substr(0, row.size() - 1) + ",", false) +
            std::string(60000, '\x4E') /* U+4E4E each two */ +
+           Utf16("\nA,L,2020-01-02," + kV + ",", false).substr(2) +
+           Repeated("\x3D\xD8\x42\xDE", 20000) /* U+1F642 */ +
            std::string("\n\0", 2),
        {},
-       "A R 2020-01-02 " + kV + "\n",
-       "",
+       "A R 2020-01-02 " + kV + "\nA L 2020-01-02 " + kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept",
        nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
