@@ -155,8 +155,12 @@ int InChild(const std::vector<std::string> &args, const std::string &input,
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
+  // Line 2's visit kept with a note cut at 64 KiB.
+  std::string visits = kVisits;
+  visits.insert(visits.find('\n', visits.find('\n') + 1),
+                "," + std::string(70000, 'n'));
   for (const char *name : {"/r.html", "/r.Pdf"}) {
-    Outcome r = Main({"--history", "-", dir + name}, kVisits);
+    Outcome r = Main({"--history", "-", dir + name}, visits);
     EXPECT_EQ(kExitFailed, r.status) << name;
     for (const char *line :
          {"line 8: date \"2021-02-30\"",
@@ -185,6 +189,14 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_NE(std::string::npos, text.find(label)) << label << "\n" << text;
 
   const std::string page = Slurp(dir + "/r.html");
+  // The rows kept with a word, each kind on a summary line of its own.
+  for (const std::string &summary : {text, page})
+    for (const char *said :
+         {"Notes cut(</dt><dd>| +)line 2: visits kept, notes cut at 64 KiB",
+          "Rows joined(</dt><dd>| +)lines 6 to 7: one row each, by line "
+          "breaks in quotes"})
+      EXPECT_TRUE(std::regex_search(summary, std::regex(said))) << said;
+
   // Four patients, six sketches; the name is text, not markup.
   EXPECT_EQ(4u, Count(page, "<section class=\"patient\""));
   EXPECT_EQ(6u, Count(page, "<td><div class=\"sketch\"><svg"));
