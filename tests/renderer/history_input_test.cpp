@@ -550,8 +550,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "3: date \"bad\"\n4: eye \"X\"",
        nullptr},
       {"white space around the eye, the date and the values: vertical tab, "
-       "tab, no-break space",
-       header + "A,R\v,\t2020-01-02\u00A0, " + kV + "\v\n",
+       "tab, the no-break spaces (plain, narrow, figure)",
+       header + "A,R\v,\t2020-01-02\u202F\u00A0, " + kV + "\u2007\v\n",
        {},
        "A R 2020-01-02 " + kV + "\n",
        "",
