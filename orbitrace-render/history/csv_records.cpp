@@ -1,5 +1,6 @@
 #include "orbitrace-render/history/csv_records.h"
 
+#include <deque>
 #include <istream>
 
 namespace {
@@ -35,6 +36,8 @@ struct Reader {
   bool keepChar = true;          // for the rest of a UTF-8 sequence
   size_t recordBytes = 0;        // the file's bytes of the record so far
   std::string brokenReason;      // why the quoting broke
+  std::deque<int> recoded;       // lines the decoder found not UTF-8
+  bool leaveOutRecoded = false;  // their records are errors
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -75,9 +78,24 @@ void EndField(Reader *r) {
   BeginField(r);
 }
 
+void Break(Reader *r, const std::string &reason) {
+  r->state = kBroken;
+  r->brokenReason = reason;
+}
+
 void EndRecord(Reader *r) {
   r->current.lastLine = r->line;
   r->inRecord = false;
+  r->current.recoded = false;
+  while (!r->recoded.empty() && r->recoded.front() <= r->line) {
+    r->current.recoded =
+        r->current.recoded || r->recoded.front() >= r->current.line;
+    r->recoded.pop_front();
+  }
+  if (r->current.recoded && r->leaveOutRecoded && r->state != kBroken)
+    Break(r, "not UTF-8, as the rest of the file is, and no code page "
+             "reads its letters clearly; say --encoding to read the whole "
+             "file in one character set");
   if (r->state == kBroken) {
     std::string reason = r->brokenReason;
     (*r->error)(r->current.line, r->line, reason);
@@ -86,11 +104,6 @@ void EndRecord(Reader *r) {
     (*r->record)(r->current);
   }
   r->state = kFieldStart;
-}
-
-void Break(Reader *r, const std::string &reason) {
-  r->state = kBroken;
-  r->brokenReason = reason;
 }
 
 // One byte of a field, kept while the record's limit allows.
@@ -345,7 +358,13 @@ bool ReadCsvRecords(
     *fatal = "no character set to read the file in";
     return false;
   }
+  static_assert(int{kLineBytesHeld} >= int{kMaxRecordBytes},
+                "a line is decided on at least a record's bytes");
+  if (format.linesApart)
+    DecodeLinesApart(&decoder, format.fallback);
   Reader r;
+  r.leaveOutRecoded =
+      format.linesApart && format.fallback == TextEncoding::kDetect;
   r.record = &record;
   r.error = &error;
   r.encoding = format.encoding;
@@ -357,6 +376,9 @@ bool ReadCsvRecords(
     const size_t got = read(&block[0], kBlock);
     text.clear();
     Decode(&decoder, block.data(), got, got == 0, &text);
+    r.recoded.insert(r.recoded.end(), decoder.recoded.begin(),
+                     decoder.recoded.end());
+    decoder.recoded.clear();
     if (!settled) {
       // The first lines wait until the separator is known.
       sample += text;

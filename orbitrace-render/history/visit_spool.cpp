@@ -283,8 +283,10 @@ bool StartReading(std::istream &csv, const ReadSettings &settings, Input *input,
   facts->encoding = settings.encoding;
   if (!failed && settings.encoding == TextEncoding::kDetect)
     failed = !DetectEncoding(FromStart(input), &facts->encoding,
-                             &facts->encodingEvidence, error);
+                             &facts->encodingEvidence, error, &facts->fallback);
   format->encoding = facts->encoding;
+  format->linesApart = facts->encodingEvidence == EncodingEvidence::kMostlyUtf8;
+  format->fallback = facts->fallback;
   if (!failed && !facts->dateOrderGiven)
     failed =
         !SettleDateOrder(FromStart(input), *format, settings, facts, error);
@@ -323,7 +325,7 @@ bool Wanted(const CsvRecord &record, const VisitColumns &columns,
 // The record read as a visit. False, with the reason told, for a row left
 // out; what a kept row lost or joined is told too.
 bool CheckVisit(const CsvRecord &record, const VisitColumns &columns,
-                const RowRules &rules,
+                const RowRules &rules, TextEncoding fallback,
                 const std::function<void(const VisitProblem &)> &problem,
                 VisitRow *row) {
   std::string reason;
@@ -356,6 +358,12 @@ bool CheckVisit(const CsvRecord &record, const VisitColumns &columns,
                          "the time after its date is dropped; the visit is "
                          "kept",
                          record.lastLine, VisitProblem::kTimeDropped});
+  if (record.recoded)
+    problem(VisitProblem{record.line,
+                         std::string("not UTF-8, as the rest of the file "
+                                     "is: read as ") +
+                             EncodingName(fallback) + "; the visit is kept",
+                         record.lastLine, VisitProblem::kRecoded});
   return true;
 }
 
@@ -482,7 +490,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                    // A decimal comma where the comma separates no fields.
                    rules.decimalComma = facts.layout.separator != ',';
                    VisitRow row;
-                   if (CheckVisit(record, columns, rules, problem, &row))
+                   if (CheckVisit(record, columns, rules, facts.fallback,
+                                  problem, &row))
                      failed = !WriteVisit(&writer, record, columns, row, error);
                  },
                  [&](int line, int lastLine, const std::string &reason) {

@@ -601,6 +601,47 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Stra\u00DFe \u00A2 R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"UTF-8 with one row in Windows ANSI appended: the UTF-8 names "
+       "intact, that row read as Windows ANSI and named",
+       header +
+           Repeated("M\u00FCller J\u00FCrgen,R,2020-01-02," + kV + "\n", 20) +
+           "M\xFCller Karl,L,2020-01-03," + kV + "\n",
+       {},
+       Repeated("M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n", 20) +
+           "M\u00FCller Karl L 2020-01-03 " + kV + "\n",
+       "22: not UTF-8, as the rest of the file is: read as windows-1252; the "
+       "visit is kept",
+       nullptr,
+       // One Observation for the twenty repeats.
+       "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller Karl L " +
+           "2020-01-03 " + kV + "\n"},
+      {"a few UTF-8 rows outnumber one in Windows ANSI, CR LF line ends",
+       header + "J\u00FCrgen,R,2020-01-02," + kV +
+           "\r\nS\xF8ren,L,2020-01-02," + kV + "\r\nRen\u00E9e,R,2020-01-02," +
+           kV + "\r\n\u00C5sa,R," + "2020-01-02," + kV + "\r\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nS\u00F8ren L 2020-01-02 " + kV +
+           "\nRen\u00E9e R 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " + kV +
+           "\n",
+       "3: not UTF-8, as the rest of the file is: read as windows-1252",
+       nullptr},
+      {"a line not UTF-8 whose code page cannot be told is left out, named",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nM\x8Aller,R,2020-01-02," +
+           kV + "\nRen\u00E9e,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\n",
+       "3: not UTF-8, as the rest of the file is, and no code page reads",
+       nullptr},
+      {"as many lines not UTF-8 as lines of it are not the few: the file is "
+       "read in one code page",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nS\xF8ren,L,2020-01-02," +
+           kV + "\n",
+       {},
+       "J\u00C3\u00BCrgen R 2020-01-02 " + kV + "\nS\u00F8ren L 2020-01-02 " +
+           kV + "\n",
+       "",
+       nullptr},
       {"UTF-16 LE without its byte-order mark",
        Utf16(header + row, false).substr(2),
        {},
