@@ -625,6 +625,21 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            "\n",
        "3: not UTF-8, as the rest of the file is: read as windows-1252",
        nullptr},
+      {"lines over two read blocks: one UTF-8 (a character cut by a block's "
+       "end waits for its rest), one not, read in the code page, the line "
+       "after UTF-8 again",
+       header + "J\u00FCrgen,R,2020-01-02," + kV +
+           "\nRen\u00E9e,R,2020-01-02," + kV + "," + Repeated("\u00FC", 70000) +
+           "\nM\xFCller,L,2020-01-02," + kV + "," + std::string(140000, 'n') +
+           "\n\u00C5sa,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\nM\u00FCller L 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " +
+           kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept\n"
+       "4: its note is cut at 64 KiB; the visit is kept\n"
+       "4: not UTF-8, as the rest of the file is: read as windows-1252",
+       nullptr},
       {"a line not UTF-8 whose code page cannot be told is left out, named",
        header + "J\u00FCrgen,R,2020-01-02," + kV + "\nM\x8Aller,R,2020-01-02," +
            kV + "\nRen\u00E9e,R,2020-01-02," + kV + "\n",
