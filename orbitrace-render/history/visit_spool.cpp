@@ -125,6 +125,7 @@ bool TakeColumns(const CsvRecord &record, const ReadSettings &settings,
   if (*isHeader) {
     facts->headerLine = record.line;
     facts->headerLastLine = record.lastLine;
+    facts->headerRecoded = record.recoded;
   }
   facts->idFound = columns->idFound;
   facts->idColumn = columns->id < 0 ? ""
@@ -463,7 +464,7 @@ bool GroupByPatient(VisitSpool *spool, FILE *rows, std::string *error) {
 
 bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                  VisitSpool *spool,
-                 const std::function<void(const VisitProblem &)> &problem,
+                 const std::function<void(const VisitProblem &)> &report,
                  std::string *error) {
   Input input;
   CsvFormat format;
@@ -474,6 +475,19 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   for (const std::string &id : settings.patients)
     wanted.push_back(ComposedText(id));
   std::vector<bool> named(settings.patients.size());
+  // A header in the fallback code page is told before the rows after it.
+  bool headerTold = false;
+  const auto problem = [&](const VisitProblem &p) {
+    if (facts.headerRecoded && !headerTold)
+      report(VisitProblem{facts.headerLine,
+                          std::string("the header row is not UTF-8, as the "
+                                      "rest of the file is: read as ") +
+                              EncodingName(facts.fallback),
+                          facts.headerLastLine, VisitProblem::kRecoded});
+    headerTold = true;
+    if (p.line > 0)
+      report(p);
+  };
   SpoolWriter writer;
   writer.spool = spool;
   writer.rows = failed ? nullptr : tmpfile();
@@ -507,6 +521,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
              failed;
   if (input.copy)
     fclose(input.copy);
+  if (!failed)
+    problem(VisitProblem{0, ""}); // the header's, if not told yet
   for (size_t i = 0; i < named.size(); ++i)
     if (!named[i])
       spool->missing.push_back(settings.patients[i]);

@@ -615,15 +615,18 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        // One Observation for the twenty repeats.
        "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller Karl L " +
            "2020-01-03 " + kV + "\n"},
-      {"a few UTF-8 rows outnumber one in Windows ANSI, CR LF line ends",
-       header + "J\u00FCrgen,R,2020-01-02," + kV +
+      {"a few UTF-8 rows outnumber a header and a row in Windows ANSI, CR LF "
+       "line ends",
+       "patient,eye,date,values,f\xFCr\r\nJ\u00FCrgen,R,2020-01-02," + kV +
            "\r\nS\xF8ren,L,2020-01-02," + kV + "\r\nRen\u00E9e,R,2020-01-02," +
            kV + "\r\n\u00C5sa,R," + "2020-01-02," + kV + "\r\n",
        {},
        "J\u00FCrgen R 2020-01-02 " + kV + "\nS\u00F8ren L 2020-01-02 " + kV +
            "\nRen\u00E9e R 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " + kV +
            "\n",
-       "3: not UTF-8, as the rest of the file is: read as windows-1252",
+       "1: the header row is not UTF-8, as the rest of the file is: read as "
+       "windows-1252\n3: not UTF-8, as the rest of the file is: read as "
+       "windows-1252",
        nullptr},
       {"lines over two read blocks: one UTF-8 (a character cut by a block's "
        "end waits for its rest), one not, read in the code page, the line "
