@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
@@ -438,15 +440,25 @@ void EndTallyLine(LineTally *t) {
   t->need = 0;
 }
 
+// Keeps the start of a line, up to kLineBytesHeld of it.
+void HoldLine(LineTally *t, const unsigned char *bytes, size_t size) {
+  const size_t room =
+      kLineBytesHeld - std::min<size_t>(t->line.size(), kLineBytesHeld);
+  t->line.append(reinterpret_cast<const char *>(bytes), std::min(size, room));
+}
+
 void TallyLines(LineTally *t, const unsigned char *data, size_t size) {
+  size_t start = 0; // where the line being read begins in `data`
   for (size_t i = 0; i < size; ++i) {
     const unsigned char b = data[i];
     if (b == '\r' || b == '\n') {
+      HoldLine(t, data + start, i - start);
       EndTallyLine(t); // a CR LF's LF ends an empty line: no matter
+      start = i + 1;
       continue;
     }
-    if (t->line.size() < kLineBytesHeld)
-      t->line += static_cast<char>(b);
+    if (b < 0x80 && t->need == 0)
+      continue;
     if (t->need > 0) {
       if (b >= t->low && b <= t->high) {
         t->low = 0x80;
@@ -461,6 +473,7 @@ void TallyLines(LineTally *t, const unsigned char *data, size_t size) {
     t->invalid = t->invalid || n == 0;
     t->need = n > 1 ? n - 1 : 0;
   }
+  HoldLine(t, data + start, size - start);
 }
 
 // Whether the lines that are not UTF-8 are the few: when so, the code page
