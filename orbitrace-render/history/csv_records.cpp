@@ -1,5 +1,6 @@
 #include "orbitrace-render/history/csv_records.h"
 
+#include <algorithm>
 #include <deque>
 #include <istream>
 
@@ -38,6 +39,9 @@ struct Reader {
   std::string brokenReason;      // why the quoting broke
   std::deque<int> recoded;       // lines the decoder found not UTF-8
   bool leaveOutRecoded = false;  // their records are errors
+  TextEncoding fallback = TextEncoding::kDetect; // the code page they are in
+  int lineLooked = 0;       // the line that lineRecoded is of
+  bool lineRecoded = false; // it is one of `recoded`
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -124,8 +128,14 @@ void Keep(Reader *r, char c) {
 // One character of a record, line breaks aside.
 void Take(Reader *r, char c) {
   const unsigned char b = static_cast<unsigned char>(c);
+  if (r->lineLooked != r->line) {
+    r->lineLooked = r->line;
+    r->lineRecoded =
+        std::binary_search(r->recoded.begin(), r->recoded.end(), r->line);
+  }
+  // A line read in the fallback took a byte for each character.
   if ((b & 0xC0) != 0x80)
-    r->recordBytes += RawBytes(r->encoding, b);
+    r->recordBytes += RawBytes(r->lineRecoded ? r->fallback : r->encoding, b);
   const char sep = r->layout.separator;
   switch (r->state) {
   case kFieldStart:
@@ -365,6 +375,7 @@ bool ReadCsvRecords(
   Reader r;
   r.leaveOutRecoded =
       format.linesApart && format.fallback == TextEncoding::kDetect;
+  r.fallback = format.fallback;
   r.record = &record;
   r.error = &error;
   r.encoding = format.encoding;

@@ -602,10 +602,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        nullptr},
       {"UTF-8 with one row in Windows ANSI appended: the UTF-8 names "
-       "intact, that row read as Windows ANSI and named",
+       "intact, that row read as Windows ANSI and named, its 50,000 \u00FC "
+       "as many bytes, a note kept whole",
        header +
            Repeated("M\u00FCller J\u00FCrgen,R,2020-01-02," + kV + "\n", 20) +
-           "M\xFCller Karl,L,2020-01-03," + kV + "\n",
+           "M\xFCller Karl,L,2020-01-03," + kV + "," +
+           std::string(50000, '\xFC') + "\n",
        {},
        Repeated("M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n", 20) +
            "M\u00FCller Karl L 2020-01-03 " + kV + "\n",
