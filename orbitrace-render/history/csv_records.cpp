@@ -1,5 +1,7 @@
 #include "orbitrace-render/history/csv_records.h"
 
+#include <algorithm>
+#include <deque>
 #include <istream>
 
 namespace {
@@ -35,6 +37,11 @@ struct Reader {
   bool keepChar = true;          // for the rest of a UTF-8 sequence
   size_t recordBytes = 0;        // the file's bytes of the record so far
   std::string brokenReason;      // why the quoting broke
+  std::deque<int> recoded;       // lines the decoder found not UTF-8
+  bool leaveOutRecoded = false;  // their records are errors
+  TextEncoding fallback = TextEncoding::kDetect; // the code page they are in
+  int lineLooked = 0;       // the line that lineRecoded is of
+  bool lineRecoded = false; // it is one of `recoded`
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -75,9 +82,24 @@ void EndField(Reader *r) {
   BeginField(r);
 }
 
+void Break(Reader *r, const std::string &reason) {
+  r->state = kBroken;
+  r->brokenReason = reason;
+}
+
 void EndRecord(Reader *r) {
   r->current.lastLine = r->line;
   r->inRecord = false;
+  r->current.recoded = false;
+  while (!r->recoded.empty() && r->recoded.front() <= r->line) {
+    r->current.recoded =
+        r->current.recoded || r->recoded.front() >= r->current.line;
+    r->recoded.pop_front();
+  }
+  if (r->current.recoded && r->leaveOutRecoded && r->state != kBroken)
+    Break(r, "not UTF-8, as the rest of the file is, and no code page "
+             "reads its letters clearly; say --encoding to read the whole "
+             "file in one character set");
   if (r->state == kBroken) {
     std::string reason = r->brokenReason;
     (*r->error)(r->current.line, r->line, reason);
@@ -86,11 +108,6 @@ void EndRecord(Reader *r) {
     (*r->record)(r->current);
   }
   r->state = kFieldStart;
-}
-
-void Break(Reader *r, const std::string &reason) {
-  r->state = kBroken;
-  r->brokenReason = reason;
 }
 
 // One byte of a field, kept while the record's limit allows.
@@ -111,8 +128,14 @@ void Keep(Reader *r, char c) {
 // One character of a record, line breaks aside.
 void Take(Reader *r, char c) {
   const unsigned char b = static_cast<unsigned char>(c);
+  if (r->lineLooked != r->line) {
+    r->lineLooked = r->line;
+    r->lineRecoded =
+        std::binary_search(r->recoded.begin(), r->recoded.end(), r->line);
+  }
+  // A line read in the fallback took a byte for each character.
   if ((b & 0xC0) != 0x80)
-    r->recordBytes += RawBytes(r->encoding, b);
+    r->recordBytes += RawBytes(r->lineRecoded ? r->fallback : r->encoding, b);
   const char sep = r->layout.separator;
   switch (r->state) {
   case kFieldStart:
@@ -345,7 +368,14 @@ bool ReadCsvRecords(
     *fatal = "no character set to read the file in";
     return false;
   }
+  static_assert(int{kLineBytesHeld} >= int{kMaxRecordBytes},
+                "a line is decided on at least a record's bytes");
+  if (format.linesApart)
+    DecodeLinesApart(&decoder, format.fallback);
   Reader r;
+  r.leaveOutRecoded =
+      format.linesApart && format.fallback == TextEncoding::kDetect;
+  r.fallback = format.fallback;
   r.record = &record;
   r.error = &error;
   r.encoding = format.encoding;
@@ -357,6 +387,9 @@ bool ReadCsvRecords(
     const size_t got = read(&block[0], kBlock);
     text.clear();
     Decode(&decoder, block.data(), got, got == 0, &text);
+    r.recoded.insert(r.recoded.end(), decoder.recoded.begin(),
+                     decoder.recoded.end());
+    decoder.recoded.clear();
     if (!settled) {
       // The first lines wait until the separator is known.
       sample += text;

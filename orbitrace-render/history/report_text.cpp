@@ -251,6 +251,16 @@ std::string EncodingText(const ReadFacts &r) {
     return name + ", found from its zero bytes (no byte-order mark)";
   case EncodingEvidence::kValidUtf8:
     return name + ", found: every byte is valid UTF-8";
+  case EncodingEvidence::kMostlyUtf8:
+    // Short enough for the PDF's one line; the lines are listed apart.
+    if (r.fallback == TextEncoding::kDetect)
+      return name + ", valid in most lines; the rest left out: their code "
+                    "page is unclear";
+    return name + ", valid in most lines; the rest read as " +
+           EncodingName(r.fallback) +
+           (*EncodingCommonName(r.fallback)
+                ? std::string(" (") + EncodingCommonName(r.fallback) + ")"
+                : std::string());
   default:
     return name + ", found from the letters inside words";
   }

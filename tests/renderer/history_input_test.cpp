@@ -360,6 +360,13 @@ std::string Utf16(const std::string &ascii, bool bigEndian) {
   return out;
 }
 
+std::string Repeated(const std::string &text, int times) {
+  std::string out;
+  while (times-- > 0)
+    out += text;
+  return out;
+}
+
 TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
   const std::string kV = ".35|.40|2|-.25";
   const std::string row = "A,R,2020-01-02," + kV + "\n";
@@ -450,12 +457,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "2: date \"3/4/19\" has a two-digit year",
        nullptr},
-      {"a field over 64 KiB is a bad row; reading goes on",
+      {"a field over 64 KiB is a bad row, not cut as a note is, a name "
+       "too; reading goes on",
        header + "J," + std::string(70000, 'x') + ",2020-01-02," + kV + "\n" +
-           row,
+           std::string(70000, 'x') + ",R,2020-01-02," + kV + "\n" + row,
        {},
        "A R 2020-01-02 " + kV + "\n",
-       "2: longer than 64 KiB",
+       "2: longer than 64 KiB, and the cut falls in its eye column\n"
+       "3: longer than 64 KiB, and the cut falls in its patient column",
        nullptr},
       {"an unclosed quote takes at most 64 KiB",
        header + "\"K,R,2020-01-02," + kV + "\n" + std::string(70000, '\n') +
@@ -483,6 +492,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "\"Q\" A R 2020-01-02 " + kV + " note \"a, b, c, d, e, \"open\"\n" +
            "B R 2020-01-02 " + kV + " note \"x\"\"\nB L 2020-01-02 " + kV +
            "\n"},
+      {"tab-separated text without a header: an inch mark in the first "
+       "column opens no quotes that would hide the tabs",
+       "disc 12\" off\tA\tR\t2020-01-02\t" + kV + "\n",
+       {"--columns", "note,patient,eye,date,values"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "A R 2020-01-02 " + kV + " note \"disc 12\" off\"\n"},
       {"comma-separated text: a quote left open costs its own row alone",
        "\"A\",\"R\",\"2020-01-02\",\"" + kV +
            "\",\"open\r\"B\",\"R\",\"2020-01-02\",\"" + kV + "\",\"\"\r",
@@ -496,6 +513,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        {},
        "C R 2020-01-02 " + kV + "\n",
        "2-3: values",
+       nullptr},
+      {"a quote opened on the last line and never closed: that line alone",
+       header + row + "\"\n",
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "3: a quoted field is not closed by the end of the file",
        nullptr},
       {"a record of exactly 64 KiB keeps its note",
        header + row.substr(0, row.size() - 1) + "," +
@@ -525,13 +548,16 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            std::to_string(kMaxRecordBytes - row.size()) +
            " [note cut: its row in the export is longer than 64 KiB]\"\n"},
       {"the file's own bytes count: 30,000 CJK characters in UTF-16 are "
-       "60,000 bytes (90,000 in UTF-8), a note kept whole",
+       "60,000 bytes (90,000 in UTF-8), a note kept whole; 20,000 emoji are "
+       "80,000 bytes (as many in UTF-8), a note cut",
        Utf16(header + row.substr(0, row.size() - 1) + ",", false) +
            std::string(60000, '\x4E') /* U+4E4E each two */ +
+           Utf16("\nA,L,2020-01-02," + kV + ",", false).substr(2) +
+           Repeated("\x3D\xD8\x42\xDE", 20000) /* U+1F642 */ +
            std::string("\n\0", 2),
        {},
-       "A R 2020-01-02 " + kV + "\n",
-       "",
+       "A R 2020-01-02 " + kV + "\nA L 2020-01-02 " + kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept",
        nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
@@ -542,8 +568,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "3: date \"bad\"\n4: eye \"X\"",
        nullptr},
       {"white space around the eye, the date and the values: vertical tab, "
-       "tab, no-break space",
-       header + "A,R\v,\t2020-01-02\u00A0, " + kV + "\v\n",
+       "tab, the no-break spaces (plain, narrow, figure)",
+       header + "A,R\v,\t2020-01-02\u202F\u00A0, " + kV + "\u2007\v\n",
        {},
        "A R 2020-01-02 " + kV + "\n",
        "",
@@ -566,6 +592,13 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"UTF-8's form of a surrogate is not UTF-8: weighed as code pages, "
+       "none of which reads it clearly",
+       header + "J\xED\xA0\x80rgen,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set: the file is not UTF-8"},
       {"Mac Roman in capitals",
        header + "M\x86LLER,R,2020-01-02," + kV + "\n",
        {},
@@ -587,6 +620,66 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Stra\u00DFe \u00A2 R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"UTF-8 with one row in Windows ANSI appended: the UTF-8 names "
+       "intact, that row read as Windows ANSI and named, its 25,000 \u00FC "
+       "a byte each, a note kept whole",
+       header +
+           Repeated("M\u00FCller J\u00FCrgen,R,2020-01-02," + kV + "\n", 20) +
+           "M\xFCller Karl,L,2020-01-03," + kV + "," +
+           Repeated("\xFC" "b\xFC ", 12500) + "\n",
+       {},
+       Repeated("M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n", 20) +
+           "M\u00FCller Karl L 2020-01-03 " + kV + "\n",
+       "22: not UTF-8, as the rest of the file is: read as windows-1252; the "
+       "visit is kept",
+       nullptr,
+       // One Observation for the twenty repeats.
+       "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller Karl L " +
+           "2020-01-03 " + kV + "\n"},
+      {"a few UTF-8 rows outnumber a header and a row in Windows ANSI, CR LF "
+       "line ends",
+       "patient,eye,date,values,f\xFCr\r\nJ\u00FCrgen,R,2020-01-02," + kV +
+           "\r\nM\xFCller,L,2020-01-02," + kV + "\r\nRen\u00E9e,R,2020-01-02," +
+           kV + "\r\n\u00C5sa,R," + "2020-01-02," + kV + "\r\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller L 2020-01-02 " + kV +
+           "\nRen\u00E9e R 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " + kV +
+           "\n",
+       "1: the header row is not UTF-8, as the rest of the file is: read as "
+       "windows-1252\n3: not UTF-8, as the rest of the file is: read as "
+       "windows-1252",
+       nullptr},
+      {"lines over two read blocks: one UTF-8 (a character cut by a block's "
+       "end waits for its rest), one not, read in the code page, the line "
+       "after UTF-8 again",
+       header + "J\u00FCrgen,R,2020-01-02," + kV +
+           "\nRen\u00E9e,R,2020-01-02," + kV + "," + Repeated("\u00FC", 70000) +
+           "\nM\xFCller,L,2020-01-02," + kV + "," + std::string(140000, 'n') +
+           "\n\u00C5sa,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\nM\u00FCller L 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " +
+           kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept\n"
+       "4: its note is cut at 64 KiB; the visit is kept\n"
+       "4: not UTF-8, as the rest of the file is: read as windows-1252",
+       nullptr},
+      {"a line not UTF-8 whose code page cannot be told is left out, named",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nM\x8Aller,R,2020-01-02," +
+           kV + "\nRen\u00E9e,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\n",
+       "3: not UTF-8, as the rest of the file is, and no code page reads",
+       nullptr},
+      {"as many lines not UTF-8 as lines of it are not the few: the file is "
+       "weighed as one code page, none of which reads it clearly",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nS\xF8ren,L,2020-01-02," +
+           kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set: the file is not UTF-8"},
       {"UTF-16 LE without its byte-order mark",
        Utf16(header + row, false).substr(2),
        {},
@@ -656,6 +749,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Dvo\u0159\u00E1k R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"a runner-up scoring exactly half the best is no clear lead",
+       header + "\xA2UWJ\xE5 gtZeG\xDE rg\xECw,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set"},
       {"a byte Windows-1252 leaves undefined rules it out",
        header + "M\xFCller,R,2020-01-02," + kV + ",\x81\n",
        {},
