@@ -3,6 +3,7 @@
 // host's export formats.
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/csv_records.h"
+#include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -211,6 +212,7 @@ TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
 // "line: reason"; or the error that stops it.
 struct Spooled {
   std::string visits, problems, fatal;
+  std::string read; // how the file was read, as the summary says it
   std::string fhir; // the health-record export's Observations, as visits
 };
 
@@ -322,6 +324,7 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
     return s;
   for (const std::string &note : spool.read.columnNotes)
     s.problems += "note: " + note + "\n";
+  s.read = HowReadText(spool.read);
   PatientHistory h;
   while (ReadNextPatient(&spool, &h))
     for (int eye : {kRightEye, kLeftEye})
@@ -355,6 +358,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
     const char *fatal;    // part of the error that stops the reading
     // The visits of --fhir's Observations, when not those above.
     std::string fhir = "";
+    std::string read = ""; // part of how the summary says it was read
   } cases[] = {
       {"comma-separated text: no header, CR ends, all quoted, cp1252, "
        "vertical tab for a line break, month first",
@@ -375,6 +379,39 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "B R 2019-03-04 " + kV + "\nB L 2019-03-04 " + kV + "\n",
        "",
        nullptr},
+      {"a spreadsheet's first line sep=; names the separator and is no row",
+       "sep=;\r\npatient;eye;date;values\r\nB,C;R;2020-01-02;" + kV +
+           "\r\nB,C;X;2020-01-02;" + kV + "\r\n",
+       {},
+       "B,C R 2020-01-02 " + kV + "\n",
+       "4: eye \"X\"",
+       nullptr,
+       "",
+       "separator semicolon, from the file's first line, sep=;"},
+      {"--separator wins over a sep= line, which is still no row",
+       "\xEF\xBB\xBFSEP=,\n" + header + row,
+       {"--separator", "comma"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "separator comma, from --separator; date"},
+      {"--separator against a sep= line: said",
+       "sep=;\n" + header + row,
+       {"--separator", "comma"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "comma, from --separator, which wins over the file's first line, "
+       "sep=;"},
+      {"a sep= line naming a separator not read",
+       "sep=|\npatient|eye|date|values\n",
+       {},
+       "",
+       "",
+       "line 1: \"sep=|\" names a separator other than comma, semicolon or "
+       "tab"},
       {"tab-separated, RE/LE, a first number over 12 is a day",
        "patient\teye\tdate\tvalues\nC\tRE\t3/4/2019\t" + kV +
            "\nC\tle\t13/4/2019\t" + kV + "\n",
@@ -514,6 +551,20 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        {},
        "A R 2020-01-02 " + kV + "\n",
        "",
+       nullptr},
+      {"a DOS end-of-file after the last line is none",
+       header + row + "\x1A",
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"a DOS end-of-file after the last field is none; one within a line "
+       "is a character",
+       header + "A,R,2020-01-02\x1A," + kV + "\nA,L,2020-01-02," + kV +
+           "\x1A\x1A",
+       {},
+       "A L 2020-01-02 " + kV + "\n",
+       "2: date \"2020-01-02 \"", // a control character shown as a blank
        nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
@@ -683,6 +734,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
           << c.quirk << "\nexpected " << want << "\n"
           << s.problems;
     EXPECT_FALSE(std::getline(got, line)) << c.quirk << "\n" << s.problems;
+    EXPECT_NE(std::string::npos, s.read.find(c.read)) << c.quirk << "\n"
+                                                      << s.read;
     if (c.fatal)
       EXPECT_NE(std::string::npos, s.fatal.find(c.fatal)) << c.quirk << "\n"
                                                           << s.fatal;
