@@ -251,6 +251,8 @@ std::string EncodingText(const ReadFacts &r) {
     return name + ", found from its zero bytes (no byte-order mark)";
   case EncodingEvidence::kValidUtf8:
     return name + ", found: every byte is valid UTF-8";
+  case EncodingEvidence::kAssumed:
+    return name + ", assumed: no letter outside ASCII tells the code page";
   default:
     return name + ", found from the letters inside words";
   }

@@ -218,10 +218,23 @@ CharClass ClassIn(int page, int byte) {
 
 bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
 
+// Whether a reading makes the byte a space: a no-break space or a soft
+// hyphen may stand between any two letters, so such a byte tells nothing
+// of the words, even where another reading makes it a letter.
+bool SpaceInAnyReading(int byte) {
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    const unsigned code = SingleByteCode(kSingleByte[page], byte);
+    if (code == 0xA0 || code == 0xAD)
+      return true;
+  }
+  return false;
+}
+
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
   if (b < 0x80)
     return;
+  const bool space = SpaceInAnyReading(b);
   bool scored = false;
   for (int page = 0; page < kSingleByteCount; ++page) {
     const CharClass c = ClassIn(page, b);
@@ -229,6 +242,8 @@ void Weigh(WordEvidence *e, int next) {
       e->undefined[page] = true;
       continue;
     }
+    if (space)
+      continue;
     const CharClass p = ClassIn(page, e->before), n = ClassIn(page, next);
     if (!IsLetter(p) && !IsLetter(n))
       continue;
@@ -270,6 +285,15 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
   }
 }
 
+// Whether no byte over 127 stood in a word: then nothing tells the code
+// page, and the Windows host's own is taken.
+bool NoLetterOutsideAscii(const WordEvidence &e) {
+  for (bool in : e.inWord)
+    if (in)
+      return false;
+  return true;
+}
+
 // Whether two code pages read every byte that stood in a word alike.
 bool ReadAlike(const WordEvidence &e, int a, int b) {
   for (int i = 0; i < 128; ++i)
@@ -291,12 +315,22 @@ std::string Reading(const std::string &bytes, TextEncoding encoding) {
 
 // The code page the words call for, or false with a message that shows a
 // word as each reading gives it.
-bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
+bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
+            std::string *error) {
   Weigh(e, -1);
   if (e->tokenInWord && e->sample.empty())
     e->sample = e->token;
   if (e->tokenHigh && e->anySample.empty())
     e->anySample = e->token;
+  if (NoLetterOutsideAscii(*e)) {
+    for (int page = 0; page < kSingleByteCount; ++page)
+      if (kSingleByte[page] == TextEncoding::kWindows1252 &&
+          !e->undefined[page]) {
+        *encoding = kSingleByte[page];
+        *evidence = EncodingEvidence::kAssumed;
+        return true;
+      }
+  }
   int best = -1;
   for (int page = 0; page < kSingleByteCount; ++page)
     if (!e->undefined[page] && (best < 0 || e->score[page] > e->score[best]))
@@ -470,7 +504,7 @@ bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
     return true;
   }
   *evidence = EncodingEvidence::kLettersInWords;
-  return Decide(&words, encoding, error);
+  return Decide(&words, encoding, evidence, error);
 }
 
 bool OpenDecoder(TextDecoder *decoder, TextEncoding encoding) {

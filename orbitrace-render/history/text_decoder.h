@@ -19,14 +19,17 @@ enum class EncodingEvidence {
   kZeroBytes,      // UTF-16 without a mark: every second byte zero
   kValidUtf8,      // every byte sequence is UTF-8
   kLettersInWords, // the code page whose letters fit the words
+  kAssumed,        // no letter outside ASCII: the host's Windows ANSI
 };
 
 // The character set of the whole input: the one its byte-order mark names;
 // else UTF-16 when every second byte is zero; else UTF-8 when every byte
 // sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850
 // and CP437 that puts letters inside words, of the case the word calls
-// for, where the others put symbols or letters of the wrong case. A code
-// page that leaves one of the bytes undefined is out. False, with a
+// for, where the others put symbols or letters of the wrong case; a byte
+// that one of them reads as a space decides nothing. With no byte over 127
+// inside a word, Windows-1252, assumed. A code page that leaves one of the
+// bytes undefined is out. False, with a
 // message that shows a word as each reading gives it and names
 // --encoding, when no reading stands out.
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
