@@ -264,8 +264,8 @@ std::string SeparatorText(const ReadFacts &r) {
     text += " (no quoting)";
   const char named = r.layout.sepLine;
   const std::string sepLine =
-      std::string("the file's first line, sep=") +
-      (named == '\t' ? std::string("(tab)") : std::string(1, named));
+      std::string("the file's first line \"sep=") +
+      (named == '\t' ? std::string("<tab>") : std::string(1, named)) + "\"";
   if (!r.layout.separatorFound && named && named != r.layout.separator)
     text += ", from --separator, which wins over " + sepLine;
   else if (!r.layout.separatorFound)

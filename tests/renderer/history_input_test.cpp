@@ -387,7 +387,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "4: eye \"X\"",
        nullptr,
        "",
-       "separator semicolon, from the file's first line, sep=;"},
+       "separator semicolon, from the file's first line \"sep=;\"; date"},
       {"--separator wins over a sep= line, which is still no row",
        "\xEF\xBB\xBFSEP=,\n" + header + row,
        {"--separator", "comma"},
@@ -403,8 +403,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        nullptr,
        "",
-       "comma, from --separator, which wins over the file's first line, "
-       "sep=;"},
+       "comma, from --separator, which wins over the file's first line "
+       "\"sep=;\""},
       {"a sep= line naming a separator not read",
        "sep=|\npatient|eye|date|values\n",
        {},
