@@ -672,6 +672,13 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "no column \"values\""},
+      {"the values in four columns named otherwise: the four options said",
+       "patient;eye;date;H;V;Pos;Rim\n",
+       {},
+       "",
+       "",
+       "or --column horizontal=NAME, and so vertical, location and rim, takes "
+       "four columns for them)"},
       {"slashes and no date that tells the order",
        header + "L,R,3/4/2019," + kV + "\n",
        {},
