@@ -405,6 +405,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "comma, from --separator, which wins over the file's first line "
        "\"sep=;\""},
+      {"--separator against a sep= line that is right: said with the header",
+       "sep=;\npatient;eye;date;values\n",
+       {"--separator", "tab"},
+       "",
+       "",
+       "The file's first line says \"sep=;\", where --separator says tab"},
       {"a sep= line naming a separator not read",
        "sep=|\npatient|eye|date|values\n",
        {},
