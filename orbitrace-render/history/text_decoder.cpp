@@ -195,10 +195,26 @@ bool IsAsciiLetter(int byte) {
 
 bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
 
+// Whether a reading makes the byte a space: a no-break space or a soft
+// hyphen may stand between any two letters, so such a byte beside ASCII
+// tells nothing of the words, even where another reading makes it a
+// letter. Between two bytes over 127 it counts as any other: there it is
+// one of a word's letters (a and n in DOS Cyrillic).
+bool SpaceInAnyReading(int byte) {
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    const unsigned code = SingleByteCode(kSingleByte[page].encoding, byte);
+    if (code == 0xA0 || code == 0xAD)
+      return true;
+  }
+  return false;
+}
+
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
   if (b < 0x80)
     return;
+  const bool space =
+      SpaceInAnyReading(b) && !(e->before >= 0x80 && next >= 0x80);
   bool scored = false;
   for (int page = 0; page < kSingleByteCount; ++page) {
     const CharClass c = ClassIn(page, b);
@@ -206,6 +222,8 @@ void Weigh(WordEvidence *e, int next) {
       e->undefined[page] = true;
       continue;
     }
+    if (space)
+      continue;
     const CharClass p = ClassIn(page, e->before), n = ClassIn(page, next);
     if (!IsLetter(p) && !IsLetter(n))
       continue;
@@ -250,6 +268,15 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
   }
 }
 
+// Whether no byte over 127 stood in a word: then nothing tells the code
+// page, and the Windows host's own is taken.
+bool NoLetterOutsideAscii(const WordEvidence &e) {
+  for (bool in : e.inWord)
+    if (in)
+      return false;
+  return true;
+}
+
 // Whether two code pages read every byte that stood in a word alike.
 bool ReadAlike(const WordEvidence &e, int a, int b) {
   for (int i = 0; i < 128; ++i)
@@ -281,12 +308,22 @@ std::string Reading(const std::string &bytes, TextEncoding encoding) {
 
 // The code page the words call for, or false with a message that shows a
 // word as each reading gives it.
-bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
+bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
+            std::string *error) {
   Weigh(e, -1);
   if (e->tokenInWord && e->sample.empty())
     e->sample = e->token;
   if (e->tokenHigh && e->anySample.empty())
     e->anySample = e->token;
+  if (NoLetterOutsideAscii(*e)) {
+    for (int page = 0; page < kSingleByteCount; ++page)
+      if (kSingleByte[page].encoding == TextEncoding::kWindows1252 &&
+          !e->undefined[page]) {
+        *encoding = kSingleByte[page].encoding;
+        *evidence = EncodingEvidence::kAssumed;
+        return true;
+      }
+  }
   int best = -1;
   for (int page = 0; page < kSingleByteCount; ++page)
     if (!e->undefined[page] &&
@@ -481,7 +518,8 @@ bool FewLinesNotUtf8(LineTally *t, TextEncoding *fallback) {
   if (t->otherLines == 0 || t->utf8Lines <= t->otherLines)
     return false;
   std::string unclear;
-  if (!Decide(&t->otherWords, fallback, &unclear))
+  EncodingEvidence how;
+  if (!Decide(&t->otherWords, fallback, &how, &unclear))
     *fallback = TextEncoding::kDetect;
   return true;
 }
@@ -614,7 +652,7 @@ bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
     return true;
   }
   *evidence = EncodingEvidence::kLettersInWords;
-  return Decide(&words, encoding, error);
+  return Decide(&words, encoding, evidence, error);
 }
 
 bool OpenDecoder(TextDecoder *decoder, TextEncoding encoding) {

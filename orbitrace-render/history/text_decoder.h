@@ -22,6 +22,7 @@ enum class EncodingEvidence {
   kValidUtf8,      // every byte sequence is UTF-8
   kMostlyUtf8,     // more lines hold valid UTF-8 outside ASCII than not
   kLettersInWords, // the code page whose letters fit the words
+  kAssumed,        // no letter outside ASCII: the host's Windows ANSI
 };
 
 // The character set of the whole input: the one its byte-order mark names;
@@ -29,13 +30,14 @@ enum class EncodingEvidence {
 // sequence is valid UTF-8; else the one of Windows-1252, Mac Roman, CP850,
 // CP437 and the Cyrillic and Greek code pages that puts letters inside
 // words, of the case and script the word calls for, where the others put
-// symbols or letters of the wrong case or script. A code
-// page that leaves one of the bytes undefined is out. The Latin code
-// pages of Central Europe, Turkey and the Baltic are never taken, but
-// leave the reading unclear where their letters fit better, or as well
-// on a few letters they read otherwise. False, with a message that shows
-// a word as each reading gives it and names --encoding, when no reading
-// stands out.
+// symbols or letters of the wrong case or script; a byte that one of them
+// reads as a space decides nothing. With no byte over 127 inside a word,
+// Windows-1252, assumed. A code page that leaves one of the bytes
+// undefined is out. The Latin code pages of Central Europe, Turkey and the
+// Baltic are never taken, but leave the reading unclear where their
+// letters fit better, or as well on a few letters they read otherwise.
+// False, with a message that shows a word as each reading gives it and
+// names --encoding, when no reading stands out.
 //
 // With `fallback`, a file of which more lines hold valid multi-byte UTF-8
 // than hold bytes that are not UTF-8 is UTF-8 all the same (kMostlyUtf8):

@@ -120,6 +120,11 @@ bool TakeColumns(const CsvRecord &record, const ReadSettings &settings,
   if (!ColumnsFor(record.fields, settings, columns, isHeader, error,
                   &facts->columnNotes)) {
     *error = "line " + std::to_string(record.line) + ": " + *error;
+    const char named = facts->layout.sepLine;
+    if (named && named != facts->layout.separator)
+      *error += std::string(". The file's first line says \"sep=") + named +
+                "\", where --separator says " +
+                SeparatorName(facts->layout.separator);
     return false;
   }
   if (*isHeader) {

@@ -3,6 +3,7 @@
 // host's export formats.
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/csv_records.h"
+#include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -229,6 +230,9 @@ TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
 // "line: reason"; or the error that stops it.
 struct Spooled {
   std::string visits, problems, fatal;
+  // How the file was read, as the summary says it and the command line
+  // prints it when something was found from the file.
+  std::string read;
   std::string fhir; // the health-record export's Observations, as visits
 };
 
@@ -340,6 +344,7 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
     return s;
   for (const std::string &note : spool.read.columnNotes)
     s.problems += "note: " + note + "\n";
+  s.read = FoundFromFile(spool.read) ? HowReadText(spool.read) : "";
   PatientHistory h;
   while (ReadNextPatient(&spool, &h))
     for (int eye : {kRightEye, kLeftEye})
@@ -380,6 +385,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
     const char *fatal;    // part of the error that stops the reading
     // The visits of --fhir's Observations, when not those above.
     std::string fhir = "";
+    std::string read = ""; // part of how the summary says it was read
   } cases[] = {
       {"comma-separated text: no header, CR ends, all quoted, cp1252, "
        "vertical tab for a line break, month first",
@@ -400,6 +406,44 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "B R 2019-03-04 " + kV + "\nB L 2019-03-04 " + kV + "\n",
        "",
        nullptr},
+      {"a spreadsheet's first line sep=; names the separator and is no row",
+       "sep=;\r\npatient;eye;date;values\r\nB,C;R;2020-01-02;" + kV +
+           "\r\nB,C;X;2020-01-02;" + kV + "\r\n",
+       {},
+       "B,C R 2020-01-02 " + kV + "\n",
+       "4: eye \"X\"",
+       nullptr,
+       "",
+       "separator semicolon, from the file's first line \"sep=;\"; date"},
+      {"a sep= line after a byte-order mark, in capitals, agreeing with "
+       "--separator: no row",
+       "\xEF\xBB\xBFSEP=,\n" + header + row,
+       {"--separator", "comma"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"--separator against a sep= line: said, though all else is given",
+       "sep=;\n" + header + row,
+       {"--separator", "comma", "--encoding", "utf-8"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "comma, from --separator, which wins over the file's first line "
+       "\"sep=;\""},
+      {"--separator against a sep= line that is right: said with the header",
+       "sep=;\npatient;eye;date;values\n",
+       {"--separator", "tab"},
+       "",
+       "",
+       "The file's first line says \"sep=;\", where --separator says tab"},
+      {"a sep= line naming a separator not read",
+       "sep=|\npatient|eye|date|values\n",
+       {},
+       "",
+       "",
+       "line 1: \"sep=|\" names a separator other than comma, semicolon or "
+       "tab"},
       {"tab-separated, RE/LE, a first number over 12 is a day",
        "patient\teye\tdate\tvalues\nC\tRE\t3/4/2019\t" + kV +
            "\nC\tle\t13/4/2019\t" + kV + "\n",
@@ -559,6 +603,20 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "A R 2020-01-02 " + kV + "\nA L 2020-01-02 " + kV + "\n",
        "3: its note is cut at 64 KiB; the visit is kept",
        nullptr},
+      {"a DOS end-of-file after the last line is none",
+       header + row + "\x1A",
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"a DOS end-of-file after the last field is none; one within a line "
+       "is a character",
+       header + "A,R,2020-01-02\x1A," + kV + "\nA,L,2020-01-02," + kV +
+           "\x1A\x1A",
+       {},
+       "A L 2020-01-02 " + kV + "\n",
+       "2: date \"2020-01-02 \"", // a control character shown as a blank
+       nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
            std::string(65535 - header.size() - row.size(), 'n') + "\r\n" +
@@ -586,6 +644,15 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Jos\u00E9 R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"a lone no-break space is no letter: nothing outside ASCII, "
+       "Windows ANSI assumed",
+       header + "Smith\xA0John,R,2020-01-02," + kV + "\n",
+       {},
+       "Smith\u00A0John R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "windows-1252 (Windows ANSI), assumed"},
       {"Mac Roman: the letters fit the words",
        header + "M\x9Fller J\x9Frgen,R,2020-01-02," + kV + "\n",
        {},
@@ -626,7 +693,10 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        header +
            Repeated("M\u00FCller J\u00FCrgen,R,2020-01-02," + kV + "\n", 20) +
            "M\xFCller Karl,L,2020-01-03," + kV + "," +
-           Repeated("\xFC" "b\xFC ", 12500) + "\n",
+           Repeated("\xFC"
+                    "b\xFC ",
+                    12500) +
+           "\n",
        {},
        Repeated("M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n", 20) +
            "M\u00FCller Karl L 2020-01-03 " + kV + "\n",
@@ -693,14 +763,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "2: patient \"M\uFFFDller\" holds bytes that are not text",
        nullptr},
       {"no reading stands out: refused, a word shown each way",
-       header + "\xB0,R,2020-01-02," + kV + "\n",
+       header + "B\x8Ar,R,2020-01-02," + kV + "\n",
        {},
        "",
        "",
-       "reads as \"\u00B0\" in windows-1252 or windows-1251 or "
-       "windows-1253 or windows-1250 or windows-1254 or windows-1257, "
-       "\"\u221E\" in macintosh or mac-cyrillic, \"\u2591\" in cp850 or "
-       "cp437 or cp866 or cp852, \"\u012F\" in mac-centraleurope. Say "
+       "reads as \"B\u0160r\" in windows-1252 or windows-1250 or "
+       "windows-1254, \"B\u00E4r\" in macintosh or mac-centraleurope, "
+       "\"B\u00E8r\" in cp850 or cp437, \"B\u0409r\" in windows-1251, "
+       "\"B\u041Ar\" in cp866 or mac-cyrillic, \"B\u0150r\" in cp852. Say "
        "which with --encoding"},
       {"Windows Cyrillic, one name: the Latin and the Cyrillic readings fit "
        "alike, so refused, the Cyrillic one shown",
@@ -779,6 +849,13 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "no column \"values\""},
+      {"the values in four columns named otherwise: the four options said",
+       "patient;eye;date;H;V;Pos;Rim\n",
+       {},
+       "",
+       "",
+       "or --column horizontal=NAME, and so vertical, location and rim, takes "
+       "four columns for them)"},
       {"slashes and no date that tells the order",
        header + "L,R,3/4/2019," + kV + "\n",
        {},
@@ -850,6 +927,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
           << c.quirk << "\nexpected " << want << "\n"
           << s.problems;
     EXPECT_FALSE(std::getline(got, line)) << c.quirk << "\n" << s.problems;
+    EXPECT_NE(std::string::npos, s.read.find(c.read)) << c.quirk << "\n"
+                                                      << s.read;
     if (c.fatal)
       EXPECT_NE(std::string::npos, s.fatal.find(c.fatal)) << c.quirk << "\n"
                                                           << s.fatal;

@@ -458,7 +458,7 @@ TEST(HistoryReport, PutsOnlyAWholeReportInPlaceAndLeavesNoTemporary) {
                 InChild(
                     {"--history", "-", report}, Archive(form.patients),
                     [&] {
-                      signal(SIGXFSZ, SIG_IGN);
+                      signal(SIGXFSZ, SIG_DFL); // as a shell leaves it
                       const rlimit r{static_cast<rlim_t>(limit),
                                      static_cast<rlim_t>(limit)};
                       setrlimit(RLIMIT_FSIZE, &r);
