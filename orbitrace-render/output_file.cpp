@@ -130,6 +130,12 @@ private:
 
 } // namespace
 
+void FailWritesPastSizeLimit() {
+  struct sigaction old;
+  if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+    signal(SIGXFSZ, SIG_IGN);
+}
+
 std::string LowerExtension(const std::string &name) {
   const std::string::size_type dot = name.rfind('.');
   if (dot == std::string::npos)

@@ -18,6 +18,12 @@ std::string LowerExtension(const std::string &name);
 // is standard input, which a shell may have opened on the very file.
 bool SameFile(const std::string &a, const std::string &b);
 
+// Under a file-size limit (RLIMIT_FSIZE) a write past it fails with EFBIG
+// and is reported like any other, rather than SIGXFSZ ending the run where
+// it stands with its temporaries left behind. A signal the caller ignores
+// or handles is left so.
+void FailWritesPastSizeLimit();
+
 class OutputFile {
 public:
   OutputFile() {}

@@ -699,5 +699,6 @@ int RenderMain(int argc, const char *const *argv, std::istream &in,
     return status;
   if (inv.operands.size() != command.operands)
     return Usage(err, command.operandsWrong);
+  FailWritesPastSizeLimit();
   return command.run(inv);
 }

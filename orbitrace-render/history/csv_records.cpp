@@ -1,5 +1,10 @@
 #include "orbitrace-render/history/csv_records.h"
 
+#include <algorithm>
+#include <deque>
+#include <string.h>
+#include <strings.h>
+
 #include <istream>
 
 namespace {
@@ -35,7 +40,18 @@ struct Reader {
   bool keepChar = true;          // for the rest of a UTF-8 sequence
   size_t recordBytes = 0;        // the file's bytes of the record so far
   std::string brokenReason;      // why the quoting broke
+  std::deque<int> recoded;       // lines the decoder found not UTF-8
+  bool leaveOutRecoded = false;  // their records are errors
+  TextEncoding fallback = TextEncoding::kDetect; // the code page they are in
+  int lineLooked = 0;       // the line that lineRecoded is of
+  bool lineRecoded = false; // it is one of `recoded`
+  size_t dosEnds = 0; // 0x1A bytes held back until more of the file follows
 };
+
+// DOS marks the end of a text file with this byte, and some of its programs
+// still write one after the last line.
+const char kDosEnd = '\x1A';
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -75,9 +91,24 @@ void EndField(Reader *r) {
   BeginField(r);
 }
 
+void Break(Reader *r, const std::string &reason) {
+  r->state = kBroken;
+  r->brokenReason = reason;
+}
+
 void EndRecord(Reader *r) {
   r->current.lastLine = r->line;
   r->inRecord = false;
+  r->current.recoded = false;
+  while (!r->recoded.empty() && r->recoded.front() <= r->line) {
+    r->current.recoded =
+        r->current.recoded || r->recoded.front() >= r->current.line;
+    r->recoded.pop_front();
+  }
+  if (r->current.recoded && r->leaveOutRecoded && r->state != kBroken)
+    Break(r, "not UTF-8, as the rest of the file is, and no code page "
+             "reads its letters clearly; say --encoding to read the whole "
+             "file in one character set");
   if (r->state == kBroken) {
     std::string reason = r->brokenReason;
     (*r->error)(r->current.line, r->line, reason);
@@ -86,11 +117,6 @@ void EndRecord(Reader *r) {
     (*r->record)(r->current);
   }
   r->state = kFieldStart;
-}
-
-void Break(Reader *r, const std::string &reason) {
-  r->state = kBroken;
-  r->brokenReason = reason;
 }
 
 // One byte of a field, kept while the record's limit allows.
@@ -111,8 +137,14 @@ void Keep(Reader *r, char c) {
 // One character of a record, line breaks aside.
 void Take(Reader *r, char c) {
   const unsigned char b = static_cast<unsigned char>(c);
+  if (r->lineLooked != r->line) {
+    r->lineLooked = r->line;
+    r->lineRecoded =
+        std::binary_search(r->recoded.begin(), r->recoded.end(), r->line);
+  }
+  // A line read in the fallback took a byte for each character.
   if ((b & 0xC0) != 0x80)
-    r->recordBytes += RawBytes(r->encoding, b);
+    r->recordBytes += RawBytes(r->lineRecoded ? r->fallback : r->encoding, b);
   const char sep = r->layout.separator;
   switch (r->state) {
   case kFieldStart:
@@ -196,47 +228,57 @@ void EndLine(Reader *r, char end) {
   ++r->line;
 }
 
+// One character of the file.
+void FeedChar(Reader *r, char c) {
+  if (r->afterCr) {
+    r->afterCr = false;
+    if (c == '\n') {
+      if (r->inRecord && r->state == kQuoted)
+        Take(r, c); // a quoted field keeps its CR LF whole
+      return;
+    }
+  }
+  if (c == '\r' || c == '\n') {
+    r->afterCr = c == '\r';
+    r->lineBegun = false;
+    EndLine(r, c);
+    return;
+  }
+  r->lineBegun = true;
+  if (!r->inRecord) {
+    // Whether the line is blank shows at its first other character.
+    if (IsBlank(c) && r->blanks.size() < kMaxFieldStart) {
+      r->blanks += c;
+      return;
+    }
+    BeginRecord(r);
+    std::string blanks;
+    blanks.swap(r->blanks);
+    for (char b : blanks)
+      Take(r, b);
+  }
+  Take(r, c);
+}
+
 void Feed(Reader *r, const char *data, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     const char c = data[i];
     if (!r->started) {
       // A byte-order mark, of whatever character set, is U+FEFF by now.
-      if (size - i >= 3 && data[i] == '\xEF' && data[i + 1] == '\xBB' &&
-          data[i + 2] == '\xBF') {
-        i += 2;
-        r->started = true;
-        continue;
-      }
       r->started = true;
-    }
-    if (r->afterCr) {
-      r->afterCr = false;
-      if (c == '\n') {
-        if (r->inRecord && r->state == kQuoted)
-          Take(r, c); // a quoted field keeps its CR LF whole
+      if (size - i >= 3 && memcmp(data + i, kByteOrderMark, 3) == 0) {
+        i += 2;
         continue;
       }
     }
-    if (c == '\r' || c == '\n') {
-      r->afterCr = c == '\r';
-      r->lineBegun = false;
-      EndLine(r, c);
+    // A DOS end-of-file is one only where nothing follows it.
+    if (c == kDosEnd) {
+      ++r->dosEnds;
       continue;
     }
-    r->lineBegun = true;
-    if (!r->inRecord) {
-      // Whether the line is blank shows at its first other character.
-      if (IsBlank(c) && r->blanks.size() < kMaxFieldStart) {
-        r->blanks += c;
-        continue;
-      }
-      BeginRecord(r);
-      std::string blanks;
-      blanks.swap(r->blanks);
-      for (char b : blanks)
-        Take(r, b);
-    }
-    Take(r, c);
+    for (; r->dosEnds > 0; --r->dosEnds)
+      FeedChar(r, kDosEnd);
+    FeedChar(r, c);
   }
 }
 
@@ -266,6 +308,8 @@ void Agreement(const std::vector<std::string> &lines, char separator,
   }
 }
 
+const char kNotShown[] = " \t\x1A"; // what a blank line may hold
+
 // Settles the separator and how lines end from the first lines of `text`,
 // or returns false with the reason.
 bool Settle(Reader *r, const std::string &text, std::string *fatal) {
@@ -281,11 +325,11 @@ bool Settle(Reader *r, const std::string &text, std::string *fatal) {
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
       ++i;
     (c == '\r' && text[i] == '\r' ? crAlone : lf) += 1;
-    if (line.find_first_not_of(" \t") != std::string::npos)
+    if (line.find_first_not_of(kNotShown) != std::string::npos)
       lines.push_back(line);
     line.clear();
   }
-  if (line.find_first_not_of(" \t") != std::string::npos)
+  if (line.find_first_not_of(kNotShown) != std::string::npos)
     lines.push_back(line);
   if (lines.size() > kSeparatorLines)
     lines.resize(kSeparatorLines);
@@ -333,6 +377,45 @@ bool EnoughLines(const std::string &text) {
   return lines > kSeparatorLines;
 }
 
+// The length of a spreadsheet's "sep=X" line at `at` with its line end,
+// and the X it names; 0 when the text goes on otherwise.
+size_t SepLine(const std::string &text, size_t at, char *named) {
+  const size_t end = at + 5;
+  if (text.size() < end || strncasecmp(text.c_str() + at, "sep=", 4) != 0 ||
+      text[end - 1] == '\r' || text[end - 1] == '\n')
+    return 0;
+  *named = text[end - 1];
+  if (text.size() == end)
+    return 5;
+  if (text.compare(end, 2, "\r\n") == 0)
+    return 7;
+  return text[end] == '\r' || text[end] == '\n' ? 6 : 0;
+}
+
+// Takes a "sep=" first line out of `text`, the separator from it unless
+// one is given; false, with the reason, when it names none that is read.
+bool TakeSepLine(Reader *r, std::string *text, std::string *fatal) {
+  const size_t at = text->compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+  char named = 0;
+  const size_t length = SepLine(*text, at, &named);
+  if (length == 0)
+    return true;
+  text->erase(at, length);
+  r->line = 2;
+  r->layout.sepLine = named;
+  if (r->layout.separator != 0)
+    return true;
+  if (named != ',' && named != ';' && named != '\t') {
+    *fatal = std::string("line 1: \"sep=") + named +
+             "\" names a separator other than comma, semicolon or tab, the "
+             "ones read; export the file with one of those";
+    return false;
+  }
+  r->layout.separator = named;
+  r->layout.separatorFound = true;
+  return true;
+}
+
 } // namespace
 
 bool ReadCsvRecords(
@@ -345,7 +428,14 @@ bool ReadCsvRecords(
     *fatal = "no character set to read the file in";
     return false;
   }
+  static_assert(int{kLineBytesHeld} >= int{kMaxRecordBytes},
+                "a line is decided on at least a record's bytes");
+  if (format.linesApart)
+    DecodeLinesApart(&decoder, format.fallback);
   Reader r;
+  r.leaveOutRecoded =
+      format.linesApart && format.fallback == TextEncoding::kDetect;
+  r.fallback = format.fallback;
   r.record = &record;
   r.error = &error;
   r.encoding = format.encoding;
@@ -357,13 +447,16 @@ bool ReadCsvRecords(
     const size_t got = read(&block[0], kBlock);
     text.clear();
     Decode(&decoder, block.data(), got, got == 0, &text);
+    r.recoded.insert(r.recoded.end(), decoder.recoded.begin(),
+                     decoder.recoded.end());
+    decoder.recoded.clear();
     if (!settled) {
       // The first lines wait until the separator is known.
       sample += text;
       if (got > 0 && !EnoughLines(sample))
         continue;
       settled = true;
-      ok = Settle(&r, sample, fatal);
+      ok = TakeSepLine(&r, &sample, fatal) && Settle(&r, sample, fatal);
       if (!ok)
         break;
       if (layout)

@@ -251,6 +251,18 @@ std::string EncodingText(const ReadFacts &r) {
     return name + ", found from its zero bytes (no byte-order mark)";
   case EncodingEvidence::kValidUtf8:
     return name + ", found: every byte is valid UTF-8";
+  case EncodingEvidence::kMostlyUtf8:
+    // Short enough for the PDF's one line; the lines are listed apart.
+    if (r.fallback == TextEncoding::kDetect)
+      return name + ", valid in most lines; the rest left out: their code "
+                    "page is unclear";
+    return name + ", valid in most lines; the rest read as " +
+           EncodingName(r.fallback) +
+           (*EncodingCommonName(r.fallback)
+                ? std::string(" (") + EncodingCommonName(r.fallback) + ")"
+                : std::string());
+  case EncodingEvidence::kAssumed:
+    return name + ", assumed: no letter outside ASCII tells the code page";
   default:
     return name + ", found from the letters inside words";
   }
@@ -260,8 +272,16 @@ std::string SeparatorText(const ReadFacts &r) {
   std::string text = SeparatorName(r.layout.separator);
   if (r.layout.separator == '\t')
     text += " (no quoting)";
-  if (!r.layout.separatorFound)
+  const char named = r.layout.sepLine;
+  const std::string sepLine =
+      std::string("the file's first line \"sep=") +
+      (named == '\t' ? std::string("<tab>") : std::string(1, named)) + "\"";
+  if (!r.layout.separatorFound && named && named != r.layout.separator)
+    text += ", from --separator, which wins over " + sepLine;
+  else if (!r.layout.separatorFound)
     text += ", from --separator";
+  else if (named)
+    text += ", from " + sepLine;
   else
     text += ", found from the first " +
             std::to_string(r.layout.separatorLines) +
@@ -286,6 +306,7 @@ bool FoundFromFile(const ReadFacts &r) {
   return (r.encodingEvidence != EncodingEvidence::kGiven &&
           r.encodingEvidence != EncodingEvidence::kByteOrderMark) ||
          r.layout.separatorFound ||
+         (r.layout.sepLine && r.layout.sepLine != r.layout.separator) ||
          (!r.dateOrderGiven && r.dateOrder != DateOrder::kFromFile);
 }
 

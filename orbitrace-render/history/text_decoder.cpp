@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";
@@ -274,10 +276,26 @@ bool IsAsciiLetter(int byte) {
   return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
 }
 
+// Whether a reading makes the byte a space: a no-break space or a soft
+// hyphen may stand between any two letters, so such a byte beside ASCII
+// tells nothing of the words, even where another reading makes it a
+// letter. Between two bytes over 127 it counts as any other: there it is
+// one of a word's letters (a and n in DOS Cyrillic).
+bool SpaceInAnyReading(int byte) {
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    const unsigned code = SingleByteCode(kSingleByte[page].encoding, byte);
+    if (code == 0xA0 || code == 0xAD)
+      return true;
+  }
+  return false;
+}
+
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
   if (b < 0x80)
     return;
+  const bool space =
+      SpaceInAnyReading(b) && !(e->before >= 0x80 && next >= 0x80);
   bool scored = false;
   for (int page = 0; page < kSingleByteCount; ++page) {
     const CharClass c = ClassIn(page, b);
@@ -285,6 +303,8 @@ void Weigh(WordEvidence *e, int next) {
       e->undefined[page] = true;
       continue;
     }
+    if (space)
+      continue;
     const CharClass p = ClassIn(page, e->before), n = ClassIn(page, next);
     if (!IsLetter(p) && !IsLetter(n))
       continue;
@@ -336,6 +356,15 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
       e->wordHigh = e->wordHigh || b >= 0x80;
     }
   }
+}
+
+// Whether no byte over 127 stood in a word: then nothing tells the code
+// page, and the Windows host's own is taken.
+bool NoLetterOutsideAscii(const WordEvidence &e) {
+  for (bool in : e.inWord)
+    if (in)
+      return false;
+  return true;
 }
 
 // Whether two code pages read every byte that stood in a word alike.
@@ -427,7 +456,8 @@ int MostPlausible(const WordEvidence &e) {
 // the best of the code pages a guess may take by its letters alone,
 // measured against the Latin code pages that stand against it (see
 // kSingleByte).
-bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
+bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
+            std::string *error) {
   Weigh(e, -1);
   if (e->tokenInWord && e->sample.empty())
     e->sample = e->token;
@@ -435,6 +465,15 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, std::string *error) {
     e->anySample = e->token;
   if (e->wordHigh)
     JudgeWord(e);
+  if (NoLetterOutsideAscii(*e)) {
+    for (int page = 0; page < kSingleByteCount; ++page)
+      if (kSingleByte[page].encoding == TextEncoding::kWindows1252 &&
+          !e->undefined[page]) {
+        *encoding = kSingleByte[page].encoding;
+        *evidence = EncodingEvidence::kAssumed;
+        return true;
+      }
+  }
   int best = -1;
   for (int page = 0; page < kSingleByteCount; ++page)
     if (!e->undefined[page] &&
@@ -561,10 +600,164 @@ size_t DecodeUtf8(const std::string &input, bool last, std::string *out) {
   return at;
 }
 
+// UTF-8 with a few lines that are not: the lines told apart as the file is
+// read for its character set, and decoded each in its own.
+
+// Each line's bytes checked as UTF-8 one at a time, the first
+// kLineBytesHeld of a line that is not kept for the guess of its code page.
+struct LineTally {
+  long utf8Lines = 0;      // lines with valid multi-byte UTF-8, and no byte not
+  long otherLines = 0;     // lines with a byte that is not UTF-8
+  WordEvidence otherWords; // the words of those other lines
+  std::string line;
+  bool multiByte = false, invalid = false;
+  int need = 0; // continuation bytes the sequence under way still needs
+  unsigned char low = 0x80, high = 0xBF; // the range of the next one
+};
+
+void EndTallyLine(LineTally *t) {
+  if (t->need > 0) // a sequence cut by the line's end
+    t->invalid = true;
+  if (t->invalid) {
+    ++t->otherLines;
+    t->line += '\n';
+    Gather(&t->otherWords,
+           reinterpret_cast<const unsigned char *>(t->line.data()),
+           t->line.size());
+  } else if (t->multiByte) {
+    ++t->utf8Lines;
+  }
+  t->line.clear();
+  t->multiByte = t->invalid = false;
+  t->need = 0;
+}
+
+// Keeps the start of a line, up to kLineBytesHeld of it.
+void HoldLine(LineTally *t, const unsigned char *bytes, size_t size) {
+  const size_t room =
+      kLineBytesHeld - std::min<size_t>(t->line.size(), kLineBytesHeld);
+  t->line.append(reinterpret_cast<const char *>(bytes), std::min(size, room));
+}
+
+void TallyLines(LineTally *t, const unsigned char *data, size_t size) {
+  size_t start = 0; // where the line being read begins in `data`
+  for (size_t i = 0; i < size; ++i) {
+    const unsigned char b = data[i];
+    if (b == '\r' || b == '\n') {
+      HoldLine(t, data + start, i - start);
+      EndTallyLine(t); // a CR LF's LF ends an empty line: no matter
+      start = i + 1;
+      continue;
+    }
+    if (b < 0x80 && t->need == 0)
+      continue;
+    if (t->need > 0) {
+      if (b >= t->low && b <= t->high) {
+        t->low = 0x80;
+        t->high = 0xBF;
+        t->multiByte = --t->need == 0 || t->multiByte;
+        continue;
+      }
+      t->invalid = true; // and the byte begins what comes next
+      t->need = 0;
+    }
+    const int n = Utf8Length(b, &t->low, &t->high);
+    t->invalid = t->invalid || n == 0;
+    t->need = n > 1 ? n - 1 : 0;
+  }
+  HoldLine(t, data + start, size - start);
+}
+
+// Whether the lines that are not UTF-8 are the few: when so, the code page
+// their letters call for, or kDetect.
+bool FewLinesNotUtf8(LineTally *t, TextEncoding *fallback) {
+  EndTallyLine(t);
+  if (t->otherLines == 0 || t->utf8Lines <= t->otherLines)
+    return false;
+  std::string unclear;
+  EncodingEvidence how;
+  if (!Decide(&t->otherWords, fallback, &how, &unclear))
+    *fallback = TextEncoding::kDetect;
+  return true;
+}
+
+// Where in[from, to) stops being valid UTF-8 (a sequence that `to` cuts
+// counts as valid), and whether it is whole.
+bool Utf8Run(const unsigned char *in, size_t from, size_t to, size_t *end) {
+  size_t at = from;
+  while (at < to) {
+    const int n = ValidSequence(in, to, at);
+    if (n <= 0) {
+      *end = at;
+      return n < 0;
+    }
+    at += static_cast<size_t>(n);
+  }
+  *end = at;
+  return true;
+}
+
+// Part of a line, up to its end or not: as it is while the line is UTF-8,
+// else in the fallback. Returns how far it got; a sequence cut by the end
+// of a part that does not end the line waits for the next block.
+size_t DecodeLinePart(TextDecoder *d, const std::string &input, size_t from,
+                      size_t to, bool lineEnds, std::string *out) {
+  const unsigned char *in =
+      reinterpret_cast<const unsigned char *>(input.data());
+  size_t end;
+  const bool valid = Utf8Run(in, from, to, &end) && (end == to || !lineEnds);
+  if (valid && !d->lineRecoded) {
+    out->append(input, from, end - from);
+    return end;
+  }
+  if (!d->lineRecoded)
+    d->recoded.push_back(d->line);
+  d->lineRecoded = true;
+  if (d->fallback == TextEncoding::kDetect)
+    DecodeUtf8(input.substr(from, to - from), true, out);
+  else
+    DecodeSingleByte(d->fallback, in + from, to - from, out);
+  return to;
+}
+
+size_t DecodeLines(TextDecoder *d, const std::string &input, bool last,
+                   std::string *out) {
+  const size_t n = input.size();
+  size_t at = 0;
+  while (at < n) {
+    const char c = input[at];
+    if (c == '\r' || c == '\n') {
+      *out += c;
+      ++at;
+      if (!(c == '\n' && d->afterCr)) {
+        ++d->line;
+        d->lineRecoded = false;
+      }
+      d->afterCr = c == '\r';
+      continue;
+    }
+    d->afterCr = false;
+    const size_t end = input.find_first_of("\r\n", at);
+    if (end != std::string::npos || last) {
+      at = DecodeLinePart(d, input, at, end == std::string::npos ? n : end,
+                          true, out);
+      continue;
+    }
+    if (n - at <= kLineBytesHeld)
+      break; // the rest of the line comes in the next block
+    const size_t got = DecodeLinePart(d, input, at, n, false, out);
+    if (got == at)
+      break;
+    at = got;
+  }
+  return at;
+}
+
 } // namespace
 
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
-                    EncodingEvidence *evidence, std::string *error) {
+                    EncodingEvidence *evidence, std::string *error,
+                    TextEncoding *fallback) {
   static const size_t kBlock = 1 << 16;
   std::string block(kBlock, '\0');
   size_t got = read(&block[0], kBlock);
@@ -597,23 +790,31 @@ bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
   }
   Utf8Check check;
   WordEvidence words;
+  LineTally lines;
   for (; got > 0; got = read(&block[0], kBlock)) {
     if (check.valid)
       CheckUtf8(&check, b, got);
     Gather(&words, b, got);
+    if (fallback)
+      TallyLines(&lines, b, got);
   }
   if (check.valid && check.tailSize == 0) {
     *encoding = TextEncoding::kUtf8;
     *evidence = EncodingEvidence::kValidUtf8;
     return true;
   }
+  if (fallback && FewLinesNotUtf8(&lines, fallback)) {
+    *encoding = TextEncoding::kUtf8;
+    *evidence = EncodingEvidence::kMostlyUtf8;
+    return true;
+  }
   *evidence = EncodingEvidence::kLettersInWords;
-  return Decide(&words, encoding, error);
+  return Decide(&words, encoding, evidence, error);
 }
 
 bool OpenDecoder(TextDecoder *decoder, TextEncoding encoding) {
+  *decoder = TextDecoder();
   decoder->encoding = encoding;
-  decoder->pending.clear();
   return encoding != TextEncoding::kDetect;
 }
 
@@ -635,7 +836,8 @@ void Decode(TextDecoder *decoder, const char *data, size_t size, bool last,
     break;
   case TextEncoding::kUtf8:
   case TextEncoding::kDetect:
-    at = DecodeUtf8(input, last, out);
+    at = decoder->linesApart ? DecodeLines(decoder, input, last, out)
+                             : DecodeUtf8(input, last, out);
     break;
   default:
     at = DecodeSingleByte(decoder->encoding, in, n, out);
@@ -659,4 +861,15 @@ size_t RawBytes(TextEncoding encoding, unsigned char lead) {
   }
 }
 
-void CloseDecoder(TextDecoder *decoder) { decoder->pending.clear(); }
+void CloseDecoder(TextDecoder *decoder) {
+  decoder->pending.clear();
+  decoder->recoded.clear();
+}
+
+void DecodeLinesApart(TextDecoder *decoder, TextEncoding fallback) {
+  decoder->linesApart = decoder->encoding == TextEncoding::kUtf8;
+  decoder->fallback = fallback;
+  decoder->line = 1;
+  decoder->afterCr = decoder->lineRecoded = false;
+  decoder->recoded.clear();
+}

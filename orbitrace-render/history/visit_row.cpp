@@ -114,11 +114,18 @@ bool PlaceColumns(const std::vector<std::string> &header,
   for (int role = 0; role < kAllRoles; ++role) {
     const bool needed = Looked(role, names, four) && role != kNoteRole;
     if (needed && columns->*kPositions[role] < 0) {
+      // Values in four columns under other names are a likely cause.
+      const char *four = role == kValuesRole
+                             ? "; or --column horizontal=NAME, and so "
+                               "vertical, location and rim, takes four "
+                               "columns for them"
+                             : "";
       *error = "the header has no column \"" + names[role] +
                "\" (it needs patient, eye, date and values, or horizontal, "
                "vertical, location and rim for values in four columns; "
                "--column " +
-               kRoleNames[role] + "=NAME takes the column NAME for it)";
+               kRoleNames[role] + "=NAME takes the column NAME for it" + four +
+               ")";
       return false;
     }
   }

@@ -120,11 +120,17 @@ bool TakeColumns(const CsvRecord &record, const ReadSettings &settings,
   if (!ColumnsFor(record.fields, settings, columns, isHeader, error,
                   &facts->columnNotes)) {
     *error = "line " + std::to_string(record.line) + ": " + *error;
+    const char named = facts->layout.sepLine;
+    if (named && named != facts->layout.separator)
+      *error += std::string(". The file's first line says \"sep=") + named +
+                "\", where --separator says " +
+                SeparatorName(facts->layout.separator);
     return false;
   }
   if (*isHeader) {
     facts->headerLine = record.line;
     facts->headerLastLine = record.lastLine;
+    facts->headerRecoded = record.recoded;
   }
   facts->idFound = columns->idFound;
   facts->idColumn = columns->id < 0 ? ""
@@ -283,8 +289,10 @@ bool StartReading(std::istream &csv, const ReadSettings &settings, Input *input,
   facts->encoding = settings.encoding;
   if (!failed && settings.encoding == TextEncoding::kDetect)
     failed = !DetectEncoding(FromStart(input), &facts->encoding,
-                             &facts->encodingEvidence, error);
+                             &facts->encodingEvidence, error, &facts->fallback);
   format->encoding = facts->encoding;
+  format->linesApart = facts->encodingEvidence == EncodingEvidence::kMostlyUtf8;
+  format->fallback = facts->fallback;
   if (!failed && !facts->dateOrderGiven)
     failed =
         !SettleDateOrder(FromStart(input), *format, settings, facts, error);
@@ -323,7 +331,7 @@ bool Wanted(const CsvRecord &record, const VisitColumns &columns,
 // The record read as a visit. False, with the reason told, for a row left
 // out; what a kept row lost or joined is told too.
 bool CheckVisit(const CsvRecord &record, const VisitColumns &columns,
-                const RowRules &rules,
+                const RowRules &rules, TextEncoding fallback,
                 const std::function<void(const VisitProblem &)> &problem,
                 VisitRow *row) {
   std::string reason;
@@ -356,6 +364,12 @@ bool CheckVisit(const CsvRecord &record, const VisitColumns &columns,
                          "the time after its date is dropped; the visit is "
                          "kept",
                          record.lastLine, VisitProblem::kTimeDropped});
+  if (record.recoded)
+    problem(VisitProblem{record.line,
+                         std::string("not UTF-8, as the rest of the file "
+                                     "is: read as ") +
+                             EncodingName(fallback) + "; the visit is kept",
+                         record.lastLine, VisitProblem::kRecoded});
   return true;
 }
 
@@ -455,7 +469,7 @@ bool GroupByPatient(VisitSpool *spool, FILE *rows, std::string *error) {
 
 bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                  VisitSpool *spool,
-                 const std::function<void(const VisitProblem &)> &problem,
+                 const std::function<void(const VisitProblem &)> &report,
                  std::string *error) {
   Input input;
   CsvFormat format;
@@ -466,6 +480,19 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
   for (const std::string &id : settings.patients)
     wanted.push_back(ComposedText(id));
   std::vector<bool> named(settings.patients.size());
+  // A header in the fallback code page is told before the rows after it.
+  bool headerTold = false;
+  const auto problem = [&](const VisitProblem &p) {
+    if (facts.headerRecoded && !headerTold)
+      report(VisitProblem{facts.headerLine,
+                          std::string("the header row is not UTF-8, as the "
+                                      "rest of the file is: read as ") +
+                              EncodingName(facts.fallback),
+                          facts.headerLastLine, VisitProblem::kRecoded});
+    headerTold = true;
+    if (p.line > 0)
+      report(p);
+  };
   SpoolWriter writer;
   writer.spool = spool;
   writer.rows = failed ? nullptr : tmpfile();
@@ -482,7 +509,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
                    // A decimal comma where the comma separates no fields.
                    rules.decimalComma = facts.layout.separator != ',';
                    VisitRow row;
-                   if (CheckVisit(record, columns, rules, problem, &row))
+                   if (CheckVisit(record, columns, rules, facts.fallback,
+                                  problem, &row))
                      failed = !WriteVisit(&writer, record, columns, row, error);
                  },
                  [&](int line, int lastLine, const std::string &reason) {
@@ -498,6 +526,8 @@ bool SpoolVisits(std::istream &csv, const ReadSettings &settings,
              failed;
   if (input.copy)
     fclose(input.copy);
+  if (!failed)
+    problem(VisitProblem{0, ""}); // the header's, if not told yet
   for (size_t i = 0; i < named.size(); ++i)
     if (!named[i])
       spool->missing.push_back(settings.patients[i]);

@@ -57,6 +57,7 @@ struct ReadFacts {
   int dateLine = 0;                       // the line whose date told the order
   std::string date;                       // that date as written
   int headerLine = 0, headerLastLine = 0; // 0 without a header row
+  bool headerRecoded = false;             // read in the fallback code page
   // What tells patients apart: the ID column's header and whether it was
   // found by its common name, or the name column's; "" for both when the
   // patient column alone does.

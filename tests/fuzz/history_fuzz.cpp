@@ -4,7 +4,7 @@
 // bytes, the reader ends, keeps each name within the limit and as UTF-8
 // without a replacement character, each note within it and as UTF-8,
 // gives back every row it kept, and accounts for every line: each one that
-// is not blank is in the header, a visit or a row it names.
+// is not blank is a sep= line, the header, a visit or a row it names.
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -37,7 +37,8 @@ bool IsUtf8(const std::string &text) {
 }
 
 // Per line of the input as read in `encoding` (from 1): whether it holds
-// more than blanks. Line ends as the reader counts them: CR, LF, CR LF.
+// more than blanks. Line ends as the reader counts them: CR, LF, CR LF; a
+// DOS end-of-file at the very end is none of the file.
 std::vector<bool> LinesNotBlank(const std::string &bytes,
                                 TextEncoding encoding) {
   TextDecoder decoder;
@@ -46,6 +47,8 @@ std::vector<bool> LinesNotBlank(const std::string &bytes,
   Decode(&decoder, bytes.data(), bytes.size(), true, &text);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
     text.erase(0, 3);
+  while (!text.empty() && text.back() == '\x1A')
+    text.pop_back();
   std::vector<bool> lines(1, false);
   bool notBlank = false, begun = false;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -118,6 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<bool> covered(notBlank.size(), false);
   if (spool.read.headerLine > 0)
     Cover(&covered, spool.read.headerLine, spool.read.headerLastLine);
+  if (spool.read.layout.sepLine)
+    Cover(&covered, 1, 1); // named in how the file was read
   for (const VisitProblem &p : problems)
     Cover(&covered, p.line, p.lastLine > p.line ? p.lastLine : p.line);
   long rows = 0;

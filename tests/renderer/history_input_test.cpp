@@ -4,6 +4,7 @@
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/letter_languages.h"
+#include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
 #include "orbitrace-render/history/visit_row.h"
 #include "orbitrace-render/history/visit_spool.h"
@@ -259,6 +260,9 @@ TEST(SingleByteCode, ReadsEveryByteAsTheCLibraryDoes) {
 // "line: reason"; or the error that stops it.
 struct Spooled {
   std::string visits, problems, fatal;
+  // How the file was read, as the summary says it and the command line
+  // prints it when something was found from the file.
+  std::string read;
   std::string fhir; // the health-record export's Observations, as visits
 };
 
@@ -370,6 +374,7 @@ Spooled Spool(const std::string &bytes, std::vector<std::string> args) {
     return s;
   for (const std::string &note : spool.read.columnNotes)
     s.problems += "note: " + note + "\n";
+  s.read = FoundFromFile(spool.read) ? HowReadText(spool.read) : "";
   PatientHistory h;
   while (ReadNextPatient(&spool, &h))
     for (int eye : {kRightEye, kLeftEye})
@@ -390,6 +395,13 @@ std::string Utf16(const std::string &ascii, bool bigEndian) {
   return out;
 }
 
+std::string Repeated(const std::string &text, int times) {
+  std::string out;
+  while (times-- > 0)
+    out += text;
+  return out;
+}
+
 TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
   const std::string kV = ".35|.40|2|-.25";
   const std::string row = "A,R,2020-01-02," + kV + "\n";
@@ -403,6 +415,7 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
     const char *fatal;    // part of the error that stops the reading
     // The visits of --fhir's Observations, when not those above.
     std::string fhir = "";
+    std::string read = ""; // part of how the summary says it was read
   } cases[] = {
       {"comma-separated text: no header, CR ends, all quoted, cp1252, "
        "vertical tab for a line break, month first",
@@ -423,6 +436,44 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "B R 2019-03-04 " + kV + "\nB L 2019-03-04 " + kV + "\n",
        "",
        nullptr},
+      {"a spreadsheet's first line sep=; names the separator and is no row",
+       "sep=;\r\npatient;eye;date;values\r\nB,C;R;2020-01-02;" + kV +
+           "\r\nB,C;X;2020-01-02;" + kV + "\r\n",
+       {},
+       "B,C R 2020-01-02 " + kV + "\n",
+       "4: eye \"X\"",
+       nullptr,
+       "",
+       "separator semicolon, from the file's first line \"sep=;\"; date"},
+      {"a sep= line after a byte-order mark, in capitals, agreeing with "
+       "--separator: no row",
+       "\xEF\xBB\xBFSEP=,\n" + header + row,
+       {"--separator", "comma"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr},
+      {"--separator against a sep= line: said, though all else is given",
+       "sep=;\n" + header + row,
+       {"--separator", "comma", "--encoding", "utf-8"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "comma, from --separator, which wins over the file's first line "
+       "\"sep=;\""},
+      {"--separator against a sep= line that is right: said with the header",
+       "sep=;\npatient;eye;date;values\n",
+       {"--separator", "tab"},
+       "",
+       "",
+       "The file's first line says \"sep=;\", where --separator says tab"},
+      {"a sep= line naming a separator not read",
+       "sep=|\npatient|eye|date|values\n",
+       {},
+       "",
+       "",
+       "line 1: \"sep=|\" names a separator other than comma, semicolon or "
+       "tab"},
       {"tab-separated, RE/LE, a first number over 12 is a day",
        "patient\teye\tdate\tvalues\nC\tRE\t3/4/2019\t" + kV +
            "\nC\tle\t13/4/2019\t" + kV + "\n",
@@ -480,12 +531,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "2: date \"3/4/19\" has a two-digit year",
        nullptr},
-      {"a field over 64 KiB is a bad row; reading goes on",
+      {"a field over 64 KiB is a bad row, not cut as a note is, a name "
+       "too; reading goes on",
        header + "J," + std::string(70000, 'x') + ",2020-01-02," + kV + "\n" +
-           row,
+           std::string(70000, 'x') + ",R,2020-01-02," + kV + "\n" + row,
        {},
        "A R 2020-01-02 " + kV + "\n",
-       "2: longer than 64 KiB",
+       "2: longer than 64 KiB, and the cut falls in its eye column\n"
+       "3: longer than 64 KiB, and the cut falls in its patient column",
        nullptr},
       {"an unclosed quote takes at most 64 KiB",
        header + "\"K,R,2020-01-02," + kV + "\n" + std::string(70000, '\n') +
@@ -513,6 +566,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "\"Q\" A R 2020-01-02 " + kV + " note \"a, b, c, d, e, \"open\"\n" +
            "B R 2020-01-02 " + kV + " note \"x\"\"\nB L 2020-01-02 " + kV +
            "\n"},
+      {"tab-separated text without a header: an inch mark in the first "
+       "column opens no quotes that would hide the tabs",
+       "disc 12\" off\tA\tR\t2020-01-02\t" + kV + "\n",
+       {"--columns", "note,patient,eye,date,values"},
+       "A R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "A R 2020-01-02 " + kV + " note \"disc 12\" off\"\n"},
       {"comma-separated text: a quote left open costs its own row alone",
        "\"A\",\"R\",\"2020-01-02\",\"" + kV +
            "\",\"open\r\"B\",\"R\",\"2020-01-02\",\"" + kV + "\",\"\"\r",
@@ -526,6 +587,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        {},
        "C R 2020-01-02 " + kV + "\n",
        "2-3: values",
+       nullptr},
+      {"a quote opened on the last line and never closed: that line alone",
+       header + row + "\"\n",
+       {},
+       "A R 2020-01-02 " + kV + "\n",
+       "3: a quoted field is not closed by the end of the file",
        nullptr},
       {"a record of exactly 64 KiB keeps its note",
        header + row.substr(0, row.size() - 1) + "," +
@@ -555,13 +622,30 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            std::to_string(kMaxRecordBytes - row.size()) +
            " [note cut: its row in the export is longer than 64 KiB]\"\n"},
       {"the file's own bytes count: 30,000 CJK characters in UTF-16 are "
-       "60,000 bytes (90,000 in UTF-8), a note kept whole",
+       "60,000 bytes (90,000 in UTF-8), a note kept whole; 20,000 emoji are "
+       "80,000 bytes (as many in UTF-8), a note cut",
        Utf16(header + row.substr(0, row.size() - 1) + ",", false) +
            std::string(60000, '\x4E') /* U+4E4E each two */ +
+           Utf16("\nA,L,2020-01-02," + kV + ",", false).substr(2) +
+           Repeated("\x3D\xD8\x42\xDE", 20000) /* U+1F642 */ +
            std::string("\n\0", 2),
+       {},
+       "A R 2020-01-02 " + kV + "\nA L 2020-01-02 " + kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept",
+       nullptr},
+      {"a DOS end-of-file after the last line is none",
+       header + row + "\x1A",
        {},
        "A R 2020-01-02 " + kV + "\n",
        "",
+       nullptr},
+      {"a DOS end-of-file after the last field is none; one within a line "
+       "is a character",
+       header + "A,R,2020-01-02\x1A," + kV + "\nA,L,2020-01-02," + kV +
+           "\x1A\x1A",
+       {},
+       "A L 2020-01-02 " + kV + "\n",
+       "2: date \"2020-01-02 \"", // a control character shown as a blank
        nullptr},
       {"a CR LF across two read blocks is one line end",
        header + row.substr(0, row.size() - 1) + "," +
@@ -572,8 +656,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "3: date \"bad\"\n4: eye \"X\"",
        nullptr},
       {"white space around the eye, the date and the values: vertical tab, "
-       "tab, no-break space",
-       header + "A,R\v,\t2020-01-02\u00A0, " + kV + "\v\n",
+       "tab, the no-break spaces (plain, narrow, figure)",
+       header + "A,R\v,\t2020-01-02\u202F\u00A0, " + kV + "\u2007\v\n",
        {},
        "A R 2020-01-02 " + kV + "\n",
        "",
@@ -590,12 +674,28 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Jos\u00E9 R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"a lone no-break space is no letter: nothing outside ASCII, "
+       "Windows ANSI assumed",
+       header + "Smith\xA0John,R,2020-01-02," + kV + "\n",
+       {},
+       "Smith\u00A0John R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "windows-1252 (Windows ANSI), assumed"},
       {"Mac Roman: the letters fit the words",
        header + "M\x9Fller J\x9Frgen,R,2020-01-02," + kV + "\n",
        {},
        "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"UTF-8's form of a surrogate is not UTF-8: weighed as code pages, "
+       "none of which reads it clearly",
+       header + "J\xED\xA0\x80rgen,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set: the file is not UTF-8"},
       {"Mac Roman in capitals",
        header + "M\x86LLER,R,2020-01-02," + kV + "\n",
        {},
@@ -617,6 +717,69 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "Stra\u00DFe \u00A2 R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"UTF-8 with one row in Windows ANSI appended: the UTF-8 names "
+       "intact, that row read as Windows ANSI and named, its 25,000 \u00FC "
+       "a byte each, a note kept whole",
+       header +
+           Repeated("M\u00FCller J\u00FCrgen,R,2020-01-02," + kV + "\n", 20) +
+           "M\xFCller Karl,L,2020-01-03," + kV + "," +
+           Repeated("\xFC"
+                    "b\xFC ",
+                    12500) +
+           "\n",
+       {},
+       Repeated("M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\n", 20) +
+           "M\u00FCller Karl L 2020-01-03 " + kV + "\n",
+       "22: not UTF-8, as the rest of the file is: read as windows-1252; the "
+       "visit is kept",
+       nullptr,
+       // One Observation for the twenty repeats.
+       "M\u00FCller J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller Karl L " +
+           "2020-01-03 " + kV + "\n"},
+      {"a few UTF-8 rows outnumber a header and a row in Windows ANSI, CR LF "
+       "line ends",
+       "patient,eye,date,values,f\xFCr\r\nJ\u00FCrgen,R,2020-01-02," + kV +
+           "\r\nM\xFCller,L,2020-01-02," + kV + "\r\nRen\u00E9e,R,2020-01-02," +
+           kV + "\r\n\u00C5sa,R," + "2020-01-02," + kV + "\r\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nM\u00FCller L 2020-01-02 " + kV +
+           "\nRen\u00E9e R 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " + kV +
+           "\n",
+       "1: the header row is not UTF-8, as the rest of the file is: read as "
+       "windows-1252\n3: not UTF-8, as the rest of the file is: read as "
+       "windows-1252",
+       nullptr},
+      {"lines over two read blocks: one UTF-8 (a character cut by a block's "
+       "end waits for its rest), one not, read in the code page, the line "
+       "after UTF-8 again",
+       header + "J\u00FCrgen,R,2020-01-02," + kV +
+           "\nRen\u00E9e,R,2020-01-02," + kV + "," + Repeated("\u00FC", 70000) +
+           "\nM\xFCller,L,2020-01-02," + kV + "," + std::string(140000, 'n') +
+           "\n\u00C5sa,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\nM\u00FCller L 2020-01-02 " + kV + "\n\u00C5sa R 2020-01-02 " +
+           kV + "\n",
+       "3: its note is cut at 64 KiB; the visit is kept\n"
+       "4: its note is cut at 64 KiB; the visit is kept\n"
+       "4: not UTF-8, as the rest of the file is: read as windows-1252",
+       nullptr},
+      {"a line not UTF-8 whose code page cannot be told is left out, named",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nM\x8Aller,R,2020-01-02," +
+           kV + "\nRen\u00E9e,R,2020-01-02," + kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\n",
+       "3: not UTF-8, as the rest of the file is, and no code page reads",
+       nullptr},
+      {"as many lines not UTF-8 as lines of it are not the few: the file is "
+       "weighed as one code page, none of which reads it clearly",
+       header + "J\u00FCrgen,R,2020-01-02," + kV + "\nS\xF8ren,L,2020-01-02," +
+           kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set: the file is not UTF-8"},
       {"UTF-16 LE without its byte-order mark",
        Utf16(header + row, false).substr(2),
        {},
@@ -630,14 +793,14 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "2: patient \"M\uFFFDller\" holds bytes that are not text",
        nullptr},
       {"no reading stands out: refused, a word shown each way",
-       header + "\xB0,R,2020-01-02," + kV + "\n",
+       header + "B\x8Ar,R,2020-01-02," + kV + "\n",
        {},
        "",
        "",
-       "reads as \"\u00B0\" in windows-1252 or windows-1251 or "
-       "windows-1253 or windows-1250 or windows-1254 or windows-1257, "
-       "\"\u221E\" in macintosh or mac-cyrillic, \"\u2591\" in cp850 or "
-       "cp437 or cp866 or cp852, \"\u012F\" in mac-centraleurope. Say "
+       "reads as \"B\u0160r\" in windows-1252 or windows-1250 or "
+       "windows-1254, \"B\u00E4r\" in macintosh or mac-centraleurope, "
+       "\"B\u00E8r\" in cp850 or cp437, \"B\u0409r\" in windows-1251, "
+       "\"B\u041Ar\" in cp866 or mac-cyrillic, \"B\u0150r\" in cp852. Say "
        "which with --encoding"},
       {"Windows Cyrillic, one name: the Latin and the Cyrillic readings fit "
        "alike, so refused, the Cyrillic one shown",
@@ -814,6 +977,12 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            "\nKavaliauskas Vytautas R 2020-01-02 " + kV + "\n",
        "",
        nullptr},
+      {"a runner-up scoring exactly half the best is no clear lead",
+       header + "\xA2UWJ\xE5 gtZeG\xDE rg\xECw,R,2020-01-02," + kV + "\n",
+       {},
+       "",
+       "",
+       "cannot tell the character set"},
       {"a byte Windows-1252 leaves undefined rules it out",
        header + "M\xFCller,R,2020-01-02," + kV + ",\x81\n",
        {},
@@ -838,6 +1007,13 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "no column \"values\""},
+      {"the values in four columns named otherwise: the four options said",
+       "patient;eye;date;H;V;Pos;Rim\n",
+       {},
+       "",
+       "",
+       "or --column horizontal=NAME, and so vertical, location and rim, takes "
+       "four columns for them)"},
       {"slashes and no date that tells the order",
        header + "L,R,3/4/2019," + kV + "\n",
        {},
@@ -909,6 +1085,8 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
           << c.quirk << "\nexpected " << want << "\n"
           << s.problems;
     EXPECT_FALSE(std::getline(got, line)) << c.quirk << "\n" << s.problems;
+    EXPECT_NE(std::string::npos, s.read.find(c.read)) << c.quirk << "\n"
+                                                      << s.read;
     if (c.fatal)
       EXPECT_NE(std::string::npos, s.fatal.find(c.fatal)) << c.quirk << "\n"
                                                           << s.fatal;

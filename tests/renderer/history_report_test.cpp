@@ -155,14 +155,21 @@ int InChild(const std::vector<std::string> &args, const std::string &input,
 
 TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
   const std::string dir = TempDir();
+  // Line 2's visit kept with a note cut at 64 KiB, and line 5's with one
+  // in Windows ANSI in a UTF-8 file.
+  std::string visits = kVisits;
+  visits.insert(visits.find('\n', visits.find('\n') + 1),
+                ",\u00FC" + std::string(70000, 'n'));
+  visits.insert(visits.find("\n\"Doe,\n"), ",f\xFCr");
   for (const char *name : {"/r.html", "/r.Pdf"}) {
-    Outcome r = Main({"--history", "-", dir + name}, kVisits);
+    Outcome r = Main({"--history", "-", dir + name}, visits);
     EXPECT_EQ(kExitFailed, r.status) << name;
     for (const char *line :
          {"line 8: date \"2021-02-30\"",
           "line 9: patient, eye and date repeat line 4 with other values: "
           ".45|.45|2|0 here, .40|.40|2|0 on line 4, which is kept",
-          "line 10: values \".30|.33|3|1\"", "3 rows left out"})
+          "line 10: values \".30|.33|3|1\"", "3 rows left out",
+          "utf-8, valid in most lines; the rest read as windows-1252"})
       EXPECT_NE(std::string::npos, r.err.find(line)) << line << "\n" << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("line 6")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find('\r')) << "no bar in a log";
@@ -185,6 +192,19 @@ TEST(HistoryReport, LeavesOutBadRowsByLineAndReportsTheRest) {
     EXPECT_NE(std::string::npos, text.find(label)) << label << "\n" << text;
 
   const std::string page = Slurp(dir + "/r.html");
+  // The rows kept with a word, each kind on a summary line of its own.
+  for (const std::string &summary : {text, page})
+    for (const char *said :
+         {"Notes cut(</dt><dd>| +)line 2: visits kept, notes cut at 64 KiB",
+          "Rows joined(</dt><dd>| +)lines 6 to 7: one row each, by line "
+          "breaks in quotes"})
+      EXPECT_TRUE(std::regex_search(summary, std::regex(said))) << said;
+  const char kRecoded[] =
+      "line 5: read as windows-1252, since the rest of the file is UTF-8";
+  EXPECT_NE(std::string::npos,
+            page.find(std::string("Lines not UTF-8</dt><dd>") + kRecoded));
+  EXPECT_NE(std::string::npos, text.find(kRecoded)) << text;
+
   // Four patients, six sketches; the name is text, not markup.
   EXPECT_EQ(4u, Count(page, "<section class=\"patient\""));
   EXPECT_EQ(6u, Count(page, "<td><div class=\"sketch\"><svg"));
@@ -438,7 +458,7 @@ TEST(HistoryReport, PutsOnlyAWholeReportInPlaceAndLeavesNoTemporary) {
                 InChild(
                     {"--history", "-", report}, Archive(form.patients),
                     [&] {
-                      signal(SIGXFSZ, SIG_IGN);
+                      signal(SIGXFSZ, SIG_DFL); // as a shell leaves it
                       const rlimit r{static_cast<rlim_t>(limit),
                                      static_cast<rlim_t>(limit)};
                       setrlimit(RLIMIT_FSIZE, &r);
