@@ -37,6 +37,7 @@ public:
   double ShowGlyphs(cairo_t *cr, const std::string &text, double x, double y,
                     double align = 0, double maxWidth = 0);
 
+  // A kept text (public for the functions that let them go).
   struct Kept {
     PangoLayout *layout = nullptr;
     int shown = 0; // times shown in the colour of `drawing`
