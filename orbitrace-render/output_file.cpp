@@ -13,7 +13,9 @@
 
 namespace {
 
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE: the terminal or pipe that the messages go to is gone, as when
+// the run's output is piped into `head`.
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // What the signal handler may read: fixed arrays, filled before the slot
 // is marked in use.

@@ -1,7 +1,7 @@
 // A file written beside its final name and put in place only when whole:
 // every write and the close are checked, and a file that is not put in
-// place is removed, also when the run is interrupted by SIGINT, SIGTERM or
-// SIGHUP. Whatever was at the final name stays until then.
+// place is removed, also when the run is interrupted by SIGINT, SIGTERM,
+// SIGHUP or SIGPIPE. Whatever was at the final name stays until then.
 #pragma once
 
 #include <stddef.h>

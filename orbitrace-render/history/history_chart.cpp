@@ -194,7 +194,9 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
   // Room for the labels grows with their size.
   const double k = fontSize / 9;
   const PlotArea area = PlotFor(history, width, height, k);
-  if (parts != ChartParts::kPatients) {
+  const bool whole = parts == ChartParts::kWhole,
+             patient = parts == ChartParts::kPatients;
+  if (whole || parts == ChartParts::kFrame) {
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_rectangle(cr, 0, 0, width, height);
     cairo_fill(cr);
@@ -204,8 +206,9 @@ void DrawChart(cairo_t *cr, const PatientHistory &history,
       ThresholdLine(cr, area.left, area.right, area.Y(thresholds.high));
     Legend(cr, t, area.left, height - 6 * k, thresholds);
   }
-  if (parts != ChartParts::kFrame) {
+  if (whole || patient || parts == ChartParts::kDates)
     TimeAxis(cr, t, area, k);
+  if (whole || patient || parts == ChartParts::kSeries) {
     // Horizontal ratios first, so the vertical ones, which the flags are
     // about, lie on top.
     for (int vertical = 0; vertical < 2; ++vertical)

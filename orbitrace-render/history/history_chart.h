@@ -25,8 +25,10 @@ struct ChartLabel {
 
 // What of a chart is drawn: the frame is the same in every chart of a
 // size (background, ratio grid, threshold and legend), so a report can
-// draw it once and show it under each patient's dates and series.
-enum class ChartParts { kWhole, kFrame, kPatients };
+// draw it once and show it under each patient's dates and series. The
+// patient's part is the dates along the foot, which depend on the first
+// and last visit alone, and the series.
+enum class ChartParts { kWhole, kFrame, kPatients, kDates, kSeries };
 
 // Draws the chart into the rectangle (0, 0, width, height) of `cr`: both
 // eyes' vertical ratios as solid lines with round marks, the horizontal

@@ -34,19 +34,39 @@ const double kChartFontSize = 9;
 const double kLineSpacing = 1.35;
 const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
 
+void ForgetDrawings(std::unordered_map<std::string, cairo_surface_t *> *kept) {
+  for (auto &drawn : *kept)
+    if (drawn.second)
+      cairo_surface_destroy(drawn.second);
+  kept->clear();
+}
+
+// A drawing made again after the kept ones were let go is known to the PDF
+// by its id and not written twice.
+void SetDrawingId(cairo_surface_t *surface, const std::string &id) {
+  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
+    memcpy(copy, id.data(), id.size());
+    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
+                                    id.size(), free, copy))
+      free(copy);
+  }
+}
+
 class PdfReport : public ReportWriter {
 public:
   PdfReport(cairo_surface_t *surface, OutputFile *file,
             const HistoryOptions &options)
-      : surface_(surface), file_(file), cr_(cairo_create(surface)), text_(cr_),
-        options_(options), geometry_(GeometryFor(options.render.areaWidth,
-                                                 options.render.areaHeight)) {
+      : surface_(surface), file_(file), cr_(cairo_create(surface)),
+        text_(cr_, true), options_(options),
+        geometry_(
+            GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
     options_.render.darkFigures = true;
     scale_ = kSketchWidth / geometry_.width;
     rowHeight_ = geometry_.height * scale_ + kCaptionHeight;
   }
   ~PdfReport() override {
     ForgetSketches();
+    ForgetDrawings(&dates_);
     if (chartFrame_)
       cairo_surface_destroy(chartFrame_);
     if (cr_)
@@ -63,9 +83,10 @@ public:
 private:
   void Font(double size, bool bold, double grey = 0.13);
   double TextWidth(const std::string &text);
-  // Cut with an ellipsis to `width` when that is over 0.
+  // Cut with an ellipsis to `width` when that is over 0. A link's text is
+  // drawn as glyphs (`glyphs`), which give the link its place.
   void Text(const std::string &text, double x, double y, double align = 0,
-            double width = 0);
+            double width = 0, bool glyphs = false);
   std::vector<std::string> Wrap(const std::string &text, double width);
   void Paragraph(const std::string &text, double size, double x, double width,
                  const std::string &link = std::string());
@@ -80,6 +101,10 @@ private:
   void ForgetSketches();
   // The charts' frame, drawn once (see DrawChart).
   cairo_surface_t *ChartFrame(const PatientHistory &history);
+  // The dates along a chart's foot, drawn once for the first and last visit
+  // of a second patient with them (patients seen on the same days share
+  // them); null the first time, for them to be drawn on the page.
+  cairo_surface_t *ChartDates(const PatientHistory &history);
 
   cairo_surface_t *surface_;
   OutputFile *file_;
@@ -100,6 +125,9 @@ private:
   std::unordered_map<std::string, cairo_surface_t *> drawn_;
   static const size_t kDrawnKept = 1024;
   cairo_surface_t *chartFrame_ = nullptr;
+  // By first and last day; null for dates drawn once so far. Emptied when
+  // full, as the sketches.
+  std::unordered_map<std::string, cairo_surface_t *> dates_;
 };
 
 cairo_surface_t *PdfReport::ChartFrame(const PatientHistory &history) {
@@ -115,11 +143,38 @@ cairo_surface_t *PdfReport::ChartFrame(const PatientHistory &history) {
   return chartFrame_;
 }
 
-void PdfReport::ForgetSketches() {
-  for (auto &drawn : drawn_)
-    cairo_surface_destroy(drawn.second);
-  drawn_.clear();
+cairo_surface_t *PdfReport::ChartDates(const PatientHistory &history) {
+  int first = 0, last = 0;
+  bool any = false;
+  for (const std::vector<Visit> &visits : history.eyes)
+    for (const Visit &v : visits) {
+      first = any ? std::min(first, v.date) : v.date;
+      last = any ? std::max(last, v.date) : v.date;
+      any = true;
+    }
+  const std::string key =
+      "dates " + std::to_string(first) + " " + std::to_string(last);
+  auto found = dates_.find(key);
+  if (found == dates_.end()) {
+    if (dates_.size() >= kDrawnKept)
+      ForgetDrawings(&dates_);
+    dates_.emplace(key, nullptr);
+    return nullptr;
+  }
+  if (!found->second) {
+    const cairo_rectangle_t extents = {0, 0, kWidth, kChartHeight};
+    found->second =
+        cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+    cairo_t *cr = cairo_create(found->second);
+    DrawChart(cr, history, options_.thresholds, kWidth, kChartHeight,
+              kChartFontSize, &text_, nullptr, ChartParts::kDates);
+    cairo_destroy(cr);
+    SetDrawingId(found->second, key);
+  }
+  return found->second;
 }
+
+void PdfReport::ForgetSketches() { ForgetDrawings(&drawn_); }
 
 cairo_surface_t *PdfReport::DrawnSketch(const StoredValues &values) {
   const std::string key = FormatValues(values);
@@ -135,15 +190,7 @@ cairo_surface_t *PdfReport::DrawnSketch(const StoredValues &values) {
   cairo_t *cr = cairo_create(surface);
   DrawSketch(cr, values, options_.render);
   cairo_destroy(cr);
-  // A drawing made again after the kept ones were let go is known to the
-  // PDF by this id and not written twice.
-  const std::string id = "sketch " + key;
-  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
-    memcpy(copy, id.data(), id.size());
-    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
-                                    id.size(), free, copy))
-      free(copy);
-  }
+  SetDrawingId(surface, "sketch " + key);
   drawn_.emplace(key, surface);
   return surface;
 }
@@ -158,8 +205,11 @@ double PdfReport::TextWidth(const std::string &text) {
 }
 
 void PdfReport::Text(const std::string &text, double x, double y, double align,
-                     double width) {
-  text_.Show(cr_, text, x, y, align, width);
+                     double width, bool glyphs) {
+  if (glyphs)
+    text_.ShowGlyphs(cr_, text, x, y, align, width);
+  else
+    text_.Show(cr_, text, x, y, align, width);
 }
 
 // The text in lines of at most `width`, broken at spaces (a longer word is
@@ -197,7 +247,7 @@ void PdfReport::Paragraph(const std::string &text, double size, double x,
     Need(lineHeight);
     if (!link.empty())
       cairo_tag_begin(cr_, CAIRO_TAG_LINK, ("dest='" + link + "'").c_str());
-    Text(line, x, y_ + size, 0, width);
+    Text(line, x, y_ + size, 0, width, !link.empty());
     if (!link.empty())
       cairo_tag_end(cr_, CAIRO_TAG_LINK);
     y_ += lineHeight;
@@ -348,7 +398,7 @@ void PdfReport::Patient(int section, const PatientHistory &history,
   const std::string dest = "name='p" + std::to_string(section) + "'";
   cairo_tag_begin(cr_, CAIRO_TAG_DEST, dest.c_str());
   Font(13, true);
-  Text(DisplayText(PatientHeading(history)), kMargin, y_ + 16, 0, kWidth);
+  Text(DisplayText(PatientHeading(history)), kMargin, y_ + 16, 0, kWidth, true);
   cairo_tag_end(cr_, CAIRO_TAG_DEST);
   Font(8.5, false, 0.35);
   Text(VisitsSeen(columns), kMargin, y_ + 27);
@@ -365,8 +415,15 @@ void PdfReport::Patient(int section, const PatientHistory &history,
     cairo_translate(cr_, kMargin, y_);
     cairo_set_source_surface(cr_, ChartFrame(history), 0, 0);
     cairo_paint(cr_);
+    if (cairo_surface_t *dates = ChartDates(history)) {
+      cairo_set_source_surface(cr_, dates, 0, 0);
+      cairo_paint(cr_);
+    } else {
+      DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight,
+                kChartFontSize, &text_, nullptr, ChartParts::kDates);
+    }
     DrawChart(cr_, history, options_.thresholds, kWidth, kChartHeight,
-              kChartFontSize, &text_, nullptr, ChartParts::kPatients);
+              kChartFontSize, &text_, nullptr, ChartParts::kSeries);
     cairo_restore(cr_);
     y_ += kChartHeight + 6;
   }

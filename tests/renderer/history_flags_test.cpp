@@ -1,11 +1,14 @@
-// A patient's visits in order, lined up by date, and the flag rules at
-// their boundaries.
+// A patient's visits in order, lined up by date, the flag rules at their
+// boundaries, and the chart and text drawn for them.
 #include "orbitrace-render/history/chart_points.h"
 #include "orbitrace-render/history/flag_rules.h"
 #include "orbitrace-render/history/history_chart.h"
+#include "orbitrace-render/history/report_font.h"
 #include "orbitrace-render/history/visit_date.h"
 
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -38,8 +41,9 @@ TEST(OrderVisits, SortsByDateAndKeepsTheFirstRowOfARepeatedDate) {
 }
 
 // A chart drawn whole, and as a report draws it: its frame, then the
-// patient's dates and series over it. A series is its visits alone: no line
-// runs to its first mark from where a label ended.
+// patient's dates and series over it, together or one after the other. A
+// series is its visits alone: no line runs to its first mark from where a
+// label ended.
 TEST(HistoryChart, DrawsEachSeriesFromItsFirstVisitOnly) {
   const int width = 515, height = 112; // the plot's ratio .50 at y 40
   PatientHistory h;
@@ -47,7 +51,9 @@ TEST(HistoryChart, DrawsEachSeriesFromItsFirstVisitOnly) {
   h.eyes[kRightEye] = {both};
   h.eyes[kLeftEye] = {both};
   const std::vector<std::vector<ChartParts>> ways = {
-      {ChartParts::kWhole}, {ChartParts::kFrame, ChartParts::kPatients}};
+      {ChartParts::kWhole},
+      {ChartParts::kFrame, ChartParts::kPatients},
+      {ChartParts::kFrame, ChartParts::kDates, ChartParts::kSeries}};
   for (const std::vector<ChartParts> &parts : ways) {
     cairo_surface_t *surface =
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -75,6 +81,58 @@ TEST(HistoryChart, DrawsEachSeriesFromItsFirstVisitOnly) {
     EXPECT_GT(coloured, 0) << parts.size() << " part(s)";
     EXPECT_EQ(0, strays) << parts.size() << " part(s)";
   }
+}
+
+// A text shown again is painted from a drawing kept of it: the same pixels
+// as its glyphs, in the colour of each time, every mark and accent inside
+// the drawing, and the source as it was for whatever is drawn next.
+TEST(ReportText, PaintsAKeptTextAsItsGlyphs) {
+  const int shows = ReportText::kDrawnFromShow + 1, width = 60 * 3 * shows,
+            height = 40;
+  // Each colour until the text is painted from its drawing, then again in
+  // the first colour.
+  const struct {
+    double r, g, b;
+  } colours[] = {{0.8, 0, 0}, {0, 0, 0.8}, {0.8, 0, 0}};
+  unsigned char *pixels[2];
+  cairo_surface_t *surfaces[2];
+  for (int keep = 0; keep < 2; ++keep) {
+    surfaces[keep] =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    cairo_t *cr = cairo_create(surfaces[keep]);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    ReportText text(cr, keep == 1);
+    text.Font(13, false);
+    double x = 4;
+    for (const auto &c : colours)
+      for (int i = 0; i < shows; ++i) {
+        cairo_set_source_rgb(cr, c.r, c.g, c.b);
+        // Centred, so that its width places it; below the baseline and
+        // above the capitals.
+        x += text.Show(cr, "\u00C5gy", x + 20, 22, 0.5) + 10;
+        cairo_rectangle(cr, x, 30, 6, 6);
+        cairo_fill(cr);
+        x += 10;
+      }
+    cairo_destroy(cr);
+    cairo_surface_flush(surfaces[keep]);
+    pixels[keep] = cairo_image_surface_get_data(surfaces[keep]);
+  }
+  const int stride = cairo_image_surface_get_stride(surfaces[0]);
+  int differing = 0, inked = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const int a = pixels[0][y * stride + 4 * x + c];
+        const int b = pixels[1][y * stride + 4 * x + c];
+        differing += abs(a - b) > 8;
+        inked += a < 128;
+      }
+  EXPECT_GT(inked, 0);
+  EXPECT_EQ(0, differing);
+  for (cairo_surface_t *surface : surfaces)
+    cairo_surface_destroy(surface);
 }
 
 TEST(AlignByDate, GivesEveryDateAColumnWithEachEyesVisitOrNone) {
