@@ -11,6 +11,8 @@
 
 #include <cairo-pdf.h>
 
+#include <algorithm>
+
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
@@ -290,12 +292,22 @@ void PdfReport::Summary(const ReportSummary &s) {
   Paragraph("From " + DisplayText(s.source) + ", made " + made_ + ".", 10,
             kMargin, kWidth);
   y_ += 6;
-  for (const SummaryRow &row : SummaryRows(s)) {
+  // The values start past the widest label and wrap inside the margin, so
+  // that no label runs into its value and no value off the page.
+  const std::vector<SummaryRow> rows = SummaryRows(s);
+  Font(10.5, true);
+  double labels = 90;
+  for (const SummaryRow &row : rows)
+    labels = std::max(labels, TextWidth(row.label) + 8);
+  for (const SummaryRow &row : rows) {
     Font(10.5, true);
     Text(row.label, kMargin, y_ + 11);
     Font(10.5, false);
-    Text(row.value, kMargin + 90, y_ + 11);
-    y_ += 15;
+    for (const std::string &line : Wrap(row.value, kWidth - labels)) {
+      Need(15);
+      Text(line, kMargin + labels, y_ + 11, 0, kWidth - labels);
+      y_ += 15;
+    }
   }
   y_ += 6;
   Font(9, false, 0.3);

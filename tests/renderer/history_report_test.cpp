@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <codecvt>
 #include <fstream>
 #include <functional>
@@ -529,21 +530,41 @@ TEST(HistoryReport, KeepsAnOverWideNameInsideThePdfsMargins) {
   std::string name;
   for (int i = 0; i < 12; ++i)
     name += "Wolfeschlegelsteinhausenberger";
-  Outcome r = Main({"--history", "-", dir + "/r.pdf"},
-                   "patient,eye,date,values\n" + name + " Hubert," +
-                       "R,2020-01-01,.40|.75|2|0\n");
+  // A repeated header and many dropped times give the summary its widest
+  // label and a value longer than a line.
+  std::string rows = "patient,eye,date,values\n" + name + " Hubert," +
+                     "R,2020-01-01,.40|.75|2|0\npatient,eye,date,values\n";
+  for (int day = 10; day < 29; ++day)
+    rows += "B,R,2020-02-" + std::to_string(day) + " 10:30,.40|.75|2|0\n";
+  Outcome r = Main({"--history", "-", dir + "/r.pdf"}, rows);
   ASSERT_EQ(kExitOk, r.status) << r.err;
   const std::string boxes = Output("pdftotext -bbox '" + dir + "/r.pdf' -");
   const std::regex word(
-      "<word xMin=\"([0-9.]+)\" yMin=\"[0-9.]+\" xMax=\"([0-9.]+)\"[^>]*>"
+      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\"[^>]*>"
       "([^<]*)</word>");
   int cut = 0;
+  // Each page's words by line and place: words of one line never overlap,
+  // so no label runs into its value.
+  std::vector<std::map<std::pair<long, double>, double>> lines;
   for (std::sregex_iterator w(boxes.begin(), boxes.end(), word), end; w != end;
        ++w) {
-    EXPECT_GE(std::stod((*w)[1]), 40 - 0.5) << (*w)[3];
-    EXPECT_LE(std::stod((*w)[2]), 595.276 - 40 + 0.5) << (*w)[3];
-    cut += (*w)[3].str().find("Wolfeschlegel") == 0;
+    const double x = std::stod((*w)[1]), right = std::stod((*w)[3]);
+    EXPECT_GE(x, 40 - 0.5) << (*w)[4];
+    EXPECT_LE(right, 595.276 - 40 + 0.5) << (*w)[4];
+    size_t page = 0;
+    for (size_t at = boxes.find("<page "); at < size_t(w->position());
+         at = boxes.find("<page ", at + 1))
+      ++page;
+    lines.resize(std::max(lines.size(), page + 1));
+    lines[page][{std::lround(std::stod((*w)[2])), x}] = right;
+    cut += (*w)[4].str().find("Wolfeschlegel") == 0;
   }
+  for (const auto &page : lines)
+    for (auto w = page.begin(), next = w;
+         w != page.end() && ++next != page.end(); ++w)
+      if (next->first.first == w->first.first)
+        EXPECT_GE(next->first.second, w->second - 0.5)
+            << "line at " << w->first.first << " pt";
   EXPECT_GE(cut, 3) << boxes;
 }
 
