@@ -113,6 +113,19 @@ struct Filling {
   const std::string *written = nullptr;
 };
 
+// RapidJSON's output to the end of a string: the resources of a chunk go
+// straight into what is written, without a copy of each.
+struct Appender {
+  typedef char Ch;
+  std::string *text;
+  void Put(char c) { text->push_back(c); }
+  void Flush() {}
+};
+// The export's writer, checking every string to be UTF-8, to a string.
+using TextWriter = rapidjson::Writer<Appender, rapidjson::UTF8<>,
+                                     rapidjson::UTF8<>, rapidjson::CrtAllocator,
+                                     rapidjson::kWriteValidateEncodingFlag>;
+
 // A resource's JSON with holes for what differs from one resource to the
 // next. The writer writes the resource once with a marker in each hole
 // (Json::Hole); the text between the markers is then put in as written,
@@ -135,30 +148,29 @@ public:
     fixed_.push_back(json.substr(from));
   }
 
-  // False when a text is not valid UTF-8.
+  // Appends the resource to `json`; false, with `json` as it was, when a
+  // text is not valid UTF-8.
   bool Fill(const Filling fillings[], std::string *json) const {
-    rapidjson::StringBuffer buffer;
-    buffer.Reserve(2048);
-    FhirWriter writer(buffer);
-    const auto put = [&buffer](const std::string &part) {
-      memcpy(buffer.Push(part.size()), part.data(), part.size());
-    };
+    const size_t start = json->size();
+    Appender out{json};
+    TextWriter writer(out);
     for (size_t i = 0; i < holes_.size(); ++i) {
-      put(fixed_[i]);
+      json->append(fixed_[i]);
       const Filling &f = fillings[holes_[i]];
       if (f.written) {
-        put(*f.written);
+        json->append(*f.written);
         continue;
       }
       // Each text as a JSON document of its own, so as the writer
       // escapes and checks it in any other place.
-      writer.Reset(buffer);
+      writer.Reset(out);
       if (!writer.String(f.text->data(),
-                         static_cast<rapidjson::SizeType>(f.text->size())))
+                         static_cast<rapidjson::SizeType>(f.text->size()))) {
+        json->resize(start);
         return false;
+      }
     }
-    put(fixed_.back());
-    json->assign(buffer.GetString(), buffer.GetSize());
+    json->append(fixed_.back());
     return true;
   }
 
@@ -440,6 +452,13 @@ bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
 bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                      bool withPicture, ReferenceStyle style,
                      std::string *json) {
+  json->clear();
+  return AppendObservationJson(patient, visit, withPicture, style, json);
+}
+
+bool AppendObservationJson(const ExportPatient &patient,
+                           const ExportVisit &visit, bool withPicture,
+                           ReferenceStyle style, std::string *json) {
   Coding position;
   if (!ClockFaceCode(visit.values.position, &position))
     return false;
