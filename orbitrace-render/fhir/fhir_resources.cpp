@@ -183,12 +183,10 @@ private:
 enum ObservationHole {
   kId,
   kIdentifier,
-  kCode,
   kSubject,
   kDate,
   kValue,
   kNote,
-  kSite,
   kDerivedFrom,
   kComponentValue, // kComponentCount of them
   kObservationHoles = kComponentValue + kComponentCount
@@ -204,20 +202,20 @@ struct Fragments {
   std::string mediaType;
   // A ratio's or rim value's valueQuantity, by its item.
   std::unordered_map<std::string, std::string> quantity;
-  // By ReferenceStyle, with a note or not, with a picture or not.
+  // By eye, ReferenceStyle, with a note or not, with a picture or not.
   std::vector<Template> observation;
 };
 
 // The index in Fragments::observation.
-size_t ObservationVariant(ReferenceStyle style, bool withNote,
+size_t ObservationVariant(Eye eye, ReferenceStyle style, bool withNote,
                           bool withPicture) {
-  return (style == ReferenceStyle::kBulk ? 4 : 0) + (withNote ? 2 : 0) +
-         (withPicture ? 1 : 0);
+  return (eye == kLeftEye ? 8 : 0) + (style == ReferenceStyle::kBulk ? 4 : 0) +
+         (withNote ? 2 : 0) + (withPicture ? 1 : 0);
 }
 
 // An Observation's JSON with its holes (see Template).
-void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
-                       bool withNote, bool withPicture) {
+void ObservationLayout(Json &j, const Fragments &f, Eye eye,
+                       ReferenceStyle style, bool withNote, bool withPicture) {
   j.Object().Key("resourceType").Text("Observation");
   if (style == ReferenceStyle::kBulk)
     j.Key("id").Hole(kId);
@@ -235,7 +233,7 @@ void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
       .Key("category")
       .Raw(f.category, rapidjson::kArrayType)
       .Key("code")
-      .Hole(kCode)
+      .Raw(f.code[eye], rapidjson::kObjectType)
       .Key("subject")
       .Object()
       .Key("reference")
@@ -247,7 +245,7 @@ void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
       .Hole(kValue);
   if (withNote)
     j.Key("note").Array().Object().Key("text").Hole(kNote).End().EndArray();
-  j.Key("bodySite").Hole(kSite);
+  j.Key("bodySite").Raw(f.bodySite[eye], rapidjson::kObjectType);
   if (withPicture)
     j.Key("derivedFrom")
         .Array()
@@ -372,9 +370,9 @@ Fragments MakeFragments() {
   MakeCodes(&f);
   MakePositions(&f);
   MakeQuantities(&f);
-  for (size_t v = 0; v < 8; ++v)
+  for (size_t v = 0; v < 16; ++v)
     f.observation.emplace_back([&](Json &j) {
-      ObservationLayout(j, f,
+      ObservationLayout(j, f, v & 8 ? kLeftEye : kRightEye,
                         v & 4 ? ReferenceStyle::kBulk : ReferenceStyle::kBundle,
                         v & 2, v & 1);
     });
@@ -484,19 +482,18 @@ bool AppendObservationJson(const ExportPatient &patient,
   Filling fill[kObservationHoles];
   fill[kId].text = &uuid;
   fill[kIdentifier].text = &identifier;
-  fill[kCode].written = &f.code[visit.eye];
   fill[kSubject].text = &subject;
   fill[kDate].text = &visit.date;
   fill[kValue].written = quantities[kVertical];
   fill[kNote].text = visit.noteCut ? &cutNote : &visit.note;
-  fill[kSite].written = &f.bodySite[visit.eye];
   fill[kDerivedFrom].text = &media;
   for (int c = 0; c < kClockHour; ++c)
     fill[kComponentValue + c].written = quantities[c];
   fill[kComponentValue + kClockHour].written =
       &f.position[atoi(visit.values.position.c_str()) - 1]; // 1 to 12
   return f
-      .observation[ObservationVariant(style, !visit.note.empty(), withPicture)]
+      .observation[ObservationVariant(visit.eye, style, !visit.note.empty(),
+                                      withPicture)]
       .Fill(fill, json);
 }
 
