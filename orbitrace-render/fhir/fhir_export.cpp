@@ -410,7 +410,6 @@ private:
 struct ExportRun {
   const std::string &source;
   const FhirOptions &options;
-  ReferenceStyle style;
   Sink *sink;
   Status *status;
   FhirResult *result;
@@ -537,7 +536,7 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
                                    ? ReferenceStyle::kBundle
                                    : ReferenceStyle::kBulk;
   Sink sink(form, options, style);
-  ExportRun run{source, options, style, &sink, status, &result};
+  ExportRun run{source, options, &sink, status, &result};
 
   VisitSpool spool;
   std::string error;
