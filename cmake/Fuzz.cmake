@@ -43,15 +43,16 @@ file(GLOB_RECURSE ORBT_FUZZ_HEADERS CONFIGURE_DEPENDS
 
 # name: the target is fuzz_<name>, its entry point tests/fuzz/<name>_fuzz.cpp
 # and its seeds tests/fuzz/corpus/<name>; max_len: the longest input worth
-# trying; ARGN: the pure sources it tests, and -l<library> for a library it
-# links.
+# trying; ARGN: the sources it tests, and flags for the libraries it uses
+# (-I, -l and the like).
 function(orbt_fuzzer name max_len)
+  set(_ignore ${CMAKE_SOURCE_DIR}/tests/fuzz/sanitizer-ignore.txt)
   set(exe ${CMAKE_BINARY_DIR}/fuzz/${name}_fuzz)
   set(main ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}_fuzz.cpp)
   set(sources ${main})
   set(libraries)
   foreach(src ${ARGN})
-    if(src MATCHES "^-l")
+    if(src MATCHES "^-")
       list(APPEND libraries ${src})
     else()
       list(APPEND sources ${CMAKE_SOURCE_DIR}/${src})
@@ -59,9 +60,9 @@ function(orbt_fuzzer name max_len)
   endforeach()
   add_custom_command(
     OUTPUT ${exe}
-    COMMAND ${ORBT_CLANGXX} ${ORBT_FUZZ_FLAGS} -I${CMAKE_SOURCE_DIR}
-            ${sources} ${libraries} -o ${exe}
-    DEPENDS ${sources} ${ORBT_FUZZ_HEADERS}
+    COMMAND ${ORBT_CLANGXX} ${ORBT_FUZZ_FLAGS} -fsanitize-ignorelist=${_ignore}
+            -I${CMAKE_SOURCE_DIR} ${sources} ${libraries} -o ${exe}
+    DEPENDS ${sources} ${ORBT_FUZZ_HEADERS} ${_ignore}
     COMMENT "Building fuzzer ${name}"
     VERBATIM)
   add_custom_target(fuzz_${name} ALL DEPENDS ${exe})
@@ -83,10 +84,22 @@ orbt_fuzzer(layout 512 render/number_text.cpp render/cup_layout.cpp
 orbt_fuzzer(dib 4096 export/dib_header.cpp)
 # The visit-history reader whole: character sets, separators, quoting, line
 # ends, dates and rows (the first byte can repeat an input past the limit
-# of a record). Its sources are listed with the renderer's.
+# of a record), and the health-record export of what it reads. Their
+# sources are listed with the renderer's; the export links its drawing,
+# though it draws nothing here.
 if(ORBT_RENDERER)
+  file(GLOB _render_pure CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
+       ${CMAKE_SOURCE_DIR}/render/*.cpp)
+  list(FILTER _render_pure EXCLUDE REGEX "_win\\.cpp$")
   orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES}
-              sketch/value_lists.cpp sketch/value_selection.cpp -lutf8proc)
+              sketch/value_lists.cpp sketch/value_selection.cpp
+              ${ORBT_FHIR_SOURCES} orbitrace-render/fhir/fhir_export.cpp
+              orbitrace-render/history/spool_start.cpp
+              orbitrace-render/output_file.cpp
+              ${ORBT_RENDER_DRAW_SOURCES} ${_render_pure}
+              -I${RAPIDJSON_INCLUDE_DIR} ${GLIB_CFLAGS} ${CAIRO_CFLAGS}
+              ${LIBPNG_CFLAGS} -lutf8proc ${UUID_LDFLAGS} ${GLIB_LDFLAGS}
+              ${CAIRO_LDFLAGS} ${LIBPNG_LDFLAGS} -lpthread)
 endif()
 
 # The unit tests with the project's compiler and the sanitizers, the pure

@@ -43,20 +43,22 @@ find_package(Threads REQUIRED)
 
 # The health-record export's resources: codes, identities and JSON, without
 # drawing, unit-tested on their own.
-add_library(orbt_fhir STATIC
+set(ORBT_FHIR_SOURCES
     orbitrace-render/fhir/fhir_codes.cpp
     orbitrace-render/fhir/fhir_identity.cpp
     orbitrace-render/fhir/fhir_resources.cpp)
+add_library(orbt_fhir STATIC ${ORBT_FHIR_SOURCES})
 target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
 target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
                       PkgConfig::GLIB)
 
 # The drawing: the sketch picture with cairo, and the PNG encoder.
-add_library(orbt_render_draw STATIC
+set(ORBT_RENDER_DRAW_SOURCES
     orbitrace-render/sketch_cairo.cpp
     orbitrace-render/colour_index.cpp
     orbitrace-render/png_writer.cpp
     orbitrace-render/svg_ids.cpp)
+add_library(orbt_render_draw STATIC ${ORBT_RENDER_DRAW_SOURCES})
 target_link_libraries(orbt_render_draw PUBLIC orbt_history_pure
                       PkgConfig::CAIRO PkgConfig::LIBPNG)
 

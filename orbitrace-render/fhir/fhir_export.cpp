@@ -56,23 +56,7 @@ struct Item {
   ExportVisit visit;
   int line = 0; // the visit's row
   std::shared_ptr<const ExportPicture> picture;
-  bool ok = false;      // its resources could be written
-  std::string first;    // the Patient's or Observation's JSON
-  std::string picture_; // the Media's JSON
 };
-
-void MakeItem(Item *item, const FhirOptions &options, ReferenceStyle style) {
-  if (item->isPatient) {
-    item->ok = PatientJson(*item->patient, style, &item->first);
-    return;
-  }
-  item->ok =
-      ObservationJson(*item->patient, item->visit, options.pictures, style,
-                      &item->first) &&
-      (!options.pictures ||
-       (item->picture && MediaJson(*item->patient, item->visit, *item->picture,
-                                   style, &item->picture_)));
-}
 
 // The picture as `orbitrace-render VALUES x.png` writes it; null when it
 // cannot be encoded.
@@ -148,30 +132,54 @@ void DrawPictures(std::vector<Item> *items, const FhirOptions &options,
 }
 
 // Patients read one after the other with their visits, and the visits
-// left out as repeats, told before the chunk's other rows.
+// left out as repeats, told before the chunk's other rows; then what the
+// chunk adds to each output file.
 struct Chunk {
   std::deque<ExportPatient> patients; // the items point into it
   std::vector<Item> items;
   std::vector<VisitProblem> repeats;
   size_t noteBytes = 0;
+  std::string bytes[3]; // by file: the Bundle's, or the bulk files'
+
+  // Empty again, keeping the room its bytes took.
+  void Clear() {
+    patients.clear();
+    items.clear();
+    repeats.clear();
+    noteBytes = 0;
+    for (std::string &b : bytes)
+      b.clear();
+  }
 };
 
-// Writes chunks in the order they come: on a thread of its own when there
-// are threads to spare, so that making a chunk's JSON and the system's
-// writing of it, which costs as much, go on while the next is read. One
-// chunk at most waits for it, so memory stays bounded.
+// Writes the chunks' bytes in the order they come: on a thread of its own
+// when there are threads to spare, so that the system's copying of them
+// into the files goes on while this one reads and makes the next. One
+// chunk at most waits for it, so memory stays bounded; a chunk written is
+// handed back for the next, so its room is not asked for again.
 class ChunkWriter {
 public:
-  ChunkWriter(int threads, std::function<void(Chunk &)> write)
+  ChunkWriter(int threads, std::function<void(const Chunk &)> write)
       : write_(std::move(write)) {
     if (threads > 1)
       thread_ = std::thread([this] { Run(); });
   }
   ~ChunkWriter() { Finish(); }
 
+  // An empty chunk: one written before, or a new one.
+  std::unique_ptr<Chunk> Empty() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!spare_)
+      return std::make_unique<Chunk>();
+    spare_->Clear();
+    return std::move(spare_);
+  }
+
   void Put(std::unique_ptr<Chunk> chunk) {
     if (!thread_.joinable()) {
       write_(*chunk);
+      std::lock_guard<std::mutex> lock(mutex_);
+      spare_ = std::move(chunk);
       return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -205,21 +213,27 @@ private:
       }
       changed_.notify_all();
       write_(*chunk);
+      std::lock_guard<std::mutex> lock(mutex_);
+      spare_ = std::move(chunk);
     }
   }
 
-  std::function<void(Chunk &)> write_;
+  std::function<void(const Chunk &)> write_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::unique_ptr<Chunk> waiting_;
+  std::unique_ptr<Chunk> waiting_, spare_;
   bool finished_ = false;
   std::thread thread_; // last: started when the rest is ready
 };
 
 // Where the resources go: a Bundle's entries, or lines of the bulk files.
+// Resources are made into a chunk's bytes on the thread that reads; the
+// files are written by the ChunkWriter's (Write), and by this one only
+// before it starts and after it ends (Open, Commit).
 class Sink {
 public:
-  explicit Sink(FhirForm form) : form_(form) {}
+  Sink(FhirForm form, const FhirOptions &options, ReferenceStyle style)
+      : form_(form), options_(options), style_(style) {}
 
   bool Open(const std::string &output, std::string *error) {
     if (form_ == FhirForm::kBulk) {
@@ -246,34 +260,67 @@ public:
     bundle_.String("Bundle");
     bundle_.Key("type");
     bundle_.String("transaction");
-    Flush();
+    WriteBundle();
     return true;
   }
 
-  void Patient(const ExportPatient &patient, const std::string &json) {
+  // The Patient added to the chunk; false when it cannot be written.
+  bool Patient(const ExportPatient &patient, Chunk *chunk) {
+    if (!PatientJson(patient, style_, &json_))
+      return false;
     if (form_ == FhirForm::kBulk)
-      return Line(0, json);
-    Entry("Patient", PatientUuid(patient), patient.key.system,
-          patient.key.value, json);
+      Line(chunk, 0, json_);
+    else
+      Entry("Patient", PatientUuid(patient), patient.key.system,
+            patient.key.value, json_, chunk);
+    return true;
   }
 
-  void Visit(const ExportPatient &patient, const ExportVisit &visit,
-             const std::string &observation, const std::string &media) {
+  // The visit's Observation, and its Media with pictures, added to the
+  // chunk; false, with neither added, when they cannot be written.
+  bool Visit(const ExportPatient &patient, const Item &item, Chunk *chunk) {
+    const bool pictures = options_.pictures;
+    if (form_ == FhirForm::kBulk) {
+      // Straight into the chunk's lines: no copy of each Observation.
+      std::string &observations = chunk->bytes[1];
+      const size_t start = observations.size();
+      if (!AppendObservationJson(patient, item.visit, pictures, style_,
+                                 &observations))
+        return false;
+      if (pictures &&
+          !(item.picture &&
+            MediaJson(patient, item.visit, *item.picture, style_, &media_))) {
+        observations.resize(start);
+        return false;
+      }
+      observations += '\n';
+      if (pictures)
+        Line(chunk, 2, media_);
+      return true;
+    }
+    if (!ObservationJson(patient, item.visit, pictures, style_, &json_) ||
+        (pictures &&
+         !(item.picture &&
+           MediaJson(patient, item.visit, *item.picture, style_, &media_))))
+      return false;
     const ResourceKind kinds[2] = {ResourceKind::kObservation,
                                    ResourceKind::kMedia};
     const char *types[2] = {"Observation", "Media"};
-    const std::string *json[2] = {&observation, &media};
-    for (int k = 0; k < 2; ++k) {
-      if (json[k]->empty())
-        continue;
-      if (form_ == FhirForm::kBulk) {
-        Line(1 + k, *json[k]);
-        continue;
-      }
+    const std::string *json[2] = {&json_, &media_};
+    for (int k = 0; k < (pictures ? 2 : 1); ++k) {
       const std::string uuid =
-          ResourceUuid(kinds[k], patient.key, visit.eye, visit.date);
-      Entry(types[k], uuid, kUriIdentifierSystem, "urn:uuid:" + uuid, *json[k]);
+          ResourceUuid(kinds[k], patient.key, item.visit.eye, item.visit.date);
+      Entry(types[k], uuid, kUriIdentifierSystem, "urn:uuid:" + uuid, *json[k],
+            chunk);
     }
+    return true;
+  }
+
+  // On the ChunkWriter's thread: what the chunk adds to each file, in one
+  // write each, as fewer, larger writes cost the system less.
+  void Write(const Chunk &chunk) {
+    for (int f = 0; f < opened_; ++f)
+      files_[f].Write(chunk.bytes[f]);
   }
 
   bool Commit(std::string *error) {
@@ -282,7 +329,7 @@ public:
         bundle_.EndArray();
       bundle_.EndObject();
       buffer_.Put('\n');
-      Flush();
+      WriteBundle();
     }
     // Every temporary is written and closed whole before any is put in
     // place; what is not put in place is removed with the sink.
@@ -302,29 +349,24 @@ public:
 
   unsigned long long Bytes() const { return bytes_; }
 
-  // What the resources so far hold, written a chunk at a time: fewer,
-  // larger writes cost the system less.
-  void Flush() {
-    for (int f = 0; f < opened_; ++f) {
-      files_[f].Write(lines_[f]);
-      lines_[f].clear();
-    }
+private:
+  void Line(Chunk *chunk, int f, const std::string &json) {
+    chunk->bytes[f] += json;
+    chunk->bytes[f] += '\n';
+  }
+
+  // The Bundle's start or end, written by this thread.
+  void WriteBundle() {
     files_[0].Write(buffer_.GetString(), buffer_.GetSize());
     bytes_ += buffer_.GetSize();
     buffer_.Clear();
   }
 
-private:
-  void Line(int f, const std::string &json) {
-    lines_[f] += json;
-    lines_[f] += '\n';
-  }
-
   // A conditional update by the resource's identifier, named in the Bundle
-  // by its UUID.
+  // by its UUID, added to the chunk.
   void Entry(const char *type, const std::string &uuid,
              const std::string &system, const std::string &value,
-             const std::string &json) {
+             const std::string &json, Chunk *chunk) {
     const std::string fullUrl = "urn:uuid:" + uuid;
     const std::string url = ConditionalUrl(type, system, value);
     // FHIR has no empty arrays: a Bundle without a visit has no "entry".
@@ -346,15 +388,20 @@ private:
     bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
     bundle_.EndObject();
     bundle_.EndObject();
+    chunk->bytes[0].append(buffer_.GetString(), buffer_.GetSize());
+    bytes_ += buffer_.GetSize();
+    buffer_.Clear();
   }
 
   FhirForm form_;
+  const FhirOptions &options_;
+  ReferenceStyle style_;
   OutputFile files_[3];
   int opened_ = 0;
   unsigned long long bytes_ = 0; // of the Bundle
   long entries_ = 0;
-  std::string lines_[3];           // of the bulk files, not yet written
-  rapidjson::StringBuffer buffer_; // of the Bundle, likewise
+  std::string json_, media_;       // the last resources made, their room kept
+  rapidjson::StringBuffer buffer_; // the Bundle's writing, not yet a chunk's
   FhirWriter bundle_{buffer_};
 };
 
@@ -363,7 +410,6 @@ private:
 struct ExportRun {
   const std::string &source;
   const FhirOptions &options;
-  ReferenceStyle style;
   Sink *sink;
   Status *status;
   FhirResult *result;
@@ -376,41 +422,36 @@ void TellLeftOut(ExportRun *run, const VisitProblem &p) {
     ++run->result->leftOut;
 }
 
-// A chunk's resources made by the threads this one leaves, then written in
-// order, its repeats told first. A patient whose resources cannot be
-// written takes its visits along.
-void WriteChunk(ExportRun *run, Chunk &chunk) {
-  std::vector<Item> &items = chunk.items;
-  const int makers = std::max(1, run->options.threads - 1);
-  InParallel(items.size(), makers,
-             [&](size_t i) { MakeItem(&items[i], run->options, run->style); });
-  for (const VisitProblem &repeat : chunk.repeats) {
+// A chunk's resources made into its bytes in order, its repeats told
+// first. A patient whose resources cannot be written takes its visits
+// along.
+void MakeChunk(ExportRun *run, Chunk *chunk) {
+  for (const VisitProblem &repeat : chunk->repeats) {
     TellLeftOut(run, repeat);
     ++run->done;
   }
   const ExportPatient *refused = nullptr;
-  for (const Item &item : items) {
+  for (const Item &item : chunk->items) {
     if (item.isPatient) {
-      refused = item.ok ? nullptr : item.patient;
-      if (item.ok) {
-        run->sink->Patient(*item.patient, item.first);
-        ++run->result->patients;
-      }
+      const bool made = run->sink->Patient(*item.patient, chunk);
+      refused = made ? nullptr : item.patient;
+      run->result->patients += made ? 1 : 0;
       continue;
     }
     ++run->done;
-    if (!item.ok || item.patient == refused) {
-      TellLeftOut(run, VisitProblem{item.line,
-                                    item.patient == refused
-                                        ? "the patient field is not valid text"
-                                        : "its resources cannot be written"});
+    if (item.patient == refused) {
+      TellLeftOut(
+          run, VisitProblem{item.line, "the patient field is not valid text"});
       continue;
     }
-    run->sink->Visit(*item.patient, item.visit, item.first, item.picture_);
+    if (!run->sink->Visit(*item.patient, item, chunk)) {
+      TellLeftOut(run,
+                  VisitProblem{item.line, "its resources cannot be written"});
+      continue;
+    }
     ++run->result->observations;
     run->result->media += run->options.pictures ? 1 : 0;
   }
-  run->sink->Flush();
   run->status->Update(run->done);
 }
 
@@ -452,18 +493,20 @@ bool AddPatient(VisitSpool *spool, PatientHistory *history,
 }
 
 // Patients in the order the export first names them, a chunk at a time:
-// its pictures drawn by the threads, then handed to the writer while this
-// thread reads the next. False when the spool could not be read back whole.
+// its pictures drawn by the threads, its resources made by this one, then
+// handed to the writer while this thread reads the next. False when the
+// spool could not be read back whole.
 bool ExportPatients(ExportRun *run, VisitSpool *spool) {
   KeptPictures kept;
   ChunkWriter writer(run->options.threads,
-                     [run](Chunk &chunk) { WriteChunk(run, chunk); });
+                     [run](const Chunk &chunk) { run->sink->Write(chunk); });
   const auto hand = [&](std::unique_ptr<Chunk> chunk) {
     if (run->options.pictures)
       DrawPictures(&chunk->items, run->options, &kept);
+    MakeChunk(run, chunk.get());
     writer.Put(std::move(chunk));
   };
-  auto chunk = std::make_unique<Chunk>();
+  std::unique_ptr<Chunk> chunk = writer.Empty();
   PatientHistory history;
   size_t read = 0;
   bool notesRead = true;
@@ -473,7 +516,7 @@ bool ExportPatients(ExportRun *run, VisitSpool *spool) {
         AddPatient(spool, &history, run->options, chunk.get()) && notesRead;
     if (chunk->items.size() >= kChunk || chunk->noteBytes >= kChunkNoteBytes) {
       hand(std::move(chunk));
-      chunk = std::make_unique<Chunk>();
+      chunk = writer.Empty();
     }
   }
   hand(std::move(chunk));
@@ -489,14 +532,11 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   FhirResult result;
   FhirForm form = FhirForm::kBundle;
   FhirFormForName(output, &form);
-  Sink sink(form);
-  ExportRun run{source,
-                options,
-                form == FhirForm::kBundle ? ReferenceStyle::kBundle
-                                          : ReferenceStyle::kBulk,
-                &sink,
-                status,
-                &result};
+  const ReferenceStyle style = form == FhirForm::kBundle
+                                   ? ReferenceStyle::kBundle
+                                   : ReferenceStyle::kBulk;
+  Sink sink(form, options, style);
+  ExportRun run{source, options, &sink, status, &result};
 
   VisitSpool spool;
   std::string error;

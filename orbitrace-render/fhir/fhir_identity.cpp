@@ -1,7 +1,6 @@
 #include "orbitrace-render/fhir/fhir_identity.h"
 
 #include <glib.h>
-#include <stdio.h>
 #include <uuid/uuid.h>
 
 const char kUriIdentifierSystem[] = "urn:ietf:rfc:3986";
@@ -10,8 +9,8 @@ namespace {
 
 // Each part with its length before it: "a|b" + "c" and "a" + "b|c" differ.
 void AddPart(std::string *name, const std::string &part) {
-  char size[24];
-  name->append(size, snprintf(size, sizeof size, "%zu:", part.size()));
+  name->append(std::to_string(part.size()));
+  name->push_back(':');
   name->append(part);
   name->push_back(';');
 }

@@ -113,6 +113,19 @@ struct Filling {
   const std::string *written = nullptr;
 };
 
+// RapidJSON's output to the end of a string: the resources of a chunk go
+// straight into what is written, without a copy of each.
+struct Appender {
+  typedef char Ch;
+  std::string *text;
+  void Put(char c) { text->push_back(c); }
+  void Flush() {}
+};
+// The export's writer, checking every string to be UTF-8, to a string.
+using TextWriter = rapidjson::Writer<Appender, rapidjson::UTF8<>,
+                                     rapidjson::UTF8<>, rapidjson::CrtAllocator,
+                                     rapidjson::kWriteValidateEncodingFlag>;
+
 // A resource's JSON with holes for what differs from one resource to the
 // next. The writer writes the resource once with a marker in each hole
 // (Json::Hole); the text between the markers is then put in as written,
@@ -135,30 +148,29 @@ public:
     fixed_.push_back(json.substr(from));
   }
 
-  // False when a text is not valid UTF-8.
+  // Appends the resource to `json`; false, with `json` as it was, when a
+  // text is not valid UTF-8.
   bool Fill(const Filling fillings[], std::string *json) const {
-    rapidjson::StringBuffer buffer;
-    buffer.Reserve(2048);
-    FhirWriter writer(buffer);
-    const auto put = [&buffer](const std::string &part) {
-      memcpy(buffer.Push(part.size()), part.data(), part.size());
-    };
+    const size_t start = json->size();
+    Appender out{json};
+    TextWriter writer(out);
     for (size_t i = 0; i < holes_.size(); ++i) {
-      put(fixed_[i]);
+      json->append(fixed_[i]);
       const Filling &f = fillings[holes_[i]];
       if (f.written) {
-        put(*f.written);
+        json->append(*f.written);
         continue;
       }
       // Each text as a JSON document of its own, so as the writer
       // escapes and checks it in any other place.
-      writer.Reset(buffer);
+      writer.Reset(out);
       if (!writer.String(f.text->data(),
-                         static_cast<rapidjson::SizeType>(f.text->size())))
+                         static_cast<rapidjson::SizeType>(f.text->size()))) {
+        json->resize(start);
         return false;
+      }
     }
-    put(fixed_.back());
-    json->assign(buffer.GetString(), buffer.GetSize());
+    json->append(fixed_.back());
     return true;
   }
 
@@ -171,12 +183,10 @@ private:
 enum ObservationHole {
   kId,
   kIdentifier,
-  kCode,
   kSubject,
   kDate,
   kValue,
   kNote,
-  kSite,
   kDerivedFrom,
   kComponentValue, // kComponentCount of them
   kObservationHoles = kComponentValue + kComponentCount
@@ -192,20 +202,20 @@ struct Fragments {
   std::string mediaType;
   // A ratio's or rim value's valueQuantity, by its item.
   std::unordered_map<std::string, std::string> quantity;
-  // By ReferenceStyle, with a note or not, with a picture or not.
+  // By eye, ReferenceStyle, with a note or not, with a picture or not.
   std::vector<Template> observation;
 };
 
 // The index in Fragments::observation.
-size_t ObservationVariant(ReferenceStyle style, bool withNote,
+size_t ObservationVariant(Eye eye, ReferenceStyle style, bool withNote,
                           bool withPicture) {
-  return (style == ReferenceStyle::kBulk ? 4 : 0) + (withNote ? 2 : 0) +
-         (withPicture ? 1 : 0);
+  return (eye == kLeftEye ? 8 : 0) + (style == ReferenceStyle::kBulk ? 4 : 0) +
+         (withNote ? 2 : 0) + (withPicture ? 1 : 0);
 }
 
 // An Observation's JSON with its holes (see Template).
-void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
-                       bool withNote, bool withPicture) {
+void ObservationLayout(Json &j, const Fragments &f, Eye eye,
+                       ReferenceStyle style, bool withNote, bool withPicture) {
   j.Object().Key("resourceType").Text("Observation");
   if (style == ReferenceStyle::kBulk)
     j.Key("id").Hole(kId);
@@ -223,7 +233,7 @@ void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
       .Key("category")
       .Raw(f.category, rapidjson::kArrayType)
       .Key("code")
-      .Hole(kCode)
+      .Raw(f.code[eye], rapidjson::kObjectType)
       .Key("subject")
       .Object()
       .Key("reference")
@@ -235,7 +245,7 @@ void ObservationLayout(Json &j, const Fragments &f, ReferenceStyle style,
       .Hole(kValue);
   if (withNote)
     j.Key("note").Array().Object().Key("text").Hole(kNote).End().EndArray();
-  j.Key("bodySite").Hole(kSite);
+  j.Key("bodySite").Raw(f.bodySite[eye], rapidjson::kObjectType);
   if (withPicture)
     j.Key("derivedFrom")
         .Array()
@@ -360,9 +370,9 @@ Fragments MakeFragments() {
   MakeCodes(&f);
   MakePositions(&f);
   MakeQuantities(&f);
-  for (size_t v = 0; v < 8; ++v)
+  for (size_t v = 0; v < 16; ++v)
     f.observation.emplace_back([&](Json &j) {
-      ObservationLayout(j, f,
+      ObservationLayout(j, f, v & 8 ? kLeftEye : kRightEye,
                         v & 4 ? ReferenceStyle::kBulk : ReferenceStyle::kBundle,
                         v & 2, v & 1);
     });
@@ -440,6 +450,13 @@ bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
 bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                      bool withPicture, ReferenceStyle style,
                      std::string *json) {
+  json->clear();
+  return AppendObservationJson(patient, visit, withPicture, style, json);
+}
+
+bool AppendObservationJson(const ExportPatient &patient,
+                           const ExportVisit &visit, bool withPicture,
+                           ReferenceStyle style, std::string *json) {
   Coding position;
   if (!ClockFaceCode(visit.values.position, &position))
     return false;
@@ -465,19 +482,18 @@ bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
   Filling fill[kObservationHoles];
   fill[kId].text = &uuid;
   fill[kIdentifier].text = &identifier;
-  fill[kCode].written = &f.code[visit.eye];
   fill[kSubject].text = &subject;
   fill[kDate].text = &visit.date;
   fill[kValue].written = quantities[kVertical];
   fill[kNote].text = visit.noteCut ? &cutNote : &visit.note;
-  fill[kSite].written = &f.bodySite[visit.eye];
   fill[kDerivedFrom].text = &media;
   for (int c = 0; c < kClockHour; ++c)
     fill[kComponentValue + c].written = quantities[c];
   fill[kComponentValue + kClockHour].written =
       &f.position[atoi(visit.values.position.c_str()) - 1]; // 1 to 12
   return f
-      .observation[ObservationVariant(style, !visit.note.empty(), withPicture)]
+      .observation[ObservationVariant(visit.eye, style, !visit.note.empty(),
+                                      withPicture)]
       .Fill(fill, json);
 }
 

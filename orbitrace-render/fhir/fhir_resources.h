@@ -51,6 +51,11 @@ bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
 // `withPicture`: the Observation names its Media (derivedFrom).
 bool ObservationJson(const ExportPatient &patient, const ExportVisit &visit,
                      bool withPicture, ReferenceStyle style, std::string *json);
+// The same appended to `json`, which stays as it was on false: the export
+// writes a chunk's Observations one after the other into what it writes.
+bool AppendObservationJson(const ExportPatient &patient,
+                           const ExportVisit &visit, bool withPicture,
+                           ReferenceStyle style, std::string *json);
 bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
                const ExportPicture &picture, ReferenceStyle style,
                std::string *json);

@@ -12,8 +12,12 @@ fuzzer=$1 seeds=$2 work=$3 seconds=$4
 shift 4
 
 rm -rf "$work"
-mkdir -p "$work/corpus" "$work/artifacts"
+mkdir -p "$work/corpus" "$work/artifacts" "$work/tmp"
 cp "$seeds"/* "$work/corpus/"
+# What a target writes (the history's spool, the health-record export's
+# files) stays here and goes with the next run.
+export TMPDIR="$work/tmp"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/leak-ignore.txt"
 
 exec "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
   -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$@" \

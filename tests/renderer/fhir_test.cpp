@@ -151,6 +151,11 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
   visit.note = "J\xFCrgen";
   EXPECT_FALSE(
       ObservationJson(patient, visit, false, ReferenceStyle::kBulk, &json));
+  // Appended to what a file already holds, nothing of it is left.
+  std::string lines = "{}\n";
+  EXPECT_FALSE(AppendObservationJson(patient, visit, false,
+                                     ReferenceStyle::kBulk, &lines));
+  EXPECT_EQ("{}\n", lines);
   visit.note.clear();
   visit.values.position = "13";
   EXPECT_FALSE(
