@@ -17,7 +17,27 @@
 #include <string.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 namespace {
+
+// cairo 1.16 aborts ("! scaled_font->cache_frozen") when one thread lets go
+// of the last reference to a scaled font that another thread is looking up
+// in cairo's shared map, as sketches drawn on several threads do. Each
+// label font is therefore kept referenced for the life of the process, so
+// its count never falls to zero while sketches are drawn; a run uses a
+// handful (one per size and antialiasing), and at most 64 are kept.
+void KeepScaledFont(cairo_t *cr) {
+  static std::mutex lock;
+  static std::vector<cairo_scaled_font_t *> kept;
+  cairo_scaled_font_t *font = cairo_get_scaled_font(cr);
+  std::lock_guard<std::mutex> hold(lock);
+  if (kept.size() < 64 &&
+      std::find(kept.begin(), kept.end(), font) == kept.end())
+    kept.push_back(cairo_scaled_font_reference(font));
+}
 
 cairo_status_t AppendSvg(void *closure, const unsigned char *data,
                          unsigned int size) {
@@ -140,6 +160,7 @@ LabelMetrics SelectLabelFont(cairo_t *cr, const RenderOptions &options) {
   // A line of a sixteenth of the sketch area's height: the dialog's
   // proportion between its font and its sketch area.
   cairo_set_font_size(cr, 1.0);
+  KeepScaledFont(cr);
   cairo_font_extents_t unit;
   cairo_font_extents(cr, &unit);
   cairo_set_font_size(cr, options.areaHeight / 16.0 / unit.height);
@@ -151,6 +172,7 @@ LabelMetrics SelectLabelFont(cairo_t *cr, const RenderOptions &options) {
   cairo_set_font_options(cr, fo);
   cairo_font_options_destroy(fo);
 
+  KeepScaledFont(cr);
   cairo_font_extents_t fe;
   cairo_font_extents(cr, &fe);
   // The labels are digits, so their mean advance is the width that centres
