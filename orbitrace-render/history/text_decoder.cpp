@@ -610,26 +610,25 @@ struct LineTally {
   long otherLines = 0;     // lines with a byte that is not UTF-8
   WordEvidence otherWords; // the words of those other lines
   std::string line;
-  bool multiByte = false, invalid = false;
-  int need = 0; // continuation bytes the sequence under way still needs
-  unsigned char low = 0x80, high = 0xBF; // the range of the next one
+  Utf8Check check;   // the line's bytes over 127, as the whole file's are
+  bool high = false; // whether it has any
 };
 
 void EndTallyLine(LineTally *t) {
-  if (t->need > 0) // a sequence cut by the line's end
-    t->invalid = true;
-  if (t->invalid) {
+  // A sequence cut by the line's end is no UTF-8 either.
+  const bool invalid = t->high && (!t->check.valid || t->check.tailSize > 0);
+  if (invalid) {
     ++t->otherLines;
     t->line += '\n';
     Gather(&t->otherWords,
            reinterpret_cast<const unsigned char *>(t->line.data()),
            t->line.size());
-  } else if (t->multiByte) {
+  } else if (t->high) {
     ++t->utf8Lines;
   }
   t->line.clear();
-  t->multiByte = t->invalid = false;
-  t->need = 0;
+  t->check = Utf8Check();
+  t->high = false;
 }
 
 // Keeps the start of a line, up to kLineBytesHeld of it.
@@ -639,33 +638,26 @@ void HoldLine(LineTally *t, const unsigned char *bytes, size_t size) {
   t->line.append(reinterpret_cast<const char *>(bytes), std::min(size, room));
 }
 
+// A line's part, checked as UTF-8 once it holds a byte over 127: a line of
+// ASCII alone tells nothing.
+void TallyPart(LineTally *t, const unsigned char *bytes, size_t size) {
+  HoldLine(t, bytes, size);
+  if (!t->high)
+    for (size_t i = 0; i < size && !t->high; ++i)
+      t->high = bytes[i] >= 0x80;
+  if (t->high && t->check.valid)
+    CheckUtf8(&t->check, bytes, size);
+}
+
 void TallyLines(LineTally *t, const unsigned char *data, size_t size) {
   size_t start = 0; // where the line being read begins in `data`
-  for (size_t i = 0; i < size; ++i) {
-    const unsigned char b = data[i];
-    if (b == '\r' || b == '\n') {
-      HoldLine(t, data + start, i - start);
+  for (size_t i = 0; i < size; ++i)
+    if (data[i] == '\r' || data[i] == '\n') {
+      TallyPart(t, data + start, i - start);
       EndTallyLine(t); // a CR LF's LF ends an empty line: no matter
       start = i + 1;
-      continue;
     }
-    if (b < 0x80 && t->need == 0)
-      continue;
-    if (t->need > 0) {
-      if (b >= t->low && b <= t->high) {
-        t->low = 0x80;
-        t->high = 0xBF;
-        t->multiByte = --t->need == 0 || t->multiByte;
-        continue;
-      }
-      t->invalid = true; // and the byte begins what comes next
-      t->need = 0;
-    }
-    const int n = Utf8Length(b, &t->low, &t->high);
-    t->invalid = t->invalid || n == 0;
-    t->need = n > 1 ? n - 1 : 0;
-  }
-  HoldLine(t, data + start, size - start);
+  TallyPart(t, data + start, size - start);
 }
 
 // Whether the lines that are not UTF-8 are the few: when so, the code page
