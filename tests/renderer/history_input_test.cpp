@@ -764,6 +764,15 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "4: its note is cut at 64 KiB; the visit is kept\n"
        "4: not UTF-8, as the rest of the file is: read as windows-1252",
        nullptr},
+      {"a line ending in the start of a UTF-8 sequence is not UTF-8",
+       "eye,date,values,patient\nR,2020-01-02," + kV + ",J\u00FCrgen\nL," +
+           "2020-01-02," + kV + ",J\u00FCrgen\nR,2020-01-02," + kV +
+           ",Jos\xE9\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nJ\u00FCrgen L 2020-01-02 " + kV +
+           "\nJos\u00E9 R 2020-01-02 " + kV + "\n",
+       "4: not UTF-8, as the rest of the file is: read as windows-1252",
+       nullptr},
       {"a line not UTF-8 whose code page cannot be told is left out, named",
        header + "J\u00FCrgen,R,2020-01-02," + kV + "\nM\x8Aller,R,2020-01-02," +
            kV + "\nRen\u00E9e,R,2020-01-02," + kV + "\n",
