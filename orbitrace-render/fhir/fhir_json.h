@@ -8,10 +8,14 @@
 
 #include <string.h>
 
-class FhirWriter
-    : public rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>,
-                               rapidjson::UTF8<>, rapidjson::CrtAllocator,
-                               rapidjson::kWriteValidateEncodingFlag> {
+// RapidJSON's writer to `Stream`, checking every string to be UTF-8.
+template <typename Stream>
+using CheckedWriter =
+    rapidjson::Writer<Stream, rapidjson::UTF8<>, rapidjson::UTF8<>,
+                      rapidjson::CrtAllocator,
+                      rapidjson::kWriteValidateEncodingFlag>;
+
+class FhirWriter : public CheckedWriter<rapidjson::StringBuffer> {
 public:
   using Writer::Writer;
 

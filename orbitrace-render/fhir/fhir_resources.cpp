@@ -121,10 +121,8 @@ struct Appender {
   void Put(char c) { text->push_back(c); }
   void Flush() {}
 };
-// The export's writer, checking every string to be UTF-8, to a string.
-using TextWriter = rapidjson::Writer<Appender, rapidjson::UTF8<>,
-                                     rapidjson::UTF8<>, rapidjson::CrtAllocator,
-                                     rapidjson::kWriteValidateEncodingFlag>;
+// The export's writer, to a string.
+using TextWriter = CheckedWriter<Appender>;
 
 // A resource's JSON with holes for what differs from one resource to the
 // next. The writer writes the resource once with a marker in each hole
