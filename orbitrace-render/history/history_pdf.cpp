@@ -43,17 +43,6 @@ void ForgetDrawings(std::unordered_map<std::string, cairo_surface_t *> *kept) {
   kept->clear();
 }
 
-// A drawing made again after the kept ones were let go is known to the PDF
-// by its id and not written twice.
-void SetDrawingId(cairo_surface_t *surface, const std::string &id) {
-  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
-    memcpy(copy, id.data(), id.size());
-    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
-                                    id.size(), free, copy))
-      free(copy);
-  }
-}
-
 class PdfReport : public ReportWriter {
 public:
   PdfReport(cairo_surface_t *surface, OutputFile *file,

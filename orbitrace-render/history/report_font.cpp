@@ -18,6 +18,15 @@ double Width(PangoLayout *layout) {
 
 } // namespace
 
+void SetDrawingId(cairo_surface_t *surface, const std::string &id) {
+  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
+    memcpy(copy, id.data(), id.size());
+    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
+                                    id.size(), free, copy))
+      free(copy);
+  }
+}
+
 ReportText::ReportText(cairo_t *cr, bool keepDrawings)
     : context_(pango_cairo_create_context(cr)),
       font_(pango_font_description_new()),
@@ -78,31 +87,27 @@ ReportText::Kept &ReportText::Layout(cairo_t *cr, const std::string &text,
   auto found = kept_.find(*key);
   if (found != kept_.end())
     return found->second;
+  Kept laid;
   auto old = older_.find(*key);
-  if (old == older_.end()) {
-    Kept made;
-    made.layout = pango_layout_new(context_);
-    pango_layout_set_auto_dir(made.layout, FALSE);
-    pango_layout_set_single_paragraph_mode(made.layout, TRUE);
-    pango_layout_set_ellipsize(made.layout, PANGO_ELLIPSIZE_END);
-    pango_layout_set_font_description(made.layout, font_);
-    pango_layout_set_width(made.layout, width);
-    pango_layout_set_text(made.layout, text.data(),
+  if (old != older_.end()) {
+    // Still in use: moved to the newer generation.
+    laid = old->second;
+    older_.erase(old);
+  } else {
+    laid.layout = pango_layout_new(context_);
+    pango_layout_set_auto_dir(laid.layout, FALSE);
+    pango_layout_set_single_paragraph_mode(laid.layout, TRUE);
+    pango_layout_set_ellipsize(laid.layout, PANGO_ELLIPSIZE_END);
+    pango_layout_set_font_description(laid.layout, font_);
+    pango_layout_set_width(laid.layout, width);
+    pango_layout_set_text(laid.layout, text.data(),
                           static_cast<int>(text.size()));
-    if (kept_.size() >= kLayoutsKept) {
-      LetGo(&older_);
-      older_.swap(kept_);
-    }
-    return kept_.emplace(*key, made).first->second;
   }
-  // Still in use: moved to the newer generation.
-  const Kept moved = old->second;
-  older_.erase(old);
   if (kept_.size() >= kLayoutsKept) {
     LetGo(&older_);
     older_.swap(kept_);
   }
-  return kept_.emplace(*key, moved).first->second;
+  return kept_.emplace(*key, laid).first->second;
 }
 
 cairo_surface_t *ReportText::Drawing(const std::string &key, Kept *kept) {
@@ -127,17 +132,9 @@ cairo_surface_t *ReportText::Drawing(const std::string &key, Kept *kept) {
   cairo_move_to(cr, 0, 0);
   pango_cairo_show_layout(cr, kept->layout);
   cairo_destroy(cr);
-  // A drawing made again after it was let go is known to a PDF by this id
-  // and not written twice.
   std::string id = "text ";
   id.append(reinterpret_cast<const char *>(kept->rgba), sizeof kept->rgba);
-  id += key;
-  if (unsigned char *copy = static_cast<unsigned char *>(malloc(id.size()))) {
-    memcpy(copy, id.data(), id.size());
-    if (cairo_surface_set_mime_data(drawing, CAIRO_MIME_TYPE_UNIQUE_ID, copy,
-                                    id.size(), free, copy))
-      free(copy);
-  }
+  SetDrawingId(drawing, id + key);
   return drawing;
 }
 

@@ -9,6 +9,10 @@
 #include <string>
 #include <unordered_map>
 
+// Gives a kept drawing `id`, so that a drawing made again after the kept
+// ones were let go is known to a PDF by it and not written twice.
+void SetDrawingId(cairo_surface_t *surface, const std::string &id);
+
 // Texts laid out once and kept by font, width and text: a report repeats
 // its dates, values, labels and captions, and laying a text out costs far
 // more than drawing it again. Left to right whatever a text's first letter.
