@@ -46,7 +46,8 @@ find_package(Threads REQUIRED)
 set(ORBT_FHIR_SOURCES
     orbitrace-render/fhir/fhir_codes.cpp
     orbitrace-render/fhir/fhir_identity.cpp
-    orbitrace-render/fhir/fhir_resources.cpp)
+    orbitrace-render/fhir/fhir_resources.cpp
+    orbitrace-render/fhir/fhir_text.cpp)
 add_library(orbt_fhir STATIC ${ORBT_FHIR_SOURCES})
 target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
 target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
@@ -146,3 +147,10 @@ add_test(NAME native.fhir
   COMMAND ${CMAKE_SOURCE_DIR}/tests/fhir/fhir-check.sh
           ${CMAKE_CURRENT_BINARY_DIR}/fhir $<TARGET_FILE:orbitrace-render>)
 set_tests_properties(native.fhir PROPERTIES TIMEOUT 1200)
+# The same loaded into a FHIR engine (Medplum's router over its in-memory
+# repository, installed beside the validators): what a server holds after
+# the exports a clinic loads.
+add_test(NAME native.fhir_engine
+  COMMAND node ${CMAKE_SOURCE_DIR}/tests/fhir/engine.js
+          ${CMAKE_CURRENT_BINARY_DIR}/fhir-engine $<TARGET_FILE:orbitrace-render>)
+set_tests_properties(native.fhir_engine PROPERTIES TIMEOUT 600)

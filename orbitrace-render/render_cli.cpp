@@ -6,6 +6,7 @@
 #include "orbitrace-render/fhir/fhir_bench.h"
 #include "orbitrace-render/fhir/fhir_codes.h"
 #include "orbitrace-render/fhir/fhir_export.h"
+#include "orbitrace-render/fhir/fhir_identity.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
@@ -47,8 +48,11 @@ struct Invocation {
   BatchOptions batch;
   long benchCount = 0;
   std::string input; // the file of --batch, --history, --bench-history, --fhir
-  std::string patientSystem = kDefaultPatientSystem;
+  // The clinic's system for its patient numbers: --fhir has none of its own.
+  std::string patientSystem, patientSystemNote;
   bool pictures = true;
+  long bundleEntries = 0;
+  unsigned long long bundleBytes = 0;
   bool quiet = false;
 };
 
@@ -266,14 +270,33 @@ const OptionRow kOptions[] = {
        return true;
      }},
     {{"patient-system", "URI",
-      "the system of the patients' identifiers, e.g. the\n"
-      "clinic's URI for its patient numbers"},
+      "the system of the patients' identifiers, the\n"
+      "clinic's URI for its patient numbers (needed by\n"
+      "--fhir); a bare OID or UUID is made urn:oid:/urn:uuid:"},
      "a URI",
      kFhirRun | kBenchFhirRun,
      0,
+     [](const std::string &v, Invocation &inv, std::string *error) {
+       return PatientSystemOf(v, &inv.patientSystem, &inv.patientSystemNote,
+                              error);
+     }},
+    {{"bundle-entries", "N",
+      "with an OUTPUT folder: transaction Bundles of at most\n"
+      "N entries each, in place of the bulk files"},
+     "a number from 2 to 100000",
+     kFhirRun,
+     0,
      [](const std::string &v, Invocation &inv, std::string *) {
-       inv.patientSystem = v;
-       return !v.empty() && v.find_first_of(" \t\r\n") == std::string::npos;
+       return ParseInteger(v, 2, 100000, &inv.bundleEntries);
+     }},
+    {{"bundle-bytes", "SIZE",
+      "with an OUTPUT folder: transaction Bundles of at most\n"
+      "SIZE bytes each (k, M: 1024, 1048576 bytes)"},
+     "a size such as 900k or 4M, at least 4k",
+     kFhirRun,
+     0,
+     [](const std::string &v, Invocation &inv, std::string *) {
+       return ParseByteSize(v, &inv.bundleBytes);
      }},
     {{"no-pictures", nullptr, "no Media: the values alone"},
      nullptr,
@@ -476,10 +499,63 @@ FhirOptions ExportOptions(const Invocation &inv) {
   FhirOptions options;
   options.read = inv.read;
   options.render = inv.render;
-  options.patientSystem = inv.patientSystem;
+  // The benchmark's figures need no clinic.
+  options.patientSystem =
+      inv.patientSystem.empty() ? kDefaultPatientSystem : inv.patientSystem;
   options.pictures = inv.pictures;
+  options.bundleEntries = inv.bundleEntries;
+  options.bundleBytes = inv.bundleBytes;
   options.threads = inv.batch.threads;
   return options;
+}
+
+// What the run says when it is over: its warnings, and the summary when a
+// row was left out or a patient's names need a look.
+int FhirSummary(const Invocation &inv, const FhirResult &result, FhirForm form,
+                StatusPrinter *status) {
+  const std::string &output = inv.operands[0];
+  if (result.controlsDropped)
+    status->Message(std::to_string(result.controlsDropped) +
+                    " control characters (such as NUL, bell, form feed or "
+                    "escape), which FHIR's text cannot hold, dropped from "
+                    "notes, names and IDs");
+  if (result.bundleBytes > kLargeBundleBytes)
+    status->Message(
+        "\"" + DisplayText(output) + "\" is " +
+        std::to_string(result.bundleBytes >> 20) +
+        " MB, more than many servers take in one request; a folder of "
+        "smaller Bundles (--bundle-entries N or --bundle-bytes SIZE with an "
+        "OUTPUT folder, e.g. " +
+        DisplayText(output.substr(0, output.rfind('.'))) +
+        "/) or the bulk form (the same folder without them) is made for "
+        "imports of this size");
+  if (result.largeBundles)
+    status->Message(std::to_string(result.largeBundles) +
+                    " Bundles are over --bundle-bytes, each by one visit "
+                    "whose picture alone is larger");
+  if (form == FhirForm::kBulk)
+    status->Message(
+        "the bulk files give each Patient an id of their own, so a server "
+        "that already holds these patients would hold them twice; load "
+        "Bundles there (an OUTPUT.json, or --bundle-entries N with a "
+        "folder), which find each patient by its identifier");
+  if (result.leftOut == 0 && result.namesTold == 0)
+    return kExitOk;
+  const std::string sketches = std::to_string(result.visits) + " visits (" +
+                               std::to_string(result.observations) +
+                               " sketches)";
+  if (result.leftOut)
+    status->Message(std::to_string(result.leftOut) +
+                    (result.leftOut == 1 ? " row" : " rows") +
+                    " left out; the other " + sketches + " were written");
+  else
+    status->Message(sketches + " written");
+  if (result.namesTold)
+    status->Message(
+        std::to_string(result.namesTold) +
+        (result.namesTold == 1 ? " patient ID carries" : " patient IDs carry") +
+        " more than one name, each told above");
+  return kExitFailed;
 }
 
 int FhirCommand(Invocation &inv) {
@@ -489,21 +565,51 @@ int FhirCommand(Invocation &inv) {
     return Usage(inv.err, "output \"" + output +
                               "\" does not end in .json and is not a folder "
                               "(a new folder's name ends in /)");
+  // Without the clinic's own system, two sites' patient 100 would be one
+  // patient on the server.
+  if (inv.patientSystem.empty())
+    return Usage(inv.err,
+                 "--fhir needs --patient-system URI, the clinic's own system "
+                 "for its patient numbers, so that no other clinic's "
+                 "patient of the same number is taken for one of its own "
+                 "(e.g. --patient-system https://clinic.example/patients, "
+                 "or the OID its numbering has)");
+  const bool split = inv.bundleEntries || inv.bundleBytes;
+  if (split && form == FhirForm::kBundle)
+    return Usage(inv.err, "--bundle-entries and --bundle-bytes write a "
+                          "folder of Bundles: OUTPUT must be a folder (a new "
+                          "folder's name ends in /)");
+  if (split)
+    form = FhirForm::kBundles;
+  if (inv.bundleEntries &&
+      inv.bundleEntries < FewestBundleEntries(inv.pictures))
+    return Usage(inv.err,
+                 "--bundle-entries needs at least " +
+                     std::to_string(FewestBundleEntries(inv.pictures)) +
+                     ": a visit's Observation" +
+                     (inv.pictures ? " and Media" : "") +
+                     " and its Patient are never apart");
   // The export replaces its files only once they are whole, but an input of
   // one of those names would be gone all the same.
   std::string folder = output;
   while (folder.size() > 1 && folder.back() == '/')
     folder.pop_back();
-  for (const std::string &name :
-       form == FhirForm::kBundle
-           ? std::vector<std::string>{output}
-           : std::vector<std::string>{folder + "/" + kBulkFiles[0],
-                                      folder + "/" + kBulkFiles[1],
-                                      folder + "/" + kBulkFiles[2]})
-    if (SameFile(inv.input, name))
+  const std::vector<std::string> written =
+      form == FhirForm::kBundle ? std::vector<std::string>{output}
+      : form == FhirForm::kBulk
+          ? std::vector<std::string>{folder + "/" + kBulkFiles[0],
+                                     folder + "/" + kBulkFiles[1],
+                                     folder + "/" + kBulkFiles[2]}
+          : std::vector<std::string>{folder};
+  for (const std::string &name : written)
+    if (SameFile(inv.input, name) ||
+        (form == FhirForm::kBundles &&
+         inv.input.compare(0, folder.size() + 1, folder + "/") == 0))
       return Usage(inv.err, "\"" + name + "\" is the file read, " +
                                 ReadFromText(inv) + "; nothing written");
   StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  if (!inv.patientSystemNote.empty())
+    status.Message(inv.patientSystemNote);
   std::ifstream file;
   std::istream *csv = OpenInput(inv, &file);
   if (!csv)
@@ -523,20 +629,7 @@ int FhirCommand(Invocation &inv) {
     status.Message(result.failure);
     return kExitNoReport;
   }
-  if (result.bundleBytes > kLargeBundleBytes)
-    status.Message("\"" + DisplayText(output) + "\" is " +
-                   std::to_string(result.bundleBytes >> 20) +
-                   " MB, more than many servers take in one request; the "
-                   "bulk form (an OUTPUT folder, e.g. " +
-                   DisplayText(output.substr(0, output.rfind('.'))) +
-                   "/) is made for imports of this size");
-  if (result.leftOut == 0)
-    return kExitOk;
-  status.Message(std::to_string(result.leftOut) +
-                 (result.leftOut == 1 ? " row" : " rows") +
-                 " left out; the other " + std::to_string(result.observations) +
-                 " visits were written");
-  return kExitFailed;
+  return FhirSummary(inv, result, form, &status);
 }
 
 int BenchFhirCommand(Invocation &inv) {

@@ -2,6 +2,7 @@
 
 #include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/fhir/fhir_text.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/spool_start.h"
 #include "orbitrace-render/history/visit_date.h"
@@ -10,9 +11,14 @@
 #include "orbitrace-render/png_writer.h"
 #include "orbitrace-render/status.h"
 
+#include <ctype.h>
+#include <dirent.h>
 #include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -40,6 +46,26 @@ bool FhirFormForName(const std::string &output, FhirForm *form) {
   *form = FhirForm::kBundle;
   return true;
 }
+
+std::string BundleFileName(long number) {
+  char name[40];
+  snprintf(name, sizeof name, "bundle-%05ld.json", number);
+  return name;
+}
+
+bool IsBundleFileName(const std::string &name) {
+  // With the temporaries a run left when it was killed.
+  const char prefix[] = "bundle-";
+  if (name.compare(0, sizeof prefix - 1, prefix) != 0)
+    return false;
+  size_t i = sizeof prefix - 1;
+  const size_t digits = i;
+  while (i < name.size() && isdigit(static_cast<unsigned char>(name[i])))
+    ++i;
+  return i > digits && name.compare(i, 5, ".json") == 0;
+}
+
+long FewestBundleEntries(bool pictures) { return pictures ? 3 : 2; }
 
 namespace {
 
@@ -139,7 +165,8 @@ struct Chunk {
   std::vector<Item> items;
   std::vector<VisitProblem> repeats;
   size_t noteBytes = 0;
-  std::string bytes[3]; // by file: the Bundle's, or the bulk files'
+  std::string bytes[3];             // by file: the Bundle's, or the bulk files'
+  std::vector<std::string> bundles; // closed, of the folder of Bundles
 
   // Empty again, keeping the room its bytes took.
   void Clear() {
@@ -149,6 +176,7 @@ struct Chunk {
     noteBytes = 0;
     for (std::string &b : bytes)
       b.clear();
+    bundles.clear();
   }
 };
 
@@ -226,6 +254,109 @@ private:
   std::thread thread_; // last: started when the rest is ready
 };
 
+// The folder of Bundles, written beside the folder of that name and put
+// in its place whole: an earlier run's Bundles never mix with this one's,
+// whose visits they may hold otherwise.
+class BundleFolder {
+public:
+  ~BundleFolder() { Discard(); }
+
+  bool Open(const std::string &output, std::string *error) {
+    folder_ = output;
+    while (folder_.size() > 1 && folder_.back() == '/')
+      folder_.pop_back();
+    if (DIR *d = opendir(folder_.c_str())) {
+      std::string other;
+      while (const dirent *e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != ".." && !IsBundleFileName(name))
+          other = name;
+      }
+      closedir(d);
+      if (!other.empty()) {
+        *error = "\"" + folder_ + "\" holds \"" + other +
+                 "\", not only Bundles of an earlier run; give a new or "
+                 "empty folder";
+        return false;
+      }
+    }
+    std::string temporary = folder_ + ".XXXXXX";
+    if (!mkdtemp(&temporary[0])) {
+      *error =
+          "cannot make a folder beside \"" + folder_ + "\": " + strerror(errno);
+      return false;
+    }
+    temporary_ = temporary;
+    return true;
+  }
+
+  // On the writer's thread: the next Bundle, as a file of its own.
+  void Write(const std::string &bundle) {
+    if (!error_.empty())
+      return;
+    OutputFile file;
+    if (!file.Open(temporary_ + "/" + BundleFileName(++written_), &error_))
+      return;
+    file.Write(bundle);
+    file.Commit(&error_);
+  }
+
+  // Puts the Bundles in the folder's place, an earlier run's let go.
+  bool Commit(std::string *error) {
+    if (!error_.empty()) {
+      *error = error_;
+      return false;
+    }
+    std::string old;
+    struct stat st;
+    if (stat(folder_.c_str(), &st) == 0) {
+      old = folder_ + ".old.XXXXXX";
+      if (!mkdtemp(&old[0]) || rename(folder_.c_str(), old.c_str()) != 0) {
+        *error = "cannot move \"" + folder_ + "\" aside: " + strerror(errno);
+        if (!old.empty())
+          rmdir(old.c_str());
+        return false;
+      }
+    }
+    if (rename(temporary_.c_str(), folder_.c_str()) != 0) {
+      *error = "cannot put \"" + folder_ + "\" in place: " + strerror(errno);
+      if (!old.empty())
+        rename(old.c_str(), folder_.c_str());
+      return false;
+    }
+    temporary_.clear();
+    if (!old.empty())
+      RemoveFolder(old);
+    return true;
+  }
+
+  void Discard() {
+    if (!temporary_.empty())
+      RemoveFolder(temporary_);
+    temporary_.clear();
+  }
+
+  long Written() const { return written_; }
+
+private:
+  // Only the Bundles and their temporaries are in it.
+  static void RemoveFolder(const std::string &folder) {
+    if (DIR *d = opendir(folder.c_str())) {
+      while (const dirent *e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..")
+          unlink((folder + "/" + name).c_str());
+      }
+      closedir(d);
+    }
+    rmdir(folder.c_str());
+  }
+
+  std::string folder_, temporary_;
+  std::string error_; // the writer's first failure
+  long written_ = 0;
+};
+
 // Where the resources go: a Bundle's entries, or lines of the bulk files.
 // Resources are made into a chunk's bytes on the thread that reads; the
 // files are written by the ChunkWriter's (Write), and by this one only
@@ -236,6 +367,8 @@ public:
       : form_(form), options_(options), style_(style) {}
 
   bool Open(const std::string &output, std::string *error) {
+    if (form_ == FhirForm::kBundles)
+      return folder_.Open(output, error);
     if (form_ == FhirForm::kBulk) {
       std::string folder = output;
       while (folder.size() > 1 && folder.back() == '/')
@@ -264,15 +397,25 @@ public:
     return true;
   }
 
-  // The Patient added to the chunk; false when it cannot be written.
+  // The Patient added to the chunk (in a folder of Bundles, to each Bundle
+  // that holds its visits); false when it cannot be written.
   bool Patient(const ExportPatient &patient, Chunk *chunk) {
     if (!PatientJson(patient, style_, &json_))
       return false;
-    if (form_ == FhirForm::kBulk)
+    if (form_ == FhirForm::kBulk) {
       Line(chunk, 0, json_);
-    else
-      Entry("Patient", PatientUuid(patient), patient.key.system,
-            patient.key.value, json_, chunk);
+      return true;
+    }
+    // Created only where the server has no patient of that identifier,
+    // which it then takes as it is: the clinic's record system may hold
+    // far more of the patient than the export's ID and name.
+    const std::string uuid = PatientUuid(patient);
+    EntryText(uuid, json_, "POST", "Patient",
+              IdentifierQuery(patient.key.system, patient.key.value),
+              &patientEntry_);
+    patientUuid_ = uuid;
+    if (form_ == FhirForm::kBundle)
+      Entry(patientEntry_, chunk);
     return true;
   }
 
@@ -303,16 +446,27 @@ public:
          !(item.picture &&
            MediaJson(patient, item.visit, *item.picture, style_, &media_))))
       return false;
+    // Updated where the server has them by their identifiers, created
+    // where not: made by this export alone, they are ours to update.
     const ResourceKind kinds[2] = {ResourceKind::kObservation,
                                    ResourceKind::kMedia};
     const char *types[2] = {"Observation", "Media"};
     const std::string *json[2] = {&json_, &media_};
-    for (int k = 0; k < (pictures ? 2 : 1); ++k) {
+    const int count = pictures ? 2 : 1;
+    for (int k = 0; k < count; ++k) {
       const std::string uuid =
           ResourceUuid(kinds[k], patient.key, item.visit.eye, item.visit.date);
-      Entry(types[k], uuid, kUriIdentifierSystem, "urn:uuid:" + uuid, *json[k],
-            chunk);
+      EntryText(
+          uuid, *json[k], "PUT",
+          ConditionalUrl(types[k], kUriIdentifierSystem, "urn:uuid:" + uuid),
+          "", &visitEntries_[k]);
     }
+    if (form_ == FhirForm::kBundle) {
+      for (int k = 0; k < count; ++k)
+        Entry(visitEntries_[k], chunk);
+      return true;
+    }
+    Place(PatientUuid(patient), count, chunk);
     return true;
   }
 
@@ -321,9 +475,16 @@ public:
   void Write(const Chunk &chunk) {
     for (int f = 0; f < opened_; ++f)
       files_[f].Write(chunk.bytes[f]);
+    for (const std::string &bundle : chunk.bundles)
+      folder_.Write(bundle);
   }
 
   bool Commit(std::string *error) {
+    if (form_ == FhirForm::kBundles) {
+      if (entries_)
+        folder_.Write(Closed());
+      return folder_.Commit(error);
+    }
     if (form_ == FhirForm::kBundle) {
       if (entries_)
         bundle_.EndArray();
@@ -345,9 +506,12 @@ public:
   void Abandon() {
     for (int f = 0; f < opened_; ++f)
       files_[f].Discard();
+    folder_.Discard();
   }
 
   unsigned long long Bytes() const { return bytes_; }
+  long Bundles() const { return folder_.Written(); }
+  long LargeBundles() const { return largeBundles_; }
 
 private:
   void Line(Chunk *chunk, int f, const std::string &json) {
@@ -362,47 +526,118 @@ private:
     buffer_.Clear();
   }
 
-  // A conditional update by the resource's identifier, named in the Bundle
-  // by its UUID, added to the chunk.
-  void Entry(const char *type, const std::string &uuid,
-             const std::string &system, const std::string &value,
-             const std::string &json, Chunk *chunk) {
-    const std::string fullUrl = "urn:uuid:" + uuid;
-    const std::string url = ConditionalUrl(type, system, value);
+  // An entry's JSON: the resource named by the EntryUuid of its UUID, and
+  // the request that puts it on the server.
+  void EntryText(const std::string &uuid, const std::string &json,
+                 const char *method, const std::string &url,
+                 const std::string &ifNoneExist, std::string *entry) {
+    const std::string fullUrl = "urn:uuid:" + EntryUuid(uuid);
+    rapidjson::StringBuffer buffer;
+    FhirWriter w(buffer);
+    w.StartObject();
+    w.Key("fullUrl");
+    w.String(fullUrl.data(), static_cast<rapidjson::SizeType>(fullUrl.size()));
+    w.Key("resource");
+    w.Written(json.data(), json.size(), rapidjson::kObjectType);
+    w.Key("request");
+    w.StartObject();
+    w.Key("method");
+    w.String(method);
+    w.Key("url");
+    w.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
+    if (!ifNoneExist.empty()) {
+      w.Key("ifNoneExist");
+      w.String(ifNoneExist.data(),
+               static_cast<rapidjson::SizeType>(ifNoneExist.size()));
+    }
+    w.EndObject();
+    w.EndObject();
+    entry->assign(buffer.GetString(), buffer.GetSize());
+  }
+
+  // An entry of the one Bundle, added to the chunk.
+  void Entry(const std::string &entry, Chunk *chunk) {
     // FHIR has no empty arrays: a Bundle without a visit has no "entry".
     if (!entries_++) {
       bundle_.Key("entry");
       bundle_.StartArray();
     }
-    bundle_.StartObject();
-    bundle_.Key("fullUrl");
-    bundle_.String(fullUrl.data(),
-                   static_cast<rapidjson::SizeType>(fullUrl.size()));
-    bundle_.Key("resource");
-    bundle_.Written(json.data(), json.size(), rapidjson::kObjectType);
-    bundle_.Key("request");
-    bundle_.StartObject();
-    bundle_.Key("method");
-    bundle_.String("PUT");
-    bundle_.Key("url");
-    bundle_.String(url.data(), static_cast<rapidjson::SizeType>(url.size()));
-    bundle_.EndObject();
-    bundle_.EndObject();
+    bundle_.Written(entry.data(), entry.size(), rapidjson::kObjectType);
     chunk->bytes[0].append(buffer_.GetString(), buffer_.GetSize());
     bytes_ += buffer_.GetSize();
     buffer_.Clear();
   }
+
+  // The visit's `count` entries into the Bundle being filled, with their
+  // Patient's unless it is there already; when they do not fit, the Bundle
+  // is closed into the chunk and they start the next.
+  void Place(const std::string &patientUuid, int count, Chunk *chunk) {
+    const auto needed = [&](long *entries, size_t *bytes) {
+      const bool withPatient = patientUuid != bundlePatient_;
+      *entries = count + (withPatient ? 1 : 0);
+      *bytes = withPatient ? patientEntry_.size() + 1 : 0;
+      for (int k = 0; k < count; ++k)
+        *bytes += visitEntries_[k].size() + 1; // and its comma
+    };
+    long entries;
+    size_t bytes;
+    needed(&entries, &bytes);
+    const long maxEntries = options_.bundleEntries;
+    const unsigned long long maxBytes = options_.bundleBytes;
+    if (entries_ && ((maxEntries && entries_ + entries > maxEntries) ||
+                     (maxBytes && kBundleStart.size() + current_.size() +
+                                          bytes + kBundleEnd.size() >
+                                      maxBytes))) {
+      chunk->bundles.push_back(Closed());
+      needed(&entries, &bytes);
+    }
+    if (patientUuid != bundlePatient_) {
+      Append(patientEntry_);
+      bundlePatient_ = patientUuid;
+    }
+    for (int k = 0; k < count; ++k)
+      Append(visitEntries_[k]);
+    // Alone in its Bundle and still over: written all the same, and told.
+    if (maxBytes && entries_ == entries &&
+        kBundleStart.size() + current_.size() + kBundleEnd.size() > maxBytes)
+      ++largeBundles_;
+  }
+
+  void Append(const std::string &entry) {
+    if (entries_++)
+      current_ += ',';
+    current_ += entry;
+  }
+
+  // The Bundle being filled, whole; the next starts empty.
+  std::string Closed() {
+    std::string bundle = kBundleStart + current_ + kBundleEnd;
+    current_.clear();
+    entries_ = 0;
+    bundlePatient_.clear();
+    return bundle;
+  }
+
+  const std::string kBundleStart =
+      "{\"resourceType\":\"Bundle\",\"type\":\"transaction\",\"entry\":[";
+  const std::string kBundleEnd = "]}\n";
 
   FhirForm form_;
   const FhirOptions &options_;
   ReferenceStyle style_;
   OutputFile files_[3];
   int opened_ = 0;
-  unsigned long long bytes_ = 0; // of the Bundle
-  long entries_ = 0;
+  unsigned long long bytes_ = 0;   // of the Bundle
+  long entries_ = 0;               // of the Bundle, or the one being filled
   std::string json_, media_;       // the last resources made, their room kept
   rapidjson::StringBuffer buffer_; // the Bundle's writing, not yet a chunk's
   FhirWriter bundle_{buffer_};
+  // The last Patient's entry and its visit's, as entries.
+  std::string patientEntry_, patientUuid_, visitEntries_[2];
+  // The folder of Bundles: the one being filled and whose Patient it holds.
+  BundleFolder folder_;
+  std::string current_, bundlePatient_;
+  long largeBundles_ = 0;
 };
 
 // What one export shares across its steps: where it reads from, how it
@@ -414,6 +649,8 @@ struct ExportRun {
   Status *status;
   FhirResult *result;
   long done = 0; // visits written or left out, for the progress
+  // The dates of the patient being made that have an Observation written.
+  std::vector<std::string> dates;
 };
 
 void TellLeftOut(ExportRun *run, const VisitProblem &p) {
@@ -436,6 +673,7 @@ void MakeChunk(ExportRun *run, Chunk *chunk) {
       const bool made = run->sink->Patient(*item.patient, chunk);
       refused = made ? nullptr : item.patient;
       run->result->patients += made ? 1 : 0;
+      run->dates.clear();
       continue;
     }
     ++run->done;
@@ -451,14 +689,60 @@ void MakeChunk(ExportRun *run, Chunk *chunk) {
     }
     ++run->result->observations;
     run->result->media += run->options.pictures ? 1 : 0;
+    // A visit is a date, whichever eyes were drawn on it, as the report
+    // counts them.
+    if (std::find(run->dates.begin(), run->dates.end(), item.visit.date) ==
+        run->dates.end()) {
+      run->dates.push_back(item.visit.date);
+      ++run->result->visits;
+    }
   }
   run->status->Update(run->done);
 }
 
+// The patient's names: the one of its latest visit, the others as old
+// names, latest first. An ID whose rows carry two names is told with each
+// name and its lines: a chart number given to two people, or a name that
+// changed, is for the clinic to look at.
+void NamePatient(ExportRun *run, const SpooledPatient &spooled,
+                 ExportPatient *patient) {
+  if (spooled.names.size() < 2)
+    return;
+  std::vector<const SpooledName *> names;
+  for (const SpooledName &n : spooled.names)
+    names.push_back(&n);
+  std::stable_sort(names.begin(), names.end(),
+                   [](const SpooledName *a, const SpooledName *b) {
+                     return a->latestDate != b->latestDate
+                                ? a->latestDate > b->latestDate
+                                : a->latestLine > b->latestLine;
+                   });
+  patient->name = names[0]->text;
+  for (size_t i = 1; i < names.size(); ++i)
+    patient->oldNames.push_back(names[i]->text);
+  std::string told; // in the order of the file
+  for (const SpooledName &name : spooled.names) {
+    const SpooledName *n = &name;
+    told +=
+        (told.empty() ? "" : ", ") + ("\"" + DisplayText(n->text)) +
+        "\" (line " + std::to_string(n->firstLine) +
+        (n->latestLine != n->firstLine ? " to " + std::to_string(n->latestLine)
+                                       : std::string()) +
+        ", last on " + FormatIsoDate(n->latestDate) + ")";
+  }
+  run->status->Message(
+      run->source + ": patient ID \"" + DisplayText(spooled.id) +
+      "\" carries " + std::to_string(names.size()) + " names: " + told +
+      "; its Patient is named \"" + DisplayText(patient->name) +
+      "\", of the latest visit, with the others as old "
+      "names");
+  ++run->result->namesTold;
+}
+
 // One patient and its visits, each eye's in date order, added to the chunk
 // with the repeats left out; false when a note cannot be read back.
-bool AddPatient(VisitSpool *spool, PatientHistory *history,
-                const FhirOptions &options, Chunk *chunk) {
+bool AddPatient(ExportRun *run, VisitSpool *spool, PatientHistory *history,
+                Chunk *chunk) {
   std::vector<DuplicateVisit> duplicates;
   OrderVisits(history, &duplicates);
   for (const DuplicateVisit &d : duplicates)
@@ -466,11 +750,17 @@ bool AddPatient(VisitSpool *spool, PatientHistory *history,
   // Identified by the ID, or without one by the patient field, in the
   // normal form the reader keys patients by, so that another spelling of
   // the same patient in a later export finds the same resource; named as
-  // the file first spells the name.
-  const PatientKey key{options.patientSystem, history->key};
+  // the file spells the name of its latest visit.
+  long &dropped = run->result->controlsDropped;
+  PatientKey key{run->options.patientSystem, history->key};
+  dropped += DropControls(&key.value);
   chunk->patients.push_back(ExportPatient{
       key, history->patient, ResourceUuid(ResourceKind::kPatient, key)});
-  const ExportPatient *patient = &chunk->patients.back();
+  ExportPatient *patient = &chunk->patients.back();
+  NamePatient(run, spool->patients[spool->next - 1], patient);
+  dropped += DropControls(&patient->name);
+  for (std::string &old : patient->oldNames)
+    dropped += DropControls(&old);
   Item patientItem;
   patientItem.patient = patient;
   patientItem.isPatient = true;
@@ -485,6 +775,7 @@ bool AddPatient(VisitSpool *spool, PatientHistory *history,
       item.visit.values = v.values;
       item.visit.noteCut = v.noteCut;
       notesRead = ReadNote(spool, v, &item.visit.note) && notesRead;
+      dropped += DropControls(&item.visit.note);
       chunk->noteBytes += item.visit.note.size();
       item.line = v.line;
       chunk->items.push_back(std::move(item));
@@ -512,8 +803,7 @@ bool ExportPatients(ExportRun *run, VisitSpool *spool) {
   bool notesRead = true;
   while (ReadNextPatient(spool, &history)) {
     ++read;
-    notesRead =
-        AddPatient(spool, &history, run->options, chunk.get()) && notesRead;
+    notesRead = AddPatient(run, spool, &history, chunk.get()) && notesRead;
     if (chunk->items.size() >= kChunk || chunk->noteBytes >= kChunkNoteBytes) {
       hand(std::move(chunk));
       chunk = writer.Empty();
@@ -532,11 +822,12 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   FhirResult result;
   FhirForm form = FhirForm::kBundle;
   FhirFormForName(output, &form);
-  const ReferenceStyle style = form == FhirForm::kBundle
-                                   ? ReferenceStyle::kBundle
-                                   : ReferenceStyle::kBulk;
+  if (form == FhirForm::kBulk && (options.bundleEntries || options.bundleBytes))
+    form = FhirForm::kBundles;
+  const ReferenceStyle style =
+      form == FhirForm::kBulk ? ReferenceStyle::kBulk : ReferenceStyle::kBundle;
   Sink sink(form, options, style);
-  ExportRun run{source, options, &sink, status, &result};
+  ExportRun run{source, options, &sink, status, &result, 0, {}};
 
   VisitSpool spool;
   std::string error;
@@ -546,6 +837,13 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
           &spool, &error, &result.missingPatients)) {
     if (!error.empty())
       result.failure = error + "; nothing written";
+    return result;
+  }
+  // A server refuses a Bundle without entries, and an empty file would
+  // pass for an export.
+  if (spool.totalRows == 0) {
+    CloseSpool(&spool);
+    result.failure = source + ": no visit to write; nothing written";
     return result;
   }
   if (!sink.Open(output, &error)) {
@@ -567,6 +865,8 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
     return result;
   }
   result.bundleBytes = form == FhirForm::kBundle ? sink.Bytes() : 0;
+  result.bundles = sink.Bundles();
+  result.largeBundles = sink.LargeBundles();
   result.made = true;
   return result;
 }

@@ -16,13 +16,28 @@ struct FhirOptions {
   RenderOptions render; // the pictures, as `orbitrace-render VALUES x.png`
   std::string patientSystem;
   bool pictures = true;
+  // With either, a folder of transaction Bundles of at most this many
+  // entries or bytes (0: no limit), each taken by a server alone.
+  long bundleEntries = 0;
+  unsigned long long bundleBytes = 0;
   int threads = 1; // pictures drawn at once; the output does not depend on it
 };
 
 // One transaction Bundle (OUTPUT ends in ".json", any case), or bulk files,
-// one resource a line (OUTPUT is a folder, or a name ending in "/").
-enum class FhirForm { kBundle, kBulk };
+// one resource a line (OUTPUT is a folder, or a name ending in "/"), or
+// with a limit on a Bundle's size, a folder of Bundles.
+enum class FhirForm { kBundle, kBulk, kBundles };
 bool FhirFormForName(const std::string &output, FhirForm *form);
+
+// The files of the folder of Bundles: "bundle-00001.json" and on.
+std::string BundleFileName(long number);
+// Whether `name` is one of those: the only files the folder may hold
+// before it is written again.
+bool IsBundleFileName(const std::string &name);
+
+// The fewest entries a Bundle of the folder form can hold: a Patient, an
+// Observation and, with pictures, its Media, which are never apart.
+long FewestBundleEntries(bool pictures);
 
 // The files of the bulk form, in the folder.
 extern const char *const kBulkFiles[3]; // Patient, Observation, Media
@@ -37,13 +52,21 @@ struct FhirResult {
   // The patients asked for that no row names; then nothing is written.
   std::vector<std::string> missingPatients;
   long patients = 0, observations = 0, media = 0;
+  long visits = 0;  // dates of a patient with an Observation written
   long leftOut = 0; // rows in no Observation, each told to the status
+  // Patient IDs whose rows carry more than one name, each told.
+  long namesTold = 0;
+  long controlsDropped = 0; // from notes, names and IDs
   unsigned long long bundleBytes = 0;
+  long bundles = 0;      // of the folder of Bundles
+  long largeBundles = 0; // of those, over --bundle-bytes by one visit alone
 };
 
-// Reads `csv` and writes `output` (see FhirFormForName). Each row left out
-// goes to `status` with its line. When nothing can be written, an earlier
-// output of that name stays as it was.
+// Reads `csv` and writes `output` (see FhirFormForName; a folder is
+// written as Bundles when the options limit their size). Each row left
+// out goes to `status` with its line, and so does each patient ID with two
+// names. When nothing can be written, or the export holds no visit, an
+// earlier output of that name stays as it was.
 FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
                           const std::string &output, const FhirOptions &options,
                           Status *status);

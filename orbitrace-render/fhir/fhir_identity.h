@@ -26,7 +26,31 @@ std::string ResourceUuid(ResourceKind kind, const PatientKey &patient,
 // the value is a URI, "urn:uuid:…").
 extern const char kUriIdentifierSystem[];
 
-// "Patient?identifier=SYSTEM|VALUE" with both parts percent-encoded, as a
-// transaction's conditional update names its resource.
+// The UUID by which a Bundle's entry names the resource of `resourceUuid`
+// (its fullUrl, "urn:uuid:…", and the references to it). A server puts its
+// own reference in place of that text wherever it stands in the Bundle, so
+// it is never the text of the identifier a later load searches for.
+std::string EntryUuid(const std::string &resourceUuid);
+
+// `text` as a value of a FHIR search: "\", ",", "|" and "$" each escaped by
+// a backslash, as a search otherwise reads them as "or", the system's end
+// or a composite's parts.
+std::string SearchEscaped(const std::string &text);
+
+// "identifier=SYSTEM|VALUE", each part escaped for the search and then
+// percent-encoded: a query that finds exactly the resource of that
+// identifier.
+std::string IdentifierQuery(const std::string &system,
+                            const std::string &value);
+
+// "Patient?" and the IdentifierQuery, as a transaction's conditional update
+// names its resource.
 std::string ConditionalUrl(const char *resourceType, const std::string &system,
                            const std::string &value);
+
+// The patients' identifier system as given on the command line: an absolute
+// URI as it is; a bare OID or UUID made "urn:oid:…" / "urn:uuid:…", with
+// what was done in `note`. False, with the reason in `error`, for anything
+// else.
+bool PatientSystemOf(const std::string &given, std::string *system,
+                     std::string *note, std::string *error);

@@ -412,7 +412,7 @@ std::string PatientUuid(const ExportPatient &patient) {
 std::string ReferenceTo(const char *resourceType, const std::string &uuid,
                         ReferenceStyle style) {
   return style == ReferenceStyle::kBundle
-             ? "urn:uuid:" + uuid
+             ? "urn:uuid:" + EntryUuid(uuid)
              : std::string(resourceType) + "/" + uuid;
 }
 
@@ -439,9 +439,10 @@ bool PatientJson(const ExportPatient &patient, ReferenceStyle style,
       .Object()
       .Key("text")
       .Text(patient.name)
-      .End()
-      .EndArray()
       .End();
+  for (const std::string &old : patient.oldNames)
+    j.Object().Key("use").Text("old").Key("text").Text(old).End();
+  j.EndArray().End();
   return j.Done(json);
 }
 

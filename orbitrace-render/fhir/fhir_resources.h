@@ -11,10 +11,13 @@
 
 struct ExportPatient {
   PatientKey key;
-  std::string name; // Patient.name.text
+  std::string name; // Patient.name.text: the name of its latest visit
   // The Patient's UUID (ResourceUuid), made once for all its resources;
   // made from the key where empty.
   std::string uuid = "";
+  // The other names its ID carried in the export, latest first: each a name
+  // of use "old".
+  std::vector<std::string> oldNames = {};
 };
 std::string PatientUuid(const ExportPatient &patient);
 
@@ -40,8 +43,8 @@ ExportPicture PictureOf(const std::vector<unsigned char> &png, int width,
                         int height);
 
 // In a transaction Bundle resources carry no id and point at each other by
-// the entries' "urn:uuid:" full URLs; in bulk files each has its UUID as
-// id and is pointed at as "Type/id".
+// the entries' "urn:uuid:" full URLs (EntryUuid of their UUID); in bulk
+// files each has its UUID as id and is pointed at as "Type/id".
 enum class ReferenceStyle { kBundle, kBulk };
 
 // Each false, leaving `json` unspecified, when a text is not valid UTF-8

@@ -381,15 +381,35 @@ struct SpoolWriter {
   int64_t notesEnd = 0; // the size of spool->notes
 };
 
+// The row's name among the patient's names, its latest visit kept; a name
+// written in another case or spacing is the same name.
+void NoteName(SpooledPatient *patient, const VisitRow &row, int line) {
+  for (SpooledName &n : patient->names)
+    if (n.text == row.patient ||
+        FoldedName(n.text) == FoldedName(row.patient)) {
+      if (row.date >= n.latestDate) {
+        n.latestDate = row.date;
+        n.latestLine = line;
+      }
+      return;
+    }
+  patient->names.push_back(SpooledName{row.patient, line, row.date, line});
+}
+
 // The patient's number, a new one for a patient not seen before.
-uint32_t PatientOf(SpoolWriter *writer, const VisitRow &row) {
+uint32_t PatientOf(SpoolWriter *writer, const VisitRow &row, int line) {
   VisitSpool *spool = writer->spool;
   const std::string key = ComposedText(row.id.empty() ? row.patient : row.id);
   auto found = writer->index.find(key);
-  if (found != writer->index.end())
+  if (found != writer->index.end()) {
+    if (!row.id.empty())
+      NoteName(&spool->patients[found->second], row, line);
     return found->second;
+  }
   const uint32_t patient = static_cast<uint32_t>(spool->patients.size());
   spool->patients.push_back(SpooledPatient{key, row.patient, row.id});
+  if (!row.id.empty())
+    NoteName(&spool->patients.back(), row, line);
   spool->rows.push_back(0);
   writer->index.emplace(spool->patients.back().key, patient);
   return patient;
@@ -400,7 +420,7 @@ bool WriteVisit(SpoolWriter *writer, const CsvRecord &record,
                 const VisitColumns &columns, const VisitRow &row,
                 std::string *error) {
   VisitSpool *spool = writer->spool;
-  const uint32_t patient = PatientOf(writer, row);
+  const uint32_t patient = PatientOf(writer, row, record.line);
   SpoolRecord r = {};
   if (!row.note.empty()) {
     if (!spool->notes)

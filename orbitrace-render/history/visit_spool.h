@@ -67,9 +67,20 @@ struct ReadFacts {
   std::vector<std::string> columnNotes;
 };
 
+// A name the rows of one patient ID carry: a chart number that names two
+// people, or a name that changed, is for the health records to tell.
+struct SpooledName {
+  std::string text; // as first written
+  int firstLine;
+  int latestDate, latestLine; // of its latest visit
+};
+
 // A patient as the spool keys them (see PatientHistory).
 struct SpooledPatient {
   std::string key, name, id;
+  // With an ID, every name its rows carry (in Unicode normal form C, each
+  // once), in the order of their first rows; empty without an ID.
+  std::vector<SpooledName> names = {};
 };
 
 struct VisitSpool {

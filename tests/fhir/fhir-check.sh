@@ -16,16 +16,19 @@ if [ ! -d "$here/node_modules/fhir" ] ||
   exit 1
 fi
 validate() { node "$here/validate.js" "$@"; }
+system=https://clinic.example/patients
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
 
 # 40 patients, names with commas and quotes, a note to every visit and one
-# cut at 64 KiB, and four bad rows: a date off the calendar, an eye that is
-# none, values not in the lists, and a repeat of the first visit.
+# cut at 64 KiB, one with control characters that FHIR's text cannot hold,
+# and four bad rows: a date off the calendar, an eye that is none, values
+# not in the lists, and a repeat of the first visit.
 "$root/scripts/make-visits.sh" 40 7 3 | sed '1s/,clinic$/,note/' >visits.csv
 first=$(sed -n 2p visits.csv)
 {
+  printf 'Patient 00004,L,2024-01-02,.30|.40|3|.20,"tilted\f disc\033[0m\a"\n'
   printf 'Patient 00003,R,2024-01-02,.30|.40|3|.20,"Rim ""pale"", '
   head -c 70000 /dev/zero | tr '\0' n
   echo '"'
@@ -38,7 +41,7 @@ first=$(sed -n 2p visits.csv)
 run() { # expected status, then the arguments
   local want=$1 status=0
   shift
-  "$renderer" --quiet "$@" 2>>errors.txt || status=$?
+  "$renderer" --quiet --patient-system "$system" "$@" 2>>errors.txt || status=$?
   if [ "$status" -ne "$want" ]; then
     echo "FAIL: exit status $status, not $want: $*" >&2
     cat errors.txt >&2
@@ -61,10 +64,17 @@ done
     bulk/Observation.ndjson ||
   { echo "FAIL: the notes not in their Observations" >&2; exit 1; }
 
-# An export without a visit: a Bundle without entries, still valid.
+# Control characters dropped and counted; the note's text kept.
+grep -q '"note":\[{"text":"tilted disc\[0m"}\]' bulk/Observation.ndjson &&
+  grep -q '^orbitrace-render: 3 control characters' errors.txt ||
+  { echo "FAIL: control characters not dropped and counted" >&2; exit 1; }
+
+# An export without a visit writes nothing: a server refuses an empty
+# Bundle, and an empty file would pass for an export.
 echo 'patient,eye,date,values' >empty.csv
-run 0 --fhir empty.csv empty.json
-validate empty.json
+run 3 --fhir empty.csv empty.json
+[ ! -e empty.json ] && grep -q 'no visit to write; nothing written' errors.txt ||
+  { echo "FAIL: an export without a visit written" >&2; exit 1; }
 
 # Every row accounted for, on the bulk files.
 : >errors.txt
@@ -82,7 +92,7 @@ for f in Patient Observation Media; do cmp "bulk/$f.ndjson" "again/$f.ndjson"; d
 sed -n '2p;9000p' archive.csv >>archive.csv
 for threads in 1 3; do
   # (the made-up visits after the day of the run are left out: 0 or 1)
-  "$renderer" --quiet --threads $threads --no-pictures --fhir archive.csv \
+  "$renderer" --quiet --patient-system "$system" --threads $threads --no-pictures --fhir archive.csv \
     "chunks-$threads/" 2>"chunks-$threads.txt" || [ $? -eq 1 ]
 done
 grep -q "line 9000" chunks-1.txt
@@ -118,8 +128,8 @@ validate plain
 grep -q "bulk form" errors.txt && { echo "FAIL: a small Bundle called large" >&2; exit 1; }
 : >errors.txt
 # (the made-up visits after the day of the run are left out: 0 or 1)
-"$renderer" --quiet --fhir archive.csv archive.json 2>>errors.txt || [ $? -eq 1 ]
-grep -q 'MB, more than many servers take in one request; the bulk form (an OUTPUT folder, e.g. archive/)' errors.txt ||
+"$renderer" --quiet --patient-system "$system" --fhir archive.csv archive.json 2>>errors.txt || [ $? -eq 1 ]
+grep -q 'MB, more than many servers take in one request; a folder of smaller Bundles (--bundle-entries N or --bundle-bytes SIZE with an OUTPUT folder, e.g. archive/)' errors.txt ||
   { echo "FAIL: a large Bundle not called large" >&2; cat errors.txt >&2; exit 1; }
 rm archive.json
 echo "fhir-check: passed"

@@ -2,8 +2,10 @@
 // resource against the R4 validator of the `fhir` package and the R4 JSON
 // schema, then the export's own rules by FHIRPath: each eye's code with its
 // body site, the value the vertical ratio, Observation and Media naming each
-// other, and in a Bundle every entry a conditional update by the identifier
-// of its resource, every reference one of the Bundle's full URLs.
+// other, and in a Bundle the Patient a conditional create and every other
+// entry a conditional update by the identifier of its resource, escaped as
+// FHIR search reads it, every reference one of the Bundle's full URLs and
+// no other text one of them.
 //   node validate.js OUTPUT.json|FOLDER          valid: exit 0
 //   node validate.js --broken OUTPUT.json|FOLDER each planted fault refused
 //   node validate.js --accounting VISITS.csv ERRORS FOLDER
@@ -69,14 +71,30 @@ function exportFaults({ bundle, resources }) {
     const envelope = JSON.parse(JSON.stringify(bundle));
     for (const e of envelope.entry || []) e.resource = { resourceType: 'Basic', code: { text: 'x' } };
     for (const e of schema.validate(envelope)) faults.push(`schema: Bundle${e.dataPath} ${e.message}`);
+    const fullUrls = new Set((bundle.entry || []).map((e) => e.fullUrl));
     for (const e of bundle.entry || []) {
       const r = e.resource;
       const id = r.identifier && r.identifier[0];
-      const want = id && `${r.resourceType}?identifier=${encodeURIComponent(id.system)}%7C${encodeURIComponent(id.value)}`;
-      if (!e.request || e.request.method !== 'PUT' || !id ||
-          decodeURIComponent(e.request.url) !== decodeURIComponent(want))
-        faults.push(`${e.fullUrl}: not a conditional update by its identifier`);
+      // FHIR search reads "," as or, "|" as the system's end: escaped.
+      const escaped = (s) => encodeURIComponent(s.replace(/[\\,|$]/g, (c) => '\\' + c));
+      const query = id && decodeURIComponent(`identifier=${escaped(id.system)}%7C${escaped(id.value)}`);
+      const q = e.request || {};
+      if (r.resourceType === 'Patient'
+        ? q.method !== 'POST' || q.url !== 'Patient' || !query || decodeURIComponent(q.ifNoneExist || '') !== query
+        : q.method !== 'PUT' || !query || decodeURIComponent(q.url) !== `${r.resourceType}?${query}`)
+        faults.push(`${e.fullUrl}: not a ${r.resourceType === 'Patient' ? 'conditional create' : 'conditional update'} by its identifier`);
       if (!/^urn:uuid:[0-9a-f-]{36}$/.test(e.fullUrl)) faults.push(`full URL ${e.fullUrl}`);
+      // A server puts its own reference in place of a full URL wherever the
+      // text stands: only references may hold one.
+      const walk = (x, key) => {
+        if (typeof x === 'string') {
+          for (const m of key === 'reference' ? [] : x.match(/urn:uuid:[0-9a-f-]{36}/g) || [])
+            if (fullUrls.has(m)) faults.push(`${e.fullUrl}: ${key} holds the full URL ${m}`);
+        } else if (x && typeof x === 'object') {
+          for (const [k, v] of Object.entries(x)) walk(v, Array.isArray(x) ? key : k);
+        }
+      };
+      walk(r, '');
       urlOf.set(r, e.fullUrl);
     }
   } else {
@@ -136,10 +154,29 @@ function broken(output) {
       }],
     ['a Media naming no Observation', /do not name each other|names no picture/,
       (e) => { first(e, 'Media').partOf = []; }],
-    ['an entry without its conditional URL', /not a conditional update|is not in the export/,
+    ['an entry without its conditional URL', /not a conditional (update|create)|is not in the export/,
       (e) => {
-        if (e.bundle) e.bundle.entry[0].request.url = 'Patient';
+        if (e.bundle) e.bundle.entry[1].request.url = 'Observation';
         else first(e, 'Observation').subject.reference = 'Patient/x';
+      }],
+    ['a Patient put over what the server holds', /not a conditional create|is not in the export/,
+      (e) => {
+        if (e.bundle) Object.assign(e.bundle.entry[0].request, { method: 'PUT', url: `Patient?${e.bundle.entry[0].request.ifNoneExist}` });
+        else first(e, 'Media').subject.reference = 'Patient/x';
+      }],
+    ['a comma unescaped in a conditional URL', /not a conditional (update|create)|is not in the export/,
+      (e) => {
+        if (!e.bundle) first(e, 'Media').partOf[0].reference = 'Observation/x';
+        else {
+          const { identifier: [id] } = e.bundle.entry[0].resource;
+          id.value = 'Doe, Jane';
+          e.bundle.entry[0].request.ifNoneExist = `identifier=${encodeURIComponent(id.system)}%7CDoe%2C%20Jane`;
+        }
+      }],
+    ['an identifier that is a full URL', /holds the full URL|is not in the export/,
+      (e) => {
+        if (e.bundle) first(e, 'Observation').identifier[0].value = e.bundle.entry[1].fullUrl;
+        else first(e, 'Observation').derivedFrom[0].reference = 'Media/x';
       }],
   ];
   if (allFaults(output).faults.length) return check(output);

@@ -79,10 +79,25 @@ TEST(RenderMain, RefusesBadArgumentsWithAMessageAndStatusTwo) {
       {{"--fhir", "-", "--history", "-", dir + "/a.json"},
        "one of --fhir, --bench-fhir, --history"},
       {{"--patient-system", "urn:a b", "--fhir", "-", dir + "/a.json"},
-       "--patient-system needs a URI"},
+       "--patient-system: \"urn:a b\" is not an absolute URI"},
+      {{"--patient-system", "clinic", "--fhir", "-", dir + "/a.json"},
+       "is not an absolute URI"},
+      // Two sites' patient 100 would be one.
+      {{"--fhir", "-", dir + "/a.json"}, "--fhir needs --patient-system URI"},
+      {{"--patient-system", "1.2.3", "--bundle-entries", "8", "--fhir", "-",
+        dir + "/a.json"},
+       "OUTPUT must be a folder"},
+      {{"--patient-system", "1.2.3", "--bundle-entries", "2", "--fhir", "-",
+        dir + "/b/"},
+       "--bundle-entries needs at least 3"},
+      {{"--bundle-bytes", "1k", "--fhir", "-", dir + "/b/"},
+       "--bundle-bytes needs a size"},
       // An export named as its own output, through a link too.
-      {{"--fhir", dir + "/v.json", dir + "/v.json"}, "is the file read"},
-      {{"--fhir", dir + "/v.json", dir + "/l/"}, "is the file read"},
+      {{"--patient-system", "urn:x", "--fhir", dir + "/v.json",
+        dir + "/v.json"},
+       "is the file read"},
+      {{"--patient-system", "urn:x", "--fhir", dir + "/v.json", dir + "/l/"},
+       "is the file read"},
   };
   for (const Case &c : cases) {
     Outcome r = Main(c.args);

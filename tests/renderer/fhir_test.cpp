@@ -1,6 +1,7 @@
 #include "orbitrace-render/fhir/fhir_codes.h"
 #include "orbitrace-render/fhir/fhir_identity.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/fhir/fhir_text.h"
 #include "orbitrace-render/sketch_cairo.h"
 #include "tests/renderer/render_main.h"
 
@@ -78,9 +79,84 @@ TEST(ResourceUuid, IsAVersion5UuidOfWhatTheResourceIs) {
   EXPECT_EQ(p, ResourceUuid(ResourceKind::kPatient, a));
 }
 
-TEST(ConditionalUrl, EscapesTheSystemAndTheValue) {
-  EXPECT_EQ("Patient?identifier=urn%3Ax%7CM%C3%BCller%2C%20J%26K",
-            ConditionalUrl("Patient", "urn:x", "M\u00FCller, J&K"));
+TEST(ConditionalUrl, EscapesTheSystemAndTheValueForTheSearchThenTheUrl) {
+  const struct {
+    const char *system, *value, *url;
+  } cases[] = {
+      // "," would be "or", "|" the system's end, "\\" and "$" escapes and
+      // composites: each escaped by a backslash (%5C), then encoded.
+      {"urn:x", "M\u00FCller, J&K",
+       "Patient?identifier=urn%3Ax%7CM%C3%BCller%5C%2C%20J%26K"},
+      {"urn:x", "a|b\\c$d",
+       "Patient?identifier=urn%3Ax%7Ca%5C%7Cb%5C%5Cc%5C%24d"},
+      {"urn:a,b", "1", "Patient?identifier=urn%3Aa%5C%2Cb%7C1"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(c.url, ConditionalUrl("Patient", c.system, c.value)) << c.value;
+}
+
+TEST(EntryUuid, IsNeverTheResourcesOwn) {
+  // A server rewrites a full URL's text wherever it stands, the
+  // identifier "urn:uuid:<resource's UUID>" too, were it the same.
+  const std::string own = ResourceUuid(ResourceKind::kPatient, {"urn:x", "1"});
+  const std::string entry = EntryUuid(own);
+  EXPECT_NE(own, entry);
+  EXPECT_EQ('5', entry[14]);
+  EXPECT_EQ(entry, EntryUuid(own));
+}
+
+TEST(PatientSystemOf, TakesAnAbsoluteUriAndMakesAnOidOrUuidOne) {
+  const struct {
+    const char *given, *system; // null: refused
+    bool noted = false;
+  } cases[] = {
+      {"https://clinic.example/patients", "https://clinic.example/patients"},
+      {"urn:oid:1.2.3", "urn:oid:1.2.3"},
+      {"1.2.276.0.76.4.17", "urn:oid:1.2.276.0.76.4.17", true},
+      {"6ECE2579-D916-5A48-8EC8-E6AB586A1DEB",
+       "urn:uuid:6ece2579-d916-5a48-8ec8-e6ab586a1deb", true},
+      {"clinic", nullptr},
+      {"urn:a b", nullptr},
+      {"3.1.2", nullptr},
+      {"1.02.3", nullptr},
+      {"1..2", nullptr},
+      {":x", nullptr},
+      {"1http://x", nullptr},
+      {"urn:", nullptr},
+      {"", nullptr},
+  };
+  for (const auto &c : cases) {
+    std::string system, note, error;
+    EXPECT_EQ(c.system != nullptr,
+              PatientSystemOf(c.given, &system, &note, &error))
+        << c.given;
+    if (c.system) {
+      EXPECT_EQ(c.system, system) << c.given;
+      EXPECT_EQ(c.noted, !note.empty()) << c.given;
+    } else {
+      EXPECT_NE(std::string::npos, error.find("not an absolute URI"));
+    }
+  }
+}
+
+TEST(DropControls, TakesOutWhatFhirTextCannotHoldAndKeepsTheRest) {
+  const struct {
+    const char *text, *kept;
+    long dropped;
+  } cases[] = {
+      {"disc\ftilted\x1B[0m", "disctilted[0m", 2},
+      {"a\tb\r\nc", "a\tb\r\nc", 0},
+      {"bell\a\x7F", "bell", 2},
+      {"M\xC3\xBCller \xC2\x85\xC2\xA0x", "M\xC3\xBCller \xC2\xA0x", 1},
+  };
+  for (const auto &c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(c.dropped, DropControls(&text)) << c.text;
+    EXPECT_EQ(c.kept, text);
+  }
+  std::string nul("a\0b", 3);
+  EXPECT_EQ(1, DropControls(&nul));
+  EXPECT_EQ("ab", nul);
 }
 
 rapidjson::Document Parsed(const std::string &json) {
@@ -126,7 +202,8 @@ TEST(FhirResources, WriteTheStoredValuesWithTheirDigitsAndTheEyesCodes) {
       MediaJson(patient, visit, picture, ReferenceStyle::kBundle, &json));
   const rapidjson::Document m = Parsed(json);
   EXPECT_FALSE(m.HasMember("id"));
-  EXPECT_EQ("urn:uuid:" + id, m["partOf"][0]["reference"].GetString());
+  EXPECT_EQ("urn:uuid:" + EntryUuid(id),
+            m["partOf"][0]["reference"].GetString());
   gsize size = 0;
   guchar *bytes = g_base64_decode(m["content"]["data"].GetString(), &size);
   EXPECT_EQ(png, std::vector<unsigned char>(bytes, bytes + size));

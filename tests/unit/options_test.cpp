@@ -104,4 +104,22 @@ TEST(ParseInteger, TakesWholeNumbersInRangeAndLeavesTheValueOtherwise) {
   }
 }
 
+TEST(ParseByteSize, TakesBytesKibAndMibFrom4KibTo4Gib) {
+  const struct {
+    const char *text;
+    unsigned long long bytes; // 0: refused
+  } cases[] = {{"4096", 4096},  {"900k", 900 * 1024},
+               {"4M", 4 << 20}, {"4m", 4 << 20},
+               {"4095", 0},     {"3k", 0},
+               {"4097M", 0},    {"-4M", 0},
+               {"+4M", 0},      {"4MB", 0},
+               {"k", 0},        {"", 0},
+               {" 4M", 0},      {"4096M", 4ull << 30}};
+  for (const auto &c : cases) {
+    unsigned long long bytes = 0;
+    EXPECT_EQ(c.bytes != 0, ParseByteSize(c.text, &bytes)) << c.text;
+    EXPECT_EQ(c.bytes, bytes) << c.text;
+  }
+}
+
 } // namespace
