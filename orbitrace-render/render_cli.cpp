@@ -261,7 +261,8 @@ const OptionRow kOptions[] = {
       "it, as a Patient, an Observation per eye and visit\n"
       "and a Media of its sketch. OUTPUT.json: one\n"
       "transaction Bundle; a folder: bulk files\n"
-      "Patient.ndjson, Observation.ndjson, Media.ndjson"},
+      "Patient.ndjson, Observation.ndjson, Media.ndjson,\n"
+      "or Bundles with --bundle-entries or --bundle-bytes"},
      "a file or -",
      kFhirRun,
      kFhirRun,
@@ -351,8 +352,9 @@ const UsageLayout kUsage = {
      {"fhir",
       "\n"
       "Health records (FHIR R4):\n"
-      "  orbitrace-render [--patient-system URI] [--no-pictures] [--threads "
+      "  orbitrace-render --patient-system URI [--no-pictures] [--threads "
       "N]\n"
+      "                   [--bundle-entries N] [--bundle-bytes SIZE]\n"
       "                   [--quiet] [--patient ID]... [reading options]\n"
       "                   --fhir VISITS.csv|- OUTPUT.json|FOLDER/\n"
       "\n"}},
