@@ -454,8 +454,7 @@ public:
     const std::string *json[2] = {&json_, &media_};
     const int count = pictures ? 2 : 1;
     for (int k = 0; k < count; ++k) {
-      const std::string uuid =
-          ResourceUuid(kinds[k], patient.key, item.visit.eye, item.visit.date);
+      const std::string uuid = VisitUuid(kinds[k], patient, item.visit);
       EntryText(
           uuid, *json[k], "PUT",
           ConditionalUrl(types[k], kUriIdentifierSystem, "urn:uuid:" + uuid),
@@ -651,6 +650,8 @@ struct ExportRun {
   long done = 0; // visits written or left out, for the progress
   // The dates of the patient being made that have an Observation written.
   std::vector<std::string> dates;
+  // The records' IDs read so far and their lines: one record is one visit.
+  std::unordered_map<std::string, int> records;
 };
 
 void TellLeftOut(ExportRun *run, const VisitProblem &p) {
@@ -774,7 +775,19 @@ bool AddPatient(ExportRun *run, VisitSpool *spool, PatientHistory *history,
       item.visit.date = FormatIsoDate(v.date);
       item.visit.values = v.values;
       item.visit.noteCut = v.noteCut;
-      notesRead = ReadNote(spool, v, &item.visit.note) && notesRead;
+      notesRead = ReadNote(spool, v, &item.visit.note) &&
+                  ReadRecordId(spool, v, &item.visit.record) && notesRead;
+      if (!item.visit.record.empty()) {
+        const auto first = run->records.emplace(item.visit.record, v.line);
+        if (!first.second) {
+          chunk->repeats.push_back(VisitProblem{
+              v.line, "its record ID \"" + DisplayText(item.visit.record) +
+                          "\" is that of line " +
+                          std::to_string(first.first->second) +
+                          " too, whose visit is kept"});
+          continue;
+        }
+      }
       dropped += DropControls(&item.visit.note);
       chunk->noteBytes += item.visit.note.size();
       item.line = v.line;
@@ -827,7 +840,7 @@ FhirResult MakeFhirExport(std::istream &csv, const std::string &source,
   const ReferenceStyle style =
       form == FhirForm::kBulk ? ReferenceStyle::kBulk : ReferenceStyle::kBundle;
   Sink sink(form, options, style);
-  ExportRun run{source, options, &sink, status, &result, 0, {}};
+  ExportRun run{source, options, &sink, status, &result, 0, {}, {}};
 
   VisitSpool spool;
   std::string error;

@@ -17,15 +17,24 @@ void AddPart(std::string *name, const std::string &part) {
   name->push_back(';');
 }
 
+// The version-5 UUID of `name` in the namespace of the export's names,
+// itself the version-5 UUID of "orbitrace:resource-identity" in the URL
+// namespace.
+std::string Version5(const std::string &name) {
+  static const uuid_t kNamespace = {0x9a, 0x09, 0xf7, 0xe9, 0x4a, 0x16,
+                                    0x5d, 0xe7, 0xb0, 0xab, 0x66, 0xd0,
+                                    0xfb, 0x76, 0x1e, 0xd1};
+  uuid_t out;
+  uuid_generate_sha1(out, kNamespace, name.data(), name.size());
+  char text[37];
+  uuid_unparse_lower(out, text);
+  return text;
+}
+
 } // namespace
 
 std::string ResourceUuid(ResourceKind kind, const PatientKey &patient, Eye eye,
                          const std::string &date) {
-  // The namespace of the export's names, itself the version-5 UUID of
-  // "orbitrace:resource-identity" in the URL namespace.
-  static const uuid_t kNamespace = {0x9a, 0x09, 0xf7, 0xe9, 0x4a, 0x16,
-                                    0x5d, 0xe7, 0xb0, 0xab, 0x66, 0xd0,
-                                    0xfb, 0x76, 0x1e, 0xd1};
   static const char *const kKinds[] = {"Patient", "Observation", "Media"};
   std::string name;
   name.reserve(64 + patient.system.size() + patient.value.size());
@@ -36,11 +45,20 @@ std::string ResourceUuid(ResourceKind kind, const PatientKey &patient, Eye eye,
     AddPart(&name, eye == kRightEye ? "right" : "left");
     AddPart(&name, date);
   }
-  uuid_t out;
-  uuid_generate_sha1(out, kNamespace, name.data(), name.size());
-  char text[37];
-  uuid_unparse_lower(out, text);
-  return text;
+  return Version5(name);
+}
+
+std::string RecordUuid(ResourceKind kind, const std::string &system,
+                       const std::string &record) {
+  // Four parts where a visit by patient, eye and date has five: the two
+  // never give the same name.
+  static const char *const kKinds[] = {"Patient", "Observation", "Media"};
+  std::string name;
+  AddPart(&name, kKinds[static_cast<int>(kind)]);
+  AddPart(&name, system);
+  AddPart(&name, "record");
+  AddPart(&name, record);
+  return Version5(name);
 }
 
 std::string EntryUuid(const std::string &resourceUuid) {

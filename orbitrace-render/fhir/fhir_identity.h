@@ -22,6 +22,13 @@ enum class ResourceKind { kPatient, kObservation, kMedia };
 std::string ResourceUuid(ResourceKind kind, const PatientKey &patient,
                          Eye eye = kRightEye, const std::string &date = "");
 
+// The UUID of a visit's Observation or Media known by the ID of its
+// record in the clinic's database (under the patients' system, the
+// clinic's): the same whatever date, eye or patient the record is
+// corrected to.
+std::string RecordUuid(ResourceKind kind, const std::string &system,
+                       const std::string &record);
+
 // The identifier system of a resource identified by its UUID (RFC 3986:
 // the value is a URI, "urn:uuid:…").
 extern const char kUriIdentifierSystem[];

@@ -409,6 +409,13 @@ std::string PatientUuid(const ExportPatient &patient) {
              : patient.uuid;
 }
 
+std::string VisitUuid(ResourceKind kind, const ExportPatient &patient,
+                      const ExportVisit &visit) {
+  return visit.record.empty()
+             ? ResourceUuid(kind, patient.key, visit.eye, visit.date)
+             : RecordUuid(kind, patient.key.system, visit.record);
+}
+
 std::string ReferenceTo(const char *resourceType, const std::string &uuid,
                         ReferenceStyle style) {
   return style == ReferenceStyle::kBundle
@@ -466,17 +473,16 @@ bool AppendObservationJson(const ExportPatient &patient,
   for (const std::string *q : quantities)
     if (!q)
       return false;
-  const std::string uuid = ResourceUuid(ResourceKind::kObservation, patient.key,
-                                        visit.eye, visit.date);
+  const std::string uuid =
+      VisitUuid(ResourceKind::kObservation, patient, visit);
   const std::string identifier = "urn:uuid:" + uuid;
   const std::string subject =
       ReferenceTo("Patient", PatientUuid(patient), style);
   const std::string media =
-      withPicture ? ReferenceTo("Media",
-                                ResourceUuid(ResourceKind::kMedia, patient.key,
-                                             visit.eye, visit.date),
-                                style)
-                  : "";
+      withPicture
+          ? ReferenceTo("Media",
+                        VisitUuid(ResourceKind::kMedia, patient, visit), style)
+          : "";
   const std::string cutNote = visit.noteCut ? visit.note + kNoteCutMark : "";
   Filling fill[kObservationHoles];
   fill[kId].text = &uuid;
@@ -499,16 +505,14 @@ bool AppendObservationJson(const ExportPatient &patient,
 bool MediaJson(const ExportPatient &patient, const ExportVisit &visit,
                const ExportPicture &picture, ReferenceStyle style,
                std::string *json) {
-  const std::string uuid =
-      ResourceUuid(ResourceKind::kMedia, patient.key, visit.eye, visit.date);
+  const std::string uuid = VisitUuid(ResourceKind::kMedia, patient, visit);
   Json j;
   j.Start("Media", uuid, style)
       .Key("partOf")
       .Array()
-      .Reference(ReferenceTo("Observation",
-                             ResourceUuid(ResourceKind::kObservation,
-                                          patient.key, visit.eye, visit.date),
-                             style))
+      .Reference(ReferenceTo(
+          "Observation", VisitUuid(ResourceKind::kObservation, patient, visit),
+          style))
       .EndArray()
       .Key("status")
       .Text("completed")

@@ -27,7 +27,13 @@ struct ExportVisit {
   StoredValues values;
   std::string note;     // empty for none
   bool noteCut = false; // then the note's text ends in kNoteCutMark
+  std::string record;   // the ID of its record in the database, or ""
 };
+
+// The UUID of a visit's Observation or Media: by its record's ID where it
+// has one, else by patient, eye and date.
+std::string VisitUuid(ResourceKind kind, const ExportPatient &patient,
+                      const ExportVisit &visit);
 
 // What follows a note that the reader cut with its row, so that no one
 // takes its end for the note's.

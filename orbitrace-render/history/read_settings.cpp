@@ -6,8 +6,8 @@
 #include <vector>
 
 const char *const kRoleNames[kAllRoles] = {
-    "patient",    "eye",      "date",     "values", "id",  "name",
-    "horizontal", "vertical", "location", "rim",    "note"};
+    "patient",    "eye",      "date",     "values", "id",   "name",
+    "horizontal", "vertical", "location", "rim",    "note", "record"};
 
 // In the order that wins when a header has more than one.
 const char *const kIdHeaders[] = {

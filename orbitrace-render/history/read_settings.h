@@ -57,6 +57,9 @@ enum {
   kLocationRole,
   kRimRole,
   kNoteRole, // kept with its visit, never a reason to leave a row out
+  // The database's own ID of the row's record: what the health records
+  // know a visit by, whatever of it is corrected later.
+  kRecordRole,
   kAllRoles
 };
 extern const char *const kRoleNames[kAllRoles];
@@ -69,8 +72,8 @@ struct ReadSettings {
   // found from the common names (see kIdHeaders), "none" is no ID column;
   // an empty name is no name column.
   std::string headerNames[kAllRoles] = {
-      "patient",    "eye",      "date",     "values", "",    "",
-      "horizontal", "vertical", "location", "rim",    "note"};
+      "patient",    "eye",      "date",     "values", "",     "",
+      "horizontal", "vertical", "location", "rim",    "note", "record"};
   char separator = 0; // 0: found from the first line
   TextEncoding encoding = TextEncoding::kDetect;
   DateOrder dateOrder = DateOrder::kFromFile;

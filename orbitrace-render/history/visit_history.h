@@ -15,6 +15,8 @@ struct Visit {
   // The note, kept on disk by the spool (see ReadNote): none when 0 bytes.
   long long noteAt = 0;
   unsigned noteBytes = 0;
+  // The record's ID, kept before the note (see ReadRecordId): none when 0.
+  unsigned recordBytes = 0;
   bool noteCut = false; // the row was cut in its note
 };
 

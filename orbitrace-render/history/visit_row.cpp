@@ -32,7 +32,7 @@ int VisitColumns::*const kPositions[kAllRoles] = {
     &VisitColumns::patient,    &VisitColumns::eye,      &VisitColumns::date,
     &VisitColumns::values,     &VisitColumns::id,       &VisitColumns::name,
     &VisitColumns::horizontal, &VisitColumns::vertical, &VisitColumns::position,
-    &VisitColumns::rim,        &VisitColumns::note};
+    &VisitColumns::rim,        &VisitColumns::note,     &VisitColumns::record};
 
 // A header's name without case, blanks, dots, dashes, underscores or "#":
 // "Patient-ID", "patient id" and "PatientID" alike.
@@ -112,7 +112,8 @@ bool PlaceColumns(const std::vector<std::string> &header,
     }
   }
   for (int role = 0; role < kAllRoles; ++role) {
-    const bool needed = Looked(role, names, four) && role != kNoteRole;
+    const bool needed =
+        Looked(role, names, four) && role != kNoteRole && role != kRecordRole;
     if (needed && columns->*kPositions[role] < 0) {
       // Values in four columns under other names are a likely cause.
       const char *four = role == kValuesRole
@@ -310,8 +311,9 @@ bool RoleTexts(const std::vector<std::string> &fields,
       return false;
     }
     text[i] = Trimmed(fields[at]);
-    // A missing name shows the ID instead; every other column is needed.
-    if (text[i].empty() && i != kNameRole) {
+    // A missing name shows the ID instead, a visit without its record's ID
+    // is known by patient, eye and date; every other column is needed.
+    if (text[i].empty() && i != kNameRole && i != kRecordRole) {
       *reason = std::string(kRoleNames[i]) + " is empty";
       return false;
     }
@@ -376,6 +378,7 @@ bool ParseVisitRow(const std::vector<std::string> &fields,
                   : std::string();
   if (!RoleTexts(fields, columns, text, reason))
     return false;
+  row->record = text[kRecordRole];
   if (columns.name >= 0) {
     row->id = text[kPatientRole];
     row->patient = text[kNameRole].empty() ? row->id : text[kNameRole];

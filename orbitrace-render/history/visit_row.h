@@ -20,6 +20,7 @@ struct VisitColumns {
   int id = -1, name = -1;
   int horizontal = -1, vertical = -1, position = -1, rim = -1;
   int note = -1;
+  int record = -1;
   bool idFound = false; // the ID column found by its common name
 };
 
@@ -52,7 +53,8 @@ struct VisitRow {
   int date;                 // days, see visit_date.h
   bool timeDropped = false; // the date had a time of day after it
   StoredValues values;
-  std::string note; // "" for none
+  std::string note;   // "" for none
+  std::string record; // the record's own ID, "" for none
 };
 
 // How a row's fields are read beyond the columns.

@@ -28,7 +28,7 @@ struct SpoolRecord {
   uint32_t noteBytes;
   int64_t noteAt;
   uint8_t eye, horizontal, vertical, position, rim, noteCut;
-  uint8_t unused[2];
+  uint16_t recordBytes; // the record's ID, before the note at noteAt
 };
 
 uint8_t ItemIndex(const char *const *items, int count,
@@ -422,17 +422,23 @@ bool WriteVisit(SpoolWriter *writer, const CsvRecord &record,
   VisitSpool *spool = writer->spool;
   const uint32_t patient = PatientOf(writer, row, record.line);
   SpoolRecord r = {};
-  if (!row.note.empty()) {
+  // An ID is short; one longer than this is no record's.
+  const size_t recordBytes = std::min<size_t>(row.record.size(), 1024);
+  if (!row.note.empty() || recordBytes) {
     if (!spool->notes)
       spool->notes = tmpfile();
-    if (!spool->notes || fwrite(row.note.data(), 1, row.note.size(),
-                                spool->notes) != row.note.size()) {
+    if (!spool->notes ||
+        fwrite(row.record.data(), 1, recordBytes, spool->notes) !=
+            recordBytes ||
+        fwrite(row.note.data(), 1, row.note.size(), spool->notes) !=
+            row.note.size()) {
       *error = SystemError("cannot write a temporary file");
       return false;
     }
     r.noteAt = writer->notesEnd;
-    writer->notesEnd += static_cast<int64_t>(row.note.size());
+    writer->notesEnd += static_cast<int64_t>(recordBytes + row.note.size());
     r.noteBytes = static_cast<uint32_t>(row.note.size());
+    r.recordBytes = static_cast<uint16_t>(recordBytes);
     const size_t column = static_cast<size_t>(columns.note);
     r.noteCut = column < record.cut.size() && record.cut[column];
   }
@@ -594,6 +600,7 @@ bool ReadNextPatient(
     v.values.rim = kRimItems[r.rim];
     v.noteAt = r.noteAt;
     v.noteBytes = r.noteBytes;
+    v.recordBytes = r.recordBytes;
     v.noteCut = r.noteCut != 0;
     const int eye = r.eye == kLeftEye ? kLeftEye : kRightEye;
     std::vector<Visit> &visits = history->eyes[eye];
@@ -617,8 +624,20 @@ bool ReadNote(VisitSpool *spool, const Visit &visit, std::string *note) {
   if (visit.noteBytes == 0)
     return true;
   return spool->notes &&
-         fseek(spool->notes, static_cast<long>(visit.noteAt), SEEK_SET) == 0 &&
+         fseek(spool->notes,
+               static_cast<long>(visit.noteAt + visit.recordBytes),
+               SEEK_SET) == 0 &&
          fread(&(*note)[0], 1, note->size(), spool->notes) == note->size();
+}
+
+bool ReadRecordId(VisitSpool *spool, const Visit &visit, std::string *record) {
+  record->assign(visit.recordBytes, '\0');
+  if (visit.recordBytes == 0)
+    return true;
+  return spool->notes &&
+         fseek(spool->notes, static_cast<long>(visit.noteAt), SEEK_SET) == 0 &&
+         fread(&(*record)[0], 1, record->size(), spool->notes) ==
+             record->size();
 }
 
 void CloseSpool(VisitSpool *spool) {

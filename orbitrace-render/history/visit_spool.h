@@ -125,4 +125,8 @@ bool ReadNextPatient(
 // notes cannot be read.
 bool ReadNote(VisitSpool *spool, const Visit &visit, std::string *note);
 
+// The ID of a visit's record as the file has it, "" for none. False when
+// the file of notes cannot be read.
+bool ReadRecordId(VisitSpool *spool, const Visit &visit, std::string *record);
+
 void CloseSpool(VisitSpool *spool);

@@ -105,6 +105,16 @@ row('a corrected export updates its visit in place', async () => {
     [right.map(ratios).join(' '), '0.55/0.6', 'the corrected visit']];
 });
 
+row('a visit known by its record: a corrected date, eye or chart number updates it', async () => {
+  const csv = (id, eye, date) => 'record,id,patient,eye,date,values\n' +
+    `A-1,10234,"Huber, Karl",R,2018-01-02,.35|.40|2|.20\nA-2,${id},"Huber, Karl",${eye},${date},.45|.50|2|.10\n`;
+  await load(exportOf('record', csv(10234, 'R', '2019-03-01'), ['--patient-system', kSystem]).output);
+  await load(exportOf('record2', csv(10235, 'L', '2019-03-10'), ['--patient-system', kSystem]).output);
+  const dates = (await search('Observation?_sort=date')).map((o) => `${o.effectiveDateTime} ${o.bodySite.coding[0].code}`);
+  return [[await counts(), '2 Patient, 2 Observation, 2 Media', 'held'],
+    [dates.join(', '), '2018-01-02 362502000, 2019-03-10 362503005', 'the visits']];
+});
+
 row('a patient the server holds is kept as it is', async () => {
   const held = await repo.createResource({
     resourceType: 'Patient', identifier: [{ system: kSystem, value: '10234' }],
