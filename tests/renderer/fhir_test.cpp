@@ -2,6 +2,8 @@
 #include "orbitrace-render/fhir/fhir_identity.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/fhir/fhir_text.h"
+#include "orbitrace-render/fhir/retry_policy.h"
+#include "orbitrace-render/fhir/server_credentials.h"
 #include "orbitrace-render/sketch_cairo.h"
 #include "tests/renderer/render_main.h"
 
@@ -137,6 +139,69 @@ TEST(PatientSystemOf, TakesAnAbsoluteUriAndMakesAnOidOrUuidOne) {
       EXPECT_NE(std::string::npos, error.find("not an absolute URI"));
     }
   }
+}
+
+TEST(RetryWait, TriesAgainOnlyWhatTheServerSaysLaterForAndHowLongItAsks) {
+  const RetryRule rule; // 5 tries after the first, 1 s doubled up to 60 s
+  const time_t now = 1700000000; // Tue, 14 Nov 2023 22:13:20 GMT
+  const struct {
+    long status;
+    const char *retryAfter;
+    int tried;
+    double wait; // -1: not again
+  } cases[] = {
+      {503, "", 1, 1},   {503, "", 2, 2},    {0, "", 3, 4},
+      {502, "", 5, 16},  {504, "", 6, -1},   {429, "7", 1, 7},
+      {429, "0", 2, 0},  {429, "301", 1, -1}, {429, "x", 1, 1},
+      {429, "Tue, 14 Nov 2023 22:13:50 GMT", 1, 30},
+      {429, "Tue, 14 Nov 2023 22:13:00 GMT", 1, 0},
+      {400, "", 1, -1},  {401, "", 1, -1},   {500, "", 1, -1},
+      {404, "5", 1, -1},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(c.wait, RetryWait(c.status, c.retryAfter, c.tried, rule, now))
+        << c.status << " " << c.retryAfter << " after " << c.tried;
+  RetryRule longer;
+  longer.retries = 10;
+  EXPECT_EQ(60, RetryWait(503, "", 9, longer, now)); // capped
+}
+
+TEST(ReadCredentials, TakesAFilesBearerOrBasicAndNeverSaysTheSecret) {
+  const std::string dir = TempDir();
+  const struct {
+    const char *line;
+    const char *bearer, *user, *password; // bearer null: refused
+  } cases[] = {
+      {"Bearer s3cret-token\n", "s3cret-token", "", ""},
+      {"bearer  s3cret-token \r\n", "s3cret-token", "", ""},
+      {"Basic ann:pa:ss\n", "", "ann", "pa:ss"},
+      {"s3cret-token\n", nullptr},
+      {"Basic s3cret-token\n", nullptr},
+      {"Bearer\n", nullptr},
+      {"", nullptr},
+  };
+  for (const auto &c : cases) {
+    const std::string file = dir + "/auth";
+    std::ofstream(file) << c.line;
+    ServerCredentials got;
+    std::string error;
+    EXPECT_EQ(c.bearer != nullptr, ReadCredentials(file, &got, &error))
+        << c.line;
+    if (c.bearer) {
+      EXPECT_EQ(c.bearer, got.bearer);
+      EXPECT_EQ(c.user, got.user);
+      EXPECT_EQ(c.password, got.password);
+    } else {
+      EXPECT_EQ(std::string::npos, error.find("s3cret")) << error;
+    }
+  }
+  ServerCredentials got;
+  std::string error;
+  EXPECT_FALSE(ReadCredentials(dir + "/none", &got, &error));
+  setenv("ORBITRACE_FHIR_TOKEN", "from-env", 1);
+  EXPECT_TRUE(ReadCredentials("", &got, &error));
+  EXPECT_EQ("from-env", got.bearer);
+  unsetenv("ORBITRACE_FHIR_TOKEN");
 }
 
 TEST(DropControls, TakesOutWhatFhirTextCannotHoldAndKeepsTheRest) {
