@@ -14,6 +14,8 @@ pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
 find_path(RAPIDJSON_INCLUDE_DIR rapidjson/writer.h REQUIRED)
 pkg_check_modules(UUID REQUIRED IMPORTED_TARGET uuid)
 pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+# The health records sent straight to a server.
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 
 # The visit-history reader, from the file's bytes to checked rows: built
 # into the renderer and, instrumented, into its fuzzer (cmake/Fuzz.cmake).
@@ -47,7 +49,9 @@ set(ORBT_FHIR_SOURCES
     orbitrace-render/fhir/fhir_codes.cpp
     orbitrace-render/fhir/fhir_identity.cpp
     orbitrace-render/fhir/fhir_resources.cpp
-    orbitrace-render/fhir/fhir_text.cpp)
+    orbitrace-render/fhir/fhir_text.cpp
+    orbitrace-render/fhir/retry_policy.cpp
+    orbitrace-render/fhir/server_credentials.cpp)
 add_library(orbt_fhir STATIC ${ORBT_FHIR_SOURCES})
 target_include_directories(orbt_fhir PUBLIC ${RAPIDJSON_INCLUDE_DIR})
 target_link_libraries(orbt_fhir PUBLIC orbt_history_pure PkgConfig::UUID
@@ -74,9 +78,11 @@ add_library(orbt_render_jobs STATIC
     orbitrace-render/history/spool_start.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp
-    orbitrace-render/fhir/fhir_export.cpp)
+    orbitrace-render/fhir/fhir_export.cpp
+    orbitrace-render/fhir/http_client.cpp
+    orbitrace-render/fhir/fhir_send.cpp)
 target_link_libraries(orbt_render_jobs PUBLIC orbt_render_draw orbt_fhir
-                      Threads::Threads PkgConfig::PANGOCAIRO)
+                      Threads::Threads PkgConfig::PANGOCAIRO PkgConfig::CURL)
 
 # The command line: its one table of commands, the terminal status, and the
 # benchmarks, which stand on the batch and the report.

@@ -7,6 +7,7 @@
 #include "orbitrace-render/fhir/fhir_codes.h"
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/fhir/fhir_identity.h"
+#include "orbitrace-render/fhir/fhir_send.h"
 #include "orbitrace-render/history/history_bench.h"
 #include "orbitrace-render/history/history_report.h"
 #include "orbitrace-render/history/read_settings.h"
@@ -19,6 +20,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -54,6 +56,10 @@ struct Invocation {
   long bundleEntries = 0;
   unsigned long long bundleBytes = 0;
   bool quiet = false;
+  // Sending to a server.
+  bool replace = false;
+  long retries = RetryRule().retries;
+  std::string authFile;
 };
 
 // The commands: each is asked for by an option, a picture when none is.
@@ -298,6 +304,36 @@ const OptionRow kOptions[] = {
      0,
      [](const std::string &v, Invocation &inv, std::string *) {
        return ParseByteSize(v, &inv.bundleBytes);
+     }},
+    {{"replace", nullptr,
+      "with a server URL: for the patients sent, remove the\n"
+      "visits of ours this export no longer holds"},
+     nullptr,
+     kFhirRun,
+     0,
+     [](const std::string &, Invocation &inv, std::string *) {
+       return inv.replace = true;
+     }},
+    {{"retries", "N",
+      "with a server URL: tries after a lost connection or\n"
+      "an answer that says later (429, 502, 503, 504), 0 to\n"
+      "20 (default 5)"},
+     "a number from 0 to 20",
+     kFhirRun,
+     0,
+     [](const std::string &v, Invocation &inv, std::string *) {
+       return ParseInteger(v, 0, 20, &inv.retries);
+     }},
+    {{"auth-file", "FILE",
+      "with a server URL: its first line \"Bearer TOKEN\" or\n"
+      "\"Basic USER:PASSWORD\" (else ORBITRACE_FHIR_TOKEN, or\n"
+      "ORBITRACE_FHIR_USER and ORBITRACE_FHIR_PASSWORD)"},
+     "a file",
+     kFhirRun,
+     0,
+     [](const std::string &v, Invocation &inv, std::string *) {
+       inv.authFile = v;
+       return !v.empty();
      }},
     {{"no-pictures", nullptr, "no Media: the values alone"},
      nullptr,
@@ -560,8 +596,65 @@ int FhirSummary(const Invocation &inv, const FhirResult &result, FhirForm form,
   return kExitFailed;
 }
 
+// --fhir FILE URL: the export sent to the server at URL.
+int SendCommand(Invocation &inv) {
+  SendOptions options;
+  options.fhir = ExportOptions(inv);
+  options.url = inv.operands[0];
+  options.replace = inv.replace;
+  options.retry.retries = static_cast<int>(inv.retries);
+  std::string error;
+  if (!ReadCredentials(inv.authFile, &options.credentials, &error))
+    return Usage(inv.err, "--auth-file: " + error);
+  StatusPrinter status(inv.err, inv.now, inv.smart && !inv.quiet);
+  if (!inv.patientSystemNote.empty())
+    status.Message(inv.patientSystemNote);
+  if (options.url.compare(0, 8, "https://") != 0)
+    status.Message("sending without TLS to " + options.url +
+                   ": anyone on the way can read the records");
+  std::ifstream file;
+  std::istream *csv = OpenInput(inv, &file);
+  if (!csv)
+    return kExitNoReport;
+  const SendResult result = SendFhirExport(
+      *csv, SourceName(inv), options, &status,
+      [](double seconds) { usleep(static_cast<useconds_t>(seconds * 1e6)); });
+  if (!result.made.missingPatients.empty()) {
+    for (const std::string &id : result.made.missingPatients)
+      status.Message(SourceName(inv) + ": no row names patient \"" +
+                     DisplayText(id) + "\"");
+    status.Message("nothing sent (--patient takes an ID as the file's "
+                   "patient column writes it)");
+    return kExitUsage;
+  }
+  if (!result.failure.empty()) {
+    status.Message(result.failure +
+                   (result.sent || !result.made.made
+                        ? ""
+                        : "; what the server took stays there, and a run "
+                          "again sends everything, doubling nothing"));
+    return kExitNoReport;
+  }
+  const int told = FhirSummary(inv, result.made, FhirForm::kBundles, &status);
+  return told == kExitOk && result.extra ? kExitFailed : told;
+}
+
 int FhirCommand(Invocation &inv) {
   const std::string &output = inv.operands[0];
+  if (IsServerUrl(output) && inv.patientSystem.empty())
+    return Usage(inv.err,
+                 "--fhir needs --patient-system URI, the clinic's own system "
+                 "for its patient numbers, so that no other clinic's "
+                 "patient of the same number is taken for one of its own "
+                 "(e.g. --patient-system https://clinic.example/patients, "
+                 "or the OID its numbering has)");
+  if (IsServerUrl(output))
+    return SendCommand(inv);
+  if (inv.replace || !inv.authFile.empty())
+    return Usage(inv.err,
+                 std::string(inv.replace ? "--replace" : "--auth-file") +
+                     " is for sending to a server: OUTPUT is then its base "
+                     "URL, http(s)://…");
   FhirForm form;
   if (!FhirFormForName(output, &form))
     return Usage(inv.err, "output \"" + output +

@@ -27,6 +27,7 @@ build      libutf8proc-dev
 build      rapidjson-dev
 build      uuid-dev
 build      libglib2.0-dev
+build      libcurl4-openssl-dev
 run        wine
 run        wine32:i386
 run        xvfb
