@@ -10,11 +10,13 @@ const http = require('http');
 const net = require('net');
 const { spawn } = require('child_process');
 
-const [work, rendererArg] = process.argv.slice(2);
-if (!work || !rendererArg) {
+const [workArg, rendererArg] = process.argv.slice(2);
+if (!workArg || !rendererArg) {
   console.error('usage: node send.js WORKDIR RENDERER');
   process.exit(2);
 }
+// Both whole: the renderer runs in a folder of its own.
+const work = path.resolve(workArg);
 const renderer = path.resolve(rendererArg);
 
 const kSystem = 'https://clinic.example/patients';
@@ -207,11 +209,12 @@ async function plantForeign(server, id) {
 }
 const foreign = (server) => count(server, `Observation?identifier=${encodeURIComponent('https://lab.example/results|77')}`);
 
-row('a corrected export without --replace: both dates on the server', [], async (server) => {
+row('a corrected export without --replace: both dates on the server, and told', [], async (server) => {
   const first = await send(server.base, 'fix-1', kTwo, kCap);
   const huber = await patientId(server, 10234);
   const fixed = await send(server.base, 'fix-2', kCorrected, kCap);
-  return [exited(first, 0), exited(fixed, 0),
+  // Sent, with what an earlier load left behind told: status 1.
+  return [exited(first, 0), exited(fixed, 1), [fixed.said.includes('--replace'), true, 'names --replace'],
     [await rightDates(server, huber), '2019-03-01 2019-03-10 2021-06-15', 'Huber\'s right-eye visits'],
     [await held(server), '2 Patient, 6 Observation, 6 Media', 'held']];
 });
@@ -242,12 +245,16 @@ row('a wrong token: refused, nothing sent, the token printed nowhere; the right 
     const after = await held(server);
     const refused = (await seen(server)).unauthorized;
     const right = await send(server.base, 'right-token', kTwo, kCap, { ORBITRACE_FHIR_TOKEN: kGoodToken });
+    const file = path.join(work, 'auth.txt');
+    fs.writeFileSync(file, `Bearer ${kGoodToken}\n`, { mode: 0o600 });
+    const fromFile = await send(server.base, 'auth-file', kTwo, [...kCap, '--auth-file', file]);
     return [exited(wrong, 3), [refused > 0, true, `the server refused ${refused} requests`],
       [wrong.said.includes(kWrongToken) || wrong.said.includes(kWrongToken.slice(6)), false,
         `the token in what it said: ${wrong.said.trim()}`],
       [after, '0 Patient, 0 Observation, 0 Media', 'held after the wrong token'],
       exited(right, 0), [right.said.includes(kGoodToken), false, 'the right token in what it said'],
-      [await held(server), kTwoHeld, 'held after the right token']];
+      [await held(server), kTwoHeld, 'held after the right token'],
+      exited(fromFile, 0), [fromFile.said.includes(kGoodToken), false, 'the token of --auth-file in what it said']];
   });
 
 row('a server that is not there: a clear message, nothing sent', null, async () => {
@@ -259,14 +266,16 @@ row('a server that is not there: a clear message, nothing sent', null, async () 
 });
 
 for (const [what, f] of [['a 503 then success', { status: 503, times: 1 }],
-  ['a 429 with Retry-After 1', { status: 429, times: 1, retryAfter: 1 }],
+  // 2 s, as the first backoff is 1 s: honoured or not is then told apart.
+  ['a 429 with Retry-After 2', { status: 429, times: 1, retryAfter: 2 }],
   ['a connection dropped mid-request', { drop: true, times: 1, method: 'POST' }],
   ['a connection dropped after the server took the Bundle', { drop: 'response', times: 1, method: 'POST' }]]) {
   row(`${what}: sent again, all there, nothing doubled`, ['--fault', JSON.stringify(f)], async (server) => {
     const run = await send(server.base, 'fault', kTwo, kCap);
     const s = await seen(server);
     await fault(server, { clear: true }); // one the renderer did not meet is not for our searches
-    return [exited(run, 0), [s.faulted + s.dropped, 1, 'faults met'], [await held(server), kTwoHeld, 'held']];
+    return [exited(run, 0), [s.faulted + s.dropped, 1, 'faults met'],
+      [s.early, 0, 'requests sent before the Retry-After had passed'], [await held(server), kTwoHeld, 'held']];
   });
 }
 

@@ -23,7 +23,8 @@
 //                {"downAfter":N}                   down after N more
 //                                                  transactions answered
 //                {"clear":true}                    no faults
-//   GET /$requests   counts of the requests to /fhir, per method and fate
+//   GET /$requests   counts of the requests to /fhir, per method and fate,
+//                    and of those sent before a Retry-After had passed
 // Authorization headers are neither logged nor returned.
 'use strict';
 const http = require('http');
@@ -116,7 +117,11 @@ function takeFault(method) {
   return f;
 }
 
-const seen = { methods: {}, transactions: 0, dropped: 0, faulted: 0, unauthorized: 0, rejected: 0 };
+// "early": requests that came before the Retry-After last answered had
+// passed. A lower bound on a wait, which a slow machine only lengthens.
+const seen = { methods: {}, transactions: 0, dropped: 0, faulted: 0, unauthorized: 0, rejected: 0, early: 0 };
+let notBefore; // process.hrtime.bigint() in ms, from a Retry-After
+const now = () => Number(process.hrtime.bigint() / 1000000n);
 
 function outcome(code, text, more) {
   return { resourceType: 'OperationOutcome', issue: [{ severity: 'error', code, details: { text }, ...more }] };
@@ -196,6 +201,11 @@ function rejection(bundle) {
 async function fhir(req, res, rest, query) {
   const method = req.method;
   seen.methods[method] = (seen.methods[method] || 0) + 1;
+  if (notBefore !== undefined) {
+    // (a clock tick's leeway)
+    if (now() < notBefore - 50) seen.early++;
+    notBefore = undefined;
+  }
   if (down) {
     seen.dropped++;
     req.socket.destroy();
@@ -215,6 +225,7 @@ async function fhir(req, res, rest, query) {
     seen.faulted++;
     await readBody(req);
     const text = f.status === 429 ? 'too many requests (made by the test server)' : `${f.status} made by the test server`;
+    if (f.retryAfter !== undefined) res.on('finish', () => { notBefore = now() + Number(f.retryAfter) * 1000; });
     send(res, f.status, outcome(f.status === 429 ? 'throttled' : 'transient', text),
       f.retryAfter !== undefined ? { 'Retry-After': f.retryAfter } : {});
     return;
