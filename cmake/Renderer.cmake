@@ -160,3 +160,10 @@ add_test(NAME native.fhir_engine
   COMMAND node ${CMAKE_SOURCE_DIR}/tests/fhir/engine.js
           ${CMAKE_CURRENT_BINARY_DIR}/fhir-engine $<TARGET_FILE:orbitrace-render>)
 set_tests_properties(native.fhir_engine PROPERTIES TIMEOUT 600)
+# The same sent straight to that engine over HTTP (tests/fhir/server.js,
+# on 127.0.0.1, with the faults each row asks for): what the server holds
+# after each run.
+add_test(NAME native.fhir_send
+  COMMAND node ${CMAKE_SOURCE_DIR}/tests/fhir/send.js
+          ${CMAKE_CURRENT_BINARY_DIR}/fhir-send $<TARGET_FILE:orbitrace-render>)
+set_tests_properties(native.fhir_send PROPERTIES TIMEOUT 600)
