@@ -42,6 +42,8 @@ test       chromium
 test       poppler-utils
 test       fonts-noto-cjk
 test       fonts-symbola
+test       curl
+test       jq
 test       nodejs
 test       npm
 '

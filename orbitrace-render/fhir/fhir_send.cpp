@@ -54,6 +54,7 @@ struct Sending {
   std::string base; // without a trailing "/"
   Counts counts;
   std::map<std::string, SentPatient> patients; // by server id
+  std::set<std::string> createdPatients;       // by server id
   long sent[3] = {};                           // distinct, per type
 };
 
@@ -219,7 +220,8 @@ bool SendBundle(Sending *s, const std::string &file, long number, long total,
     *failure = Refusal(*s, r,
                        "Bundle " + std::to_string(number) + " of " +
                            std::to_string(total));
-    if (r.status && !visit.empty())
+    // A refusal of who we are is not the visit's.
+    if (r.status && r.status != 401 && r.status != 403 && !visit.empty())
       *failure +=
           "; " + std::string(entry >= 0 ? "the entry: " : "it holds ") + visit;
     if (r.status == 413 || failure->find("too many") != std::string::npos ||
@@ -261,6 +263,8 @@ bool SendBundle(Sending *s, const std::string &file, long number, long total,
         ++s->counts.updated[t];
       if (t == 0) {
         const std::string id = IdIn(location, "Patient");
+        if (status == 201)
+          s->createdPatients.insert(id);
         patientOf[Text(Member(e, "fullUrl"))] = id;
         const rapidjson::Value *names = Member(*resource, "name");
         s->patients[id].name = names && names->IsArray() && !names->Empty()
@@ -364,8 +368,12 @@ bool CheckHeld(Sending *s, SendResult *result) {
     missing = missing || held[t] < s->sent[t];
     result->extra = result->extra || held[t] > s->sent[t];
   }
-  const std::string of = " of these " + std::to_string(s->patients.size()) +
-                         " patients under the export's identifiers";
+  const std::string of =
+      " of " +
+      (s->patients.size() == 1
+           ? std::string("this patient")
+           : "these " + std::to_string(s->patients.size()) + " patients") +
+      " under the export's identifiers";
   if (missing) {
     result->failure =
         "the server holds " + holds + of + ": not all that was sent is there";
@@ -382,16 +390,24 @@ bool CheckHeld(Sending *s, SendResult *result) {
   return true;
 }
 
+std::string Counted(long n, const char *one, const char *many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 void TellCounts(const Sending &s, long bundles) {
-  std::string said;
+  // A patient is in each Bundle of its visits: counted once, created where
+  // any of its entries made it.
+  const long created = static_cast<long>(s.createdPatients.size());
+  std::string said =
+      "Patient " + std::to_string(created) + " created, " +
+      std::to_string(static_cast<long>(s.patients.size()) - created) + " found";
   const int types = s.options.fhir.pictures ? 3 : 2;
-  for (int t = 0; t < types; ++t)
-    said += std::string(t ? "; " : "") + kTypes[t] + " " +
+  for (int t = 1; t < types; ++t)
+    said += std::string("; ") + kTypes[t] + " " +
             std::to_string(s.counts.created[t]) + " created, " +
-            std::to_string(s.counts.updated[t]) +
-            (t ? " updated, " : " found, ") +
+            std::to_string(s.counts.updated[t]) + " updated, " +
             std::to_string(s.counts.unchanged[t]) + " unchanged";
-  s.status->Message("sent " + std::to_string(bundles) + " Bundles to " +
+  s.status->Message("sent " + Counted(bundles, "Bundle", "Bundles") + " to " +
                     s.base + ", which says: " + said);
 }
 
@@ -445,7 +461,8 @@ SendResult SendFhirExport(std::istream &csv, const std::string &source,
     return result;
   }
   Sending s{options,     status, wait, HttpClient(options.credentials),
-            options.url, {},     {},   {}};
+            options.url, {},     {},   {},
+            {}};
   while (s.base.size() > 8 && s.base.back() == '/')
     s.base.pop_back();
   const std::vector<std::string> files = BundleFiles(folder);

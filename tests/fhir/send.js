@@ -297,6 +297,34 @@ row('the engine\'s cap: a Bundle of 12 refused naming --bundle-entries, one of 8
     exited(split, 0), [await held(server), kTwoHeld, 'held']];
 });
 
+// The manual's migration, each of its commands run as written: a trial
+// load, the checks after it, and the final load of corrected data.
+row('the manual\'s migration, run as written', ['--token', 'manual-6b0d'], async (server) => {
+  const manual = fs.readFileSync(path.join(__dirname, '../../docs/renderer.md'), 'utf8');
+  const section = manual.split('### Moving the records step by step')[1].split('\n## ')[0];
+  const blocks = [...section.matchAll(/```sh\n([^]*?)```/g)].map((m) => m[1].replace(/^ {3}/gm, ''));
+  const dir = path.join(work, 'manual');
+  const bin = path.join(dir, 'bin');
+  fs.mkdirSync(bin, { recursive: true });
+  fs.symlinkSync(renderer, path.join(bin, 'orbitrace-render'));
+  fs.writeFileSync(path.join(dir, 'visits-trial.csv'), chart(kHuber, kMeier));
+  fs.writeFileSync(path.join(dir, 'visits-final.csv'),
+    chart([10234, 'Huber, Karl', ['R,2019-03-10,.35|.40|2|.20,', 'L,2019-03-01,.30|.35|10|.50,']], kMeier));
+  const env = { ...process.env, PATH: `${bin}:${process.env.PATH}`, FHIR_BASE: server.base,
+    ORBITRACE_FHIR_TOKEN: server.token, NO_PROXY: '127.0.0.1', no_proxy: '127.0.0.1' };
+  const runs = blocks.map((block) => {
+    const r = require('child_process').spawnSync('bash', ['-euo', 'pipefail', '-c', block],
+      { cwd: dir, env, encoding: 'utf8' });
+    return { status: r.status, said: `${r.stdout}${r.stderr}` };
+  });
+  return [[blocks.length, 4, 'commands in the section'],
+    ...runs.map((r, i) => [r.status, 0, `command ${i + 1} exit status; it said: ${r.said.trim()}`]),
+    [/"total":5/.test(runs[1].said), true, `the count after the trial: ${runs[1].said}`],
+    [runs[2].said.trim().split('\n').join(' '), '2019-03-01 2019-03-01 2021-06-15', 'Huber\'s visits after the trial'],
+    [/removed 2 Observation and 2 Media/.test(runs[3].said), true, 'the final load says what it removed'],
+    [await held(server), '2 Patient, 4 Observation, 4 Media', 'held after the final load']];
+});
+
 (async () => {
   fs.rmSync(work, { recursive: true, force: true });
   fs.mkdirSync(work, { recursive: true });
