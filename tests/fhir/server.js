@@ -62,8 +62,83 @@ for (const f of SEARCH_PARAMETER_BUNDLE_FILES) core.indexSearchParameterBundle(r
 // The in-memory repository says on every transaction that it has none.
 console.debug = () => {};
 
+// The in-memory repository matches a search against every resource of its
+// type, so each conditional update costs as much as the resources held:
+// an archive would load in a time that grows with its square. This one
+// first narrows a search by an index of identifiers and subjects (as a
+// database server's would), then matches as the repository does.
+class IndexedRepository extends MemoryRepository {
+  constructor() {
+    super();
+    this.index = new Map(); // "Type key" to the ids that have it
+    this.keysOf = new Map(); // "Type/id" to its keys
+  }
+
+  static keys(r) {
+    const keys = [];
+    for (const id of r.identifier || []) keys.push(`${r.resourceType} identifier ${id.system}|${id.value}`.toLowerCase());
+    if (r.subject && r.subject.reference) keys.push(`${r.resourceType} subject ${r.subject.reference}`);
+    return keys;
+  }
+
+  reindex(type, id, resource) {
+    for (const key of this.keysOf.get(`${type}/${id}`) || []) this.index.get(key)?.delete(id);
+    const keys = resource ? IndexedRepository.keys(resource) : [];
+    for (const key of keys) {
+      if (!this.index.has(key)) this.index.set(key, new Set());
+      this.index.get(key).add(id);
+    }
+    this.keysOf.set(`${type}/${id}`, keys);
+  }
+
+  async createResource(resource) {
+    const made = await super.createResource(resource);
+    this.reindex(made.resourceType, made.id, made);
+    return made;
+  }
+
+  async updateResource(resource, options) {
+    const made = await super.updateResource(resource, options);
+    this.reindex(made.resourceType, made.id, made);
+    return made;
+  }
+
+  async deleteResource(type, id) {
+    await super.deleteResource(type, id);
+    this.reindex(type, id, undefined);
+  }
+
+  // The ids a search can match at most, by its first filter that the index
+  // holds; undefined when none narrows it.
+  candidates(search) {
+    for (const f of search.filters || []) {
+      if (f.operator !== 'eq' || f.value.includes(',')) continue;
+      const value = f.value.replace(/\\(.)/g, '$1');
+      const key = f.code === 'identifier' && value.includes('|') && !value.endsWith('|')
+        ? `${search.resourceType} identifier ${value}`.toLowerCase()
+        : f.code === 'subject' ? `${search.resourceType} subject ${value}` : undefined;
+      if (key) return this.index.get(key) || new Set();
+    }
+    return undefined;
+  }
+
+  search(search) {
+    const ids = this.candidates(search);
+    if (!ids) return super.search(search);
+    const all = this.resources.get(search.resourceType) || new Map();
+    const narrowed = new Map([...ids].map((id) => [id, all.get(id)]).filter(([, r]) => r));
+    // The repository reads its map before its first await: put back at once.
+    this.resources.set(search.resourceType, narrowed);
+    try {
+      return super.search(search);
+    } finally {
+      this.resources.set(search.resourceType, all);
+    }
+  }
+}
+
 const router = new FhirRouter();
-const repo = new MemoryRepository();
+const repo = new IndexedRepository();
 const kConfig = { transactions: true };
 // A server's usual page when the client names none, and its most.
 const kPage = 20;
