@@ -147,6 +147,15 @@ foreach(format html pdf split phone)
   set_tests_properties(native.history_${format}_pictures PROPERTIES TIMEOUT 900)
 endforeach()
 
+# The report checked by the tools of its readers' world: axe-core in the
+# browser and html-validate on the web report, qpdf on the PDF (installed
+# into tests/report, and from Debian, by the set-up).
+add_test(NAME native.history_report_tools
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/report/report-check.sh
+          ${CMAKE_CURRENT_BINARY_DIR}/report-tools $<TARGET_FILE:orbitrace-render>)
+# Minutes beyond a run on a busy machine: only a hung browser meets it.
+set_tests_properties(native.history_report_tools PROPERTIES TIMEOUT 900)
+
 # The health-record export end to end, checked by FHIR's own validators
 # (installed into tests/fhir by the set-up).
 add_test(NAME native.fhir

@@ -40,6 +40,7 @@ test       clang
 test       libclang-rt-14-dev
 test       chromium
 test       poppler-utils
+test       qpdf
 test       fonts-noto-cjk
 test       fonts-symbola
 test       curl
@@ -83,13 +84,20 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# The FHIR validators of the tests, from the npm registry at the versions
-# tests/fhir/package-lock.json pins.
+# The tests' npm packages, from the npm registry at the versions each
+# folder's package-lock.json pins: FHIR's validators (tests/fhir), axe-core
+# and html-validate (tests/report).
 install_validators() {
   local dir
-  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/fhir"
+  for dir in tests/fhir tests/report; do
+    install_npm_folder "$(cd "$(dirname "$0")/.." && pwd)/$dir"
+  done
+}
+
+install_npm_folder() {
+  local dir=$1
   if [ "$who" = test ] && ! (cd "$dir" && npm ls --depth=0 >/dev/null 2>&1); then
-    echo "setup-debian.sh: installing the FHIR validators in $dir" >&2
+    echo "setup-debian.sh: installing the tests' npm packages in $dir" >&2
     # Node.js trusts only its own list of authorities; the system's also
     # holds those a site adds for its own proxy.
     local system_cas=/etc/ssl/certs/ca-certificates.crt

@@ -122,7 +122,8 @@ private:
   // marked, on the next.
   bool ContinueSection(const PatientHistory &history);
   void Chart(int section, const PatientHistory &history);
-  // The document's start, up to and with <body>.
+  // The document's start, up to and with <main>: the whole page is the
+  // report, for a screen reader to find as its main content.
   std::string Head(const std::string &title) const;
   // The summary, with each flagged patient linked by `link`.
   std::string SummaryHtml(const ReportSummary &s,
@@ -172,7 +173,8 @@ std::string HtmlReport::Head(const std::string &title) const {
       "body{font:14px/1.4 \"DejaVu Sans\",Verdana,sans-serif;color:#222;"
       "margin:24px auto;max-width:1260px;padding:0 16px}\n"
       "h1{font-size:24px;margin:0 0 4px}h2{font-size:19px;margin:0 0 2px}\n"
-      "h3{font-size:15px;margin:14px 0 4px}\n"
+      // The summary's own headings, below its h1 and above no section.
+      ".summary h2{font-size:15px;margin:14px 0 4px}\n"
       ".summary{border-bottom:3px solid #666;padding-bottom:12px}\n"
       ".summary dl{display:grid;grid-template-columns:max-content auto;"
       "gap:2px 14px;margin:10px 0}\n"
@@ -181,7 +183,8 @@ std::string HtmlReport::Head(const std::string &title) const {
       ".patient{border-bottom:1px solid #aaa;padding:16px 0}\n"
       ".seen{color:#555;font-size:13px;margin:0 0 8px}\n"
       // A band wider than a phone scrolls inside its row, the eye's label
-      // staying in view; the page itself never scrolls sideways.
+      // staying in view; the page itself never scrolls sideways. A band
+      // takes the keyboard's focus, so that its arrows scroll it.
       ".band{overflow-x:auto;max-width:100%%}\n"
       "table.visits{border-collapse:collapse;margin:4px 0 8px}\n"
       "table.visits th{text-align:left;font-size:13px;padding:0 10px 0 0;"
@@ -192,7 +195,9 @@ std::string HtmlReport::Head(const std::string &title) const {
       "width:%.0fpx}\n"
       ".sketch svg{display:block;width:%.0fpx;height:%.0fpx}\n"
       ".cap{font-size:11px;line-height:1.3}\n"
-      "td.none{color:#888;font-size:11px;vertical-align:middle}\n"
+      // The lightest grey that keeps small text legible on white (WCAG's
+      // contrast ratio of 4.5).
+      "td.none{color:#767676;font-size:11px;vertical-align:middle}\n"
       ".chart{margin:8px 0}.chart svg{display:block;max-width:100%%;"
       "height:auto}\n"
       ".flags{margin:6px 0 0;padding-left:20px}.flags li{margin:3px 0}\n"
@@ -202,15 +207,16 @@ std::string HtmlReport::Head(const std::string &title) const {
       ".band{overflow:visible}"
       "table.visits td{width:%.0fpx}"
       ".sketch svg{width:%.0fpx;height:%.0fpx}"
-      "table.visits,.chart,h2,.seen{break-inside:avoid}"
-      "h2,.seen{break-after:avoid}"
+      "table.visits,.chart,.patient h2,.seen{break-inside:avoid}"
+      ".patient h2,.seen{break-after:avoid}"
       ".patient{padding:10px 0}}\n",
       kSketchWidth, kSketchWidth, kSketchWidth * ratio, kPrintSketchWidth,
       kPrintSketchWidth, kPrintSketchWidth * ratio);
   return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta "
          "charset=\"utf-8\">\n<meta name=\"viewport\" "
          "content=\"width=device-width, initial-scale=1\">\n<title>" +
-         title + "</title>\n<style>\n" + css + "</style>\n</head>\n<body>\n";
+         title + "</title>\n<style>\n" + css +
+         "</style>\n</head>\n<body>\n<main>\n";
 }
 
 std::string
@@ -226,7 +232,7 @@ HtmlReport::SummaryHtml(const ReportSummary &s,
          "</dd>\n";
   h += "</dl>\n<p class=\"note\">" +
        HtmlText(FlagsExplained(options_.thresholds)) + "</p>\n";
-  h += std::string("<h3>") + kFlaggedHeading + "</h3>\n";
+  h += std::string("<h2>") + kFlaggedHeading + "</h2>\n";
   if (s.flagged.empty()) {
     h += "<p>None.</p>\n";
   } else {
@@ -241,8 +247,8 @@ HtmlReport::SummaryHtml(const ReportSummary &s,
     h += "</ul>\n";
   }
   if (s.problemCount > 0) {
-    h += std::string("<h3>") + kLeftOutHeading +
-         "</h3>\n<ul class=\"problems\">\n";
+    h += std::string("<h2>") + kLeftOutHeading +
+         "</h2>\n<ul class=\"problems\">\n";
     for (const VisitProblem &p : s.problems)
       h += "<li>" + HtmlText(LeftOutLine(p)) + "</li>\n";
     h += "</ul>\n";
@@ -280,11 +286,13 @@ void HtmlReport::Summary(const ReportSummary &s) {
 // Closes the page being written, with a link to the next when `more`.
 bool HtmlReport::ClosePage(bool more, std::string *error) {
   const int page = static_cast<int>(pages_.size());
-  Put("<nav><a href=\"../" + HtmlText(output_.substr(output_.rfind('/') + 1)) +
+  // Named apart from the links at the top, which a screen reader lists too.
+  Put("<nav aria-label=\"Page links, bottom\"><a href=\"../" +
+      HtmlText(output_.substr(output_.rfind('/') + 1)) +
       "\">Summary and pages</a>" +
       (more ? " \u00B7 <a href=\"" + PageName(page + 1) + "\">Next page</a>"
             : std::string()) +
-      "</nav>\n</body>\n</html>\n");
+      "</nav>\n</main>\n</body>\n</html>\n");
   file_ = nullptr;
   if (!page_.Commit(error))
     return false;
@@ -307,7 +315,7 @@ bool HtmlReport::NextPage(std::string *error) {
   Put(Head("Visit history: " + HtmlText(summary_.source) + ", page " +
            std::to_string(page)) +
       "<h1>Visit history, page " + std::to_string(page) +
-      "</h1>\n<nav><a "
+      "</h1>\n<nav aria-label=\"Page links, top\"><a "
       "href=\"../" +
       index + "\">Summary and pages</a>" +
       (page > 1
@@ -403,7 +411,13 @@ bool HtmlReport::Bands(const PatientHistory &history,
     if (split_ && band > 0 && bytes_ >= kPageBytes && !ContinueSection(history))
       return false;
     const size_t end = std::min(columns.size(), band + kBandColumns);
-    Put("<div class=\"band\"><table class=\"visits\">\n");
+    // Named by its dates, since a keyboard stops at each band.
+    const std::string first = FormatIsoDate(columns[band].date);
+    const std::string last = FormatIsoDate(columns[end - 1].date);
+    Put("<div class=\"band\" tabindex=\"0\" role=\"group\" "
+        "aria-label=\"Sketches, " +
+        (end - band > 1 ? first + " to " + last : first) +
+        "\"><table class=\"visits\"><tbody>\n");
     for (int eye = kRightEye; eye <= kLeftEye; ++eye) {
       Put(eye == kRightEye ? "<tr><th scope=\"row\">Right eye</th>\n"
                            : "<tr><th scope=\"row\">Left eye</th>\n");
@@ -417,7 +431,7 @@ bool HtmlReport::Bands(const PatientHistory &history,
       }
       Put("</tr>\n");
     }
-    Put("</table></div>\n");
+    Put("</tbody></table></div>\n");
   }
   return true;
 }
@@ -487,7 +501,7 @@ bool HtmlReport::Finish(std::string *error) {
       return folder + PageName(sectionPage_[section - 1]) + "#p" +
              std::to_string(section);
     });
-    h += "<h3>Pages</h3>\n<ol class=\"pages\">\n";
+    h += "<h2>Pages</h2>\n<ol class=\"pages\">\n";
     for (size_t p = 0; p < pages_.size(); ++p) {
       const PageSpan &span = pages_[p];
       const std::string first =
@@ -503,7 +517,7 @@ bool HtmlReport::Finish(std::string *error) {
     }
     Put(h + "</ol>\n</header>\n");
   }
-  Put("</body>\n</html>\n");
+  Put("</main>\n</body>\n</html>\n");
   file_ = nullptr;
   if (!index_->Close(error))
     return false;

@@ -12,6 +12,9 @@
 #include <cairo-pdf.h>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include <errno.h>
 #include <stdlib.h>
@@ -36,6 +39,84 @@ const double kChartFontSize = 9;
 const double kLineSpacing = 1.35;
 const double kHeadingHeight = 31, kFlagSize = 9, kSectionGap = 14;
 
+// The number at `at` in the line, moving past it; false when none.
+bool Number(const char *line, size_t length, size_t *at, long *number) {
+  const size_t start = *at;
+  *number = 0;
+  while (*at < length && line[*at] >= '0' && line[*at] <= '9' &&
+         *at - start < 9)
+    *number = *number * 10 + (line[(*at)++] - '0');
+  return *at > start;
+}
+
+// Whether the line goes on with `text` at `at`, moving past it.
+bool Next(const char *line, size_t length, size_t *at, const char *text) {
+  const size_t n = strlen(text);
+  if (length - *at < n || memcmp(line + *at, text, n) != 0)
+    return false;
+  *at += n;
+  return true;
+}
+
+// cairo 1.16 names a form in the resources of a page, or of a form, each
+// time it is painted there: a kept drawing painted twice on one page is
+// named twice, where a PDF dictionary's keys must be unique. Such a line,
+// "   /XObject << /x5 5 0 R /x5 5 0 R >>", has each repeated entry turned
+// to spaces, so that no byte moves and the file's table of where each
+// object starts stays true. A line of any other form is left as it is.
+void BlankRepeatedForms(char *line, size_t length) {
+  size_t at = 0;
+  if (!Next(line, length, &at, "   /XObject <<"))
+    return;
+  std::vector<std::pair<size_t, size_t>> repeated; // start, end
+  std::unordered_map<long, long> named;            // name: object
+  while (!Next(line, length, &at, " >>")) {
+    const size_t start = at;
+    long name, object;
+    if (!Next(line, length, &at, " /x") || !Number(line, length, &at, &name) ||
+        !Next(line, length, &at, " ") || !Number(line, length, &at, &object) ||
+        !Next(line, length, &at, " 0 R"))
+      return;
+    auto found = named.emplace(name, object);
+    if (!found.second) {
+      if (found.first->second != object)
+        return;
+      repeated.push_back({start, at});
+    }
+  }
+  if (at != length)
+    return;
+  for (const auto &entry : repeated)
+    memset(line + entry.first, ' ', entry.second - entry.first);
+}
+
+// The PDF on its way to the file, each line's repeated forms blanked; a
+// line is held until its end comes.
+struct PdfOutput {
+  explicit PdfOutput(OutputFile *to) : file(to) {}
+  bool Write(const unsigned char *data, unsigned int size) {
+    pending.append(reinterpret_cast<const char *>(data), size);
+    size_t start = 0, end;
+    while ((end = pending.find('\n', start)) != std::string::npos) {
+      BlankRepeatedForms(&pending[start], end - start);
+      start = end + 1;
+    }
+    const bool written = file->Write(pending.data(), start);
+    pending.erase(0, start);
+    return written;
+  }
+  // The last line, which no line break ends.
+  bool Flush() {
+    BlankRepeatedForms(&pending[0], pending.size());
+    const bool written = file->Write(pending);
+    pending.clear();
+    return written;
+  }
+
+  OutputFile *file;
+  std::string pending;
+};
+
 void ForgetDrawings(std::unordered_map<std::string, cairo_surface_t *> *kept) {
   for (auto &drawn : *kept)
     if (drawn.second)
@@ -45,10 +126,10 @@ void ForgetDrawings(std::unordered_map<std::string, cairo_surface_t *> *kept) {
 
 class PdfReport : public ReportWriter {
 public:
-  PdfReport(cairo_surface_t *surface, OutputFile *file,
+  PdfReport(cairo_surface_t *surface, std::unique_ptr<PdfOutput> output,
             const HistoryOptions &options)
-      : surface_(surface), file_(file), cr_(cairo_create(surface)),
-        text_(cr_, true), options_(options),
+      : output_(std::move(output)), surface_(surface),
+        cr_(cairo_create(surface)), text_(cr_, true), options_(options),
         geometry_(
             GeometryFor(options.render.areaWidth, options.render.areaHeight)) {
     options_.render.darkFigures = true;
@@ -97,8 +178,9 @@ private:
   // them); null the first time, for them to be drawn on the page.
   cairo_surface_t *ChartDates(const PatientHistory &history);
 
+  // Written to until the surface is let go, which it outlives.
+  std::unique_ptr<PdfOutput> output_;
   cairo_surface_t *surface_;
-  OutputFile *file_;
   cairo_t *cr_;
   ReportText text_;
   HistoryOptions options_;
@@ -236,11 +318,18 @@ void PdfReport::Paragraph(const std::string &text, double size, double x,
   const double lineHeight = size * kLineSpacing;
   for (const std::string &line : Wrap(text, width)) {
     Need(lineHeight);
-    if (!link.empty())
+    // A link inside a paragraph's structure element: outside any, cairo
+    // 1.16 makes it the child of a structure root that it never writes,
+    // and the PDF refers to an object it does not hold.
+    if (!link.empty()) {
+      cairo_tag_begin(cr_, "P", "");
       cairo_tag_begin(cr_, CAIRO_TAG_LINK, ("dest='" + link + "'").c_str());
+    }
     Text(line, x, y_ + size, 0, width, !link.empty());
-    if (!link.empty())
+    if (!link.empty()) {
       cairo_tag_end(cr_, CAIRO_TAG_LINK);
+      cairo_tag_end(cr_, "P");
+    }
     y_ += lineHeight;
   }
 }
@@ -447,10 +536,11 @@ bool PdfReport::Finish(std::string *error) {
   const cairo_status_t status = cairo_surface_status(surface_);
   cairo_surface_destroy(surface_);
   surface_ = nullptr;
+  output_->Flush();
   // A failed write stops cairo with a status of its own; the file's
   // reason says more.
   std::string closing;
-  if (!file_->Close(&closing)) {
+  if (!output_->file->Close(&closing)) {
     *error = closing;
     return false;
   }
@@ -462,9 +552,9 @@ bool PdfReport::Finish(std::string *error) {
   return true;
 }
 
-cairo_status_t WritePdf(void *file, const unsigned char *data,
+cairo_status_t WritePdf(void *output, const unsigned char *data,
                         unsigned int size) {
-  return static_cast<OutputFile *>(file)->Write(data, size)
+  return static_cast<PdfOutput *>(output)->Write(data, size)
              ? CAIRO_STATUS_SUCCESS
              : CAIRO_STATUS_WRITE_ERROR;
 }
@@ -474,8 +564,9 @@ cairo_status_t WritePdf(void *file, const unsigned char *data,
 std::unique_ptr<ReportWriter> OpenPdfReport(OutputFile *file,
                                             const HistoryOptions &options,
                                             std::string *error) {
+  std::unique_ptr<PdfOutput> output(new PdfOutput(file));
   cairo_surface_t *surface = cairo_pdf_surface_create_for_stream(
-      WritePdf, file, kPageWidth, kPageHeight);
+      WritePdf, output.get(), kPageWidth, kPageHeight);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     *error = std::string("cannot write the report: ") +
              cairo_status_to_string(cairo_surface_status(surface));
@@ -484,5 +575,6 @@ std::unique_ptr<ReportWriter> OpenPdfReport(OutputFile *file,
   }
   cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_TITLE,
                                  "Visit history");
-  return std::unique_ptr<ReportWriter>(new PdfReport(surface, file, options));
+  return std::unique_ptr<ReportWriter>(
+      new PdfReport(surface, std::move(output), options));
 }
