@@ -41,7 +41,6 @@ struct Counts {
 
 // What was sent of one patient: the server's id and our identifiers.
 struct SentPatient {
-  std::string name;
   std::set<std::string> identifiers[3]; // Observation, Media by index
 };
 
@@ -198,6 +197,93 @@ std::string IdIn(const std::string &location, const char *type) {
   return location.substr(at, location.find('/', at) - at);
 }
 
+// Why the server did not take Bundle `number`: its own words, the visit
+// of the entry it names, and the option when it caps transactions.
+std::string BundleRefused(const Sending &s, const HttpResponse &r,
+                          const rapidjson::Value &entries, long number,
+                          long total) {
+  int entry = -1;
+  OutcomeText(r.body, &entry);
+  const std::string visit = VisitOf(entries, entry >= 0 ? entry : 1);
+  std::string failure = Refusal(s, r,
+                                "Bundle " + std::to_string(number) + " of " +
+                                    std::to_string(total));
+  // A refusal of who we are is not the visit's.
+  if (r.status && r.status != 401 && r.status != 403 && !visit.empty())
+    failure +=
+        "; " + std::string(entry >= 0 ? "the entry: " : "it holds ") + visit;
+  if (r.status == 413 || failure.find("too many") != std::string::npos ||
+      failure.find("too large") != std::string::npos)
+    failure += "; a server that caps transactions takes smaller Bundles: "
+               "--bundle-entries N or --bundle-bytes SIZE";
+  return failure;
+}
+
+// What the server said of one entry, counted; a Patient's id noted.
+void CountEntry(Sending *s, int type, const rapidjson::Value &result,
+                std::string *patientId) {
+  const rapidjson::Value *response = Member(result, "response");
+  const std::string code =
+      Text(response ? Member(*response, "status") : nullptr);
+  const long status = atol(code.c_str());
+  if (status == 201)
+    ++s->counts.created[type];
+  else if (status == 304 || code.find("Not Modified") != std::string::npos)
+    ++s->counts.unchanged[type];
+  else
+    ++s->counts.updated[type];
+  if (type != 0)
+    return;
+  *patientId =
+      IdIn(Text(response ? Member(*response, "location") : nullptr), "Patient");
+  if (status == 201)
+    s->createdPatients.insert(*patientId);
+}
+
+// The answer to a Bundle taken: each entry counted, and each visit noted
+// under its patient's id on the server. False when it does not answer
+// each entry.
+bool NoteAnswer(Sending *s, const rapidjson::Value &entries,
+                const std::string &body, long number, std::string *failure) {
+  rapidjson::Document answer;
+  answer.Parse(body.c_str(), body.size());
+  const rapidjson::Value *results = Member(answer, "entry");
+  if (answer.HasParseError() || !results || !results->IsArray() ||
+      results->Size() != entries.Size()) {
+    *failure = s->base + " answered Bundle " + std::to_string(number) +
+               " with no entry for each of its own";
+    return false;
+  }
+  // Patients first: the visits of this Bundle are theirs.
+  std::map<std::string, std::string> patientOf; // fullUrl to server id
+  for (int pass = 0; pass < 2; ++pass)
+    for (rapidjson::SizeType i = 0; i < entries.Size(); ++i) {
+      const rapidjson::Value *resource = Member(entries[i], "resource");
+      const int t =
+          resource ? TypeIndex(Text(Member(*resource, "resourceType")).c_str())
+                   : -1;
+      if (t < 0 || (pass == 0) != (t == 0))
+        continue;
+      std::string id;
+      CountEntry(s, t, (*results)[i], &id);
+      if (t == 0) {
+        patientOf[Text(Member(entries[i], "fullUrl"))] = id;
+        s->patients[id];
+        continue;
+      }
+      const rapidjson::Value *subject = Member(*resource, "subject");
+      id = patientOf[Text(subject ? Member(*subject, "reference") : nullptr)];
+      const rapidjson::Value *ids = Member(*resource, "identifier");
+      if (id.empty() || !ids || !ids->IsArray() || ids->Empty()) {
+        *failure = s->base + " answered Bundle " + std::to_string(number) +
+                   " without the Patient of its visits";
+        return false;
+      }
+      s->patients[id].identifiers[t].insert(Text(Member((*ids)[0], "value")));
+    }
+  return true;
+}
+
 // One Bundle posted; its answer counted. False, with the reason, when the
 // server did not take it.
 bool SendBundle(Sending *s, const std::string &file, long number, long total,
@@ -214,76 +300,10 @@ bool SendBundle(Sending *s, const std::string &file, long number, long total,
   }
   const HttpResponse r = Persist(s, "POST", s->base, body);
   if (r.status < 200 || r.status > 299) {
-    int entry = -1;
-    OutcomeText(r.body, &entry);
-    const std::string visit = VisitOf(*entries, entry >= 0 ? entry : 1);
-    *failure = Refusal(*s, r,
-                       "Bundle " + std::to_string(number) + " of " +
-                           std::to_string(total));
-    // A refusal of who we are is not the visit's.
-    if (r.status && r.status != 401 && r.status != 403 && !visit.empty())
-      *failure +=
-          "; " + std::string(entry >= 0 ? "the entry: " : "it holds ") + visit;
-    if (r.status == 413 || failure->find("too many") != std::string::npos ||
-        failure->find("too large") != std::string::npos)
-      *failure += "; a server that caps transactions takes smaller Bundles: "
-                  "--bundle-entries N or --bundle-bytes SIZE";
+    *failure = BundleRefused(*s, r, *entries, number, total);
     return false;
   }
-  rapidjson::Document answer;
-  answer.Parse(r.body.c_str(), r.body.size());
-  const rapidjson::Value *results = Member(answer, "entry");
-  if (answer.HasParseError() || !results || !results->IsArray() ||
-      results->Size() != entries->Size()) {
-    *failure = s->base + " answered Bundle " + std::to_string(number) +
-               " with no entry for each of its own";
-    return false;
-  }
-  // Patients first: the visits of this Bundle are theirs.
-  std::map<std::string, std::string> patientOf; // fullUrl to server id
-  for (int pass = 0; pass < 2; ++pass)
-    for (rapidjson::SizeType i = 0; i < entries->Size(); ++i) {
-      const rapidjson::Value &e = (*entries)[i];
-      const rapidjson::Value *resource = Member(e, "resource");
-      const std::string type = Text(Member(*resource, "resourceType"));
-      const int t = TypeIndex(type.c_str());
-      if (t < 0 || (pass == 0) != (t == 0))
-        continue;
-      const rapidjson::Value *response = Member((*results)[i], "response");
-      const std::string code =
-          Text(response ? Member(*response, "status") : nullptr);
-      const std::string location =
-          Text(response ? Member(*response, "location") : nullptr);
-      const long status = atol(code.c_str());
-      if (status == 201)
-        ++s->counts.created[t];
-      else if (status == 304 || code.find("Not Modified") != std::string::npos)
-        ++s->counts.unchanged[t];
-      else
-        ++s->counts.updated[t];
-      if (t == 0) {
-        const std::string id = IdIn(location, "Patient");
-        if (status == 201)
-          s->createdPatients.insert(id);
-        patientOf[Text(Member(e, "fullUrl"))] = id;
-        const rapidjson::Value *names = Member(*resource, "name");
-        s->patients[id].name = names && names->IsArray() && !names->Empty()
-                                   ? Text(Member((*names)[0], "text"))
-                                   : "";
-        continue;
-      }
-      const rapidjson::Value *subject = Member(*resource, "subject");
-      const std::string id =
-          patientOf[Text(subject ? Member(*subject, "reference") : nullptr)];
-      const rapidjson::Value *ids = Member(*resource, "identifier");
-      if (id.empty() || !ids || !ids->IsArray() || ids->Empty()) {
-        *failure = s->base + " answered Bundle " + std::to_string(number) +
-                   " without the Patient of its visits";
-        return false;
-      }
-      s->patients[id].identifiers[t].insert(Text(Member((*ids)[0], "value")));
-    }
-  return true;
+  return NoteAnswer(s, *entries, r.body, number, failure);
 }
 
 // Every resource of ours of `type` the server holds of the patient, by
