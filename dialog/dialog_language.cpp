@@ -23,6 +23,10 @@ const Translation kTranslations[] = {
 uint16_t LanguageSeen(const LanguageFacts &facts) {
   if (facts.hasUiLanguage)
     return facts.uiLanguage;
+  // A language-neutral resource tells nothing.
+  if (facts.hasSystemResourcesLanguage &&
+      (facts.systemResourcesLanguage & 0x3FF) != 0)
+    return facts.systemResourcesLanguage;
   return facts.isWindows9x ? facts.systemLanguage : facts.userLanguage;
 }
 
