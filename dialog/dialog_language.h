@@ -30,6 +30,17 @@ struct LanguageFacts {
   uint32_t ansiCodePage;   // GetACP
 };
 
+// The plug-in's translations: the primary language each serves (every
+// sublanguage), the language its resources carry, and the ANSI code page
+// its texts are written for.
+struct Translation {
+  uint16_t primary;
+  uint16_t language;
+  uint32_t codePage;
+};
+extern const Translation kTranslations[];
+extern const int kTranslationCount;
+
 // The language of the texts to show: one of the plug-in's translations
 // (German, French, Italian, Spanish, Dutch, Swedish, Japanese), or
 // kEnglishLanguage for any other language and for one whose texts the ANSI

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "dialog/dialog_language.h"
+#include "dialog/picture_prompt_win.h"
 #include "dialog/step_button_names.h"
 #include "dialog/string_block.h"
 #include "host/entry_win.h"
@@ -850,6 +852,37 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
     }
   }
   EXPECT_GT(rows, 0) << "no row for ORBT_LANGUAGE=" << process;
+}
+
+// Each of the plug-in's own strings, English and every translation, in the
+// code page it is shown in, fits the buffer it is read into with a quarter
+// of it to spare: one that does not convert is shown in English instead.
+TEST(Translations, EachFitsItsBufferInItsCodePage) {
+  std::vector<Translation> languages(kTranslations,
+                                     kTranslations + kTranslationCount);
+  languages.push_back({0x09, 0x0409, 1252});
+  for (const Translation &t : languages) {
+    std::vector<std::pair<UINT, int>> strings = {
+        {IDS_CLIPBOARD_BUSY, kPromptTextSize},
+        {IDS_PICTURE_NOT_DRAWN, kPromptTextSize}};
+    for (const StepButtonName &s : kStepButtonNames)
+      strings.push_back({s.name, kStepNameSize});
+    for (const auto &string : strings) {
+      const std::wstring text = StringIn(string.first, t.language);
+      char out[kPromptTextSize];
+      BOOL lacking = FALSE;
+      const int room = string.second * 3 / 4 - 1;
+      const int bytes = WideCharToMultiByte(t.codePage, 0, text.c_str(),
+                                            static_cast<int>(text.size()), out,
+                                            room, nullptr, &lacking);
+      EXPECT_TRUE(!text.empty() && text[0] != L'<' && bytes > 0 && !lacking)
+          << "string " << string.first << " in language " << std::hex
+          << std::showbase << t.language << std::dec << ", code page "
+          << t.codePage << ": \"" << Narrow(text) << "\" in " << room
+          << " bytes"
+          << (lacking ? ", with characters the code page lacks" : "");
+    }
+  }
 }
 
 // A procedure set over the sketch area's after the dialog's own (an
