@@ -1,8 +1,8 @@
 // Which language the dialogs speak: the one the user sees Windows in, when
-// the plug-in has its texts and the system's code page can show them. Before
-// Windows 2000 (and ME) nothing tells it but the system's own resources: the
-// user's and the system's default languages are locales, the formats of
-// dates and numbers, which the user may set to any language.
+// the plug-in has its texts and the system's code page can show them. Where
+// no call tells it (Windows 95, 98, NT 4.0), the system's own resources do:
+// the user's and the system's default languages there are locales, the
+// formats of dates and numbers, which the user may set to any language.
 #pragma once
 
 #include <stdint.h>
