@@ -292,6 +292,8 @@ std::wstring ResetIn(WORD language) {
     return L"Reset";
   case LANG_GERMAN:
     return L"Zurücksetzen";
+  case LANG_JAPANESE:
+    return L"リセット";
   default:
     return L"<no row for " + std::to_wstring(language) + L">";
   }
