@@ -48,7 +48,7 @@ void NameTheControls(HWND dialog) {
     PutLabelBeforeItsBox(dialog, group);
   // Owner-drawn, they show their arrows and not this text.
   for (const StepButtonName &step : kStepButtonNames) {
-    char name[64];
+    char name[kStepNameSize];
     if (LocalString(step.name, name, sizeof name) > 0)
       SetWindowTextA(GetDlgItem(dialog, step.button), name);
   }

@@ -1,13 +1,5 @@
 #include "dialog/dialog_language.h"
 
-namespace {
-
-struct Translation {
-  uint16_t primary;  // the primary language it serves, every sublanguage
-  uint16_t language; // the language its resources carry
-  uint32_t codePage; // the ANSI code page its texts are written for
-};
-
 // Every sublanguage gets its primary language's texts: Swiss German,
 // Belgian French, Mexican Spanish, Swedish in Finland.
 const Translation kTranslations[] = {
@@ -19,10 +11,17 @@ const Translation kTranslations[] = {
     {0x1D, 0x041D, 1252}, // Swedish
     {0x11, 0x0411, 932},  // Japanese
 };
+const int kTranslationCount = sizeof kTranslations / sizeof kTranslations[0];
+
+namespace {
 
 uint16_t LanguageSeen(const LanguageFacts &facts) {
   if (facts.hasUiLanguage)
     return facts.uiLanguage;
+  // A language-neutral resource tells nothing.
+  if (facts.hasSystemResourcesLanguage &&
+      (facts.systemResourcesLanguage & 0x3FF) != 0)
+    return facts.systemResourcesLanguage;
   return facts.isWindows9x ? facts.systemLanguage : facts.userLanguage;
 }
 

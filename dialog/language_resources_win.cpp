@@ -2,9 +2,30 @@
 
 #include "dialog/dialog_language.h"
 #include "dialog/string_block.h"
+#include "dialog/version_language.h"
 #include "host/host_services_win.h"
 
 typedef LANGID(WINAPI *UiLanguageCall)();
+
+// The language of USER32's version resource, which Microsoft reads for the
+// language of Windows where no call tells it (Q196787 reads USER.EXE's; the
+// loaded USER32's needs no file and no VERSION.DLL). Its one version
+// resource is found asking for the neutral language, which falls back to
+// whatever language it has.
+static bool SystemResourcesLanguage(uint16_t *language) {
+  HMODULE user = GetModuleHandleA("USER32.DLL");
+  if (user == nullptr)
+    return false;
+  HRSRC found = FindResourceExA(user, MAKEINTRESOURCEA(16) /* RT_VERSION */,
+                                MAKEINTRESOURCEA(1),
+                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  if (found == nullptr)
+    return false;
+  HGLOBAL loaded = LoadResource(user, found);
+  const void *data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  return VersionLanguage(static_cast<const uint8_t *>(data),
+                         SizeofResource(user, found), language);
+}
 
 WORD ShownLanguage() {
   LanguageFacts facts = {};
@@ -18,6 +39,9 @@ WORD ShownLanguage() {
           : nullptr;
   facts.hasUiLanguage = uiLanguage != nullptr;
   facts.uiLanguage = uiLanguage != nullptr ? uiLanguage() : 0;
+  if (uiLanguage == nullptr)
+    facts.hasSystemResourcesLanguage =
+        SystemResourcesLanguage(&facts.systemResourcesLanguage);
   facts.isWindows9x = (GetVersion() & 0x80000000u) != 0;
   facts.systemLanguage = GetSystemDefaultLangID();
   facts.userLanguage = GetUserDefaultLangID();

@@ -8,7 +8,7 @@ static INT_PTR CALLBACK PromptProc(HWND hwnd, UINT msg, WPARAM wParam,
                                    LPARAM lParam) {
   switch (msg) {
   case WM_INITDIALOG: {
-    char text[512];
+    char text[kPromptTextSize];
     if (LocalString(static_cast<UINT>(lParam), text, sizeof text) > 0)
       SetWindowTextA(GetDlgItem(hwnd, IDC_PROMPT_TEXT), text);
     return TRUE; // the focus on "Try again"

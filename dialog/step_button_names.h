@@ -4,6 +4,10 @@
 
 #include "resources/orbitrace_res.h"
 
+// The buffer a name is read into, in the code page: every translation fits
+// it with room to spare (tests/wine/dialog_test.cpp).
+enum { kStepNameSize = 64 };
+
 struct StepButtonName {
   int button;
   unsigned name;

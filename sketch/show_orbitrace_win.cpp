@@ -108,8 +108,14 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   if (!ReadParameterText(parameter, parmin, ParmLength))
     return;
 
+  // Split by the code page's characters: in a double-byte one a bar can be
+  // the second byte of a character.
+  LeadByteRanges lead = {};
+  CPINFO codePage;
+  if (GetCPInfo(CP_ACP, &codePage) && codePage.MaxCharSize > 1)
+    memcpy(lead.bytes, codePage.LeadByte, sizeof lead.bytes);
   char fields[kFieldCount][kFieldSize];
-  SplitParameter(parmin, ParmLength, fields);
+  SplitParameter(parmin, ParmLength, fields, &lead);
   memcpy(gXval, fields[0], kFieldSize);
   memcpy(gYval, fields[1], kFieldSize);
   memcpy(gPosition, fields[2], kFieldSize);
@@ -120,8 +126,9 @@ static void OpenSketch(FMHandle parameter, FMHandle result) {
   // with one ended any other way (a WM_QUIT, which the dialog manager ends
   // as IDOK; an EndDialog of someone else's; "Close without storing"), the
   // host gets the error it already knows instead of values without their
-  // picture.
-  if (RunSketchDialog() != kSketchStored) {
+  // picture. Only the low 16 bits count: 9x's 16-bit dialog manager
+  // documents nothing of the high word it gives back.
+  if ((RunSketchDialog() & 0xFFFF) != kSketchStored) {
     WriteResultText(result, kParameterError);
     return;
   }

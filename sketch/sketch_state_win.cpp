@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "resources/orbitrace_res.h"
+#include "sketch/full_width.h"
 #include "sketch/value_lists.h"
 #include "sketch/value_selection.h"
 
@@ -67,11 +68,30 @@ void FillValueLists() {
                           reinterpret_cast<LPARAM>(list.items[i]));
 }
 
+// `incoming` with full-width digits, point and minus as ASCII, into `out`
+// of kFieldSize bytes: typed through a Japanese input method, "－．２０" is
+// the rim -.20. The text as it is where the code page cannot convert it.
+static void ReadAsAscii(const char *incoming, char *out) {
+  WCHAR wide[kFieldSize];
+  const int units =
+      MultiByteToWideChar(CP_ACP, 0, incoming, -1, wide, kFieldSize);
+  if (units > 0) {
+    FoldFullWidthNumber(reinterpret_cast<uint16_t *>(wide), units);
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, kFieldSize, nullptr,
+                            nullptr) > 0)
+      return;
+  }
+  memcpy(out, incoming, kFieldSize);
+  out[kFieldSize - 1] = '\0';
+}
+
 void SelectIncomingValues() {
   // By value: a number field's ".3" or "0.30" selects ".30", not ".35".
-  for (const ValueList &list : kLists)
-    SendDlgItemMessageA(ghwnd, list.id, CB_SETCURSEL,
-                        static_cast<WPARAM>(SelectedItem(list.items, list.count,
-                                                         list.incoming)),
-                        0);
+  for (const ValueList &list : kLists) {
+    char text[kFieldSize];
+    ReadAsAscii(list.incoming, text);
+    SendDlgItemMessageA(
+        ghwnd, list.id, CB_SETCURSEL,
+        static_cast<WPARAM>(SelectedItem(list.items, list.count, text)), 0);
+  }
 }

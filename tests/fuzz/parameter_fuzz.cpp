@@ -1,5 +1,7 @@
 // SplitParameter on arbitrary bytes: every field stays inside its buffer, is
-// zero-terminated and holds exactly the bytes of its stretch of the text.
+// zero-terminated and holds exactly the bytes of its stretch of the text;
+// read in code page 932, every field stays inside its buffer and holds whole
+// characters.
 #include "sketch/parameter_fields.h"
 
 #include <stddef.h>
@@ -91,6 +93,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
           "joined fields do not start with the text");
     Check(all.find_first_not_of('|', kept.size()) == std::string::npos,
           "joined fields have more than bars after the text");
+  }
+
+  // Read in code page 932: every field still inside its buffer, and no
+  // field ends in a lead byte cut from its second byte.
+  static const LeadByteRanges kShiftJis = {{0x81, 0x9F, 0xE0, 0xFC}};
+  char wide[kFieldCount][kFieldSize];
+  memset(wide, 0xA5, sizeof wide);
+  SplitParameter(text, length, wide, &kShiftJis);
+  for (int f = 0; f < kFieldCount; ++f) {
+    const char *field = wide[f];
+    const void *zero = memchr(field, '\0', kFieldSize);
+    Check(zero != NULL, "932: field not zero-terminated within its buffer");
+    const size_t n =
+        static_cast<size_t>(static_cast<const char *>(zero) - field);
+    for (size_t i = 0; i < n; ++i)
+      if (IsLeadByte(kShiftJis, static_cast<uint8_t>(field[i])))
+        Check(++i < n, "932: a field ends in a lone lead byte");
   }
 
   // A second call on the same buffers gives the same fields.

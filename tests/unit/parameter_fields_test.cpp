@@ -14,12 +14,15 @@ struct Fields {
 
 // Splits `text` (which may hold zero bytes) after dirtying every buffer, so
 // that a missing clear shows.
-Fields Split(const std::string &text) {
+Fields Split(const std::string &text, const LeadByteRanges *lead = nullptr) {
   Fields out;
   memset(out.f, 'X', sizeof out.f);
-  SplitParameter(text.data(), static_cast<int>(text.size()), out.f);
+  SplitParameter(text.data(), static_cast<int>(text.size()), out.f, lead);
   return out;
 }
+
+// Code page 932's lead bytes, as GetCPInfo gives them on Japanese Windows.
+const LeadByteRanges kShiftJis = {{0x81, 0x9F, 0xE0, 0xFC}};
 
 void ExpectFields(const Fields &got, const char *a, const char *b,
                   const char *c, const char *d, const char *e) {
@@ -52,6 +55,35 @@ TEST(SplitParameter, TextAfterTheFifthBarIsDropped) {
 
 TEST(SplitParameter, BytesAreKeptUnchanged) {
   ExpectFields(Split(" .35|A b|\xe9|-|\t"), " .35", "A b", "\xe9", "-", "\t");
+}
+
+TEST(SplitParameter, ShiftJisIsSplitByCharacters) {
+  const struct {
+    const char *text, *fields[kFieldCount];
+  } rows[] = {
+      // "ポスト": the bar as second byte of "ポ" stays in the title.
+      {".35|.40|3|-.20|\x83|\x83X\x83g",
+       {".35", ".40", "3", "-.20", "\x83|\x83X\x83g"}},
+      // "－．２０" (81 7C 81 44 82 51 82 4F): a full-width minus is 81 7C.
+      {".35|.40|3|\x81|\x81\x44\x82Q\x82O|T",
+       {".35", ".40", "3", "\x81|\x81\x44\x82Q\x82O", "T"}},
+      // A lead byte with nothing after it is dropped.
+      {".35|\x83", {".35", "", "", "", ""}},
+      // Bytes that lead nothing in the code page split as ever.
+      {"\xA0|\x7F|\xFD|3", {"\xA0", "\x7F", "\xFD", "3", ""}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.text);
+    ExpectFields(Split(row.text, &kShiftJis), row.fields[0], row.fields[1],
+                 row.fields[2], row.fields[3], row.fields[4]);
+  }
+  // A zero after a lead byte still ends its field, the lead byte with it.
+  static const char kCut[] = "\x83\0|b";
+  ExpectFields(Split(std::string(kCut, sizeof kCut - 1), &kShiftJis), "", "b",
+               "", "", "");
+  // The same bytes in a single-byte code page: every bar splits.
+  ExpectFields(Split(".35|.40|3|-.20|\x83|\x83X\x83g"), ".35", ".40", "3",
+               "-.20", "\x83");
 }
 
 TEST(SplitParameter, ZeroByteEndsItsFieldButLaterBarsStillSplit) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "sketch/full_width.h"
 #include "sketch/value_lists.h"
 
 namespace {
@@ -59,6 +63,16 @@ TEST(ValueSelection, NumbersByValueOtherTextsByPrefix) {
                  kHourItems[SelectedItem(kHourItems, kHourCount, row.text)])
         << "\"" << row.text << "\" in the hour list";
   }
+}
+
+TEST(FoldFullWidthNumber, DigitsPointSignsAndNothingElse) {
+  // "－．２０", "＋１", "−５" and what is not a number's.
+  std::u16string text = u"\uFF0D\uFF0E\uFF12\uFF10 \uFF0B\uFF11\u2212"
+                        u"\uFF15\uFF0F\uFF1A\uFF0C\u30DD\uFF21|";
+  std::vector<uint16_t> units(text.begin(), text.end());
+  FoldFullWidthNumber(units.data(), static_cast<int>(units.size()));
+  EXPECT_EQ(u"-.20 +1-5\uFF0F\uFF1A\uFF0C\u30DD\uFF21|",
+            std::u16string(units.begin(), units.end()));
 }
 
 TEST(ValueSelection, EveryItemSelectsItself) {

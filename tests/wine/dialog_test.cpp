@@ -6,10 +6,13 @@
 #include <windows.h>
 
 #include <string.h>
+#include <wchar.h>
 
 #include <string>
 #include <vector>
 
+#include "dialog/dialog_language.h"
+#include "dialog/picture_prompt_win.h"
 #include "dialog/step_button_names.h"
 #include "dialog/string_block.h"
 #include "host/entry_win.h"
@@ -468,10 +471,13 @@ TEST_F(DialogTest, OnlyOkReturnsTheValues) {
 }
 
 // EndDialog as Windows 95, 98 and ME may have it: their dialog manager is
-// the 16-bit one, and the result may come back in 16 bits, sign-extended.
+// the 16-bit one, and the result may come back in 16 bits, sign-extended,
+// or with whatever the high word held: nothing documents it.
 decltype(&EndDialog) gEndDialog;
+INT_PTR gHighWord;
 BOOL WINAPI EndDialog16(HWND dialog, INT_PTR result) {
-  return gEndDialog(dialog, static_cast<int16_t>(result));
+  const INT_PTR low = static_cast<int16_t>(result);
+  return gEndDialog(dialog, gHighWord == 0 ? low : (low & 0xFFFF) | gHighWord);
 }
 
 TEST_F(DialogTest, OkReturnsTheValuesThroughA16BitDialogManager) {
@@ -479,8 +485,14 @@ TEST_F(DialogTest, OkReturnsTheValuesThroughA16BitDialogManager) {
                         reinterpret_cast<const void *>(EndDialog16));
   ASSERT_TRUE(endDialog.patched());
   gEndDialog = endDialog.original<decltype(&EndDialog)>();
-  SketchRun run = RunSketch(".35|.40|3|-.20", {});
-  EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+  // Sign-extended, and a dirty high word.
+  for (INT_PTR high : {INT_PTR(0), INT_PTR(0x5A5A0000)}) {
+    SCOPED_TRACE("high word " + std::to_string(high >> 16));
+    gHighWord = high;
+    SketchRun run = RunSketch(".35|.40|3|-.20", {});
+    EXPECT_EQ(".35|.40|3|-.20", run.call.result);
+  }
+  gHighWord = 0;
 }
 
 TEST_F(DialogTest, KeyboardsAndScreenReadersFindTheirWay) {
@@ -612,6 +624,44 @@ std::string Overflow(HWND control, bool button) {
          std::to_string(width) + " x " + std::to_string(height);
 }
 
+// Fonts that Japanese Windows has in the Japanese character set from 95
+// on (MS UI Gothic only from 98).
+const wchar_t *const kJapaneseFaces[] = {L"ＭＳ Ｐゴシック", L"ＭＳ ゴシック",
+                                         L"ＭＳ Ｐ明朝", L"ＭＳ 明朝"};
+
+// The controls of `window` whose font cannot show Japanese, with what they
+// have: a font whose charset is not Japanese, or which asks for a face
+// that Japanese Windows lacks in that charset. Under Wine the charset
+// alone proves little: for a face it lacks it gives a Japanese font, as it
+// does for MS Sans Serif, where Windows 95 to NT 4.0 draw in MS Sans Serif
+// and show no Japanese.
+void WrongFonts(HWND window, std::vector<std::string> *out) {
+  for (HWND c = GetWindow(window, GW_CHILD); c != nullptr;
+       c = GetWindow(c, GW_HWNDNEXT)) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0));
+    const std::string what = "control " + std::to_string(GetDlgCtrlID(c)) +
+                             " \"" + Narrow(WindowTextW(c)) + "\": ";
+    if (font == nullptr) {
+      if (!WindowTextW(c).empty()) // a frame or the sketch area has none
+        out->push_back(what + "no font of the dialog's");
+      continue;
+    }
+    LOGFONTW asked = {};
+    GetObjectW(font, sizeof asked, &asked);
+    bool known = false;
+    for (const wchar_t *face : kJapaneseFaces)
+      known = known || wcscmp(face, asked.lfFaceName) == 0;
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, font);
+    const int charset = GetTextCharset(dc);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    if (charset != SHIFTJIS_CHARSET || !known)
+      out->push_back(what + Narrow(asked.lfFaceName) + ", charset " +
+                     std::to_string(charset));
+  }
+}
+
 // A template of the plug-in's in `language`, made hidden on this thread to
 // read its texts.
 INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
@@ -682,7 +732,7 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
     ASSERT_EQ(row.codePage, GetACP()) << "the code page";
     const WORD strings = row.shown;
     std::vector<Seen> texts;
-    std::vector<std::string> overflows;
+    std::vector<std::string> overflows, wrongFonts;
     auto compare = [&](HWND shown, HWND expected, const char *where) {
       texts.push_back({WindowTextW(shown), WindowTextW(expected), where});
     };
@@ -723,6 +773,8 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
                {WindowTextW(FindDialogControl(d, IDC_RESET, "Button")),
                 row.reset, "Reset, written out"});
            DestroyWindow(ref);
+           if (row.shown == 0x0411)
+             WrongFonts(d, &wrongFonts);
            // What screen readers read: the step buttons' names, and each
            // box's label before it.
            for (const StepButtonName &s : kStepButtonNames)
@@ -768,6 +820,8 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
              fits(button, true);
            }
            DestroyWindow(ref);
+           if (row.shown == 0x0411)
+             WrongFonts(prompt, &wrongFonts);
            HWND text = GetDlgItem(prompt, IDC_PROMPT_TEXT);
            texts.push_back({WindowTextW(text),
                             StringIn(IDS_CLIPBOARD_BUSY, strings), "prompt"});
@@ -784,8 +838,51 @@ TEST(DialogLanguageTest, TextsInTheLanguageOfWindowsThatFitTheirControls) {
     for (const Seen &t : texts)
       EXPECT_EQ(Narrow(t.expected), Narrow(t.shown)) << t.where;
     EXPECT_EQ(std::vector<std::string>(), overflows) << "texts that overflow";
+    EXPECT_EQ(std::vector<std::string>(), wrongFonts)
+        << "controls whose font cannot show Japanese";
+    if (row.codePage == 932) {
+      // Typed on a Japanese system: "ポ" is 83 7C, a full-width minus 81 7C.
+      std::wstring caption;
+      SketchRun typed = RunSketch(
+          ".35|.40|3|\x81\x7C\x81\x44\x82\x51\x82\x4F|"
+          "\x83\x7C\x83\x58\x83\x67",
+          {DialogStep::Run([&](HWND d) { caption = WindowTextW(d); })});
+      EXPECT_EQ(".35|.40|3|-.20", typed.call.result);
+      EXPECT_EQ(Narrow(L"ポスト"), Narrow(caption)) << "the title";
+    }
   }
   EXPECT_GT(rows, 0) << "no row for ORBT_LANGUAGE=" << process;
+}
+
+// Each of the plug-in's own strings, English and every translation, in the
+// code page it is shown in, fits the buffer it is read into with a quarter
+// of it to spare: one that does not convert is shown in English instead.
+TEST(Translations, EachFitsItsBufferInItsCodePage) {
+  std::vector<Translation> languages(kTranslations,
+                                     kTranslations + kTranslationCount);
+  languages.push_back({0x09, 0x0409, 1252});
+  for (const Translation &t : languages) {
+    std::vector<std::pair<UINT, int>> strings = {
+        {IDS_CLIPBOARD_BUSY, kPromptTextSize},
+        {IDS_PICTURE_NOT_DRAWN, kPromptTextSize}};
+    for (const StepButtonName &s : kStepButtonNames)
+      strings.push_back({s.name, kStepNameSize});
+    for (const auto &string : strings) {
+      const std::wstring text = StringIn(string.first, t.language);
+      char out[kPromptTextSize];
+      BOOL lacking = FALSE;
+      const int room = string.second * 3 / 4 - 1;
+      const int bytes = WideCharToMultiByte(t.codePage, 0, text.c_str(),
+                                            static_cast<int>(text.size()), out,
+                                            room, nullptr, &lacking);
+      EXPECT_TRUE(!text.empty() && text[0] != L'<' && bytes > 0 && !lacking)
+          << "string " << string.first << " in language " << std::hex
+          << std::showbase << t.language << std::dec << ", code page "
+          << t.codePage << ": \"" << Narrow(text) << "\" in " << room
+          << " bytes"
+          << (lacking ? ", with characters the code page lacks" : "");
+    }
+  }
 }
 
 // A procedure set over the sketch area's after the dialog's own (an

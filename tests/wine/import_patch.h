@@ -1,6 +1,6 @@
-// Points one of this program's imports elsewhere for a while: a system call
-// of the plug-in's code linked in here made to fail, or to behave as an
-// older Windows does, where Wine cannot be asked to.
+// Points one of this program's imports, or the loaded plug-in's, elsewhere
+// for a while: a system call of the plug-in's code made to fail, or to
+// behave as an older Windows does, where Wine cannot be asked to.
 #pragma once
 
 #include <windows.h>
@@ -9,10 +9,12 @@
 
 class ImportPatch {
 public:
-  // Patches `name` imported from `dll` (case-insensitive) by this program;
-  // patched() says whether it was found.
-  ImportPatch(const char *dll, const char *name, const void *replacement) {
-    slot_ = FindSlot(dll, name);
+  // Patches `name` imported from `dll` (case-insensitive) by `module`, this
+  // program unless given; patched() says whether it was found.
+  ImportPatch(const char *dll, const char *name, const void *replacement,
+              HMODULE module = nullptr) {
+    slot_ = FindSlot(module != nullptr ? module : GetModuleHandleA(nullptr),
+                     dll, name);
     if (slot_ != nullptr) {
       original_ = *slot_;
       Write(reinterpret_cast<ULONG_PTR>(replacement));
@@ -32,8 +34,9 @@ public:
   }
 
 private:
-  static ULONG_PTR *FindSlot(const char *dll, const char *name) {
-    auto *base = reinterpret_cast<BYTE *>(GetModuleHandleA(nullptr));
+  static ULONG_PTR *FindSlot(HMODULE module, const char *dll,
+                             const char *name) {
+    auto *base = reinterpret_cast<BYTE *>(module);
     auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
     auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY &dir =

@@ -20,6 +20,7 @@
 #include "stand-in-host/plugin_host.h"
 #include "tests/unit/x87_words.h"
 #include "tests/wine/clipboard_holder.h"
+#include "tests/wine/import_patch.h"
 #include "tests/wine/script_check.h"
 
 namespace {
@@ -245,6 +246,96 @@ TEST_F(PluginTest, DrawWithoutADialogReportsTheError) {
   options.instance = GetModuleHandleA(nullptr);
   DrawResult r = Draw(".35|.40|3|-.20", {}, kNoDialog, options);
   EXPECT_EQ("$$002$$", r.call.result);
+}
+
+// --- The language of older Windows -------------------------------------
+
+// Windows 95, 98 and NT 4.0 have no GetUserDefaultUILanguage: the DLL's own
+// lookup of it fails, and its older branch decides.
+decltype(&GetProcAddress) gGetProcAddress;
+FARPROC WINAPI WithoutUiLanguage(HMODULE module, LPCSTR name) {
+  if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 &&
+      strcmp(name, "GetUserDefaultUILanguage") == 0)
+    return nullptr;
+  return gGetProcAddress(module, name);
+}
+
+// The language of USER32's version resource, read as Q196787 reads it.
+WORD User32Language() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(GetModuleHandleA("user32.dll"), path, sizeof path);
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+  std::vector<BYTE> block(size);
+  WORD *pair = nullptr;
+  UINT length = 0;
+  if (size == 0 || !GetFileVersionInfoA(path, 0, size, block.data()) ||
+      !VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                      reinterpret_cast<void **>(&pair), &length) ||
+      length < 4)
+    return 0;
+  return pair[0];
+}
+
+WORD UiLanguage() {
+  auto call = reinterpret_cast<LANGID(WINAPI *)()>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                              "GetUserDefaultUILanguage")));
+  return call != nullptr ? call() : 0;
+}
+
+// The Reset button as the plug-in's templates write it in the languages
+// these runs see.
+std::wstring ResetIn(WORD language) {
+  switch (language & 0x3FF) {
+  case LANG_ENGLISH:
+    return L"Reset";
+  case LANG_GERMAN:
+    return L"Zurücksetzen";
+  case LANG_JAPANESE:
+    return L"リセット";
+  default:
+    return L"<no row for " + std::to_wstring(language) + L">";
+  }
+}
+
+std::string Utf8(const std::wstring &text) {
+  char out[256] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::wstring ResetShown() {
+  wchar_t text[64] = L"";
+  Draw(".35|.40|3|-.20", {DialogStep::Run([&](HWND d) {
+         GetWindowTextW(FindDialogControl(d, IDC_RESET, "Button"), text, 64);
+       })});
+  return text;
+}
+
+// Runs again in German (wine.plugin_test.de).
+class DialogLanguageTest : public PluginTest {};
+
+TEST_F(DialogLanguageTest, BeforeWindows2000TheSystemsOwnResourcesDecide) {
+  const WORD resources = User32Language();
+  ASSERT_NE(0, resources & 0x3FF) << "USER32's version names no language";
+  const std::wstring now = ResetShown();
+  std::wstring older;
+  {
+    ImportPatch lookup("kernel32.dll", "GetProcAddress",
+                       reinterpret_cast<const void *>(WithoutUiLanguage),
+                       gPlugin.module);
+    ASSERT_TRUE(lookup.patched()) << "the DLL's import of GetProcAddress";
+    gGetProcAddress = lookup.original<decltype(&GetProcAddress)>();
+    older = ResetShown();
+  }
+  // Wine's USER32 says U.S. English whatever the locale: in the German
+  // run the user's language, German, would have decided before.
+  EXPECT_EQ(Utf8(ResetIn(resources)), Utf8(older))
+      << "without GetUserDefaultUILanguage: USER32's language " << resources
+      << ", the user's " << GetUserDefaultLangID();
+  EXPECT_EQ(Utf8(ResetIn(UiLanguage())), Utf8(now)) << "with it";
 }
 
 // --- The x87 state the host leaves ---------------------------------------

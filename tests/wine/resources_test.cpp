@@ -189,10 +189,21 @@ public:
     return lo | (DWORD(Word()) << 16);
   }
   short Short() { return static_cast<short>(Word()); }
+  // A zero-terminated UTF-16 text, as UTF-8.
   std::string Text() {
     std::string s;
-    for (WORD w = Word(); ok_ && w != 0; w = Word())
-      s.push_back(w < 0x100 ? static_cast<char>(w) : '?');
+    for (WORD w = Word(); ok_ && w != 0; w = Word()) {
+      if (w < 0x80) {
+        s.push_back(static_cast<char>(w));
+      } else if (w < 0x800) {
+        s.push_back(static_cast<char>(0xC0 | w >> 6));
+        s.push_back(static_cast<char>(0x80 | (w & 0x3F)));
+      } else {
+        s.push_back(static_cast<char>(0xE0 | w >> 12));
+        s.push_back(static_cast<char>(0x80 | (w >> 6 & 0x3F)));
+        s.push_back(static_cast<char>(0x80 | (w & 0x3F)));
+      }
+    }
     return s;
   }
   // A name-or-ordinal field: "#<n>" for an ordinal, the text otherwise.
@@ -456,7 +467,10 @@ TEST_F(PluginResources, TranslationsChangeOnlyTheTexts) {
       EXPECT_TRUE(e.menu == t.menu && e.cls == t.cls) << "menu, class";
       EXPECT_EQ(e.caption.empty(), t.caption.empty()) << "caption";
       EXPECT_EQ(e.points, t.points) << "font size";
-      EXPECT_EQ(e.font, t.font) << "font: the dialog's units, so its size";
+      // MS Sans Serif cannot show Japanese (Q152099), and Windows 95 to NT
+      // 4.0 link no other font to it.
+      EXPECT_EQ(language == 0x0411 ? "ＭＳ Ｐゴシック" : e.font, t.font)
+          << "font";
       size_t end = 0;
       const auto es = ParseControls(english, &end);
       const auto ts = ParseControls(data, &end);

@@ -89,7 +89,10 @@ orbt_win32_suite(unit_tests_win32 SOURCES ${ORBT_UNIT_TEST_SOURCES}
 orbt_win32_suite(resources_test LINK version ENVS wine)
 orbt_win32_suite(hostkit_test ENVS wine)
 orbt_win32_suite(dialog_script_test ENVS wine)
-orbt_win32_suite(plugin_test LINK orbt_pure ENVS wine)
+# Again in German, where the language of Windows before 2000 and the user's
+# differ.
+orbt_win32_suite(plugin_test LINK orbt_pure version ENVS wine
+                 LANGUAGES de_DE LANGUAGE_ENVS wine)
 # The dialog in each of the host's languages, at every dpi: its texts must
 # fit their controls.
 orbt_win32_suite(dialog_test PLUGIN ENVS wine
