@@ -322,13 +322,22 @@ bool SpaceInAnyReading(int byte) {
   return false;
 }
 
+// The DOS code pages, whose letters stand where Windows and the Mac have
+// typographic punctuation.
+bool IsDos(TextEncoding encoding) {
+  return encoding == TextEncoding::kCp850 || encoding == TextEncoding::kCp437 ||
+         encoding == TextEncoding::kCp852 || encoding == TextEncoding::kCp866;
+}
+
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
   if (b < 0x80)
     return;
   const bool space =
       SpaceInAnyReading(b) && !(e->before >= 0x80 && next >= 0x80);
-  bool scored = false;
+  bool scored = false, otherLetter = false;
+  int fits[kSingleByteCount] = {}; // 1 or -1 where weighed
+  bool punctuation[kSingleByteCount] = {};
   for (int page = 0; page < kSingleByteCount; ++page) {
     const CharClass c = ClassIn(page, b);
     if (c == kUndefined) {
@@ -349,17 +358,24 @@ void Weigh(WordEvidence *e, int next) {
     else if (p == kUpper && n == kUpper)
       wanted = kUpper;
     // A Cyrillic or Greek letter inside a Latin word is a misreading.
-    // An apostrophe or a dash between two letters fits as well as a letter
-    // there (O’Brien, OÆBrien in DOS); the tie is broken in Decide.
-    const bool punctuation =
+    const bool letter = IsLetter(c) && (wanted == kOther || wanted == c) &&
+                        (kSingleByte[page].script == kLatin ||
+                         (!IsAsciiLetter(e->before) && !IsAsciiLetter(next)));
+    fits[page] = letter ? 1 : -1;
+    punctuation[page] =
         BetweenLetters(SingleByteCode(kSingleByte[page].encoding, b)) &&
         IsLetter(p) && IsLetter(n);
-    const bool fits =
-        punctuation || (IsLetter(c) && (wanted == kOther || wanted == c) &&
-                        (kSingleByte[page].script == kLatin ||
-                         (!IsAsciiLetter(e->before) && !IsAsciiLetter(next))));
-    e->score[page] += fits ? 1 : -1;
-    e->punctuated[page] += punctuation;
+    otherLetter = otherLetter || (letter && wanted == kLower &&
+                                  !IsDos(kSingleByte[page].encoding));
+  }
+  // An apostrophe or a dash between two letters fits as well as a DOS
+  // letter there (O’Brien, OÆBrien), and the tie is broken in Decide; not
+  // as well as a Windows or Mac letter that fits where the word calls for
+  // a small one (a Mac's "García" has í where Windows-1252 has ’).
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    const bool read = punctuation[page] && !otherLetter;
+    e->score[page] += read ? 1 : fits[page];
+    e->punctuated[page] += read;
   }
   if (scored) {
     ++e->inWord[b - 0x80];
@@ -549,13 +565,6 @@ bool WesternWords(const WordEvidence &e, int page) {
     if (e.written[page][language] > e.written[page][most])
       most = language;
   return e.written[page][most] > 0 && (kWesternEurope >> most & 1);
-}
-
-// The DOS code pages, whose letters stand where Windows and the Mac have
-// typographic punctuation.
-bool IsDos(TextEncoding encoding) {
-  return encoding == TextEncoding::kCp850 || encoding == TextEncoding::kCp437 ||
-         encoding == TextEncoding::kCp852 || encoding == TextEncoding::kCp866;
 }
 
 // The reading taken where Latin readings fit as well and their words are

@@ -41,14 +41,15 @@ enum class EncodingEvidence {
 // their letters fit better, or as well on a few letters they read
 // otherwise. Readings that give every word alike are one, named by the
 // first of those above. A curly apostrophe or a dash between two letters
-// (O’Brien) fits as a letter would, and leaves a word whole. Where Latin
-// readings remain that fit as well and whose words are as plausible, a DOS
-// one with a letter where another has such punctuation drops out; then
-// Windows-1252 is taken among them (kAssumedInTie), with `otherwise` the
-// first words that the others read otherwise, each as they read it; where
-// CP850 and CP437 remain for words of Western Europe, CP850. False, with a
-// message that shows a word as each reading gives it and names
-// --encoding, when no reading stands out.
+// (O’Brien) fits as a letter would, unless a Windows or Mac reading has a
+// small letter there that fits (a Mac's García), and leaves a word whole.
+// Where Latin readings remain that fit as well and whose words are as
+// plausible, a DOS one with a letter where another has such punctuation
+// drops out; then Windows-1252 is taken among them (kAssumedInTie), with
+// `otherwise` the first words that the others read otherwise, each as
+// they read it; where CP850 and CP437 remain for words of Western Europe,
+// CP850. False, with a message that shows a word as each reading gives it
+// and names --encoding, when no reading stands out.
 //
 // With `fallback`, a file of which more lines hold valid multi-byte UTF-8
 // than hold bytes that are not UTF-8 is UTF-8 all the same (kMostlyUtf8):

@@ -892,6 +892,20 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "read as windows-1252 (Windows ANSI), found from the letters inside "
        "words"},
+      {"Mac Roman, Spanish: \"\u00ED\" and \"\u00F1\" are the bytes of "
+       "Windows-1252's \"\u2019\" and \"\u2013\", which decide only before "
+       "a DOS letter, not before the Mac's letters that fit",
+       header +
+           "Garc\x92"
+           "a Pe\x96"
+           "a,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "Garc\u00EDa Pe\u00F1a R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "read as macintosh (Mac Roman), found from the letters"},
       {"Windows Central European, Polish: its letters fit better, and its "
        "words are Polish where Windows-1252's are no language's",
        header + "Wa\xB3\xEAsa \xA3ukasz \xAF\xF3\xB3\xE6,R,2020-01-02," + kV +
