@@ -109,6 +109,7 @@ add_executable(renderer_tests
     tests/renderer/vector_test.cpp
     tests/renderer/raster_test.cpp
     tests/renderer/history_input_test.cpp
+    tests/renderer/code_page_table_test.cpp
     tests/renderer/history_flags_test.cpp
     tests/renderer/history_report_test.cpp
     tests/renderer/png_test.cpp

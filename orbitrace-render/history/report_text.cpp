@@ -263,6 +263,9 @@ std::string EncodingText(const ReadFacts &r) {
                 : std::string());
   case EncodingEvidence::kAssumed:
     return name + ", assumed: no letter outside ASCII tells the code page";
+  case EncodingEvidence::kAssumedInTie:
+    return name + ", assumed: other code pages fit as well and read " +
+           r.otherReadings + "; if one of those is right, say --encoding";
   default:
     return name + ", found from the letters inside words";
   }

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -170,6 +171,16 @@ enum { kSingleByteCount = sizeof kSingleByte / sizeof kSingleByte[0] };
 const size_t kWordBytes = 64;
 // Not a letter, beside the bits of LetterLanguages.
 const unsigned long kNotLetter = 1ul << 31;
+// Punctuation between letters (see BetweenLetters): in a word it is
+// neither letter nor sign, as an apostrophe or a hyphen.
+const unsigned long kPunctuation = 1ul << 30;
+// The index of the host's Windows ANSI code page in kSingleByte, and of the
+// DOS code pages of Western Europe and of the United States.
+enum { kHostPage = 0, kWesternDosPage = 2, kUsDosPage = 3 };
+// The languages of Western Europe, whose DOS code page is CP850.
+const unsigned long kWesternEurope =
+    kGerman | kFrench | kItalian | kSpanish | kPortuguese | kCatalan | kDutch |
+    kSwedish | kDanish | kNorwegian | kFinnish | kIcelandic;
 
 // The bytes of a field that hold one word, for the message that shows it.
 bool EndsWord(unsigned char b) {
@@ -187,6 +198,14 @@ CharClass ClassIn(int page, int byte) {
 
 bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
 
+// The typographic punctuation that text puts between two letters: the
+// curly apostrophes (O’Brien, and ‘ typed for one) and the dashes of a
+// double name. The curly double quotes, the ellipsis and the euro sign are
+// not written there, where DOS has the letters ô, ö, ä, é, à and Ç.
+bool BetweenLetters(unsigned code) {
+  return code == 0x2018 || code == 0x2019 || code == 0x2013 || code == 0x2014;
+}
+
 // The evidence of the letters in words, gathered a byte at a time: each
 // byte over 127 next to a letter scores for a code page that reads it as a
 // letter of the case its neighbours call for, and against one that reads
@@ -196,6 +215,7 @@ bool IsLetter(CharClass c) { return c == kLower || c == kUpper; }
 // no language, or a character that is no letter stands next to one.
 struct WordEvidence {
   long score[kSingleByteCount] = {};
+  long punctuated[kSingleByteCount] = {}; // of the score, as punctuation
   bool undefined[kSingleByteCount] = {};
   long inWord[128] = {}; // how often each byte stood in a word
   int before = -1, current = -1;
@@ -208,16 +228,25 @@ struct WordEvidence {
   // How many words are implausible in the first reading but not in the
   // second.
   long implausible[kSingleByteCount][kSingleByteCount] = {};
+  long implausibleWords[kSingleByteCount] = {}; // in each reading
   // In each reading, how many words with a letter beyond ASCII were
   // judged, and how many of them each language could write.
   long judged[kSingleByteCount] = {};
   long written[kSingleByteCount][kLanguageCount] = {};
+  // The first word each byte stood in, as the token it was in, and which
+  // token that was; the bytes of the token under way still without one.
+  std::string wordOf[128];
+  long wordAt[128] = {};
+  long tokens = 0;
+  std::string tokenBytes;
 
   WordEvidence() {
     for (int page = 0; page < kSingleByteCount; ++page)
       for (int byte = 0x80; byte < 0x100; ++byte)
         languages[page][byte - 0x80] =
-            IsLetter(ClassIn(page, byte))
+            BetweenLetters(SingleByteCode(kSingleByte[page].encoding, byte))
+                ? kPunctuation
+            : IsLetter(ClassIn(page, byte))
                 ? LetterLanguages(
                       SingleByteCode(kSingleByte[page].encoding, byte))
                 : kNotLetter;
@@ -243,7 +272,7 @@ void JudgeWord(WordEvidence *e) {
     };
     auto letterAt = [&](size_t i) {
       return i < w.size() && languagesAt(i) != 0 &&
-             !(languagesAt(i) & kNotLetter);
+             !(languagesAt(i) & (kNotLetter | kPunctuation));
     };
     unsigned long shared = kEveryLanguage;
     bool letters = false, broken = false;
@@ -251,6 +280,8 @@ void JudgeWord(WordEvidence *e) {
       if (static_cast<unsigned char>(w[i]) < 0x80)
         continue;
       const unsigned long l = languagesAt(i);
+      if (l & kPunctuation)
+        continue; // as an apostrophe or a hyphen
       if (l & kNotLetter) {
         broken = broken || (i > 0 && letterAt(i - 1)) || letterAt(i + 1);
       } else {
@@ -258,9 +289,10 @@ void JudgeWord(WordEvidence *e) {
         shared &= l;
       }
     }
-    if (broken || (letters && shared == 0))
+    if (broken || (letters && shared == 0)) {
       implausible |= 1u << page;
-    else if (letters)
+      ++e->implausibleWords[page];
+    } else if (letters)
       plausible |= 1u << page;
     if (broken || letters)
       ++e->judged[page];
@@ -290,13 +322,22 @@ bool SpaceInAnyReading(int byte) {
   return false;
 }
 
+// The DOS code pages, whose letters stand where Windows and the Mac have
+// typographic punctuation.
+bool IsDos(TextEncoding encoding) {
+  return encoding == TextEncoding::kCp850 || encoding == TextEncoding::kCp437 ||
+         encoding == TextEncoding::kCp852 || encoding == TextEncoding::kCp866;
+}
+
 void Weigh(WordEvidence *e, int next) {
   const int b = e->current;
   if (b < 0x80)
     return;
   const bool space =
       SpaceInAnyReading(b) && !(e->before >= 0x80 && next >= 0x80);
-  bool scored = false;
+  bool scored = false, otherLetter = false;
+  int fits[kSingleByteCount] = {}; // 1 or -1 where weighed
+  bool punctuation[kSingleByteCount] = {};
   for (int page = 0; page < kSingleByteCount; ++page) {
     const CharClass c = ClassIn(page, b);
     if (c == kUndefined) {
@@ -317,15 +358,49 @@ void Weigh(WordEvidence *e, int next) {
     else if (p == kUpper && n == kUpper)
       wanted = kUpper;
     // A Cyrillic or Greek letter inside a Latin word is a misreading.
-    const bool fits = IsLetter(c) && (wanted == kOther || wanted == c) &&
-                      (kSingleByte[page].script == kLatin ||
-                       (!IsAsciiLetter(e->before) && !IsAsciiLetter(next)));
-    e->score[page] += fits ? 1 : -1;
+    const bool letter = IsLetter(c) && (wanted == kOther || wanted == c) &&
+                        (kSingleByte[page].script == kLatin ||
+                         (!IsAsciiLetter(e->before) && !IsAsciiLetter(next)));
+    fits[page] = letter ? 1 : -1;
+    punctuation[page] =
+        BetweenLetters(SingleByteCode(kSingleByte[page].encoding, b)) &&
+        IsLetter(p) && IsLetter(n);
+    otherLetter = otherLetter || (letter && wanted == kLower &&
+                                  !IsDos(kSingleByte[page].encoding));
+  }
+  // An apostrophe or a dash between two letters fits as well as a DOS
+  // letter there (O’Brien, OÆBrien), and the tie is broken in Decide; not
+  // as well as a Windows or Mac letter that fits where the word calls for
+  // a small one (a Mac's "García" has í where Windows-1252 has ’).
+  for (int page = 0; page < kSingleByteCount; ++page) {
+    const bool read = punctuation[page] && !otherLetter;
+    e->score[page] += read ? 1 : fits[page];
+    e->punctuated[page] += read;
   }
   if (scored) {
     ++e->inWord[b - 0x80];
     e->tokenInWord = true;
+    if (e->wordOf[b - 0x80].empty())
+      e->tokenBytes += static_cast<char>(b);
   }
+}
+
+// The token under way ends: the samples for the message, and the first
+// word of each byte that scored in it.
+void EndToken(WordEvidence *e) {
+  if (e->tokenInWord && e->sample.empty())
+    e->sample = e->token;
+  if (e->tokenHigh && e->anySample.empty())
+    e->anySample = e->token;
+  for (char b : e->tokenBytes) {
+    const int i = static_cast<unsigned char>(b) - 0x80;
+    if (e->wordOf[i].empty() && e->token.find(b) != std::string::npos) {
+      e->wordOf[i] = e->token;
+      e->wordAt[i] = e->tokens;
+    }
+  }
+  ++e->tokens;
+  e->tokenBytes.clear();
 }
 
 void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
@@ -336,10 +411,7 @@ void Gather(WordEvidence *e, const unsigned char *data, size_t size) {
     e->before = e->current;
     e->current = b;
     if (EndsWord(b)) {
-      if (e->tokenInWord && e->sample.empty())
-        e->sample = e->token;
-      if (e->tokenHigh && e->anySample.empty())
-        e->anySample = e->token;
+      EndToken(e);
       e->token.clear();
       e->tokenInWord = e->tokenHigh = false;
     } else if (e->token.size() < 40) {
@@ -451,18 +523,148 @@ int MostPlausible(const WordEvidence &e) {
   return -1;
 }
 
+// Whether a reading stands for itself: defined, and no code page before it
+// in kSingleByte reads every byte in words alike. Readings that give the
+// same words are one, named by the first: Windows-1252 before a Mac or
+// DOS code page, the Western ones before the others.
+bool Stands(const WordEvidence &e, int page) {
+  if (e.undefined[page])
+    return false;
+  for (int before = 0; before < page; ++before)
+    if (!e.undefined[before] && ReadAlike(e, before, page))
+      return false;
+  return true;
+}
+
+// Whether reading `page`, whose words are all plausible, ties with every
+// reading it does not clearly beat (by its letters, twice as many fitting,
+// or by its words): none of those fits better, and each is Latin, since a
+// Cyrillic or Greek reading that fits as well is another script, not
+// another spelling. Those readings into `rivals`.
+bool HoldsTie(const WordEvidence &e, int page, std::vector<int> *rivals) {
+  rivals->clear();
+  if (e.undefined[page] || e.score[page] <= 0 || e.implausibleWords[page] > 0)
+    return false;
+  for (int other = 0; other < kSingleByteCount; ++other) {
+    if (other == page || !Stands(e, other) || ReadAlike(e, other, page))
+      continue;
+    if (2 * e.score[other] < e.score[page] || MorePlausible(e, page, other))
+      continue;
+    if (kSingleByte[other].script != kLatin || e.score[other] > e.score[page])
+      return false;
+    rivals->push_back(other);
+  }
+  return true;
+}
+
+// Whether the language that most of a reading's words could be written in
+// is one of Western Europe.
+bool WesternWords(const WordEvidence &e, int page) {
+  int most = 0;
+  for (int language = 1; language < kLanguageCount; ++language)
+    if (e.written[page][language] > e.written[page][most])
+      most = language;
+  return e.written[page][most] > 0 && (kWesternEurope >> most & 1);
+}
+
+// The reading taken where Latin readings fit as well and their words are
+// as plausible, -1 for none: the first that holds such a tie (see
+// HoldsTie) when none of its rivals is left once a DOS reading drops out
+// that has a letter where another reads an apostrophe or a dash between
+// two letters (O’Brien, not OÆBrien); else Windows-1252, the host's own,
+// with `rivals` the readings left beside it; else CP850 beside CP437 for
+// words of Western Europe, since CP437 has signs where CP850 has their
+// letters.
+int BreakTie(const WordEvidence &e, std::vector<int> *rivals) {
+  int page = 0;
+  while (page < kSingleByteCount &&
+         !(Stands(e, page) && HoldsTie(e, page, rivals)))
+    ++page;
+  if (page == kSingleByteCount)
+    return -1;
+  long most = e.punctuated[page];
+  for (int rival : *rivals)
+    most = std::max(most, e.punctuated[rival]);
+  rivals->erase(std::remove_if(rivals->begin(), rivals->end(),
+                               [&](int rival) {
+                                 return IsDos(kSingleByte[rival].encoding) &&
+                                        e.punctuated[rival] < most;
+                               }),
+                rivals->end());
+  if (rivals->empty() || page == kHostPage)
+    return page;
+  if (page == kWesternDosPage && *rivals == std::vector<int>{kUsDosPage} &&
+      WesternWords(e, page)) {
+    rivals->clear();
+    return page;
+  }
+  return -1;
+}
+
+// How many of the words that the rivals read otherwise than `page` are
+// shown: enough for the clinic to see which code page it wrote.
+const size_t kWordsShown = 3;
+
+// The words that the rivals read otherwise than `page`, in the order the
+// file has them, each as `page` reads it and as the rivals do:
+// "Siobhán" as "Siobhįn" in windows-1257.
+std::string WordsReadOtherwise(const WordEvidence &e, int page,
+                               const std::vector<int> &rivals) {
+  const TextEncoding own = kSingleByte[page].encoding;
+  std::vector<int> bytes;
+  for (int i = 0; i < 128; ++i)
+    for (int rival : rivals)
+      if (e.inWord[i] && !e.wordOf[i].empty() &&
+          SingleByteCode(kSingleByte[rival].encoding, 0x80 + i) !=
+              SingleByteCode(own, 0x80 + i)) {
+        bytes.push_back(i);
+        break;
+      }
+  std::stable_sort(bytes.begin(), bytes.end(),
+                   [&](int a, int b) { return e.wordAt[a] < e.wordAt[b]; });
+  std::vector<std::string> words;
+  for (int i : bytes)
+    if (std::find(words.begin(), words.end(), e.wordOf[i]) == words.end())
+      words.push_back(e.wordOf[i]);
+  std::string text;
+  for (size_t w = 0; w < words.size() && w < kWordsShown; ++w) {
+    const std::string mine = Reading(words[w], own);
+    text += std::string(w ? ", " : "") + "\"" + mine + "\" as";
+    std::vector<bool> shown(rivals.size());
+    bool first = true;
+    for (size_t r = 0; r < rivals.size(); ++r) {
+      const std::string theirs =
+          Reading(words[w], kSingleByte[rivals[r]].encoding);
+      if (shown[r] || theirs == mine)
+        continue;
+      text += std::string(first ? " \"" : " or \"") + theirs + "\" in ";
+      first = false;
+      for (size_t other = r; other < rivals.size(); ++other)
+        if (!shown[other] &&
+            Reading(words[w], kSingleByte[rivals[other]].encoding) == theirs) {
+          text += std::string(other == r ? "" : " or ") +
+                  EncodingName(kSingleByte[rivals[other]].encoding);
+          shown[other] = true;
+        }
+    }
+  }
+  if (words.size() > kWordsShown)
+    text += " and " + std::to_string(words.size() - kWordsShown) +
+            (words.size() - kWordsShown == 1 ? " more word" : " more words");
+  return text;
+}
+
 // The code page the words call for, or false with a message that shows a
 // word as each reading gives it: the most plausible Latin reading, else
 // the best of the code pages a guess may take by its letters alone,
 // measured against the Latin code pages that stand against it (see
-// kSingleByte).
+// kSingleByte). Where Latin readings remain that fit as well, the host's
+// Windows ANSI is taken among them, assumed, with `otherwise` the words
+// the others read otherwise; CP850 before CP437 for Western words.
 bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
-            std::string *error) {
+            std::string *error, std::string *otherwise) {
   Weigh(e, -1);
-  if (e->tokenInWord && e->sample.empty())
-    e->sample = e->token;
-  if (e->tokenHigh && e->anySample.empty())
-    e->anySample = e->token;
+  EndToken(e);
   if (e->wordHigh)
     JudgeWord(e);
   if (NoLetterOutsideAscii(*e)) {
@@ -487,7 +689,7 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
     return true;
   }
   for (int page = 0; clear && page < kSingleByteCount; ++page) {
-    if (page == best || e->undefined[page] || ReadAlike(*e, page, best))
+    if (page == best || !Stands(*e, page) || ReadAlike(*e, page, best))
       continue;
     if (kSingleByte[page].sisterOf == TextEncoding::kDetect)
       clear = 2 * e->score[page] < e->score[best];
@@ -501,6 +703,17 @@ bool Decide(WordEvidence *e, TextEncoding *encoding, EncodingEvidence *evidence,
   }
   if (clear) {
     *encoding = kSingleByte[best].encoding;
+    return true;
+  }
+  std::vector<int> rivals;
+  const int tie = BreakTie(*e, &rivals);
+  if (tie >= 0) {
+    *encoding = kSingleByte[tie].encoding;
+    if (!rivals.empty()) {
+      *evidence = EncodingEvidence::kAssumedInTie;
+      if (otherwise)
+        *otherwise = WordsReadOtherwise(*e, tie, rivals);
+    }
     return true;
   }
   const std::string &sample = e->sample.empty() ? e->anySample : e->sample;
@@ -667,8 +880,11 @@ bool FewLinesNotUtf8(LineTally *t, TextEncoding *fallback) {
   if (t->otherLines == 0 || t->utf8Lines <= t->otherLines)
     return false;
   std::string unclear;
-  EncodingEvidence how;
-  if (!Decide(&t->otherWords, fallback, &how, &unclear))
+  EncodingEvidence how = EncodingEvidence::kLettersInWords;
+  // A tie is no call for a code page here: there is no summary of the
+  // lines' own to say it was assumed, so they stay unread and named.
+  if (!Decide(&t->otherWords, fallback, &how, &unclear, nullptr) ||
+      how == EncodingEvidence::kAssumedInTie)
     *fallback = TextEncoding::kDetect;
   return true;
 }
@@ -749,7 +965,7 @@ size_t DecodeLines(TextDecoder *d, const std::string &input, bool last,
 
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
                     EncodingEvidence *evidence, std::string *error,
-                    TextEncoding *fallback) {
+                    TextEncoding *fallback, std::string *otherwise) {
   static const size_t kBlock = 1 << 16;
   std::string block(kBlock, '\0');
   size_t got = read(&block[0], kBlock);
@@ -801,7 +1017,7 @@ bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
     return true;
   }
   *evidence = EncodingEvidence::kLettersInWords;
-  return Decide(&words, encoding, evidence, error);
+  return Decide(&words, encoding, evidence, error, otherwise);
 }
 
 bool OpenDecoder(TextDecoder *decoder, TextEncoding encoding) {

@@ -23,6 +23,7 @@ enum class EncodingEvidence {
   kMostlyUtf8,     // more lines hold valid UTF-8 outside ASCII than not
   kLettersInWords, // the code page whose letters fit the words
   kAssumed,        // no letter outside ASCII: the host's Windows ANSI
+  kAssumedInTie,   // other Latin readings fit as well: the host's own
 };
 
 // The character set of the whole input: the one its byte-order mark names;
@@ -38,8 +39,17 @@ enum class EncodingEvidence {
 // most of them, is taken: so too the Latin code pages of Central Europe,
 // Turkey and the Baltic, which otherwise leave the reading unclear where
 // their letters fit better, or as well on a few letters they read
-// otherwise. False, with a message that shows a word as each reading
-// gives it and names --encoding, when no reading stands out.
+// otherwise. Readings that give every word alike are one, named by the
+// first of those above. A curly apostrophe or a dash between two letters
+// (O’Brien) fits as a letter would, unless a Windows or Mac reading has a
+// small letter there that fits (a Mac's García), and leaves a word whole.
+// Where Latin readings remain that fit as well and whose words are as
+// plausible, a DOS one with a letter where another has such punctuation
+// drops out; then Windows-1252 is taken among them (kAssumedInTie), with
+// `otherwise` the first words that the others read otherwise, each as
+// they read it; where CP850 and CP437 remain for words of Western Europe,
+// CP850. False, with a message that shows a word as each reading gives it
+// and names --encoding, when no reading stands out.
 //
 // With `fallback`, a file of which more lines hold valid multi-byte UTF-8
 // than hold bytes that are not UTF-8 is UTF-8 all the same (kMostlyUtf8):
@@ -49,7 +59,8 @@ enum class EncodingEvidence {
 // kDetect when they call for none clearly.
 bool DetectEncoding(const ByteSource &read, TextEncoding *encoding,
                     EncodingEvidence *evidence, std::string *error,
-                    TextEncoding *fallback = nullptr);
+                    TextEncoding *fallback = nullptr,
+                    std::string *otherwise = nullptr);
 
 // A conversion to UTF-8 under way. A byte sequence that is not text in the
 // character set becomes U+FFFD, so that the text is always valid UTF-8.

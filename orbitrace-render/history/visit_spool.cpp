@@ -289,7 +289,8 @@ bool StartReading(std::istream &csv, const ReadSettings &settings, Input *input,
   facts->encoding = settings.encoding;
   if (!failed && settings.encoding == TextEncoding::kDetect)
     failed = !DetectEncoding(FromStart(input), &facts->encoding,
-                             &facts->encodingEvidence, error, &facts->fallback);
+                             &facts->encodingEvidence, error, &facts->fallback,
+                             &facts->otherReadings);
   format->encoding = facts->encoding;
   format->linesApart = facts->encodingEvidence == EncodingEvidence::kMostlyUtf8;
   format->fallback = facts->fallback;

@@ -50,6 +50,8 @@ struct ReadFacts {
   EncodingEvidence encodingEvidence = EncodingEvidence::kGiven;
   // In a UTF-8 file, the code page of its lines that are not UTF-8.
   TextEncoding fallback = TextEncoding::kDetect;
+  // With kAssumedInTie, the words other code pages read otherwise.
+  std::string otherReadings;
   CsvLayout layout; // the separator, given or found, and how lines end
   // kFromFile when no date is written with slashes.
   DateOrder dateOrder = DateOrder::kFromFile;

@@ -781,6 +781,16 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
            "\n",
        "3: not UTF-8, as the rest of the file is, and no code page reads",
        nullptr},
+      {"a line not UTF-8 that Windows-1252 and 1257 read as plausibly is "
+       "left out, named: no summary of its own says it was assumed",
+       header + "J\u00FCrgen,R,2020-01-02," + kV +
+           "\nRen\u00E9e,R,2020-01-02," + kV + "\nSiobh\xE1n,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "J\u00FCrgen R 2020-01-02 " + kV + "\nRen\u00E9e R 2020-01-02 " + kV +
+           "\n",
+       "4: not UTF-8, as the rest of the file is, and no code page reads",
+       nullptr},
       {"as many lines not UTF-8 as lines of it are not the few: the file is "
        "weighed as one code page, none of which reads it clearly",
        header + "J\u00FCrgen,R,2020-01-02," + kV + "\nS\xF8ren,L,2020-01-02," +
@@ -832,6 +842,70 @@ TEST(ReadVisits, ReadsEveryQuirkOfTheHostsExports) {
        "",
        "",
        "\"Dvo\u0159\u00E1k\" in windows-1250"},
+      {"a US clinic's Windows-1252 export, quoted, CR ends: Windows-1250 "
+       "and 1254 read every word alike, Windows-1257 one otherwise; the "
+       "host's own taken, assumed, and that word said",
+       "\"patient\",\"eye\",\"date\",\"values\",\"note\"\r\"M\xFCller, "
+       "J\xFCrgen\",\"R\",\"2020-01-02\",\"" +
+           kV +
+           "\",\"Dr. Wei\xDF\"\r\"O'Brien, "
+           "Siobh\xE1n\",\"L\",\"2020-01-02\",\"" +
+           kV + "\",\"\"\r",
+       {},
+       "M\u00FCller, J\u00FCrgen R 2020-01-02 " + kV +
+           "\nO'Brien, Siobh\u00E1n L 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "M\u00FCller, J\u00FCrgen R 2020-01-02 " + kV +
+           " note \"Dr. Wei\u00DF\"\nO'Brien, Siobh\u00E1n L 2020-01-02 " + kV +
+           "\n",
+       "read as windows-1252 (Windows ANSI), assumed: other code pages fit as "
+       "well and read \"Siobh\u00E1n\" as \"Siobh\u012Fn\" in windows-1257; if "
+       "one of those is right, say --encoding; separator comma"},
+      {"the same export tab-separated",
+       "patient\teye\tdate\tvalues\tnote\rM\xFCller, "
+       "J\xFCrgen\tR\t2020-01-02\t" +
+           kV + "\tDr. Wei\xDF\rO'Brien, Siobh\xE1n\tL\t2020-01-02\t" + kV +
+           "\t\r",
+       {},
+       "M\u00FCller, J\u00FCrgen R 2020-01-02 " + kV +
+           "\nO'Brien, Siobh\u00E1n L 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "M\u00FCller, J\u00FCrgen R 2020-01-02 " + kV +
+           " note \"Dr. Wei\u00DF\"\nO'Brien, Siobh\u00E1n L 2020-01-02 " + kV +
+           "\n",
+       "windows-1252 (Windows ANSI), assumed: other code pages fit as well and "
+       "read \"Siobh\u00E1n\" as \"Siobh\u012Fn\" in windows-1257"},
+      {"Windows-1252 whose only byte over 127 is the curly apostrophe, "
+       "which DOS reads as \"\u00C6\": the apostrophe decides",
+       header +
+           "O\x92"
+           "Brien Siobhan,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "O\u2019"
+       "Brien Siobhan R 2020-01-02 " +
+           kV + "\n",
+       "",
+       nullptr,
+       "",
+       "read as windows-1252 (Windows ANSI), found from the letters inside "
+       "words"},
+      {"Mac Roman, Spanish: \"\u00ED\" and \"\u00F1\" are the bytes of "
+       "Windows-1252's \"\u2019\" and \"\u2013\", which decide only before "
+       "a DOS letter, not before the Mac's letters that fit",
+       header +
+           "Garc\x92"
+           "a Pe\x96"
+           "a,R,2020-01-02," +
+           kV + "\n",
+       {},
+       "Garc\u00EDa Pe\u00F1a R 2020-01-02 " + kV + "\n",
+       "",
+       nullptr,
+       "",
+       "read as macintosh (Mac Roman), found from the letters"},
       {"Windows Central European, Polish: its letters fit better, and its "
        "words are Polish where Windows-1252's are no language's",
        header + "Wa\xB3\xEAsa \xA3ukasz \xAF\xF3\xB3\xE6,R,2020-01-02," + kV +
