@@ -94,6 +94,7 @@ if(ORBT_RENDERER)
   orbt_fuzzer(history 4096 ${ORBT_HISTORY_READER_SOURCES}
               sketch/value_lists.cpp sketch/value_selection.cpp
               ${ORBT_FHIR_SOURCES} orbitrace-render/fhir/fhir_export.cpp
+              orbitrace-render/fhir/bundle_folder.cpp
               orbitrace-render/history/spool_start.cpp
               orbitrace-render/output_file.cpp
               ${ORBT_RENDER_DRAW_SOURCES} ${_render_pure}

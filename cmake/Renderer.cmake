@@ -78,6 +78,7 @@ add_library(orbt_render_jobs STATIC
     orbitrace-render/history/spool_start.cpp
     orbitrace-render/history/history_html.cpp
     orbitrace-render/history/history_pdf.cpp
+    orbitrace-render/fhir/bundle_folder.cpp
     orbitrace-render/fhir/fhir_export.cpp
     orbitrace-render/fhir/http_client.cpp
     orbitrace-render/fhir/fhir_send.cpp)

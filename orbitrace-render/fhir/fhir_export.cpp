@@ -1,5 +1,7 @@
 #include "orbitrace-render/fhir/fhir_export.h"
 
+#include "orbitrace-render/fhir/bundle_folder.h"
+
 #include "orbitrace-render/fhir/fhir_json.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
 #include "orbitrace-render/fhir/fhir_text.h"
@@ -11,14 +13,11 @@
 #include "orbitrace-render/png_writer.h"
 #include "orbitrace-render/status.h"
 
-#include <ctype.h>
-#include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -45,24 +44,6 @@ bool FhirFormForName(const std::string &output, FhirForm *form) {
     return false;
   *form = FhirForm::kBundle;
   return true;
-}
-
-std::string BundleFileName(long number) {
-  char name[40];
-  snprintf(name, sizeof name, "bundle-%05ld.json", number);
-  return name;
-}
-
-bool IsBundleFileName(const std::string &name) {
-  // With the temporaries a run left when it was killed.
-  const char prefix[] = "bundle-";
-  if (name.compare(0, sizeof prefix - 1, prefix) != 0)
-    return false;
-  size_t i = sizeof prefix - 1;
-  const size_t digits = i;
-  while (i < name.size() && isdigit(static_cast<unsigned char>(name[i])))
-    ++i;
-  return i > digits && name.compare(i, 5, ".json") == 0;
 }
 
 long FewestBundleEntries(bool pictures) { return pictures ? 3 : 2; }
@@ -252,109 +233,6 @@ private:
   std::unique_ptr<Chunk> waiting_, spare_;
   bool finished_ = false;
   std::thread thread_; // last: started when the rest is ready
-};
-
-// The folder of Bundles, written beside the folder of that name and put
-// in its place whole: an earlier run's Bundles never mix with this one's,
-// whose visits they may hold otherwise.
-class BundleFolder {
-public:
-  ~BundleFolder() { Discard(); }
-
-  bool Open(const std::string &output, std::string *error) {
-    folder_ = output;
-    while (folder_.size() > 1 && folder_.back() == '/')
-      folder_.pop_back();
-    if (DIR *d = opendir(folder_.c_str())) {
-      std::string other;
-      while (const dirent *e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != ".." && !IsBundleFileName(name))
-          other = name;
-      }
-      closedir(d);
-      if (!other.empty()) {
-        *error = "\"" + folder_ + "\" holds \"" + other +
-                 "\", not only Bundles of an earlier run; give a new or "
-                 "empty folder";
-        return false;
-      }
-    }
-    std::string temporary = folder_ + ".XXXXXX";
-    if (!mkdtemp(&temporary[0])) {
-      *error =
-          "cannot make a folder beside \"" + folder_ + "\": " + strerror(errno);
-      return false;
-    }
-    temporary_ = temporary;
-    return true;
-  }
-
-  // On the writer's thread: the next Bundle, as a file of its own.
-  void Write(const std::string &bundle) {
-    if (!error_.empty())
-      return;
-    OutputFile file;
-    if (!file.Open(temporary_ + "/" + BundleFileName(++written_), &error_))
-      return;
-    file.Write(bundle);
-    file.Commit(&error_);
-  }
-
-  // Puts the Bundles in the folder's place, an earlier run's let go.
-  bool Commit(std::string *error) {
-    if (!error_.empty()) {
-      *error = error_;
-      return false;
-    }
-    std::string old;
-    struct stat st;
-    if (stat(folder_.c_str(), &st) == 0) {
-      old = folder_ + ".old.XXXXXX";
-      if (!mkdtemp(&old[0]) || rename(folder_.c_str(), old.c_str()) != 0) {
-        *error = "cannot move \"" + folder_ + "\" aside: " + strerror(errno);
-        if (!old.empty())
-          rmdir(old.c_str());
-        return false;
-      }
-    }
-    if (rename(temporary_.c_str(), folder_.c_str()) != 0) {
-      *error = "cannot put \"" + folder_ + "\" in place: " + strerror(errno);
-      if (!old.empty())
-        rename(old.c_str(), folder_.c_str());
-      return false;
-    }
-    temporary_.clear();
-    if (!old.empty())
-      RemoveFolder(old);
-    return true;
-  }
-
-  void Discard() {
-    if (!temporary_.empty())
-      RemoveFolder(temporary_);
-    temporary_.clear();
-  }
-
-  long Written() const { return written_; }
-
-private:
-  // Only the Bundles and their temporaries are in it.
-  static void RemoveFolder(const std::string &folder) {
-    if (DIR *d = opendir(folder.c_str())) {
-      while (const dirent *e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name != "." && name != "..")
-          unlink((folder + "/" + name).c_str());
-      }
-      closedir(d);
-    }
-    rmdir(folder.c_str());
-  }
-
-  std::string folder_, temporary_;
-  std::string error_; // the writer's first failure
-  long written_ = 0;
 };
 
 // Where the resources go: a Bundle's entries, or lines of the bulk files.

@@ -29,12 +29,6 @@ struct FhirOptions {
 enum class FhirForm { kBundle, kBulk, kBundles };
 bool FhirFormForName(const std::string &output, FhirForm *form);
 
-// The files of the folder of Bundles: "bundle-00001.json" and on.
-std::string BundleFileName(long number);
-// Whether `name` is one of those: the only files the folder may hold
-// before it is written again.
-bool IsBundleFileName(const std::string &name);
-
 // The fewest entries a Bundle of the folder form can hold: a Patient, an
 // Observation and, with pictures, its Media, which are never apart.
 long FewestBundleEntries(bool pictures);

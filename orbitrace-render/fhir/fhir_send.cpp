@@ -1,5 +1,6 @@
 #include "orbitrace-render/fhir/fhir_send.h"
 
+#include "orbitrace-render/fhir/bundle_folder.h"
 #include "orbitrace-render/fhir/fhir_identity.h"
 #include "orbitrace-render/fhir/http_client.h"
 #include "orbitrace-render/history/report_text.h"
