@@ -54,13 +54,9 @@ function(orbt_win32_suite name)
         orbt_language_run(${env} ${name} ${spec} "${arg_ENVS}")
       endforeach()
     endforeach()
-    if(arg_LANGUAGES AND NOT TEST locales.make)
-      string(REPLACE "/" ";" locales "${arg_LANGUAGES}")
-      list(REMOVE_DUPLICATES locales)
-      add_test(NAME locales.make COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/make-locales.sh
-               ${CMAKE_BINARY_DIR}/locales ${locales})
-      set_tests_properties(locales.make PROPERTIES FIXTURES_SETUP locales)
-    endif()
+    # Made once for every suite's languages (see the end of this file).
+    string(REPLACE "/" ";" locales "${arg_LANGUAGES}")
+    set_property(GLOBAL APPEND PROPERTY ORBT_LOCALES ${locales})
     return()
   endif()
   set(sources ${arg_SOURCES})
@@ -107,3 +103,12 @@ orbt_win32_suite(export_test PLUGIN ENVS wine wine16 wine8 wine120 wine144)
 orbt_win32_suite(faults_test OWN_MAIN SOURCES tests/wine/faults_test.cpp
                  tests/wine/pixels.cpp ENVS wine)
 orbt_win32_suite(load_test LINK psapi ENVS wine)
+
+# The locales of every suite's language runs, made once before any of them.
+if(NOT WIN32)
+  get_property(locales GLOBAL PROPERTY ORBT_LOCALES)
+  list(REMOVE_DUPLICATES locales)
+  add_test(NAME locales.make COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/make-locales.sh
+           ${CMAKE_BINARY_DIR}/locales ${locales})
+  set_tests_properties(locales.make PROPERTIES FIXTURES_SETUP locales)
+endif()
