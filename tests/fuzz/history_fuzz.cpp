@@ -13,6 +13,7 @@
 #include "orbitrace-render/fhir/fhir_codes.h"
 #include "orbitrace-render/fhir/fhir_export.h"
 #include "orbitrace-render/fhir/fhir_resources.h"
+#include "orbitrace-render/fhir/fhir_text.h"
 #include "orbitrace-render/history/csv_records.h"
 #include "orbitrace-render/history/report_text.h"
 #include "orbitrace-render/history/visit_date.h"
@@ -169,7 +170,11 @@ void CheckObservation(const rapidjson::Value &o, const ReadVisit &v) {
                 .find(std::to_string(atoi(v.values.position.c_str())) +
                       " o'clock") == 0,
         "an Observation's clock hour is not the one read");
-  const std::string note = v.noteCut ? v.note + kNoteCutMark : v.note;
+  // Without the control characters FHIR's text cannot hold.
+  std::string note = v.note;
+  DropControls(&note);
+  if (v.noteCut)
+    note += kNoteCutMark;
   Check(note.empty()
             ? !o.HasMember("note")
             : o.HasMember("note") && note == Text(o["note"][0]["text"]),
@@ -191,6 +196,14 @@ void CheckExport(const std::string &text, const ReadSettings &settings,
   Told told;
   const FhirResult result =
       MakeFhirExport(in, kSource, ExportFolder(), options, &told);
+  // Without a visit nothing is written, as a server refuses an empty
+  // Bundle.
+  if (visits.empty()) {
+    Check(!result.made &&
+              result.failure.find("no visit to write") != std::string::npos,
+          "an export without a visit written");
+    return;
+  }
   Check(result.made, "the export refused what the reader read");
 
   // The reader's problems first, as it told them, then the visits the
@@ -241,7 +254,9 @@ void CheckExport(const std::string &text, const ReadSettings &settings,
   for (const ReadVisit &v : visits) {
     if (leftOut.erase(v.line))
       continue;
-    const auto found = byVisit.find(v.patient + '\n' +
+    std::string patient = v.patient;
+    DropControls(&patient);
+    const auto found = byVisit.find(patient + '\n' +
                                     CupDiscLoinc(v.eye).code + '\n' + v.date);
     Check(found != byVisit.end(),
           "a visit neither in an Observation nor left out");
