@@ -113,6 +113,10 @@ const struct Clinic {
      {"M\u00FCller Hans", "Fran\u00E7ois L\u00E9vy", "Garc\u00EDa Pe\u00F1a",
       "S\u00F8ren Ljungstr\u00F6m"}},
     {"O\u2019Brien", {"O\u2019Brien Siobhan", "Smith John"}},
+    {"Spanish, one name", {"Garc\u00EDa Pe\u00F1a"}},
+    {"French, one name", {"Lef\u00E8vre H\u00E9l\u00E8ne"}},
+    {"German, one name", {"K\u00F6hler J\u00F6rg"}},
+    {"Danish, one name", {"Kj\u00E6r S\u00F8ren"}},
     {"Spanish \u00C8",
      {"Mart\u00ED \u00C8ric", "Mu\u00F1oz Jos\u00E9", "P\u00E9rez Garc\u00EDa",
       "Ib\u00E1\u00F1ez Bego\u00F1a"}},
@@ -240,6 +244,30 @@ O’Brien in mac-centraleurope: taken as windows-1252, assumed: "OÕBrien" as "O
 O’Brien in windows-1251: read
 O’Brien in mac-cyrillic: taken as windows-1252, assumed: "OÕBrien" as "O’Brien" in macintosh or "OŐBrien" in windows-1250
 O’Brien in windows-1253: read
+Spanish, one name in windows-1252: read, assumed: "García" as "Garcķa" in windows-1257, "Peña" as "Peńa" in windows-1250 or windows-1257
+Spanish, one name in macintosh: read
+Spanish, one name in cp850: read
+Spanish, one name in cp437: read
+Spanish, one name in windows-1254: read, assumed: "García" as "Garcķa" in windows-1257, "Peña" as "Peńa" in windows-1250 or windows-1257
+French, one name in windows-1252: read, assumed: "Lefèvre" as "Lefčvre" in windows-1250
+French, one name in macintosh: read
+French, one name in cp850: read
+French, one name in cp437: read
+French, one name in windows-1254: read, assumed: "Lefèvre" as "Lefčvre" in windows-1250
+German, one name in windows-1252: read
+German, one name in macintosh: taken as windows-1252, assumed: "Kšhler" as "Köhler" in macintosh
+German, one name in cp850: refused
+German, one name in cp437: refused
+German, one name in windows-1250: read
+German, one name in windows-1254: read
+German, one name in windows-1257: read
+German, one name in cp852: refused
+German, one name in mac-centraleurope: taken as windows-1252, assumed: "Kšhler" as "Köhler" in macintosh
+Danish, one name in windows-1252: read, assumed: "Kjær" as "Kjćr" in windows-1250 or "Kjęr" in windows-1257, "Søren" as "Sřren" in windows-1250 or "Sųren" in windows-1257
+Danish, one name in macintosh: read
+Danish, one name in cp850: refused
+Danish, one name in windows-1254: read, assumed: "Kjær" as "Kjćr" in windows-1250 or "Kjęr" in windows-1257, "Søren" as "Sřren" in windows-1250 or "Sųren" in windows-1257
+Danish, one name in windows-1257: read
 Spanish È in windows-1252: read
 Spanish È in macintosh: read
 Spanish È in cp850: read
@@ -337,7 +365,7 @@ TEST(CodePageTable, ReadsEachClinicsExportInEachCodePageAsExpected) {
       EXPECT_EQ(want, got);
     }
   EXPECT_FALSE(std::getline(table, want)) << want;
-  EXPECT_EQ(89, read) << "of " << files;
+  EXPECT_EQ(107, read) << "of " << files;
 }
 
 } // namespace
