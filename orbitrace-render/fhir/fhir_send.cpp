@@ -7,6 +7,7 @@
 #include "orbitrace-render/status.h"
 
 #include <rapidjson/document.h>
+#include <uuid/uuid.h>
 
 #include <dirent.h>
 #include <errno.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <map>
 #include <set>
@@ -41,8 +43,31 @@ struct Counts {
 };
 
 // What was sent of one patient: the server's id and our identifiers.
+// An identifier of ours, "urn:uuid:…", as its 16 bytes: what is kept of
+// every visit sent, so the client's memory stays small for any archive.
+using Sent = std::array<unsigned char, 16>;
+bool SentOf(const std::string &identifier, Sent *sent) {
+  const char prefix[] = "urn:uuid:";
+  return identifier.compare(0, sizeof prefix - 1, prefix) == 0 &&
+         uuid_parse(identifier.c_str() + sizeof prefix - 1, sent->data()) == 0;
+}
+
 struct SentPatient {
-  std::set<std::string> identifiers[3]; // Observation, Media by index
+  // Observation, Media by index; sorted and without repeats once all is
+  // sent (see Settle).
+  std::vector<Sent> identifiers[3];
+  void Settle() {
+    for (std::vector<Sent> &ids : identifiers) {
+      std::sort(ids.begin(), ids.end());
+      ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    }
+  }
+  bool Holds(int type, const std::string &identifier) const {
+    Sent sent;
+    return SentOf(identifier, &sent) &&
+           std::binary_search(identifiers[type].begin(),
+                              identifiers[type].end(), sent);
+  }
 };
 
 // The run's state across its Bundles.
@@ -280,7 +305,13 @@ bool NoteAnswer(Sending *s, const rapidjson::Value &entries,
                    " without the Patient of its visits";
         return false;
       }
-      s->patients[id].identifiers[t].insert(Text(Member((*ids)[0], "value")));
+      Sent sent;
+      if (!SentOf(Text(Member((*ids)[0], "value")), &sent)) {
+        *failure = "Bundle " + std::to_string(number) +
+                   " holds an identifier that is not the export's";
+        return false;
+      }
+      s->patients[id].identifiers[t].push_back(sent);
     }
   return true;
 }
@@ -357,7 +388,7 @@ bool CheckHeld(Sending *s, SendResult *result) {
       if (!HeldOf(s, entry.first, kTypes[t], &found, &result->failure))
         return false;
       for (const auto &f : found) {
-        if (entry.second.identifiers[t].count(f.second)) {
+        if (entry.second.Holds(t, f.second)) {
           ++held[t];
           continue;
         }
@@ -503,9 +534,11 @@ SendResult SendFhirExport(std::istream &csv, const std::string &source,
     TellCounts(s, allSent ? number : number - 1);
   if (!allSent)
     return result;
-  for (const auto &p : s.patients)
+  for (auto &p : s.patients) {
+    p.second.Settle();
     for (int t = 1; t < 3; ++t)
       s.sent[t] += static_cast<long>(p.second.identifiers[t].size());
+  }
   s.sent[0] = static_cast<long>(s.patients.size());
   result.sent = true;
   result.checked = CheckHeld(&s, &result);
