@@ -17,25 +17,26 @@ void AddPart(std::string *name, const std::string &part) {
   name->push_back(';');
 }
 
-// The version-5 UUID of `name` in the namespace of the export's names,
-// itself the version-5 UUID of "orbitrace:resource-identity" in the URL
-// namespace.
-std::string Version5(const std::string &name) {
-  static const uuid_t kNamespace = {0x9a, 0x09, 0xf7, 0xe9, 0x4a, 0x16,
-                                    0x5d, 0xe7, 0xb0, 0xab, 0x66, 0xd0,
-                                    0xfb, 0x76, 0x1e, 0xd1};
+// The version-5 UUID of `name` in `space`.
+std::string Version5(const uuid_t space, const std::string &name) {
   uuid_t out;
-  uuid_generate_sha1(out, kNamespace, name.data(), name.size());
+  uuid_generate_sha1(out, space, name.data(), name.size());
   char text[37];
   uuid_unparse_lower(out, text);
   return text;
 }
 
+// The namespace of the export's names, itself the version-5 UUID of
+// "orbitrace:resource-identity" in the URL namespace.
+const uuid_t kResources = {0x9a, 0x09, 0xf7, 0xe9, 0x4a, 0x16, 0x5d, 0xe7,
+                           0xb0, 0xab, 0x66, 0xd0, 0xfb, 0x76, 0x1e, 0xd1};
+
+const char *const kKinds[] = {"Patient", "Observation", "Media"};
+
 } // namespace
 
 std::string ResourceUuid(ResourceKind kind, const PatientKey &patient, Eye eye,
                          const std::string &date) {
-  static const char *const kKinds[] = {"Patient", "Observation", "Media"};
   std::string name;
   name.reserve(64 + patient.system.size() + patient.value.size());
   AddPart(&name, kKinds[static_cast<int>(kind)]);
@@ -45,20 +46,19 @@ std::string ResourceUuid(ResourceKind kind, const PatientKey &patient, Eye eye,
     AddPart(&name, eye == kRightEye ? "right" : "left");
     AddPart(&name, date);
   }
-  return Version5(name);
+  return Version5(kResources, name);
 }
 
 std::string RecordUuid(ResourceKind kind, const std::string &system,
                        const std::string &record) {
   // Four parts where a visit by patient, eye and date has five: the two
   // never give the same name.
-  static const char *const kKinds[] = {"Patient", "Observation", "Media"};
   std::string name;
   AddPart(&name, kKinds[static_cast<int>(kind)]);
   AddPart(&name, system);
   AddPart(&name, "record");
   AddPart(&name, record);
-  return Version5(name);
+  return Version5(kResources, name);
 }
 
 std::string EntryUuid(const std::string &resourceUuid) {
@@ -67,11 +67,7 @@ std::string EntryUuid(const std::string &resourceUuid) {
   static const uuid_t kNamespace = {0x6b, 0xf3, 0x72, 0xe2, 0x59, 0xcd,
                                     0x56, 0xaf, 0x85, 0x88, 0x10, 0x6e,
                                     0xa5, 0x06, 0x9a, 0x52};
-  uuid_t out;
-  uuid_generate_sha1(out, kNamespace, resourceUuid.data(), resourceUuid.size());
-  char text[37];
-  uuid_unparse_lower(out, text);
-  return text;
+  return Version5(kNamespace, resourceUuid);
 }
 
 std::string SearchEscaped(const std::string &text) {
